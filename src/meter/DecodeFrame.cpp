@@ -1,0 +1,213 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Frame decoding: status bits per model, values, dew point, table texts and
+// the HOLD / REL / MAX-MIN handling of the values the LCD shows.
+#include "meter/DecodeFrame.h"
+
+#include <cmath>
+
+namespace vandrel {
+
+namespace {
+
+// The value the table and the graph use while no dew point exists: the
+// chart's null value, so the graph shows a gap instead of a made-up number.
+constexpr double kNoDewPoint = 9999.0;
+
+double value16(const DisplayFrame &f, int offset, bool negative)
+{
+    const double v = (f[offset] * 256 + f[offset + 1]) * 0.1;
+    return negative ? -v : v;
+}
+
+QString overloadText(bool negative) { return negative ? QStringLiteral("-OL") : QStringLiteral("OL"); }
+
+ShownTriple shownOf(const MeterReading &r)
+{
+    return {r.ShownRh, r.ShownT1, r.ShownT2, r.ShownRhOver, r.ShownT1Over, r.ShownT2Over};
+}
+
+void setShown(MeterReading &r, const ShownTriple &s)
+{
+    r.ShownRh = s.rh;
+    r.ShownT1 = s.t1;
+    r.ShownT2 = s.t2;
+    r.ShownRhOver = s.rhOver;
+    r.ShownT1Over = s.t1Over;
+    r.ShownT2Over = s.t2Over;
+}
+
+void decodeStatus(MeterReading &r, std::uint8_t a, std::uint8_t b, int model)
+{
+    const bool recordingModel = model != 520 && model != 540;
+    r.MaxMinMode = a & 0x03;
+    r.HoldOn = a & 0x04;
+    r.TempUnit = (a & 0x08) ? QStringLiteral("F") : QStringLiteral("C");
+    r.RecOn = recordingModel && (a & 0x10);
+    r.RelativeOn = false;
+    r.ClockMode = false;
+    const bool bit5 = a & 0x20;
+    if (model == 520)
+        r.HourMinute = bit5;
+    else if (model == 540)
+        r.RelativeOn = bit5;
+    else if (model == 560 || model == 580)
+        r.ClockMode = bit5;
+    r.AutoPowerOff = a & 0x40;
+    r.LowBattery = a & 0x80;
+
+    r.RecBlink = recordingModel && (b & 0x01);
+    r.T2NoDecimals = b & 0x02;
+    r.T2Over = b & 0x04;
+    r.T2Neg = b & 0x08;
+    r.T1Over = b & 0x10;
+    r.T1Neg = b & 0x20;
+    r.RhOver = b & 0x40;
+    r.RhNeg = b & 0x80;
+}
+
+void updateWideRange(MeterReading &r)
+{
+    if (r.WideRangeT2)
+        r.WideRangeT2 = r.T2 > 195 || r.T2 < -195;
+    else
+        r.WideRangeT2 = r.T2 > 200 || r.T2 < -200;
+}
+
+void makeTexts(MeterReading &r, bool noDewPoint, const QLocale &locale)
+{
+    r.RhText = r.RhOver ? overloadText(r.RhNeg) : formatFixed(r.Rh, 1, locale);
+    r.T1Text = r.T1Over ? overloadText(r.T1Neg) : formatFixed(r.T1, 1, locale);
+    if (r.T1Over || r.RhOver) {
+        r.DewPointText = QStringLiteral("OL");
+        r.DewPointOverload = true;
+    } else if (noDewPoint) {
+        r.DewPointText = QStringLiteral("OL");
+        r.DewPointOverload = true;
+    } else {
+        r.DewPointOverload = false;
+        r.DewPointText = formatFixed(r.DewPoint, 1, locale);
+    }
+    if (r.T2Over) {
+        r.T2Text = overloadText(r.T2Neg);
+    } else if (r.WideRangeT2) {
+        r.T2 = std::trunc(r.T2);
+        r.T2Text = formatFixed(r.T2, 0, locale);
+    } else {
+        r.T2Text = formatFixed(r.T2, 1, locale);
+    }
+}
+
+void applyModes(MeterReading &r, const MeterIdentity &id)
+{
+    const bool dewSuffix = models::isDewPointVariant(id);
+    if (id.MeterModel == 540) {
+        if (r.RelativeOn && !r.PrevRelativeOn)
+            r.RelReference = shownOf(r);
+        r.PrevRelativeOn = r.RelativeOn;
+        if (r.RelativeOn) {
+            r.ShownRh -= r.RelReference.rh;
+            r.ShownT1 -= r.RelReference.t1;
+            r.ShownT2 -= r.RelReference.t2;
+        }
+    }
+
+    if (r.HoldOn && !r.PrevHoldOn && !dewSuffix)
+        r.HoldStore = shownOf(r);
+    r.PrevHoldOn = r.HoldOn;
+
+    if (r.MaxMinMode != 0 && r.PrevMaxMinMode == 0) {
+        r.MaxStore = shownOf(r);
+        r.MinStore = shownOf(r);
+    }
+    r.PrevMaxMinMode = r.MaxMinMode;
+    if (r.MaxMinMode != 0) {
+        // Strict comparisons: an equal value keeps the older overload mark.
+        auto track = [](double v, bool over, double &maxV, bool &maxO, double &minV, bool &minO) {
+            if (v > maxV) {
+                maxV = v;
+                maxO = over;
+            }
+            if (v < minV) {
+                minV = v;
+                minO = over;
+            }
+        };
+        ShownTriple &mx = r.MaxStore;
+        ShownTriple &mn = r.MinStore;
+        track(r.ShownRh, r.ShownRhOver, mx.rh, mx.rhOver, mn.rh, mn.rhOver);
+        track(r.ShownT1, r.ShownT1Over, mx.t1, mx.t1Over, mn.t1, mn.t1Over);
+        track(r.ShownT2, r.ShownT2Over, mx.t2, mx.t2Over, mn.t2, mn.t2Over);
+        if (r.MaxMinMode == 1)
+            setShown(r, mx);
+        else if (r.MaxMinMode == 2)
+            setShown(r, mn);
+    }
+
+    if (r.HoldOn && !dewSuffix)
+        setShown(r, r.HoldStore);
+}
+
+} // namespace
+
+QString formatFixed(double value, int decimals, const QLocale &locale)
+{
+    // Adding 0.0 turns a negative zero into zero, so no "-0.0" appears.
+    QString s = QString::number(value + 0.0, 'f', decimals);
+    const QString point = locale.decimalPoint();
+    if (point != QLatin1String("."))
+        s.replace(QLatin1Char('.'), point);
+    return s;
+}
+
+bool computeDewPoint(double rh, double t, double &dewPoint)
+{
+    if (!(rh > 0.0))
+        return false;
+    const float a = 17.27f;
+    const float b = 237.7f;
+    const double x = std::log(rh / 100.0);
+    const float p = static_cast<float>(x + a * t / (b + t));
+    const double dp = b * static_cast<double>(p) / (a - static_cast<double>(p));
+    if (!std::isfinite(dp) || !std::isfinite(p))
+        return false;
+    dewPoint = dp;
+    return true;
+}
+
+void DecodeFrame(MeterReading &r, const DisplayFrame &f, const MeterIdentity &id, const QDateTime &now,
+                 const QLocale &locale)
+{
+    r.FrameTime = now;
+    decodeStatus(r, f[1], f[2], id.MeterModel);
+
+    r.Rh = value16(f, 3, r.RhNeg);
+    r.T1 = value16(f, 5, r.T1Neg);
+    r.T2 = value16(f, 7, r.T2Neg);
+    r.ShownRh = r.Rh;
+    r.ShownT1 = r.T1;
+    r.ShownRhOver = r.RhOver;
+    r.ShownT1Over = r.T1Over;
+    // In dew-point mode the third row shows the dew point's distance from T2,
+    // taken from the previous frame's dew point.
+    const bool dewPointMode = models::holdMeansDewPoint(id) && r.HoldOn;
+    r.ShownT2 = dewPointMode ? r.DewPoint - r.T2 : r.T2;
+    r.ShownT2Over = r.T2Over;
+
+    updateWideRange(r);
+
+    bool noDewPoint = false;
+    if (models::isDewPointVariant(id)) {
+        double dp = 0.0;
+        noDewPoint = !computeDewPoint(r.Rh, r.T1, dp);
+        r.DewPoint = noDewPoint ? kNoDewPoint : dp;
+    }
+
+    makeTexts(r, noDewPoint, locale);
+
+    for (int i = 0; i < 2; ++i)
+        r.ByteTimeText[i] = QString::number(f[7 + i]).rightJustified(2, QLatin1Char('0')).right(2);
+
+    applyModes(r, id);
+}
+
+} // namespace vandrel

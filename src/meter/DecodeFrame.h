@@ -1,0 +1,37 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Turns one ten-byte display frame into the current reading. Pure: no port,
+// no timer, no widget; the time of the frame and the locale are passed in.
+#pragma once
+
+#include "meter/MeterIdentity.h"
+#include "meter/MeterReading.h"
+
+#include <QDateTime>
+#include <QLocale>
+
+#include <array>
+#include <cstdint>
+
+namespace vandrel {
+
+using DisplayFrame = std::array<std::uint8_t, 10>;
+
+constexpr std::uint8_t kFrameStart = 0x02;
+constexpr std::uint8_t kFrameEnd = 0x03;
+
+// Updates `r` from `frame` (both end marks included and already matched).
+// `now` is the local time of arrival (for the clock display); the table
+// texts use the decimal separator of `locale`.
+void DecodeFrame(MeterReading &r, const DisplayFrame &frame, const MeterIdentity &id,
+                 const QDateTime &now = QDateTime::currentDateTime(), const QLocale &locale = QLocale());
+
+// A value with one decimal (or none), written with the locale's decimal
+// separator and no group separators, as the tables show it.
+QString formatFixed(double value, int decimals, const QLocale &locale = QLocale());
+
+// The dew point of humidity `rh` (%) and temperature `t`. Returns false when
+// no dew point exists (humidity of zero or below, or a result that is not a
+// finite number).
+bool computeDewPoint(double rh, double t, double &dewPoint);
+
+} // namespace vandrel

@@ -1,0 +1,363 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The meter link. Every port failure arrives here as the silent abort (the
+// port's error hook is set that way) and is swallowed: the link keeps going.
+#include "meter/MeterLink.h"
+
+#include "meter/FrameCutter.h"
+#include "meter/TickRegulation.h"
+#include "meter/WaitMs.h"
+
+namespace vandrel {
+
+namespace {
+
+const QString kNoConnection = QStringLiteral("No Connection");
+
+// Sets a flag for the life of a scope, whatever way the scope is left.
+class BusyFlag {
+public:
+    explicit BusyFlag(bool &flag) : flag_(flag) { flag_ = true; }
+    ~BusyFlag() { flag_ = false; }
+    BusyFlag(const BusyFlag &) = delete;
+    BusyFlag &operator=(const BusyFlag &) = delete;
+
+private:
+    bool &flag_;
+};
+
+template <typename F>
+bool quietly(F &&f)
+{
+    try {
+        f();
+        return true;
+    } catch (const EAbort &) {
+    } catch (const EComError &) {
+    }
+    return false;
+}
+
+} // namespace
+
+MeterLink::MeterLink(TComPort &port, MeterReading &reading, MeterIdentity &identity, QObject *parent)
+    : QObject(parent), port_(port), reading_(reading), identity_(identity)
+{
+    // Every port failure becomes the silent abort; callers below swallow it.
+    port_.setOnError([](TComPort &, const EComError &, TComAction &action) { action = TComAction::caAbort; });
+    port_.setBaudRate(9600);
+    port_.setDataBits(8);
+    port_.setParity(TParity::paNone);
+    port_.setStopBits(TStopBits::sb1);
+
+    aTimer_.setInterval(kPollMs);
+    aTimer_.setTimerType(Qt::PreciseTimer);
+    mainTimer_.setInterval(kTickMs);
+    mainTimer_.setTimerType(Qt::PreciseTimer);
+    connect(&aTimer_, &QTimer::timeout, this, &MeterLink::ATimerTimer);
+    connect(&mainTimer_, &QTimer::timeout, this, &MeterLink::MainTimerTimer);
+    connect(&port_, &TComPort::deviceVanished, this, &MeterLink::onDeviceVanished);
+    tickClock_.start();
+}
+
+QString MeterLink::devicePath(const QString &item)
+{
+    const QString t = item.trimmed();
+    return t.startsWith(QLatin1Char('/')) ? t : QStringLiteral("/dev/") + t;
+}
+
+void MeterLink::setPorts(const QStringList &ports)
+{
+    ports_ = ports;
+    emit portsChanged();
+    selectPort(ports_.isEmpty() ? -1 : 0);
+}
+
+void MeterLink::preferPort(const QString &device)
+{
+    QStringList list = ports_;
+    list.removeAll(device);
+    list.prepend(device);
+    setPorts(list);
+}
+
+void MeterLink::fillPortList()
+{
+    QStringList list;
+    TComPort::EnumComDevices(list);
+    setPorts(list);
+}
+
+void MeterLink::selectPort(int index)
+{
+    portIndex_ = index;
+    emit portIndexChanged(index);
+    if (index >= 0 && index < ports_.size())
+        quietly([&] { port_.setDeviceName(devicePath(ports_.at(index))); });
+}
+
+bool MeterLink::tryOpen()
+{
+    quietly([&] { port_.setActive(true); });
+    return port_.Active();
+}
+
+void MeterLink::closeQuietly()
+{
+    quietly([&] { port_.Close(); });
+}
+
+void MeterLink::writeQuietly(char byte)
+{
+    quietly([&] { port_.Write(&byte, 1, false); });
+}
+
+// Tries the device at `index`: "K", half a second for the four-byte reply.
+// Leaves the port open when a meter answered with a known model.
+bool MeterLink::tryIdentifyOn(int index)
+{
+    writeQuietly('K');
+    WaitMs(500);
+    int waiting = 0;
+    quietly([&] { waiting = port_.InputCount(); });
+    if (waiting < 4) {
+        closeQuietly();
+        return false;
+    }
+    char reply[4] = {};
+    if (!quietly([&] { port_.Read(reply, 4, true); })) {
+        closeQuietly();
+        return false;
+    }
+    setConnected(IdentifyMeter(QByteArray(reply, 4), identity_));
+    if (!state_.MeterConnected) {
+        closeQuietly();
+        return false;
+    }
+    emit runEnabledChanged(true);
+    emit stopEnabledChanged(false);
+    state_.LastConnectedPort = index;
+    return true;
+}
+
+void MeterLink::SearchMeter()
+{
+    port_.setOnRxChar(nullptr);
+    const int n = static_cast<int>(ports_.size());
+    int i = -1;
+    for (int k = 0; k < n; ++k) {
+        ++i;
+        if (i >= ports_.size())
+            break;
+        selectPort(i);
+        emit statusTextChanged(QStringLiteral("Searching Meter on ") + ports_.at(i));
+        WaitMs(300);
+        if (!tryOpen()) {
+            // A device that cannot be opened is dropped for the rest of the run;
+            // the next one moves into its place.
+            ports_.removeAt(i);
+            emit portsChanged();
+            --i;
+            continue;
+        }
+        if (tryIdentifyOn(i))
+            break;
+    }
+
+    closeQuietly();
+    WaitMs(300);
+    port_.setOnRxChar([this] { Comm1RxChar(); });
+    tryOpen();
+    WaitMs(100);
+    quietly([&] { port_.PurgeInput(); });
+
+    if (state_.MeterConnected) {
+        state_.LastConnectedPort = portIndex_;
+        state_.MissedTicks = 0;
+        emit statusTextChanged(port_.DeviceName());
+        emit noLinkVisibleChanged(false);
+        return;
+    }
+    emit statusTextChanged(kNoConnection);
+    emit noLinkVisibleChanged(true);
+    if (state_.LastConnectedPort >= ports_.size() || state_.LastConnectedPort < 0)
+        state_.LastConnectedPort = 0;
+    closeQuietly();
+    WaitMs(100);
+    selectPort(ports_.isEmpty() ? -1 : state_.LastConnectedPort);
+    WaitMs(100);
+    // Keep listening there: a meter switched on later is picked up by the watchdog.
+    if (!ports_.isEmpty())
+        tryOpen();
+}
+
+void MeterLink::ATimerTimer()
+{
+    if (!state_.SkipNextPoll && port_.Active()) {
+        writeQuietly('A');
+        return;
+    }
+    // A skipped poll will bring no frame: count it back so a key press does
+    // not push the watchdog toward "lost". A closed port polls nothing and
+    // counts nothing, so a vanished device is noticed by the watchdog.
+    if (state_.SkipNextPoll)
+        --state_.MissedTicks;
+    state_.SkipNextPoll = false;
+}
+
+void MeterLink::Comm1RxChar()
+{
+    BusyFlag busy(state_.RxBusy);
+    quietly([&] {
+        int n = port_.InputCount();
+        // Read through a small buffer in pieces; the byte order is kept and
+        // nothing is read past the buffer.
+        char buf[64];
+        while (n > 0) {
+            const int got = port_.Read(buf, qMin<int>(n, sizeof buf), false);
+            if (got <= 0)
+                break;
+            state_.RxBuffer.append(buf, got);
+            n -= got;
+        }
+    });
+    for (const DisplayFrame &f : cutFrames(state_.RxBuffer)) {
+        state_.FrameSeen = true;
+        DecodeFrame(reading_, f, identity_);
+        emit frameDecoded();
+    }
+}
+
+void MeterLink::setConnected(bool connected)
+{
+    if (state_.MeterConnected == connected)
+        return;
+    state_.MeterConnected = connected;
+    emit meterConnectedChanged(connected);
+}
+
+void MeterLink::MainTimerTimer()
+{
+    BusyFlag busy(state_.MainTimerBusy);
+    tickTime_ = QDateTime::currentDateTime();
+    ++state_.TickCounter;
+
+    emit tickStarted();
+
+    if (state_.FrameSeen) {
+        if (!state_.MeterConnected) {
+            setConnected(true);
+            emit runEnabledChanged(true);
+            emit statusTextChanged(port_.DeviceName());
+        }
+        emit noLinkVisibleChanged(false);
+        state_.FrameSeen = false;
+        state_.MissedTicks = 0;
+        emit frameTick(tickTime_);
+    } else if (state_.MeterConnected) {
+        state_.TickCounter = 0;
+        if (++state_.MissedTicks >= kWatchdogTicks) {
+            emit runEnabledChanged(false);
+            quietly([&] { port_.PurgeInput(); });
+            setConnected(false);
+            state_.MissedTicks = 0;
+            emit statusTextChanged(kNoConnection);
+            emit meterLost();
+        }
+    } else {
+        emit noLinkVisibleChanged(true);
+    }
+
+    regulateInterval();
+    if (!state_.MeterConnected)
+        mainTimer_.setInterval(kTickMs);
+    tryReopenVanished();
+}
+
+void MeterLink::regulateInterval()
+{
+    // A steady clock, so a change of the wall clock cannot stall the tick.
+    const qint64 now = tickClock_.elapsed();
+    if (state_.FirstTick) {
+        state_.FirstTick = false;
+    } else {
+        mainTimer_.setInterval(regulateTickInterval(mainTimer_.interval(), now - lastTickMs_));
+    }
+    lastTickMs_ = now;
+}
+
+void MeterLink::onDeviceVanished()
+{
+    vanished_ = true;
+    vanishedDevice_ = port_.DeviceName();
+    reopenClock_.start();
+}
+
+// After an adapter was pulled, try its device every few seconds while no
+// meter counts as connected; frames then make it connected again.
+void MeterLink::tryReopenVanished()
+{
+    if (!vanished_ || closing_ || state_.MeterConnected || port_.Active())
+        return;
+    if (reopenClock_.elapsed() < kReopenMs)
+        return;
+    reopenClock_.restart();
+    quietly([&] { port_.setDeviceName(vanishedDevice_); });
+    if (tryOpen()) {
+        vanished_ = false;
+        quietly([&] { port_.PurgeInput(); });
+    }
+}
+
+void MeterLink::ComboBoxDeviceNameChange(int index, const QString &text)
+{
+    if (state_.MainTimerBusy) {
+        // The tick is running further down the stack; come back when it is done.
+        QTimer::singleShot(10, this, [this, index, text] { ComboBoxDeviceNameChange(index, text); });
+        return;
+    }
+    vanished_ = false;
+    closeQuietly();
+    // A path typed into the box joins the list.
+    if (index < 0 || index >= ports_.size() || ports_.at(index) != text) {
+        index = static_cast<int>(ports_.indexOf(text));
+        if (index < 0) {
+            ports_.append(text);
+            index = static_cast<int>(ports_.size()) - 1;
+            emit portsChanged();
+        }
+    }
+    portIndex_ = index;
+    quietly([&] { port_.setDeviceName(devicePath(text)); });
+    tryOpen();
+    state_.LastConnectedPort = index;
+}
+
+void MeterLink::sendCommand(char byte)
+{
+    state_.SkipNextPoll = true;
+    writeQuietly(byte);
+}
+
+void MeterLink::startTimers()
+{
+    aTimer_.start();
+    mainTimer_.start();
+}
+
+void MeterLink::stopTimers()
+{
+    aTimer_.stop();
+    mainTimer_.stop();
+}
+
+bool MeterLink::FormCloseQuery()
+{
+    closing_ = true;
+    stopTimers();
+    if (state_.MainTimerBusy || state_.RxBusy)
+        return false;
+    closeQuietly();
+    return true;
+}
+
+} // namespace vandrel

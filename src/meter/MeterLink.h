@@ -1,0 +1,133 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The link to the meter: port search and identification, the 300 ms poll, frame
+// reception, the connection watchdog and the self-correcting one-second tick.
+#pragma once
+
+#include "meter/DecodeFrame.h"
+#include "meter/MeterIdentity.h"
+#include "meter/MeterReading.h"
+#include "platform/ComPort.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QObject>
+#include <QStringList>
+#include <QTimer>
+
+namespace vandrel {
+
+// Link state shared with the rest of the program (all on the user-interface thread).
+struct LinkState {
+    bool MeterConnected = false;
+    bool FrameSeen = false;
+    int MissedTicks = 0;
+    bool SkipNextPoll = false;
+    int LastConnectedPort = 0;
+    QByteArray RxBuffer;
+    bool MainTimerBusy = false;
+    bool RxBusy = false;
+    bool FirstTick = true;
+    int TickCounter = 0; // ticks since the last real-time sample
+};
+
+class MeterLink : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int kPollMs = 300;
+    static constexpr int kWatchdogTicks = 3;
+    static constexpr int kReopenMs = 3000;
+
+    MeterLink(TComPort &port, MeterReading &reading, MeterIdentity &identity, QObject *parent = nullptr);
+
+    // The port list as the device box shows it. Items are device names from
+    // the system list ("ttyUSB0") or paths typed by the user ("/dev/pts/3").
+    const QStringList &ports() const { return ports_; }
+    int portIndex() const { return portIndex_; }
+    void setPorts(const QStringList &ports);
+    // Puts `device` first in the list (a device named on the command line), so
+    // the search tries it first.
+    void preferPort(const QString &device);
+    static QString devicePath(const QString &item);
+
+    // Fills the list from the system's serial devices and selects item 0.
+    void fillPortList();
+
+    // Steps of the link, named after the events that run them.
+    void SearchMeter();
+    void ATimerTimer();
+    void Comm1RxChar();
+    void MainTimerTimer();
+    void ComboBoxDeviceNameChange(int index, const QString &text);
+    // Stops the timers and closes the port. Returns false, leaving the port
+    // open, while a tick or a receive handler is still running further down
+    // the stack; the caller asks again once they have returned.
+    bool FormCloseQuery();
+
+    // Starts the poll and the tick (end of start-up).
+    void startTimers();
+    void stopTimers();
+
+    // Writes one key command byte: a silent no-op on a closed or failed port.
+    // The next poll is skipped so it does not follow right behind the key.
+    void sendCommand(char byte);
+
+    LinkState &state() { return state_; }
+    const LinkState &state() const { return state_; }
+    const MeterReading &reading() const { return reading_; }
+    const MeterIdentity &identity() const { return identity_; }
+    TComPort &port() { return port_; }
+    QTimer &aTimer() { return aTimer_; }
+    QTimer &mainTimer() { return mainTimer_; }
+
+    // Time of the tick in progress (the timestamp of its samples).
+    QDateTime tickTime() const { return tickTime_; }
+
+signals:
+    void portsChanged();
+    void portIndexChanged(int index);
+    // Status-bar text: the device or "No Connection"; also search progress.
+    void statusTextChanged(const QString &text);
+    void noLinkVisibleChanged(bool visible);
+    void runEnabledChanged(bool enabled);
+    void stopEnabledChanged(bool enabled);
+    // A frame was decoded into the reading.
+    void frameDecoded();
+    // Start of every tick: long presses of the panel keys, then blinking.
+    void tickStarted();
+    // A tick found fresh frames (the place for the real-time sample).
+    void frameTick(const QDateTime &now);
+    // Three ticks passed without a frame.
+    void meterLost();
+    void meterConnectedChanged(bool connected);
+
+private:
+    void selectPort(int index);
+    bool tryOpen();
+    void closeQuietly();
+    void writeQuietly(char byte);
+    bool tryIdentifyOn(int index);
+    void regulateInterval();
+    void tryReopenVanished();
+    void onDeviceVanished();
+    void setConnected(bool connected);
+
+    TComPort &port_;
+    MeterReading &reading_;
+    MeterIdentity &identity_;
+    LinkState state_;
+    QStringList ports_;
+    int portIndex_ = -1;
+    QTimer aTimer_;
+    QTimer mainTimer_;
+    QElapsedTimer tickClock_;
+    qint64 lastTickMs_ = 0;
+    QDateTime tickTime_;
+    bool closing_ = false;
+    // Recovery after the device vanished underneath an open port.
+    bool vanished_ = false;
+    QString vanishedDevice_;
+    QElapsedTimer reopenClock_;
+};
+
+} // namespace vandrel
