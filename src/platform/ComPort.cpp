@@ -99,6 +99,7 @@ struct TComPort::EventThread {
     bool stop = false;
     bool dispatchPending = false;
     int failure = 0; // errno that ended the thread, 0 while none
+    int leftAfterDispatch = 0; // queued bytes the handler left behind
     bool ended = false;
     Pipe wake;   // user-interface thread -> event thread: stop
     Pipe notify; // event thread -> user-interface thread: dispatch / failure
@@ -136,7 +137,6 @@ struct TComPort::EventThread {
     // dispatch until more arrive.
     void run(int fd)
     {
-        int leftAfterDispatch = 0;
         for (;;) {
             pollfd p[2] = {{fd, POLLIN, 0}, {wake.rd, POLLIN, 0}};
             if (::poll(p, 2, -1) < 0) {
@@ -158,7 +158,12 @@ struct TComPort::EventThread {
                 fail(errno);
                 return;
             }
-            if (n == 0 || n == leftAfterDispatch) {
+            int left;
+            {
+                std::lock_guard lock(mutex);
+                left = leftAfterDispatch;
+            }
+            if (n == 0 || n == left) {
                 // Nothing new: sleep a little on the wake pipe rather than spin
                 // on a level-triggered poll.
                 pollfd w = {wake.rd, POLLIN, 0};
@@ -167,8 +172,6 @@ struct TComPort::EventThread {
             }
             if (!requestDispatch())
                 return;
-            if (::ioctl(fd, FIONREAD, &leftAfterDispatch) < 0)
-                leftAfterDispatch = 0;
         }
     }
 };
@@ -433,9 +436,15 @@ void TComPort::onNotify()
         --notifyDepth_;
         // The handler may have closed the port, which stops and frees the thread.
         if (thread_ && threadGeneration_ == generation) {
+            // Counted here, before the thread wakes, so bytes that arrive
+            // from now on are seen as new.
+            int left = 0;
+            if (::ioctl(fd_, FIONREAD, &left) != 0)
+                left = 0;
             {
                 std::lock_guard lock(t->mutex);
                 t->dispatchPending = false;
+                t->leftAfterDispatch = left;
             }
             t->cv.notify_all();
         }
