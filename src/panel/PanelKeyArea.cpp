@@ -1,0 +1,35 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Mouse handling of a key area. Qt keeps sending the mouse to the area that
+// saw the press, so a release is never lost when the pointer wanders off.
+#include "panel/PanelKeyArea.h"
+
+#include <QMouseEvent>
+#include <QPointer>
+
+namespace vandrel {
+
+PanelKeyArea::PanelKeyArea(int key, QWidget *parent)
+    : QLabel(parent), key_(key)
+{
+    setCursor(Qt::PointingHandCursor);
+    setAttribute(Qt::WA_TranslucentBackground);
+    setAutoFillBackground(false);
+}
+
+void PanelKeyArea::mousePressEvent(QMouseEvent *event)
+{
+    event->accept();
+    emit pressed(key_);
+}
+
+void PanelKeyArea::mouseReleaseEvent(QMouseEvent *event)
+{
+    event->accept();
+    // The receiver may close the panel (and so delete this area) from its slot.
+    const QPointer<PanelKeyArea> alive(this);
+    emit released(key_);
+    if (alive && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
+        emit clicked(key_);
+}
+
+} // namespace vandrel

@@ -1,0 +1,171 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The panel window's set-up and the thin layer that applies PanelChanges to
+// its labels; every decision about what to show is made in LcdPaint.
+#include "panel/TfrmPanel.h"
+
+#include "panel/LcdArt.h"
+#include "panel/PanelKeyArea.h"
+#include "panel/PanelKeys.h"
+#include "panel/PanelLayout.h"
+
+#include <QImage>
+#include <QLabel>
+#include <QMdiSubWindow>
+
+#include <algorithm>
+
+namespace vandrel {
+
+namespace {
+
+QLabel *placeLabel(QWidget *parent, const PanelElement &e)
+{
+    auto *label = new QLabel(parent);
+    label->setObjectName(QString::fromLatin1(e.name));
+    label->setGeometry(e.left, e.top, e.width, e.height);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    // Elements draw only their own pixels; the LCD window of the body picture shows through.
+    label->setAttribute(Qt::WA_TranslucentBackground);
+    return label;
+}
+
+// The colour around the body picture; the picture's own corners use it too.
+const QColor WindowBackground(0x3a, 0x3f, 0x46);
+
+} // namespace
+
+TfrmPanel::TfrmPanel(LcdState &state, QWidget *parent)
+    : QWidget(parent), state_(state)
+{
+    setWindowTitle(QStringLiteral("Panel"));
+    setFixedSize(PanelClientWidth, PanelClientHeight);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, WindowBackground);
+    setPalette(pal);
+    setAutoFillBackground(true);
+
+    const LcdArt &art = LcdArt::instance();
+    for (int code = 0; code < glyph::Count; ++code) {
+        const auto i = static_cast<std::size_t>(code);
+        mainPixmaps_[i] = QPixmap::fromImage(art.glyph(GlyphSet::Main, code));
+        smallPixmaps_[i] = QPixmap::fromImage(art.glyph(GlyphSet::Small, code));
+    }
+    createElements();
+    FormShow();
+}
+
+void TfrmPanel::createElements()
+{
+    Image1 = placeLabel(this, BackgroundElement);
+
+    const LcdArt &art = LcdArt::instance();
+    for (int i = 0; i < GlyphPositionCount; ++i)
+        glyphs_[static_cast<std::size_t>(i)] = placeLabel(this, GlyphElements[static_cast<std::size_t>(i)]);
+    for (int bit = FirstIconBit; bit <= LastIconBit; ++bit) {
+        QLabel *icon = placeLabel(this, IconElements[static_cast<std::size_t>(bit)]);
+        icon->setPixmap(QPixmap::fromImage(art.icon(bit)));
+        icon->hide();
+        icons_[static_cast<std::size_t>(bit)] = icon;
+    }
+
+    lblnolink = placeLabel(this, NoLinkElement);
+    lblnolink->setText(QStringLiteral("No Connection"));
+    lblnolink->setAlignment(Qt::AlignCenter);
+    QFont font = lblnolink->font();
+    font.setBold(true);
+    font.setPixelSize(13);
+    lblnolink->setFont(font);
+    lblnolink->setStyleSheet(QStringLiteral("color: #d01010; background: transparent;"));
+    lblnolink->hide();
+
+    // Key areas last, so they lie on top of everything and get every click.
+    for (int k = 0; k < PanelKeyCount; ++k) {
+        const PanelElement &e = KeyElements[static_cast<std::size_t>(k)];
+        auto *area = new PanelKeyArea(k, this);
+        area->setObjectName(QString::fromLatin1(e.name));
+        area->setGeometry(e.left, e.top, e.width, e.height);
+        connect(area, &PanelKeyArea::pressed, this, &TfrmPanel::keyPressed);
+        connect(area, &PanelKeyArea::released, this, &TfrmPanel::keyReleased);
+        connect(area, &PanelKeyArea::clicked, this, &TfrmPanel::keyClicked);
+        keys_[static_cast<std::size_t>(k)] = area;
+    }
+    connect(keys_[static_cast<std::size_t>(PanelKey::Close)], &PanelKeyArea::clicked, this,
+            &TfrmPanel::label1Clicked);
+}
+
+void TfrmPanel::FormShow()
+{
+    ResetForShow(state_);
+    PaintPanel();
+}
+
+void TfrmPanel::PaintPanel()
+{
+    applyChanges(PlanPaint(state_));
+}
+
+void TfrmPanel::BlinkStep(bool meterConnected, const MeterReading &reading)
+{
+    applyChanges(vandrel::BlinkStep(state_, meterConnected, reading.RecBlink, reading.ClockMode));
+}
+
+void TfrmPanel::DPTimerTimer()
+{
+    applyChanges(DpBlinkStep(state_));
+}
+
+void TfrmPanel::showTemperatureLegends()
+{
+    applyChanges(ShowTemperatureLegends(state_));
+}
+
+void TfrmPanel::stopMaxMinDisplay()
+{
+    applyChanges(StopMaxMinDisplay(state_));
+}
+
+void TfrmPanel::applyChanges(const PanelChanges &changes)
+{
+    for (int bit = FirstIconBit; bit <= LastIconBit; ++bit) {
+        if (changes.iconMask & iconBit(bit))
+            icons_[static_cast<std::size_t>(bit)]->setVisible((changes.iconValues & iconBit(bit)) != 0);
+    }
+    for (int i = 0; i < GlyphPositionCount; ++i) {
+        if (!(changes.glyphMask & (1u << i)))
+            continue;
+        const auto code = static_cast<std::size_t>(std::clamp(state_.DrawnCodes[static_cast<std::size_t>(i)], 0, 15));
+        glyphs_[static_cast<std::size_t>(i)]->setPixmap(i < 4 ? mainPixmaps_[code] : smallPixmaps_[code]);
+    }
+    lastTouchCount_ = changes.touchCount();
+}
+
+bool TfrmPanel::setBackground(const QString &file)
+{
+    QImage picture;
+    if (!file.isEmpty())
+        picture.load(file);
+    if (picture.isNull()) {
+        Image1->clear();
+        return false;
+    }
+    // The picture sets the size of its element, like the body it shows.
+    Image1->resize(picture.size());
+    Image1->setPixmap(QPixmap::fromImage(picture));
+    return true;
+}
+
+void TfrmPanel::setNoLinkVisible(bool visible)
+{
+    lblnolink->setVisible(visible);
+}
+
+void TfrmPanel::label1Clicked()
+{
+    emit closeRequested();
+    if (auto *sub = qobject_cast<QMdiSubWindow *>(parentWidget()))
+        sub->close();
+    else
+        close();
+}
+
+} // namespace vandrel

@@ -1,0 +1,74 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The panel window: the meter body picture, the LCD's digits and icons, the
+// "No Connection" label and the six key areas. It draws an LcdState owned elsewhere.
+#pragma once
+
+#include "meter/MeterReading.h"
+#include "panel/LcdPaint.h"
+#include "panel/LcdState.h"
+
+#include <QPixmap>
+#include <QWidget>
+
+#include <array>
+
+class QLabel;
+
+namespace vandrel {
+
+class PanelKeyArea;
+
+class TfrmPanel : public QWidget {
+    Q_OBJECT
+public:
+    // `state` must outlive the window. Creating the window resets the state's
+    // drawn part and paints it blank, as a newly shown panel.
+    explicit TfrmPanel(LcdState &state, QWidget *parent = nullptr);
+
+    // Blank display, all icons hidden; the codes wait for the next frame.
+    void FormShow();
+    // Redraws only the digits and icons that changed since the last paint.
+    void PaintPanel();
+    // The one-second blink of MAX+MIN and REC.
+    void BlinkStep(bool meterConnected, const MeterReading &reading);
+    // The dew-point timer's tick: T1 and T2 swap visibility.
+    void DPTimerTimer();
+    // When the dew-point timer stops: both temperature legends visible.
+    void showTemperatureLegends();
+    // Long press of MAX/MIN: MAX and MIN dark at once, no more blinking.
+    void stopMaxMinDisplay();
+    // Carries out changes decided by the pure steps.
+    void applyChanges(const PanelChanges &changes);
+
+    // The meter body picture; a missing or unreadable file leaves no picture.
+    // Returns whether a picture was loaded.
+    bool setBackground(const QString &file);
+    void setNoLinkVisible(bool visible);
+
+    // How many elements the last applyChanges touched (for tests and benchmarks).
+    int lastTouchCount() const { return lastTouchCount_; }
+
+signals:
+    // Key areas by number: 0..4 = lblbtn0..lblbtn4, 5 = Label1 (see PanelKey).
+    void keyPressed(int key);
+    void keyReleased(int key);
+    void keyClicked(int key);
+    // Label1 was clicked; the window containing the panel is being closed.
+    void closeRequested();
+
+private:
+    void createElements();
+    void label1Clicked();
+
+    LcdState &state_;
+    QLabel *Image1 = nullptr;
+    QLabel *lblnolink = nullptr;
+    std::array<QLabel *, GlyphPositionCount> glyphs_{};
+    std::array<QLabel *, LastIconBit + 1> icons_{};
+    std::array<PanelKeyArea *, 6> keys_{};
+    std::array<QPixmap, 16> mainPixmaps_;
+    std::array<QPixmap, 16> smallPixmaps_;
+    int lastTouchCount_ = 0;
+};
+
+} // namespace vandrel
