@@ -1,0 +1,40 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Settings kept with QSettings (an INI file in the user's configuration folder).
+#include "app/Settings.h"
+
+#include <QSettings>
+
+namespace vandrel {
+
+namespace {
+
+int readInt(QSettings &store, const char *key, int fallback)
+{
+    const QVariant v = store.value(QLatin1String(key));
+    bool ok = false;
+    const int i = v.toInt(&ok);
+    return v.isValid() && ok ? i : fallback;
+}
+
+} // namespace
+
+AppSettings AppSettings::load(QSettings &store)
+{
+    AppSettings s;
+    s.RealTimeRate = readInt(store, "RealTimeRate", s.RealTimeRate);
+    s.RegModel = readInt(store, "RegModel", s.RegModel);
+    s.LastConnectedPort = readInt(store, "LastConnectedPort", s.LastConnectedPort);
+    return s;
+}
+
+void AppSettings::save(QSettings &store) const
+{
+    if (!store.isWritable())
+        return;
+    store.setValue(QStringLiteral("RealTimeRate"), RealTimeRate);
+    store.setValue(QStringLiteral("RegModel"), RegModel);
+    store.setValue(QStringLiteral("LastConnectedPort"), LastConnectedPort);
+    store.sync();
+}
+
+} // namespace vandrel

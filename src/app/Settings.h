@@ -1,0 +1,20 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The three remembered values: sampling period, last model and last port.
+// A value that is missing or unreadable takes its default.
+#pragma once
+
+class QSettings;
+
+namespace vandrel {
+
+struct AppSettings {
+    int RealTimeRate = 2;
+    int RegModel = 580;
+    int LastConnectedPort = 0;
+
+    static AppSettings load(QSettings &store);
+    // Each value is written on its own; one that cannot be written is skipped.
+    void save(QSettings &store) const;
+};
+
+} // namespace vandrel

@@ -1,0 +1,435 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Main window: construction, start-up, settings, model set-up and the
+// commands of the shell. The meter link itself lives in MeterLink.
+#include "app/TfrmMain.h"
+
+#include "app/ProgramFiles.h"
+#include "app/TfrmAbout.h"
+#include "realtime/RateEditor.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QSettings>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QUrl>
+
+// Resources compiled into a static library must be registered by hand.
+static void initAppResources()
+{
+    Q_INIT_RESOURCE(toolbar);
+    Q_INIT_RESOURCE(app);
+}
+
+namespace vandrel {
+
+namespace {
+
+const QString kNoConnection = QStringLiteral("No Connection");
+
+} // namespace
+
+TfrmMain::TfrmMain(const MainOptions &options, QWidget *parent) : QMainWindow(parent), options_(options)
+{
+    initAppResources();
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(QStringLiteral("Vandrel for Humidity and Temperature Meter"));
+    setWindowIcon(QIcon(QStringLiteral(":/app/vandrel.svg")));
+
+    settings_ = options_.settings;
+    if (!settings_) {
+        ownSettings_ = std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
+                                                   QStringLiteral("Vandrel"), QStringLiteral("Vandrel"));
+        settings_ = ownSettings_.get();
+    }
+
+    link_ = std::make_unique<MeterLink>(Comm1, reading_, identity_);
+    Comm1.setOnHandlerException([this](const std::exception &e) {
+        // A fault in our own handler, not a port failure: say so rather than hide it.
+        qWarning("Unexpected error while reading the meter: %s", e.what());
+    });
+
+    mdi_ = new QMdiArea(this);
+    mdi_->setObjectName(QStringLiteral("ClientArea"));
+    // The client area never scrolls: child windows stay where the user puts them.
+    mdi_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    mdi_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setCentralWidget(mdi_);
+
+    buildActions();
+    buildMenus();
+    buildToolbar();
+    buildStatusBar();
+    connectLink();
+    FormCreate();
+}
+
+TfrmMain::~TfrmMain()
+{
+    link_->stopTimers();
+}
+
+QAction *TfrmMain::makeAction(const QString &name, const QString &text, const QString &icon, const QString &hint)
+{
+    auto *a = new QAction(text, this);
+    a->setObjectName(name);
+    if (!icon.isEmpty())
+        a->setIcon(QIcon(QStringLiteral(":/toolbar/") + icon + QStringLiteral(".svg")));
+    if (!hint.isEmpty()) {
+        a->setToolTip(hint);
+        a->setStatusTip(hint);
+    }
+    return a;
+}
+
+QAction *TfrmMain::action(const QString &objectName) const
+{
+    return findChild<QAction *>(objectName);
+}
+
+void TfrmMain::buildActions()
+{
+    makeAction(QStringLiteral("Open1"), QStringLiteral("&Open"), QStringLiteral("open"), QStringLiteral("Open File"))
+        ->setShortcut(QKeySequence::Open);
+    makeAction(QStringLiteral("mnuSave"), QStringLiteral("&Save"), QStringLiteral("save"), QStringLiteral("Save"))
+        ->setShortcut(QKeySequence::Save);
+    makeAction(QStringLiteral("mnuPrint"), QStringLiteral("&Print"), QStringLiteral("print"),
+               QStringLiteral("Print tabular or graph"))
+        ->setShortcut(QKeySequence::Print);
+    makeAction(QStringLiteral("mnuPrinterSetup"), QStringLiteral("Printer Setup"));
+    QAction *exit = makeAction(QStringLiteral("Exit1"), QStringLiteral("E&xit"));
+    exit->setShortcut(QKeySequence::Quit);
+    connect(exit, &QAction::triggered, this, &QWidget::close);
+
+    QAction *run = makeAction(QStringLiteral("mnuRun"), QStringLiteral("&Run"), QStringLiteral("run"),
+                              QStringLiteral("Real Time Graph and Tabular "));
+    run->setShortcut(Qt::Key_F9);
+    makeAction(QStringLiteral("mnuStop"), QStringLiteral("&Stop"), QStringLiteral("stop"),
+               QStringLiteral("Stop Real Time Graph and Table"));
+    makeAction(QStringLiteral("Clear1"), QStringLiteral("&Clear Real Time Tabular and Graph"));
+
+    makeAction(QStringLiteral("mnuPanel"), QStringLiteral("&Panel"));
+    makeAction(QStringLiteral("RealTimeGraph1"), QStringLiteral("&Real-Time Graph"));
+    makeAction(QStringLiteral("RealTimeTabular1"), QStringLiteral("Real-Time &Table"));
+    makeAction(QStringLiteral("LoadData1"), QStringLiteral("&DataLogger"));
+    makeAction(QStringLiteral("Scale1"), QStringLiteral("&Humidity Scale"));
+    makeAction(QStringLiteral("TemperatureScale1"), QStringLiteral("&Temperature Scale"));
+    makeAction(QStringLiteral("btnOutputGraph"), QStringLiteral("Output to graph"), QStringLiteral("outputgraph"),
+               QStringLiteral("Output data to graph"));
+    makeAction(QStringLiteral("SpeedButton1"), QStringLiteral("Undo Zoom"), QStringLiteral("undozoom"),
+               QStringLiteral("Zoom out the graph"));
+
+    connect(makeAction(QStringLiteral("Title1"), QStringLiteral("&Tile")), &QAction::triggered, mdi_,
+            &QMdiArea::tileSubWindows);
+    connect(makeAction(QStringLiteral("Cascade1"), QStringLiteral("&Cascade")), &QAction::triggered, mdi_,
+            &QMdiArea::cascadeSubWindows);
+    connect(makeAction(QStringLiteral("ArrangeIcons1"), QStringLiteral("&ArrangeIcons")), &QAction::triggered, this,
+            &TfrmMain::ArrangeIcons1Click);
+    QAction *contents = makeAction(QStringLiteral("Content1"), QStringLiteral("&Contents"));
+    contents->setShortcut(QKeySequence::HelpContents);
+    connect(contents, &QAction::triggered, this, &TfrmMain::Content1Click);
+    connect(makeAction(QStringLiteral("btnHelp"), QStringLiteral("Help"), QStringLiteral("help"),
+                       QStringLiteral("Help")),
+            &QAction::triggered, this, &TfrmMain::Content1Click);
+    connect(makeAction(QStringLiteral("AboutVandrel1"), QStringLiteral("&About Vandrel ")), &QAction::triggered,
+            this, &TfrmMain::AboutVandrel1Click);
+
+    // Commands whose windows are not part of the program yet stay disabled.
+    for (const char *name : {"Open1", "mnuSave", "mnuPrint", "mnuPrinterSetup", "mnuRun", "mnuStop", "Clear1",
+                             "mnuPanel", "RealTimeGraph1", "RealTimeTabular1", "LoadData1", "Scale1",
+                             "TemperatureScale1", "btnOutputGraph", "SpeedButton1"})
+        action(QLatin1String(name))->setEnabled(false);
+}
+
+void TfrmMain::buildMenus()
+{
+    QMenuBar *bar = menuBar();
+    QMenu *file = bar->addMenu(QStringLiteral("&File"));
+    file->addActions({action("Open1"), action("mnuSave")});
+    file->addSeparator();
+    file->addActions({action("mnuPrint"), action("mnuPrinterSetup")});
+    file->addSeparator();
+    file->addAction(action("Exit1"));
+
+    QMenu *view = bar->addMenu(QStringLiteral("&View"));
+    view->addActions({action("mnuPanel"), action("RealTimeGraph1"), action("RealTimeTabular1")});
+
+    QMenu *realTime = bar->addMenu(QStringLiteral("&Real Time Data"));
+    realTime->addActions({action("mnuRun"), action("mnuStop")});
+    realTime->addSeparator();
+    realTime->addAction(action("Clear1"));
+
+    bar->addAction(action("LoadData1"));
+
+    QMenu *option = bar->addMenu(QStringLiteral("&Option"));
+    Graph1 = option->addMenu(QStringLiteral("&Graph"));
+    Graph1->setObjectName(QStringLiteral("Graph1"));
+    Graph1->addActions({action("Scale1"), action("TemperatureScale1")});
+
+    Window1 = bar->addMenu(QStringLiteral("&Window"));
+    Window1->setObjectName(QStringLiteral("Window1"));
+    connect(Window1, &QMenu::aboutToShow, this, &TfrmMain::fillWindowMenu);
+    fillWindowMenu();
+
+    QMenu *help = bar->addMenu(QStringLiteral("&Help"));
+    help->addActions({action("Content1"), action("AboutVandrel1")});
+}
+
+// The Window menu: the arrangement commands, then one entry per child window.
+void TfrmMain::fillWindowMenu()
+{
+    Window1->clear();
+    Window1->addActions({action("Title1"), action("Cascade1"), action("ArrangeIcons1")});
+    const auto windows = mdi_->subWindowList();
+    if (!windows.isEmpty())
+        Window1->addSeparator();
+    int n = 0;
+    for (QMdiSubWindow *w : windows) {
+        QAction *a = Window1->addAction(QStringLiteral("&%1 %2").arg(++n).arg(w->windowTitle()));
+        a->setCheckable(true);
+        a->setChecked(w == mdi_->activeSubWindow());
+        connect(a, &QAction::triggered, w, [this, w] { mdi_->setActiveSubWindow(w); });
+    }
+}
+
+void TfrmMain::buildToolbar()
+{
+    QToolBar *bar = addToolBar(QStringLiteral("Toolbar"));
+    bar->setObjectName(QStringLiteral("Panel1"));
+    bar->setMovable(false);
+    bar->setIconSize(QSize(22, 22));
+    struct Button {
+        const char *action, *name;
+    };
+    const Button buttons[] = {{"Open1", "btnOpen"},       {"mnuSave", "btnSave"},       {"mnuPrint", "btnPrint"},
+                              {nullptr, nullptr},         {"mnuRun", "btnRun"},         {"mnuStop", "btnStop"},
+                              {nullptr, nullptr},         {"btnOutputGraph", "btnOutputGraph"},
+                              {"SpeedButton1", "SpeedButton1"}, {"btnHelp", "btnHelp"}};
+    for (const Button &b : buttons) {
+        if (!b.action) {
+            bar->addSeparator();
+            continue;
+        }
+        QAction *a = action(QLatin1String(b.action));
+        bar->addAction(a);
+        QWidget *w = bar->widgetForAction(a);
+        w->setObjectName(QLatin1String(b.name));
+        if (qstrcmp(b.name, "SpeedButton1") == 0)
+            static_cast<QToolButton *>(w)->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    }
+    btnRunButton = static_cast<QToolButton *>(bar->widgetForAction(action("mnuRun")));
+    btnRunButton->installEventFilter(this);
+
+    bar->addSeparator();
+    auto *caption = new QLabel(QStringLiteral("Real Time Sampling Rate"), bar);
+    caption->setObjectName(QStringLiteral("StaticText1"));
+    caption->setContentsMargins(6, 0, 6, 0);
+    bar->addWidget(caption);
+    MaskEdit1 = new QLineEdit(bar);
+    MaskEdit1->setObjectName(QStringLiteral("MaskEdit1"));
+    MaskEdit1->setInputMask(QStringLiteral("  99 : 99  ;_"));
+    MaskEdit1->setMaxLength(11);
+    MaskEdit1->setToolTip(QStringLiteral("Editor for Real Time Sampling Rate"));
+    MaskEdit1->setFixedWidth(MaskEdit1->fontMetrics().horizontalAdvance(QStringLiteral("  00 : 00  ")) + 16);
+    connect(MaskEdit1, &QLineEdit::textChanged, this, &TfrmMain::MaskEdit1Change);
+    bar->addWidget(MaskEdit1);
+    auto *units = new QLabel(QStringLiteral("MM:SS"), bar);
+    units->setObjectName(QStringLiteral("Label1"));
+    units->setContentsMargins(6, 0, 12, 0);
+    bar->addWidget(units);
+
+    ComboBoxDeviceName = new QComboBox(bar);
+    ComboBoxDeviceName->setObjectName(QStringLiteral("ComboBoxDeviceName"));
+    // Editable, so a device path can be typed; Enter applies it.
+    ComboBoxDeviceName->setEditable(true);
+    ComboBoxDeviceName->setInsertPolicy(QComboBox::NoInsert);
+    ComboBoxDeviceName->setMinimumContentsLength(14);
+    ComboBoxDeviceName->setToolTip(QStringLiteral("Serial port of the meter (pick one or type a device path)"));
+    ComboBoxDeviceName->setEditText(QStringLiteral("ComPort"));
+    connect(ComboBoxDeviceName, &QComboBox::activated, this,
+            [this](int index) { link_->ComboBoxDeviceNameChange(index, ComboBoxDeviceName->itemText(index)); });
+    connect(ComboBoxDeviceName->lineEdit(), &QLineEdit::returnPressed, this, [this] {
+        const QString text = ComboBoxDeviceName->currentText().trimmed();
+        if (!text.isEmpty())
+            link_->ComboBoxDeviceNameChange(ComboBoxDeviceName->findText(text), text);
+    });
+    bar->addWidget(ComboBoxDeviceName);
+}
+
+void TfrmMain::buildStatusBar()
+{
+    for (int i = 0; i < 2; ++i) {
+        statusPanels_[i] = new QLabel(this);
+        statusPanels_[i]->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
+        statusPanels_[i]->setMinimumWidth(50);
+        statusBar()->addWidget(statusPanels_[i]);
+    }
+}
+
+QString TfrmMain::statusText() const
+{
+    return statusPanels_[1]->text();
+}
+
+bool TfrmMain::eventFilter(QObject *watched, QEvent *event)
+{
+    // The Run button's hint says what its next click does.
+    if (watched == btnRunButton && (event->type() == QEvent::Enter || event->type() == QEvent::HoverMove)) {
+        btnRunButton->setToolTip(btnRunTag_ == 1 ? QStringLiteral("Start Real Time Graph and Table")
+                                                 : QStringLiteral("Pause Real Time Graph and Table"));
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TfrmMain::connectLink()
+{
+    connect(link_.get(), &MeterLink::statusTextChanged, statusPanels_[1], &QLabel::setText);
+    connect(link_.get(), &MeterLink::portsChanged, this, &TfrmMain::syncPortBox);
+    connect(link_.get(), &MeterLink::portIndexChanged, this, &TfrmMain::syncPortBox);
+    connect(link_.get(), &MeterLink::runEnabledChanged, this, &TfrmMain::setRunEnabled);
+    connect(link_.get(), &MeterLink::stopEnabledChanged, this, [this](bool on) {
+        Q_UNUSED(on) // the run commands arrive with the real-time windows
+    });
+}
+
+void TfrmMain::setRunEnabled(bool enabled)
+{
+    // Remembered for the run commands; their buttons stay off until runs exist.
+    runEnabled_ = enabled;
+}
+
+void TfrmMain::syncPortBox()
+{
+    const QSignalBlocker block(ComboBoxDeviceName);
+    const QStringList &ports = link_->ports();
+    QStringList shown;
+    for (int i = 0; i < ComboBoxDeviceName->count(); ++i)
+        shown << ComboBoxDeviceName->itemText(i);
+    if (shown != ports) {
+        ComboBoxDeviceName->clear();
+        ComboBoxDeviceName->addItems(ports);
+    }
+    const int index = link_->portIndex();
+    if (index >= 0 && index < ports.size())
+        ComboBoxDeviceName->setCurrentIndex(index);
+    else
+        ComboBoxDeviceName->setEditText(ports.isEmpty() ? QStringLiteral("ComPort") : QString());
+}
+
+void TfrmMain::FormCreate()
+{
+    QStringList ports;
+    if (options_.systemPorts)
+        TComPort::EnumComDevices(ports);
+    for (auto it = options_.preferredPorts.crbegin(); it != options_.preferredPorts.crend(); ++it) {
+        ports.removeAll(*it);
+        ports.prepend(*it);
+    }
+    link_->setPorts(ports);
+
+    stored_ = AppSettings::load(*settings_);
+    sampleRate_ = stored_.RealTimeRate;
+    storedModel_ = stored_.RegModel;
+    link_->state().LastConnectedPort = stored_.LastConnectedPort;
+}
+
+void TfrmMain::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (shownOnce_)
+        return;
+    shownOnce_ = true;
+    // Let the window appear before the search takes its seconds.
+    QTimer::singleShot(0, this, &TfrmMain::FormShow);
+}
+
+void TfrmMain::FormShow()
+{
+    if (sampleRate_ == 0)
+        sampleRate_ = 2;
+    MaskEdit1->setText(rateEditorText(sampleRate_));
+
+    link_->SearchMeter();
+    ApplyModel();
+    link_->startTimers();
+    startupDone_ = true;
+    emit startupFinished();
+}
+
+void TfrmMain::MaskEdit1Change()
+{
+    const RateEdit edit = parseRateEditorText(MaskEdit1->displayText());
+    sampleRate_ = edit.seconds;
+    if (edit.rewrite && edit.text != MaskEdit1->displayText())
+        MaskEdit1->setText(edit.text);
+}
+
+void TfrmMain::ApplyModel()
+{
+    if (identity_.MeterModel != 0)
+        storedModel_ = identity_.MeterModel;
+    else
+        identity_.MeterModel = storedModel_;
+    const int model = identity_.MeterModel;
+    if (model == 520 || model == 560)
+        sampleSize_ = 4;
+    else if (model == 540 || model == 580)
+        sampleSize_ = 6;
+    action("LoadData1")->setVisible(models::canLog(model));
+}
+
+void TfrmMain::Content1Click()
+{
+    // Opening the help reports nothing when it fails.
+    QDesktopServices::openUrl(QUrl::fromLocalFile(programFile(QStringLiteral("VandrelHelp.htm"))));
+}
+
+void TfrmMain::AboutVandrel1Click()
+{
+    TfrmAbout about(this);
+    about.exec();
+}
+
+// Lines the minimised child windows up along the bottom of the client area.
+void TfrmMain::ArrangeIcons1Click()
+{
+    int x = 0;
+    for (QMdiSubWindow *w : mdi_->subWindowList()) {
+        if (!w->isMinimized())
+            continue;
+        w->move(x, mdi_->viewport()->height() - w->height());
+        x += w->width();
+    }
+}
+
+void TfrmMain::closeEvent(QCloseEvent *event)
+{
+    if (!link_->FormCloseQuery()) {
+        // A tick or a receive handler is still on the stack: close once it returned.
+        event->ignore();
+        QTimer::singleShot(50, this, &QWidget::close);
+        return;
+    }
+    FormClose();
+    event->accept();
+}
+
+void TfrmMain::FormClose()
+{
+    AppSettings s;
+    s.RealTimeRate = sampleRate_;
+    s.RegModel = storedModel_;
+    s.LastConnectedPort = ComboBoxDeviceName->currentIndex() < 0 ? 0 : ComboBoxDeviceName->currentIndex();
+    s.save(*settings_);
+}
+
+} // namespace vandrel

@@ -1,0 +1,114 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The main window: the MDI frame with its menus, toolbar and status bar. It
+// owns the serial port, the reading and the link, and hands them to its children.
+#pragma once
+
+#include "app/Settings.h"
+#include "meter/MeterIdentity.h"
+#include "meter/MeterLink.h"
+#include "meter/MeterReading.h"
+#include "platform/ComPort.h"
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QStringList>
+
+#include <memory>
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QMdiArea;
+class QMenu;
+class QSettings;
+class QToolButton;
+
+namespace vandrel {
+
+struct MainOptions {
+    // Devices put first in the port list (--port, --demo), in this order.
+    QStringList preferredPorts;
+    // Whether the system's serial devices join the list (tests switch it off).
+    bool systemPorts = true;
+    // Where settings live; the user's configuration file when null.
+    QSettings *settings = nullptr;
+};
+
+class TfrmMain : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TfrmMain(const MainOptions &options = {}, QWidget *parent = nullptr);
+    ~TfrmMain() override;
+
+    MeterLink &link() { return *link_; }
+    const MeterReading &reading() const { return reading_; }
+    const MeterIdentity &identity() const { return identity_; }
+    int storedModel() const { return storedModel_; }
+    int SampleRate() const { return sampleRate_; }
+    int SampleSize() const { return sampleSize_; }
+    QString statusText() const;
+    bool startupDone() const { return startupDone_; }
+    QMdiArea *mdiArea() const { return mdi_; }
+
+    // Model-dependent set-up of the child windows and menus.
+    void ApplyModel();
+
+    QAction *action(const QString &objectName) const;
+
+signals:
+    // Start-up (search, child windows, timers) has finished.
+    void startupFinished();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void FormCreate();
+    void FormShow();
+    void FormClose();
+    void buildActions();
+    void buildMenus();
+    void buildToolbar();
+    void buildStatusBar();
+    void connectLink();
+    void syncPortBox();
+    void MaskEdit1Change();
+    void Content1Click();
+    void AboutVandrel1Click();
+    void ArrangeIcons1Click();
+    void fillWindowMenu();
+    void setRunEnabled(bool enabled);
+    QAction *makeAction(const QString &name, const QString &text, const QString &icon = {},
+                        const QString &hint = {});
+
+    MainOptions options_;
+    std::unique_ptr<QSettings> ownSettings_;
+    QSettings *settings_ = nullptr;
+    AppSettings stored_;
+
+    TComPort Comm1;
+    MeterReading reading_;
+    MeterIdentity identity_;
+    std::unique_ptr<MeterLink> link_;
+
+    int storedModel_ = 580;
+    int sampleRate_ = 2;
+    int sampleSize_ = 6;
+    bool shownOnce_ = false;
+    bool startupDone_ = false;
+    bool runEnabled_ = false;
+
+    QMdiArea *mdi_ = nullptr;
+    QMenu *Window1 = nullptr;
+    QMenu *Graph1 = nullptr;
+    QLineEdit *MaskEdit1 = nullptr;
+    QComboBox *ComboBoxDeviceName = nullptr;
+    QToolButton *btnRunButton = nullptr;
+    QLabel *statusPanels_[2] = {nullptr, nullptr};
+    int btnRunTag_ = 1;
+};
+
+} // namespace vandrel

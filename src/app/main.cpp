@@ -1,0 +1,71 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Program entry: options, the simulated meter for --demo, the main window.
+#include "app/AppVersion.h"
+#include "app/CommandLine.h"
+#include "app/DemoMeter.h"
+#include "app/TfrmMain.h"
+#include "platform/ComPort.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+#include <cstdio>
+
+namespace {
+
+// Shows an exception that escaped an event handler instead of ending the
+// program; the silent abort is never shown.
+class VandrelApplication : public QApplication {
+public:
+    using QApplication::QApplication;
+    bool notify(QObject *receiver, QEvent *event) override
+    {
+        try {
+            return QApplication::notify(receiver, event);
+        } catch (const vandrel::EAbort &) {
+        } catch (const std::exception &e) {
+            QMessageBox::critical(activeWindow(), QStringLiteral("Vandrel"), QString::fromLocal8Bit(e.what()));
+        }
+        return false;
+    }
+};
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    // Options first: --help and --version need no display.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const vandrel::CommandLine cmd = vandrel::CommandLine::parse(arguments);
+    if (cmd.exitNow) {
+        std::fputs(cmd.output.toLocal8Bit().constData(), cmd.exitCode == 0 ? stdout : stderr);
+        return cmd.exitCode;
+    }
+
+    VandrelApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("vandrel"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Vandrel"));
+    QApplication::setApplicationVersion(QStringLiteral(VANDREL_VERSION));
+    QApplication::setOrganizationName(QStringLiteral("Vandrel"));
+    QApplication::setDesktopFileName(QStringLiteral("vandrel"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/app/vandrel.svg")));
+
+    vandrel::MainOptions options;
+    vandrel::DemoMeter demo;
+    if (cmd.demo) {
+        QString error;
+        const QString device = demo.start(cmd.demoModel, cmd.demoSuffix, error);
+        if (device.isEmpty())
+            QMessageBox::warning(nullptr, QStringLiteral("Vandrel"), error);
+        else
+            options.preferredPorts << device;
+    }
+    if (!cmd.port.isEmpty())
+        options.preferredPorts.prepend(cmd.port);
+
+    vandrel::TfrmMain window(options);
+    window.showMaximized();
+    return app.exec();
+}
