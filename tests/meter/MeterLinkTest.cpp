@@ -1,0 +1,206 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The link against the simulated meter on pseudo-terminals: the search skips
+// what cannot be opened or does not answer, polling brings frames, the
+// watchdog loses and finds the meter, keys skip a poll, and an unplugged
+// device is reopened when it returns.
+#include "meter/MeterLink.h"
+
+#include "SimProcess.h"
+#include "TestSupport.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace vandrel;
+using vandrel::test::PtyPair;
+using vandrel::test::SimProcess;
+using vandrel::test::waitUntil;
+
+namespace {
+
+struct Rig {
+    TComPort port;
+    MeterReading reading;
+    MeterIdentity identity;
+    MeterLink link{port, reading, identity};
+    QStringList statuses;
+    int frames = 0;
+    Rig()
+    {
+        QObject::connect(&link, &MeterLink::statusTextChanged, [this](const QString &s) { statuses << s; });
+        QObject::connect(&link, &MeterLink::frameDecoded, [this] { ++frames; });
+    }
+};
+
+} // namespace
+
+TEST(MeterLinkSearch, SkipsUnopenableAndSilentDevicesAndIdentifiesTheMeter)
+{
+    PtyPair silent;
+    SimProcess sim({"--model", "540", "--suffix", "D"});
+    Rig rig;
+    rig.link.state().LastConnectedPort = 7;
+    rig.link.setPorts({"/dev/vandrel-no-such-device", silent.path(), sim.device()});
+
+    rig.link.SearchMeter();
+
+    EXPECT_EQ(rig.link.ports(), QStringList({silent.path(), sim.device()}));
+    EXPECT_TRUE(rig.link.state().MeterConnected);
+    EXPECT_EQ(rig.identity.MeterModel, 540);
+    EXPECT_EQ(rig.identity.ModelSuffix, 'D');
+    EXPECT_EQ(rig.link.state().LastConnectedPort, 1);
+    EXPECT_EQ(rig.statuses.last(), sim.device());
+    EXPECT_TRUE(rig.port.Active());
+    EXPECT_TRUE(rig.port.hasOnRxChar());
+    EXPECT_EQ(silent.readAvailable(1), QByteArray("K"));
+}
+
+TEST(MeterLinkSearch, NoMeterKeepsListeningAndFramesConnectLater)
+{
+    SimProcess sim({"--no-id"});
+    Rig rig;
+    rig.link.state().LastConnectedPort = 5; // beyond the list: falls back to 0
+    rig.link.setPorts({sim.device()});
+    QSignalSpy run(&rig.link, &MeterLink::runEnabledChanged);
+
+    rig.link.SearchMeter();
+    EXPECT_FALSE(rig.link.state().MeterConnected);
+    EXPECT_EQ(rig.statuses.last(), "No Connection");
+    EXPECT_EQ(rig.link.state().LastConnectedPort, 0);
+    EXPECT_TRUE(rig.port.Active()); // still listening there
+
+    rig.link.startTimers();
+    ASSERT_TRUE(waitUntil([&] { return rig.link.state().MeterConnected; }, 10000));
+    EXPECT_GT(rig.frames, 0);
+    ASSERT_FALSE(run.isEmpty());
+    EXPECT_TRUE(run.last().at(0).toBool());
+    EXPECT_EQ(rig.identity.MeterModel, 580); // no identification happened
+}
+
+TEST(MeterLinkWatchdog, LostAfterThreeSilentTicksAndFoundAgain)
+{
+    SimProcess sim;
+    Rig rig;
+    rig.link.setPorts({sim.device()});
+    rig.link.SearchMeter();
+    ASSERT_TRUE(rig.link.state().MeterConnected);
+    rig.link.startTimers();
+    ASSERT_TRUE(waitUntil([&] { return rig.frames > 2; }));
+
+    QSignalSpy lost(&rig.link, &MeterLink::meterLost);
+    QSignalSpy run(&rig.link, &MeterLink::runEnabledChanged);
+    ASSERT_EQ(sim.command("silence 6").left(2), "OK");
+    ASSERT_TRUE(waitUntil([&] { return lost.count() == 1; }, 8000));
+    EXPECT_FALSE(rig.link.state().MeterConnected);
+    EXPECT_EQ(rig.link.state().MissedTicks, 0);
+    ASSERT_FALSE(run.isEmpty());
+    EXPECT_FALSE(run.last().at(0).toBool());
+    EXPECT_EQ(rig.statuses.last(), "No Connection");
+
+    ASSERT_TRUE(waitUntil([&] { return rig.link.state().MeterConnected; }, 15000));
+    EXPECT_TRUE(run.last().at(0).toBool());
+    EXPECT_EQ(rig.statuses.last(), sim.device());
+}
+
+TEST(MeterLinkWatchdog, TicksWithoutFramesCountOnlyWhileConnected)
+{
+    Rig rig;
+    // Not connected: ticks count nothing and keep the interval at one second.
+    for (int i = 0; i < 5; ++i)
+        rig.link.MainTimerTimer();
+    EXPECT_EQ(rig.link.state().MissedTicks, 0);
+    EXPECT_EQ(rig.link.mainTimer().interval(), 1000);
+    EXPECT_FALSE(rig.link.state().MainTimerBusy);
+
+    // A frame seen makes the meter connected on the next tick.
+    rig.link.state().FrameSeen = true;
+    QSignalSpy ticks(&rig.link, &MeterLink::frameTick);
+    rig.link.MainTimerTimer();
+    EXPECT_TRUE(rig.link.state().MeterConnected);
+    EXPECT_EQ(ticks.count(), 1);
+    QSignalSpy lost(&rig.link, &MeterLink::meterLost);
+    rig.link.MainTimerTimer();
+    rig.link.MainTimerTimer();
+    EXPECT_EQ(lost.count(), 0);
+    EXPECT_EQ(rig.link.state().TickCounter, 0);
+    rig.link.MainTimerTimer();
+    EXPECT_EQ(lost.count(), 1);
+    EXPECT_FALSE(rig.link.state().MeterConnected);
+}
+
+TEST(MeterLinkKeys, KeyCommandSkipsTheNextPoll)
+{
+    SimProcess sim;
+    Rig rig;
+    rig.link.setPorts({sim.device()});
+    rig.link.SearchMeter();
+    ASSERT_TRUE(rig.link.state().MeterConnected);
+    ASSERT_EQ(sim.command("clear-stats").left(2), "OK");
+
+    rig.link.sendCommand('H');
+    EXPECT_TRUE(rig.link.state().SkipNextPoll);
+    rig.link.state().MissedTicks = 0;
+    rig.link.ATimerTimer(); // skipped: nothing written
+    EXPECT_FALSE(rig.link.state().SkipNextPoll);
+    EXPECT_EQ(rig.link.state().MissedTicks, -1);
+    rig.link.ATimerTimer(); // polls again
+    ASSERT_TRUE(waitUntil([&] { return rig.frames > 0; }));
+    EXPECT_EQ(sim.received('H'), 1);
+    EXPECT_EQ(sim.received('A'), 1);
+    // The meter acted on the key: its frames now carry the HOLD bit.
+    ASSERT_TRUE(waitUntil([&] {
+        rig.link.ATimerTimer();
+        return rig.reading.HoldOn;
+    }));
+}
+
+TEST(MeterLinkKeys, ClosedPortWritesNothingAndCountsNothing)
+{
+    Rig rig;
+    rig.link.sendCommand('C'); // no port: silently dropped
+    rig.link.ATimerTimer();
+    rig.link.ATimerTimer();
+    EXPECT_EQ(rig.link.state().MissedTicks, -1); // only the skipped poll counts back
+}
+
+TEST(MeterLinkRecovery, UnpluggedDeviceIsReopenedWhenItReturns)
+{
+    QTemporaryDir dir;
+    const QString link = dir.filePath("meter");
+    SimProcess sim({"--link", link});
+    Rig rig;
+    rig.link.setPorts({link});
+    rig.link.SearchMeter();
+    ASSERT_TRUE(rig.link.state().MeterConnected);
+    rig.link.startTimers();
+    ASSERT_TRUE(waitUntil([&] { return rig.frames > 2; }));
+
+    QSignalSpy lost(&rig.link, &MeterLink::meterLost);
+    ASSERT_EQ(sim.command("unplug 4").left(2), "OK");
+    ASSERT_TRUE(waitUntil([&] { return !rig.port.Active(); }, 5000));
+    ASSERT_TRUE(waitUntil([&] { return lost.count() == 1; }, 8000));
+    EXPECT_FALSE(sim.waitForLine("DEVICE ", 10000).isEmpty());
+    const int before = rig.frames;
+    ASSERT_TRUE(waitUntil([&] { return rig.link.state().MeterConnected; }, 15000));
+    EXPECT_GT(rig.frames, before);
+    EXPECT_TRUE(rig.port.Active());
+    EXPECT_EQ(rig.port.DeviceName(), link);
+}
+
+TEST(MeterLinkClose, CloseQueryStopsTimersAndClosesThePort)
+{
+    SimProcess sim;
+    Rig rig;
+    rig.link.setPorts({sim.device()});
+    rig.link.SearchMeter();
+    rig.link.startTimers();
+    rig.link.state().RxBusy = true; // a receive handler still on the stack
+    EXPECT_FALSE(rig.link.FormCloseQuery());
+    EXPECT_FALSE(rig.link.aTimer().isActive());
+    EXPECT_TRUE(rig.port.Active());
+    rig.link.state().RxBusy = false;
+    EXPECT_TRUE(rig.link.FormCloseQuery());
+    EXPECT_FALSE(rig.port.Active());
+}
