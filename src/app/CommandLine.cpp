@@ -11,10 +11,12 @@ namespace vandrel {
 namespace {
 
 // The parser names the program from the application object, which does not
-// exist yet when options are read.
+// exist yet when options are read: name it ourselves.
 QString usage(const QCommandLineParser &p)
 {
-    return p.helpText().replace(QStringLiteral("<executable_name>"), QStringLiteral("vandrel"));
+    QString text = p.helpText();
+    const qsizetype eol = text.indexOf(QLatin1Char('\n'));
+    return text.replace(0, eol, QStringLiteral("Usage: vandrel [options]"));
 }
 
 } // namespace

@@ -18,7 +18,7 @@ int readField(const QString &field, QString &fieldText, bool &rewrite)
 {
     bool ok = false;
     const QString t = field.trimmed();
-    int v = t.isEmpty() ? 0 : t.toInt(&ok);
+    const int v = t.toInt(&ok);
     if (!ok || v < 0) {
         fieldText = QStringLiteral("00");
         rewrite = true;

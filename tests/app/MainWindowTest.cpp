@@ -1,0 +1,197 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The main window offscreen: start-up finds the simulated meter past a device
+// that cannot be opened and one that does not answer; settings, the model
+// set-up, the commands of the shell and the About box.
+#include "app/AppVersion.h"
+#include "app/CommandLine.h"
+#include "app/Settings.h"
+#include "app/TfrmAbout.h"
+#include "app/TfrmMain.h"
+
+#include "SimProcess.h"
+#include "TestSupport.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+using namespace vandrel;
+using vandrel::test::PtyPair;
+using vandrel::test::SimProcess;
+using vandrel::test::waitUntil;
+
+namespace {
+
+struct SettingsFile {
+    QTemporaryDir dir;
+    QSettings settings{dir.filePath("vandrel.ini"), QSettings::IniFormat};
+};
+
+} // namespace
+
+TEST(MainWindowStartup, SearchSkipsBadDevicesAndShowsTheMeter)
+{
+    PtyPair silent;
+    SimProcess sim({"--model", "540", "--suffix", "D"});
+    SettingsFile store;
+    MainOptions options;
+    options.systemPorts = false;
+    options.settings = &store.settings;
+    options.preferredPorts = {"/dev/vandrel-no-such-device", silent.path(), sim.device()};
+
+    {
+        TfrmMain window(options);
+        window.show();
+        ASSERT_TRUE(waitUntil([&] { return window.startupDone(); }, 20000));
+        EXPECT_EQ(window.statusText(), sim.device());
+        auto *box = window.findChild<QComboBox *>("ComboBoxDeviceName");
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(box->count(), 2); // the device that could not be opened is gone
+        EXPECT_EQ(box->currentText(), sim.device());
+        EXPECT_EQ(window.identity().MeterModel, 540);
+        EXPECT_EQ(window.storedModel(), 540);
+        EXPECT_FALSE(window.action("LoadData1")->isVisible());
+        EXPECT_EQ(window.SampleSize(), 6);
+        EXPECT_TRUE(window.link().aTimer().isActive());
+        EXPECT_TRUE(window.link().mainTimer().isActive());
+        // Frames arrive and are decoded.
+        EXPECT_TRUE(waitUntil([&] { return !window.reading().RhText.isEmpty(); }, 5000));
+        window.close();
+    }
+    // Closing wrote the settings.
+    store.settings.sync();
+    const AppSettings saved = AppSettings::load(store.settings);
+    EXPECT_EQ(saved.RegModel, 540);
+    EXPECT_EQ(saved.LastConnectedPort, 1);
+    EXPECT_EQ(saved.RealTimeRate, 2);
+}
+
+TEST(MainWindowStartup, NoMeterShowsNoConnectionAndDefaults)
+{
+    SettingsFile store;
+    MainOptions options;
+    options.systemPorts = false;
+    options.settings = &store.settings;
+    TfrmMain window(options);
+    window.show();
+    ASSERT_TRUE(waitUntil([&] { return window.startupDone(); }, 10000));
+    EXPECT_EQ(window.statusText(), "No Connection");
+    EXPECT_EQ(window.SampleRate(), 2);
+    EXPECT_EQ(window.findChild<QLineEdit *>("MaskEdit1")->displayText(), "  00 : 02  ");
+    EXPECT_EQ(window.findChild<QComboBox *>("ComboBoxDeviceName")->currentText(), "ComPort");
+    EXPECT_TRUE(window.action("LoadData1")->isVisible()); // 580 until a meter says otherwise
+    EXPECT_EQ(window.windowTitle(), "Vandrel for Humidity and Temperature Meter");
+}
+
+TEST(MainWindowSettings, StoredValuesAreReadAndZeroRateBecomesTwo)
+{
+    SettingsFile store;
+    store.settings.setValue("RealTimeRate", 0);
+    store.settings.setValue("RegModel", 560);
+    store.settings.setValue("LastConnectedPort", "not a number");
+    const AppSettings s = AppSettings::load(store.settings);
+    EXPECT_EQ(s.RealTimeRate, 0);
+    EXPECT_EQ(s.RegModel, 560);
+    EXPECT_EQ(s.LastConnectedPort, 0);
+
+    MainOptions options;
+    options.systemPorts = false;
+    options.settings = &store.settings;
+    TfrmMain window(options);
+    window.show();
+    ASSERT_TRUE(waitUntil([&] { return window.startupDone(); }, 10000));
+    EXPECT_EQ(window.SampleRate(), 2);
+}
+
+TEST(MainWindowCommands, RateEditorAndToolbarHints)
+{
+    SettingsFile store;
+    MainOptions options;
+    options.systemPorts = false;
+    options.settings = &store.settings;
+    TfrmMain window(options);
+    auto *edit = window.findChild<QLineEdit *>("MaskEdit1");
+    edit->setText("  01 : 30  ");
+    EXPECT_EQ(window.SampleRate(), 90);
+    edit->setText("  75 : 10  ");
+    EXPECT_EQ(window.SampleRate(), 3610);
+    EXPECT_EQ(edit->displayText(), "  60 : 10  ");
+
+    for (auto [name, hint] : {std::pair{"btnOpen", "Open File"}, std::pair{"btnSave", "Save"},
+                              std::pair{"btnPrint", "Print tabular or graph"},
+                              std::pair{"btnStop", "Stop Real Time Graph and Table"},
+                              std::pair{"btnOutputGraph", "Output data to graph"},
+                              std::pair{"SpeedButton1", "Zoom out the graph"}, std::pair{"btnHelp", "Help"}}) {
+        auto *b = window.findChild<QToolButton *>(name);
+        ASSERT_NE(b, nullptr) << name;
+        EXPECT_EQ(b->toolTip(), hint) << name;
+    }
+    EXPECT_EQ(window.action("mnuRun")->shortcut(), QKeySequence(Qt::Key_F9));
+    EXPECT_FALSE(window.action("mnuRun")->isEnabled());
+}
+
+TEST(MainWindowModel, ApplyModelFollowsTheIdentifiedMeter)
+{
+    SettingsFile store;
+    MainOptions options;
+    options.systemPorts = false;
+    options.settings = &store.settings;
+    TfrmMain window(options);
+    const_cast<MeterIdentity &>(window.identity()).MeterModel = 520;
+    window.ApplyModel();
+    EXPECT_EQ(window.storedModel(), 520);
+    EXPECT_EQ(window.SampleSize(), 4);
+    EXPECT_FALSE(window.action("LoadData1")->isVisible());
+    const_cast<MeterIdentity &>(window.identity()).MeterModel = 0;
+    window.ApplyModel();
+    EXPECT_EQ(window.identity().MeterModel, 520);
+    const_cast<MeterIdentity &>(window.identity()).MeterModel = 999; // unknown: stored, nothing else changes
+    window.ApplyModel();
+    EXPECT_EQ(window.storedModel(), 999);
+    EXPECT_EQ(window.SampleSize(), 4);
+    EXPECT_FALSE(window.action("LoadData1")->isVisible());
+}
+
+TEST(AboutBox, ShowsTheBuildVersionEachTime)
+{
+    for (int i = 0; i < 2; ++i) {
+        TfrmAbout about;
+        EXPECT_EQ(about.versionText(), VANDREL_VERSION);
+        EXPECT_EQ(about.windowTitle(), "About Vandrel for Humidity Temperature Meter");
+    }
+}
+
+TEST(CommandLine, Options)
+{
+    CommandLine c = CommandLine::parse({"vandrel"});
+    EXPECT_FALSE(c.exitNow);
+    EXPECT_FALSE(c.demo);
+    EXPECT_TRUE(c.port.isEmpty());
+
+    c = CommandLine::parse({"vandrel", "--port", "/dev/ttyUSB3", "--demo", "--demo-model", "560"});
+    EXPECT_EQ(c.port, "/dev/ttyUSB3");
+    EXPECT_TRUE(c.demo);
+    EXPECT_EQ(c.demoModel, "560");
+    EXPECT_EQ(c.demoSuffix, "D");
+
+    c = CommandLine::parse({"vandrel", "--version"});
+    EXPECT_TRUE(c.exitNow);
+    EXPECT_EQ(c.exitCode, 0);
+    EXPECT_TRUE(c.output.contains(VANDREL_VERSION));
+
+    c = CommandLine::parse({"vandrel", "--help"});
+    EXPECT_TRUE(c.output.contains("--demo"));
+    EXPECT_TRUE(c.output.startsWith("Usage: vandrel"));
+
+    for (const QStringList &bad : {QStringList{"vandrel", "--bogus"}, QStringList{"vandrel", "--demo-model", "530"},
+                                   QStringList{"vandrel", "--port"}}) {
+        c = CommandLine::parse(bad);
+        EXPECT_TRUE(c.exitNow) << bad.join(' ').toStdString();
+        EXPECT_EQ(c.exitCode, 2) << bad.join(' ').toStdString();
+    }
+}
