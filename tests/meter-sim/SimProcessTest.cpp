@@ -414,6 +414,7 @@ TEST(SimProcess, keepsRunningWhenStdinEndsAndRemovesItsLinkOnTerminate)
         START_SIM(sim, "--link", link);
         Port port(sim.device());
         sim.closeStdin();
+        ASSERT_TRUE(sim.waitLine("STDIN CLOSED"));
         port.write("K");
         EXPECT_EQ(port.read(4).size(), 4u);
         struct stat st {};

@@ -105,8 +105,11 @@ std::optional<OutputQueue::Clock::time_point> OutputQueue::nextDue(Clock::time_p
         const Piece &p = pieces_.front();
         const double want = static_cast<double>(std::min(kPaceBatch, p.bytes.size() - p.offset));
         const double missing = want - creditAt(due);
+        // Rounded up to whole microseconds: a wake-up a hair too early would
+        // find the credit still short and spin.
         if (missing > 0.0)
-            due += std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(missing / kBytesPerSecond));
+            due += std::chrono::ceil<std::chrono::microseconds>(
+                std::chrono::duration<double>(missing / kBytesPerSecond + 1e-9));
     }
     return due;
 }

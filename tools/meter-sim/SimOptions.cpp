@@ -185,7 +185,7 @@ Commands on standard input (one per line; answered "OK <command>" or
 
 Other output lines: "DOWNLOAD START stream|blocks bytes=N",
 "DOWNLOAD END complete|quit|stopped|abandoned|timeout|restarted|unplugged sent=N resends=N",
-"UNPLUGGED", "BYE". The simulator exits on SIGTERM or SIGINT and removes --link.
+"UNPLUGGED", "STDIN CLOSED", "BYE". The simulator exits on SIGTERM or SIGINT and removes --link.
 )";
 }
 

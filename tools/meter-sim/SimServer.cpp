@@ -203,6 +203,7 @@ void SimServer::readStdin(Clock::time_point now)
         return;
     if (n <= 0) {
         stdinOpen_ = false;
+        say("STDIN CLOSED");
         if (options_.exitOnEof)
             quit_ = true;
         return;
