@@ -52,14 +52,14 @@ MeterReading sampleReading(bool clock)
     return r;
 }
 
-int writePreview(const QString &out, int model, const QString &bodyDir, bool clock, int scale)
+int writePreview(const QString &out, int model, const QString &bodyDir, bool clock, bool noLink, int scale)
 {
     LcdState state;
     TfrmPanel panel(state);
     panel.setBackground(QDir(bodyDir).filePath(QStringLiteral("PANEL%1.BMP").arg(model)));
     BuildLcdState(sampleReading(clock), MeterIdentity{model, 0}, state);
     panel.PaintPanel();
-    panel.setNoLinkVisible(false);
+    panel.setNoLinkVisible(noLink);
     const QImage shot = panel.grab().toImage();
     return shot.scaled(shot.size() * scale, Qt::IgnoreAspectRatio, Qt::FastTransformation).save(out) ? 0 : 1;
 }
@@ -101,8 +101,9 @@ int main(int argc, char *argv[])
     const QCommandLineOption sheet(QStringLiteral("sheet"), QStringLiteral("Render glyphs and icons to <png>."), QStringLiteral("png"));
     const QCommandLineOption model(QStringLiteral("model"), QStringLiteral("Model for the preview."), QStringLiteral("code"), QStringLiteral("580"));
     const QCommandLineOption clock(QStringLiteral("clock"), QStringLiteral("Preview in clock mode."));
+    const QCommandLineOption noLink(QStringLiteral("nolink"), QStringLiteral("Preview with \"No Connection\" shown."));
     const QCommandLineOption scale(QStringLiteral("scale"), QStringLiteral("Magnification."), QStringLiteral("n"), QStringLiteral("1"));
-    parser.addOptions({preview, sheet, model, clock, scale});
+    parser.addOptions({preview, sheet, model, clock, noLink, scale});
     parser.process(app);
 
     const QStringList dirs = parser.positionalArguments();
@@ -111,6 +112,7 @@ int main(int argc, char *argv[])
     if (parser.isSet(sheet))
         return writeSheet(parser.value(sheet), factor);
     if (parser.isSet(preview))
-        return writePreview(parser.value(preview), parser.value(model).toInt(), dir, parser.isSet(clock), factor);
+        return writePreview(parser.value(preview), parser.value(model).toInt(), dir, parser.isSet(clock),
+                            parser.isSet(noLink), factor);
     return writeBodies(dir);
 }

@@ -11,6 +11,8 @@
 #include <QPainterPath>
 #include <QPolygonF>
 
+#include <cmath>
+
 namespace vandrel {
 
 namespace {

@@ -101,8 +101,8 @@ KeyCommand PanelKeyEvent(PanelKey key, KeyEvent event, const MeterIdentity &id,
             keys.TKeyHeld = false;
             return {};
         }
-        // This key stays silent without a meter: it is pressed to switch modes
-        // and a message on every press would only get in the way.
+        // Unlike the other keys, this one does nothing at all without a meter,
+        // not even the message.
         if (event != KeyEvent::Press || !meterConnected)
             return {};
         return middleLeftPress(facts, keys);

@@ -10,6 +10,7 @@
 
 #include <QImage>
 #include <QLabel>
+#include <QMdiArea>
 #include <QMdiSubWindow>
 
 #include <algorithm>
@@ -73,9 +74,16 @@ void TfrmPanel::createElements()
     lblnolink->setAlignment(Qt::AlignCenter);
     QFont font = lblnolink->font();
     font.setBold(true);
-    font.setPixelSize(13);
+    font.setPixelSize(12);
     lblnolink->setFont(font);
-    lblnolink->setStyleSheet(QStringLiteral("color: #d01010; background: transparent;"));
+    // The label lies over the icon row; an LCD-coloured ground keeps it readable.
+    lblnolink->setAttribute(Qt::WA_TranslucentBackground, false);
+    lblnolink->setAttribute(Qt::WA_NoSystemBackground, false);
+    QPalette pal = lblnolink->palette();
+    pal.setColor(QPalette::WindowText, QColor(0xd0, 0x10, 0x10));
+    pal.setColor(QPalette::Window, LcdArt::lcdBackgroundTop());
+    lblnolink->setPalette(pal);
+    lblnolink->setAutoFillBackground(true);
     lblnolink->hide();
 
     // Key areas last, so they lie on top of everything and get every click.
@@ -91,6 +99,19 @@ void TfrmPanel::createElements()
     }
     connect(keys_[static_cast<std::size_t>(PanelKey::Close)], &PanelKeyArea::clicked, this,
             &TfrmPanel::label1Clicked);
+}
+
+QMdiSubWindow *TfrmPanel::showIn(QMdiArea &area)
+{
+    QMdiSubWindow *sub = area.addSubWindow(this, Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                                                     | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint);
+    sub->setAttribute(Qt::WA_DeleteOnClose);
+    sub->setWindowTitle(windowTitle());
+    sub->show();
+    // The client area stays exactly the panel's size: the picture is not scaled.
+    sub->setFixedSize(sub->sizeHint());
+    sub->move(0, 0);
+    return sub;
 }
 
 void TfrmPanel::FormShow()

@@ -13,6 +13,8 @@
 #include <array>
 
 class QLabel;
+class QMdiArea;
+class QMdiSubWindow;
 
 namespace vandrel {
 
@@ -24,6 +26,11 @@ public:
     // `state` must outlive the window. Creating the window resets the state's
     // drawn part and paints it blank, as a newly shown panel.
     explicit TfrmPanel(LcdState &state, QWidget *parent = nullptr);
+
+    // Puts the panel into `area` as its child window "Panel": fixed size, a
+    // system menu and a minimise button only, deleted when closed, placed at
+    // the top left corner of the area, and shown. Returns the child window.
+    QMdiSubWindow *showIn(QMdiArea &area);
 
     // Blank display, all icons hidden; the codes wait for the next frame.
     void FormShow();

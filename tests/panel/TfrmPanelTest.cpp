@@ -11,6 +11,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMouseEvent>
+#include <QPointer>
 
 #include <gtest/gtest.h>
 
@@ -176,20 +177,27 @@ TEST(TfrmPanel, keyAreasReportPressReleaseAndClick)
     EXPECT_EQ(clicked, std::vector<int>{static_cast<int>(PanelKey::Hold)});
 }
 
-TEST(TfrmPanel, label1ClosesItsSubWindow)
+TEST(TfrmPanel, label1ClosesAndFreesItsSubWindow)
 {
     LcdState state;
     QMdiArea area;
+    area.resize(600, 500);
+    area.show();
     auto *panel = new TfrmPanel(state);
-    QMdiSubWindow *sub = area.addSubWindow(panel);
-    sub->show();
+    const QPointer<QMdiSubWindow> sub = panel->showIn(area);
+    const QPointer<TfrmPanel> alive(panel);
+    EXPECT_EQ(sub->windowTitle(), QStringLiteral("Panel"));
+    EXPECT_EQ(sub->pos(), QPoint(0, 0));
+    EXPECT_EQ(panel->size(), QSize(PanelClientWidth, PanelClientHeight));
     int closing = 0;
     QObject::connect(panel, &TfrmPanel::closeRequested, [&closing] { ++closing; });
     QWidget *label1 = element(*panel, "Label1");
     mouse(label1, QEvent::MouseButtonPress, Qt::LeftButton);
     mouse(label1, QEvent::MouseButtonRelease, Qt::LeftButton);
     EXPECT_EQ(closing, 1);
-    EXPECT_FALSE(sub->isVisible());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(sub.isNull());
+    EXPECT_TRUE(alive.isNull());
 }
 
 TEST(TfrmPanel, blinkHelpersChangeOnlyTheirIcons)
