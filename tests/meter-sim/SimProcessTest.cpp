@@ -50,10 +50,8 @@ public:
     explicit SimProcess(std::vector<std::string> args)
     {
         const char *exe = std::getenv("VANDREL_SIM");
-        if (!exe) {
-            error_ = "VANDREL_SIM is not set";
-            return;
-        }
+        if (!exe || !*exe)
+            exe = VANDREL_SIM_BUILT;
         int in[2], out[2];
         if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0) {
             error_ = "pipe failed";

@@ -189,9 +189,71 @@ Other output lines: "DOWNLOAD START stream|blocks bytes=N",
 )";
 }
 
+namespace {
+
+using K = SimCommand::Kind;
+
+// How a command's arguments look; the irregular ones are parsed by hand.
+enum class ArgShape { None, Seconds, Switch, Other };
+
+struct CommandForm {
+    const char *name;
+    K kind;
+    ArgShape args;
+};
+
+constexpr CommandForm kCommands[] = {
+    {"quit", K::Quit, ArgShape::None},          {"help", K::Help, ArgShape::None},
+    {"stats", K::Stats, ArgShape::None},        {"clear-stats", K::ClearStats, ArgShape::None},
+    {"state", K::State, ArgShape::None},        {"silence", K::Silence, ArgShape::Seconds},
+    {"unplug", K::Unplug, ArgShape::Seconds},   {"no-id", K::NoId, ArgShape::Switch},
+    {"garbage", K::Garbage, ArgShape::Switch},  {"split", K::Split, ArgShape::Switch},
+    {"pace", K::Pace, ArgShape::Switch},        {"lowbat", K::LowBattery, ArgShape::Switch},
+    {"apo", K::AutoPowerOff, ArgShape::Switch}, {"corrupt-block", K::CorruptBlock, ArgShape::Other},
+    {"stop-after", K::StopAfter, ArgShape::Other}, {"model", K::Model, ArgShape::Other},
+    {"frames", K::Frames, ArgShape::Other},     {"memory", K::Memory, ArgShape::Other},
+    {"sets", K::Sets, ArgShape::Other},
+};
+
+// Everything after the command word, trimmed: a file name may contain blanks.
+std::string restOfLine(const std::string &line, const std::string &name)
+{
+    const auto first = line.find_first_not_of(" \t", line.find(name) + name.size());
+    const auto last = line.find_last_not_of(" \t\r\n");
+    return first == std::string::npos || last < first ? std::string() : line.substr(first, last - first + 1);
+}
+
+bool parseOther(const std::vector<std::string> &w, const std::string &line, SimCommand &c)
+{
+    const std::size_t argc = w.size() - 1;
+    switch (c.kind) {
+    case K::CorruptBlock:
+        if (argc == 1 && w[1] == "off")
+            return true; // number -1: no damaged block
+        return argc >= 1 && argc <= 2 && toNumber(w[1], c.number) && c.number >= 0 &&
+               (argc == 1 || (toNumber(w[2], c.count) && c.count >= 0));
+    case K::StopAfter:
+        if (argc == 1 && w[1] == "off")
+            return true;
+        return argc == 1 && toNumber(w[1], c.number) && c.number >= 0;
+    case K::Model:
+        return argc >= 1 && argc <= 2 && toNumber(w[1], c.number) && findModel(static_cast<int>(c.number)) &&
+               (argc == 1 || parseSuffix(w[2], c.suffix));
+    case K::Frames:
+    case K::Memory:
+        c.text = restOfLine(line, w[0]);
+        return !c.text.empty();
+    case K::Sets:
+        return argc == 1 && toNumber(w[1], c.number) && c.number >= 0 && c.number <= 40;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
 std::optional<SimCommand> parseCommand(const std::string &line, std::string &error)
 {
-    using K = SimCommand::Kind;
     std::istringstream in(line);
     std::vector<std::string> w;
     for (std::string t; in >> t;)
@@ -200,101 +262,38 @@ std::optional<SimCommand> parseCommand(const std::string &line, std::string &err
     if (w.empty())
         return std::nullopt;
 
-    SimCommand c;
-    const std::string &name = w[0];
-    const std::size_t argc = w.size() - 1;
-    auto bad = [&]() -> std::optional<SimCommand> {
-        error = "bad arguments for " + name;
+    const CommandForm *form = nullptr;
+    for (const CommandForm &f : kCommands) {
+        if (w[0] == f.name)
+            form = &f;
+    }
+    if (!form) {
+        error = "unknown command " + w[0];
         return std::nullopt;
-    };
-    auto onOff = [&](K kind) -> std::optional<SimCommand> {
-        c.kind = kind;
-        if (argc != 1 || !toSwitch(w[1], c.on))
-            return bad();
-        return c;
-    };
-    auto noArgs = [&](K kind) -> std::optional<SimCommand> {
-        c.kind = kind;
-        if (argc != 0)
-            return bad();
-        return c;
-    };
-    auto secondsArg = [&](K kind) -> std::optional<SimCommand> {
-        c.kind = kind;
-        if (argc != 1 || !toSeconds(w[1], c.seconds))
-            return bad();
-        return c;
-    };
-
-    if (name == "quit")
-        return noArgs(K::Quit);
-    if (name == "help")
-        return noArgs(K::Help);
-    if (name == "stats")
-        return noArgs(K::Stats);
-    if (name == "clear-stats")
-        return noArgs(K::ClearStats);
-    if (name == "state")
-        return noArgs(K::State);
-    if (name == "silence")
-        return secondsArg(K::Silence);
-    if (name == "unplug")
-        return secondsArg(K::Unplug);
-    if (name == "no-id")
-        return onOff(K::NoId);
-    if (name == "garbage")
-        return onOff(K::Garbage);
-    if (name == "split")
-        return onOff(K::Split);
-    if (name == "pace")
-        return onOff(K::Pace);
-    if (name == "lowbat")
-        return onOff(K::LowBattery);
-    if (name == "apo")
-        return onOff(K::AutoPowerOff);
-    if (name == "corrupt-block") {
-        c.kind = K::CorruptBlock;
-        if (argc == 1 && w[1] == "off")
-            return c; // number -1: no damaged block
-        if (argc < 1 || argc > 2 || !toNumber(w[1], c.number) || c.number < 0 ||
-            (argc == 2 && (!toNumber(w[2], c.count) || c.count < 0)))
-            return bad();
-        return c;
     }
-    if (name == "stop-after") {
-        c.kind = K::StopAfter;
-        if (argc == 1 && w[1] == "off")
-            return c;
-        if (argc != 1 || !toNumber(w[1], c.number) || c.number < 0)
-            return bad();
-        return c;
+    SimCommand c;
+    c.kind = form->kind;
+    const std::size_t argc = w.size() - 1;
+    bool ok = false;
+    switch (form->args) {
+    case ArgShape::None:
+        ok = argc == 0;
+        break;
+    case ArgShape::Seconds:
+        ok = argc == 1 && toSeconds(w[1], c.seconds);
+        break;
+    case ArgShape::Switch:
+        ok = argc == 1 && toSwitch(w[1], c.on);
+        break;
+    case ArgShape::Other:
+        ok = parseOther(w, line, c);
+        break;
     }
-    if (name == "model") {
-        c.kind = K::Model;
-        if (argc < 1 || argc > 2 || !toNumber(w[1], c.number) || !findModel(static_cast<int>(c.number)) ||
-            (argc == 2 && !parseSuffix(w[2], c.suffix)))
-            return bad();
-        return c;
+    if (!ok) {
+        error = "bad arguments for " + w[0];
+        return std::nullopt;
     }
-    if (name == "frames" || name == "memory") {
-        c.kind = name == "frames" ? K::Frames : K::Memory;
-        // A file name may contain blanks: take the rest of the line.
-        const auto start = line.find(name) + name.size();
-        const auto first = line.find_first_not_of(" \t", start);
-        const auto last = line.find_last_not_of(" \t\r\n");
-        if (first == std::string::npos || last < first)
-            return bad();
-        c.text = line.substr(first, last - first + 1);
-        return c;
-    }
-    if (name == "sets") {
-        c.kind = K::Sets;
-        if (argc != 1 || !toNumber(w[1], c.number) || c.number < 0 || c.number > 40)
-            return bad();
-        return c;
-    }
-    error = "unknown command " + name;
-    return std::nullopt;
+    return c;
 }
 
 } // namespace vandrel::sim

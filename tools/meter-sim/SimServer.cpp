@@ -260,7 +260,6 @@ std::string SimServer::stateLine() const
 void SimServer::runCommand(const SimCommand &c, Clock::time_point now, std::string &error)
 {
     using K = SimCommand::Kind;
-    EngineFaults &faults = engine_.faults();
     switch (c.kind) {
     case K::Quit:
         quit_ = true;
@@ -281,56 +280,73 @@ void SimServer::runCommand(const SimCommand &c, Clock::time_point now, std::stri
     case K::State:
         say(stateLine());
         break;
-    case K::Silence:
-        faults.silentUntil = now + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(c.seconds));
-        break;
     case K::Unplug:
         if (!pty_)
             error = "already unplugged";
         else
             unplug(c.seconds, now);
         break;
+    default:
+        if (!applyFault(c, now))
+            applyMeterCommand(c, error);
+        break;
+    }
+}
+
+bool SimServer::applyFault(const SimCommand &c, Clock::time_point now)
+{
+    using K = SimCommand::Kind;
+    EngineFaults &faults = engine_.faults();
+    switch (c.kind) {
+    case K::Silence:
+        faults.silentUntil = now + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(c.seconds));
+        return true;
     case K::NoId:
         faults.noIdentification = c.on;
-        break;
+        return true;
     case K::Garbage:
         faults.garbage = c.on;
-        break;
+        return true;
     case K::Split:
         out_.setSplit(c.on);
-        break;
+        return true;
     case K::Pace:
         out_.setPace(c.on);
-        break;
+        return true;
     case K::CorruptBlock:
         faults.download.corruptBlock = static_cast<int>(c.number);
         faults.download.corruptTimes = static_cast<int>(c.count);
-        break;
+        return true;
     case K::StopAfter:
         faults.download.stopAfter = c.number;
-        break;
+        return true;
+    default:
+        return false;
+    }
+}
+
+void SimServer::applyMeterCommand(const SimCommand &c, std::string &error)
+{
+    using K = SimCommand::Kind;
+    switch (c.kind) {
     case K::Model:
         engine_.replaceMeter(SimMeter(*findModel(static_cast<int>(c.number)), c.suffix, options_.seed));
         if (!memoryFromFile_)
-            regenerateMemory();
+            regenerateMemory(); // the sample size follows the model
         break;
     case K::Frames:
         if (c.text == "off") {
             engine_.setScript({});
-        } else {
-            std::vector<Bytes> frames;
-            if (loadFrameScript(c.text, frames, error))
-                engine_.setScript(std::move(frames));
+        } else if (std::vector<Bytes> frames; loadFrameScript(c.text, frames, error)) {
+            engine_.setScript(std::move(frames));
         }
         break;
-    case K::Memory: {
-        Bytes memory;
-        if (loadMemoryFile(c.text, memory, error)) {
+    case K::Memory:
+        if (Bytes memory; loadMemoryFile(c.text, memory, error)) {
             engine_.setMemory(std::move(memory));
             memoryFromFile_ = true;
         }
         break;
-    }
     case K::Sets:
         options_.sets = static_cast<int>(c.number);
         memoryFromFile_ = false;
@@ -342,22 +358,24 @@ void SimServer::runCommand(const SimCommand &c, Clock::time_point now, std::stri
     case K::AutoPowerOff:
         engine_.meter().status().autoPowerOff = c.on;
         break;
+    default:
+        break;
     }
 }
 
-int SimServer::run()
+bool SimServer::setUp()
 {
     if (!options_.logFile.empty()) {
         log_ = std::fopen(options_.logFile.c_str(), "a");
         if (!log_) {
             std::fprintf(stderr, "vandrel-meter-sim: cannot open log %s: %s\n", options_.logFile.c_str(),
                          std::strerror(errno));
-            return 1;
+            return false;
         }
     }
     if (::pipe2(signalPipe_, O_CLOEXEC | O_NONBLOCK) != 0) {
         std::perror("vandrel-meter-sim: pipe");
-        return 1;
+        return false;
     }
     g_signalFd = signalPipe_[1];
     struct sigaction sa {};
@@ -371,9 +389,16 @@ int SimServer::run()
     std::string error;
     if (!openLine(error)) {
         std::fprintf(stderr, "vandrel-meter-sim: %s\n", error.c_str());
-        return 1;
+        return false;
     }
+    return true;
+}
 
+int SimServer::run()
+{
+    if (!setUp())
+        return 1;
+    std::string error;
     while (!quit_) {
         Clock::time_point now = Clock::now();
         if (reopenAt_ && now >= *reopenAt_) {

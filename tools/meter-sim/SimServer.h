@@ -32,7 +32,10 @@ private:
     void unplug(double seconds, Clock::time_point now);
     void readMaster(Clock::time_point now);
     void readStdin(Clock::time_point now);
+    bool setUp();
     void runCommand(const SimCommand &command, Clock::time_point now, std::string &error);
+    bool applyFault(const SimCommand &command, Clock::time_point now);
+    void applyMeterCommand(const SimCommand &command, std::string &error);
     void flush(Clock::time_point now);
     int pollTimeout(Clock::time_point now) const;
     void say(const std::string &line);
