@@ -71,8 +71,11 @@ bool SimServer::openLine(std::string &error)
     pty_ = Pty::open(error);
     if (!pty_)
         return false;
-    if (!options_.link.empty() && !replaceSymlink(options_.link, pty_->slavePath(), error))
-        return false;
+    if (!options_.link.empty()) {
+        if (!replaceSymlink(options_.link, pty_->slavePath(), error))
+            return false;
+        linkedTo_ = pty_->slavePath();
+    }
     wantWrite_ = false;
     say("DEVICE " + pty_->slavePath());
     return true;
@@ -80,13 +83,14 @@ bool SimServer::openLine(std::string &error)
 
 void SimServer::removeLink()
 {
-    if (options_.link.empty())
+    if (linkedTo_.empty())
         return;
     // Only remove a link that is still ours; someone may have replaced it.
     char target[256] = {};
     const ssize_t n = ::readlink(options_.link.c_str(), target, sizeof target - 1);
-    if (n > 0 && target[0] == '/' && std::strncmp(target, "/dev/pts/", 9) == 0)
+    if (n > 0 && linkedTo_ == target)
         ::unlink(options_.link.c_str());
+    linkedTo_.clear();
 }
 
 void SimServer::unplug(double seconds, Clock::time_point now)

@@ -56,6 +56,7 @@ private:
     bool quit_ = false;
     bool memoryFromFile_ = false;
     std::string stdinBuffer_;
+    std::string linkedTo_; // where our --link points, empty when it is not ours
     std::array<unsigned long long, 256> counts_{};
     unsigned long long total_ = 0;
     std::FILE *log_ = nullptr;
