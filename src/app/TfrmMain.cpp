@@ -53,6 +53,7 @@ TfrmMain::TfrmMain(const MainOptions &options, QWidget *parent) : QMainWindow(pa
     }
 
     link_ = std::make_unique<MeterLink>(Comm1, reading_, identity_);
+    panelController_ = std::make_unique<PanelController>(*link_);
     Comm1.setOnHandlerException([this](const std::exception &e) {
         // A fault in our own handler, not a port failure: say so rather than hide it.
         qWarning("Unexpected error while reading the meter: %s", e.what());
@@ -117,7 +118,8 @@ void TfrmMain::buildActions()
                QStringLiteral("Stop Real Time Graph and Table"));
     makeAction(QStringLiteral("Clear1"), QStringLiteral("&Clear Real Time Tabular and Graph"));
 
-    makeAction(QStringLiteral("mnuPanel"), QStringLiteral("&Panel"));
+    connect(makeAction(QStringLiteral("mnuPanel"), QStringLiteral("&Panel")), &QAction::triggered, this,
+            &TfrmMain::mnuPanelClick);
     makeAction(QStringLiteral("RealTimeGraph1"), QStringLiteral("&Real-Time Graph"));
     makeAction(QStringLiteral("RealTimeTabular1"), QStringLiteral("Real-Time &Table"));
     makeAction(QStringLiteral("LoadData1"), QStringLiteral("&DataLogger"));
@@ -145,7 +147,7 @@ void TfrmMain::buildActions()
 
     // Commands whose windows are not part of the program yet stay disabled.
     for (const char *name : {"Open1", "mnuSave", "mnuPrint", "mnuPrinterSetup", "mnuRun", "mnuStop", "Clear1",
-                             "mnuPanel", "RealTimeGraph1", "RealTimeTabular1", "LoadData1", "Scale1",
+                             "RealTimeGraph1", "RealTimeTabular1", "LoadData1", "Scale1",
                              "TemperatureScale1", "btnOutputGraph", "SpeedButton1"})
         action(QLatin1String(name))->setEnabled(false);
 }
@@ -359,6 +361,7 @@ void TfrmMain::FormShow()
     MaskEdit1->setText(rateEditorText(sampleRate_));
 
     link_->SearchMeter();
+    panelController_->createPanel(*mdi_);
     ApplyModel();
     link_->startTimers();
     startupDone_ = true;
@@ -380,11 +383,27 @@ void TfrmMain::ApplyModel()
     else
         identity_.MeterModel = storedModel_;
     const int model = identity_.MeterModel;
+    if (models::isKnown(model))
+        panelController_->setBackground(programFile(QStringLiteral("RESOURCE/PANEL%1.BMP").arg(model)));
     if (model == 520 || model == 560)
         sampleSize_ = 4;
     else if (model == 540 || model == 580)
         sampleSize_ = 6;
     action("LoadData1")->setVisible(models::canLog(model));
+}
+
+// Shows the panel, creating it anew (with the model's picture) after it was closed.
+void TfrmMain::mnuPanelClick()
+{
+    if (TfrmPanel *panel = panelController_->panel()) {
+        if (auto *window = qobject_cast<QMdiSubWindow *>(panel->parentWidget())) {
+            window->showNormal();
+            mdi_->setActiveSubWindow(window);
+        }
+        return;
+    }
+    panelController_->createPanel(*mdi_);
+    ApplyModel();
 }
 
 void TfrmMain::Content1Click()

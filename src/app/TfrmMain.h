@@ -7,6 +7,7 @@
 #include "meter/MeterIdentity.h"
 #include "meter/MeterLink.h"
 #include "meter/MeterReading.h"
+#include "panel/PanelController.h"
 #include "platform/ComPort.h"
 
 #include <QMainWindow>
@@ -42,6 +43,7 @@ public:
     ~TfrmMain() override;
 
     MeterLink &link() { return *link_; }
+    PanelController &panelController() { return *panelController_; }
     const MeterReading &reading() const { return reading_; }
     const MeterIdentity &identity() const { return identity_; }
     int storedModel() const { return storedModel_; }
@@ -80,6 +82,7 @@ private:
     void AboutVandrel1Click();
     void ArrangeIcons1Click();
     void fillWindowMenu();
+    void mnuPanelClick();
     void setRunEnabled(bool enabled);
     QAction *makeAction(const QString &name, const QString &text, const QString &icon = {},
                         const QString &hint = {});
@@ -93,6 +96,7 @@ private:
     MeterReading reading_;
     MeterIdentity identity_;
     std::unique_ptr<MeterLink> link_;
+    std::unique_ptr<PanelController> panelController_;
 
     int storedModel_ = 580;
     int sampleRate_ = 2;

@@ -338,6 +338,11 @@ void MeterLink::sendCommand(char byte)
     writeQuietly(byte);
 }
 
+void MeterLink::writeCommand(char byte)
+{
+    writeQuietly(byte);
+}
+
 void MeterLink::startTimers()
 {
     aTimer_.start();

@@ -71,6 +71,8 @@ public:
     // Writes one key command byte: a silent no-op on a closed or failed port.
     // The next poll is skipped so it does not follow right behind the key.
     void sendCommand(char byte);
+    // Writes one command byte, nothing else (failures are dropped silently).
+    void writeCommand(char byte);
 
     LinkState &state() { return state_; }
     const LinkState &state() const { return state_; }
