@@ -13,7 +13,10 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QToolButton>
@@ -86,6 +89,39 @@ TEST(MainWindowStartup, NoMeterShowsNoConnectionAndDefaults)
     EXPECT_EQ(window.findChild<QComboBox *>("ComboBoxDeviceName")->currentText(), "ComPort");
     EXPECT_TRUE(window.action("LoadData1")->isVisible()); // 580 until a meter says otherwise
     EXPECT_EQ(window.windowTitle(), "Vandrel for Humidity and Temperature Meter");
+}
+
+TEST(MainWindowPanel, PanelAtTopLeftAndReopenedFromTheViewMenu)
+{
+    SimProcess sim({"--model", "560"});
+    SettingsFile store;
+    MainOptions options;
+    options.systemPorts = false;
+    options.settings = &store.settings;
+    options.preferredPorts = {sim.device()};
+    TfrmMain window(options);
+    window.resize(1024, 768);
+    window.show();
+    ASSERT_TRUE(waitUntil([&] { return window.startupDone(); }, 20000));
+    TfrmPanel *panel = window.panelController().panel();
+    ASSERT_NE(panel, nullptr);
+    auto *sub = qobject_cast<QMdiSubWindow *>(panel->parentWidget());
+    ASSERT_NE(sub, nullptr);
+    EXPECT_EQ(sub->pos(), QPoint(0, 0));
+    EXPECT_EQ(sub->windowTitle(), "Panel");
+    EXPECT_EQ(panel->size(), QSize(128, 356));
+    auto *picture = panel->findChild<QLabel *>("Image1");
+    ASSERT_NE(picture, nullptr);
+    EXPECT_FALSE(picture->pixmap().isNull()); // the 560's body picture was found beside the program
+
+    sub->close();
+    ASSERT_TRUE(waitUntil([&] { return window.panelController().panel() == nullptr; }));
+    window.action("mnuPanel")->trigger();
+    panel = window.panelController().panel();
+    ASSERT_NE(panel, nullptr);
+    EXPECT_FALSE(panel->findChild<QLabel *>("Image1")->pixmap().isNull());
+    window.action("mnuPanel")->trigger(); // already there: no second panel
+    EXPECT_EQ(window.mdiArea()->subWindowList().size(), 1);
 }
 
 TEST(MainWindowSettings, StoredValuesAreReadAndZeroRateBecomesTwo)

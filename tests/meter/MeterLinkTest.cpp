@@ -8,6 +8,7 @@
 #include "SimProcess.h"
 #include "TestSupport.h"
 
+#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
@@ -150,8 +151,13 @@ TEST(MeterLinkKeys, KeyCommandSkipsTheNextPoll)
     EXPECT_EQ(sim.received('H'), 1);
     EXPECT_EQ(sim.received('A'), 1);
     // The meter acted on the key: its frames now carry the HOLD bit.
+    QElapsedTimer sincePoll;
+    sincePoll.start();
     ASSERT_TRUE(waitUntil([&] {
-        rig.link.ATimerTimer();
+        if (sincePoll.elapsed() >= MeterLink::kPollMs) {
+            rig.link.ATimerTimer();
+            sincePoll.restart();
+        }
         return rig.reading.HoldOn;
     }));
 }

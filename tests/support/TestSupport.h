@@ -20,7 +20,8 @@ inline bool waitUntil(const std::function<bool()> &pred, int timeoutMs = 5000)
         if (deadline.hasExpired())
             return pred();
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QCoreApplication::sendPostedEvents();
+        // Windows closed with delete-on-close go away here too, as in a real event loop.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
     return true;
 }
