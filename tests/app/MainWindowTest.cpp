@@ -33,6 +33,16 @@ namespace {
 struct SettingsFile {
     QTemporaryDir dir;
     QSettings settings{dir.filePath("vandrel.ini"), QSettings::IniFormat};
+
+    // Options for a window that uses this file and only the given devices.
+    MainOptions options(const QStringList &ports = {})
+    {
+        MainOptions o;
+        o.systemPorts = false;
+        o.settings = &settings;
+        o.preferredPorts = ports;
+        return o;
+    }
 };
 
 } // namespace
@@ -42,10 +52,7 @@ TEST(MainWindowStartup, SearchSkipsBadDevicesAndShowsTheMeter)
     PtyPair silent;
     SimProcess sim({"--model", "540", "--suffix", "D"});
     SettingsFile store;
-    MainOptions options;
-    options.systemPorts = false;
-    options.settings = &store.settings;
-    options.preferredPorts = {"/dev/vandrel-no-such-device", silent.path(), sim.device()};
+    MainOptions options = store.options({"/dev/vandrel-no-such-device", silent.path(), sim.device()});
 
     {
         TfrmMain window(options);
@@ -77,10 +84,7 @@ TEST(MainWindowStartup, SearchSkipsBadDevicesAndShowsTheMeter)
 TEST(MainWindowStartup, NoMeterShowsNoConnectionAndDefaults)
 {
     SettingsFile store;
-    MainOptions options;
-    options.systemPorts = false;
-    options.settings = &store.settings;
-    TfrmMain window(options);
+    TfrmMain window(store.options());
     window.show();
     ASSERT_TRUE(waitUntil([&] { return window.startupDone(); }, 10000));
     EXPECT_EQ(window.statusText(), "No Connection");
@@ -95,11 +99,7 @@ TEST(MainWindowPanel, PanelAtTopLeftAndReopenedFromTheViewMenu)
 {
     SimProcess sim({"--model", "560"});
     SettingsFile store;
-    MainOptions options;
-    options.systemPorts = false;
-    options.settings = &store.settings;
-    options.preferredPorts = {sim.device()};
-    TfrmMain window(options);
+    TfrmMain window(store.options({sim.device()}));
     window.resize(1024, 768);
     window.show();
     ASSERT_TRUE(waitUntil([&] { return window.startupDone(); }, 20000));
@@ -135,10 +135,7 @@ TEST(MainWindowSettings, StoredValuesAreReadAndZeroRateBecomesTwo)
     EXPECT_EQ(s.RegModel, 560);
     EXPECT_EQ(s.LastConnectedPort, 0);
 
-    MainOptions options;
-    options.systemPorts = false;
-    options.settings = &store.settings;
-    TfrmMain window(options);
+    TfrmMain window(store.options());
     window.show();
     ASSERT_TRUE(waitUntil([&] { return window.startupDone(); }, 10000));
     EXPECT_EQ(window.SampleRate(), 2);
@@ -147,10 +144,7 @@ TEST(MainWindowSettings, StoredValuesAreReadAndZeroRateBecomesTwo)
 TEST(MainWindowCommands, RateEditorAndToolbarHints)
 {
     SettingsFile store;
-    MainOptions options;
-    options.systemPorts = false;
-    options.settings = &store.settings;
-    TfrmMain window(options);
+    TfrmMain window(store.options());
     auto *edit = window.findChild<QLineEdit *>("MaskEdit1");
     edit->setText("  01 : 30  ");
     EXPECT_EQ(window.SampleRate(), 90);
@@ -174,10 +168,7 @@ TEST(MainWindowCommands, RateEditorAndToolbarHints)
 TEST(MainWindowModel, ApplyModelFollowsTheIdentifiedMeter)
 {
     SettingsFile store;
-    MainOptions options;
-    options.systemPorts = false;
-    options.settings = &store.settings;
-    TfrmMain window(options);
+    TfrmMain window(store.options());
     const_cast<MeterIdentity &>(window.identity()).MeterModel = 520;
     window.ApplyModel();
     EXPECT_EQ(window.storedModel(), 520);

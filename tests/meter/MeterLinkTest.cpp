@@ -5,10 +5,9 @@
 // device is reopened when it returns.
 #include "meter/MeterLink.h"
 
+#include "LinkRig.h"
 #include "SimProcess.h"
-#include "TestSupport.h"
 
-#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
@@ -21,11 +20,7 @@ using vandrel::test::waitUntil;
 
 namespace {
 
-struct Rig {
-    TComPort port;
-    MeterReading reading;
-    MeterIdentity identity;
-    MeterLink link{port, reading, identity};
+struct Rig : vandrel::test::LinkRig {
     QStringList statuses;
     int frames = 0;
     Rig()
@@ -84,9 +79,7 @@ TEST(MeterLinkWatchdog, LostAfterThreeSilentTicksAndFoundAgain)
 {
     SimProcess sim;
     Rig rig;
-    rig.link.setPorts({sim.device()});
-    rig.link.SearchMeter();
-    ASSERT_TRUE(rig.link.state().MeterConnected);
+    ASSERT_TRUE(rig.connectTo(sim.device()));
     rig.link.startTimers();
     ASSERT_TRUE(waitUntil([&] { return rig.frames > 2; }));
 
@@ -135,9 +128,7 @@ TEST(MeterLinkKeys, KeyCommandSkipsTheNextPoll)
 {
     SimProcess sim;
     Rig rig;
-    rig.link.setPorts({sim.device()});
-    rig.link.SearchMeter();
-    ASSERT_TRUE(rig.link.state().MeterConnected);
+    ASSERT_TRUE(rig.connectTo(sim.device()));
     ASSERT_EQ(sim.command("clear-stats").left(2), "OK");
 
     rig.link.sendCommand('H');
@@ -151,15 +142,7 @@ TEST(MeterLinkKeys, KeyCommandSkipsTheNextPoll)
     EXPECT_EQ(sim.received('H'), 1);
     EXPECT_EQ(sim.received('A'), 1);
     // The meter acted on the key: its frames now carry the HOLD bit.
-    QElapsedTimer sincePoll;
-    sincePoll.start();
-    ASSERT_TRUE(waitUntil([&] {
-        if (sincePoll.elapsed() >= MeterLink::kPollMs) {
-            rig.link.ATimerTimer();
-            sincePoll.restart();
-        }
-        return rig.reading.HoldOn;
-    }));
+    ASSERT_TRUE(rig.pollUntil([&] { return rig.reading.HoldOn; }));
 }
 
 TEST(MeterLinkKeys, ClosedPortWritesNothingAndCountsNothing)

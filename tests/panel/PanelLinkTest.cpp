@@ -4,10 +4,9 @@
 // LCD, and a panel that is closed and opened again.
 #include "panel/PanelController.h"
 
+#include "LinkRig.h"
 #include "SimProcess.h"
-#include "TestSupport.h"
 
-#include <QElapsedTimer>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 
@@ -20,11 +19,7 @@ using vandrel::test::waitUntil;
 
 namespace {
 
-struct Rig {
-    TComPort port;
-    MeterReading reading;
-    MeterIdentity identity;
-    MeterLink link{port, reading, identity};
+struct Rig : vandrel::test::LinkRig {
     PanelController panel{link};
     QMdiArea area;
     QStringList messages;
@@ -32,27 +27,6 @@ struct Rig {
     {
         panel.setMessageSink([this](const QString &m) { messages << m; });
         area.resize(800, 600);
-    }
-    bool connectTo(const QString &device)
-    {
-        link.setPorts({device});
-        link.SearchMeter();
-        return link.state().MeterConnected;
-    }
-    // Polls at the program's own pace until the reading satisfies `pred`
-    // (the meter answers polls only).
-    bool pollUntil(const std::function<bool()> &pred)
-    {
-        QElapsedTimer sincePoll;
-        sincePoll.start();
-        link.ATimerTimer();
-        return waitUntil([&] {
-            if (sincePoll.elapsed() >= MeterLink::kPollMs) {
-                link.ATimerTimer();
-                sincePoll.restart();
-            }
-            return pred();
-        });
     }
 };
 
