@@ -1,0 +1,80 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Real-time run rules.
+#include "realtime/RealTimeRun.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace vandrel {
+
+namespace {
+
+const QDateTime kDayZero(QDate(1899, 12, 30), QTime(0, 0));
+constexpr double kMsPerDay = 86400000.0;
+
+} // namespace
+
+bool takeSampleIfDue(const RealTimeRun &run, int &tickCounter)
+{
+    if (!run.RealTimeRunning || tickCounter < run.SampleRate)
+        return false;
+    tickCounter = 0;
+    return true;
+}
+
+void showRunFace(RealTimeRun &run)
+{
+    run.RunTag = 1;
+    run.RunCaption = QStringLiteral("Run");
+}
+
+void showPauseFace(RealTimeRun &run)
+{
+    run.RunTag = 0;
+    run.RunCaption = QStringLiteral("Pause");
+}
+
+double graphSpanFor(int sampleRate)
+{
+    return sampleRate * 100 / 86400.0;
+}
+
+double toDays(const QDateTime &t)
+{
+    // Local wall-clock time counts, as the table shows it: measure from the
+    // day zero in the same (local) clock, whatever the offset to UTC is.
+    const QDateTime local = t.toLocalTime();
+    const qint64 days = kDayZero.date().daysTo(local.date());
+    return double(days) + local.time().msecsSinceStartOfDay() / kMsPerDay;
+}
+
+QDateTime fromDays(double days)
+{
+    const double whole = std::floor(days);
+    const qint64 ms = std::llround((days - whole) * kMsPerDay);
+    return QDateTime(kDayZero.date().addDays(qint64(whole)), QTime(0, 0)).addMSecs(ms);
+}
+
+StartupLayout startupLayout(int panelWidth, int clientWidth, int screenHeight)
+{
+    const bool tall = screenHeight > 600;
+    const int width = std::max(clientWidth - panelWidth, 300);
+    StartupLayout l;
+    l.graph = QRect(panelWidth, 0, width, tall ? 400 : 227);
+    l.table = QRect(panelWidth, l.graph.height(), width, tall ? 300 : 221);
+    return l;
+}
+
+float axisMaxFrom(float value)
+{
+    const float v = value * (value <= 0 ? 0.9f : 1.1f) + 20.0f;
+    return std::max(v, 140.0f);
+}
+
+float axisMinFrom(float value)
+{
+    const float v = value * (value <= 0 ? 1.1f : 0.9f) - 20.0f;
+    return std::min(v, -40.0f);
+}
+
+} // namespace vandrel

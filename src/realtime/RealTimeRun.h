@@ -1,0 +1,58 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The state of a real-time run and its pure rules: when a sample is due, how
+// Run, Pause and Stop change the controls, the graph's time span and the
+// start-up layout of the real-time windows.
+#pragma once
+
+#include <QDateTime>
+#include <QRect>
+#include <QString>
+
+namespace vandrel {
+
+struct RealTimeRun {
+    int SampleRate = 2;          // seconds between samples
+    bool RealTimeRunning = false;
+    bool RealTimeUnsaved = false;
+    bool SaveFromPrompt = false;
+    int NextPointIndex = 0;      // next point of the real-time graph
+    double GraphSpan = 0.0;      // width of the graph's time window, days
+    QRect SavedGraphBounds, SavedTableBounds;
+
+    // The face of the Run controls: Tag 1 shows Run (next click starts or
+    // resumes), Tag 0 shows Pause.
+    int RunTag = 1;
+    QString RunCaption = QStringLiteral("&Run");
+    bool StopEnabled = false;
+};
+
+// The sampling rule of a tick that saw a frame: due when running and at least
+// SampleRate ticks passed; a due sample restarts the count.
+bool takeSampleIfDue(const RealTimeRun &run, int &tickCounter);
+
+// Control faces for the three states.
+void showRunFace(RealTimeRun &run);   // stopped or paused: Run glyph, "Run"
+void showPauseFace(RealTimeRun &run); // running: Pause glyph, "Pause"
+
+// 100 sampling periods, in days.
+double graphSpanFor(int sampleRate);
+
+// Date-times as days since 30 December 1899, the fraction being the time of day.
+double toDays(const QDateTime &t);
+QDateTime fromDays(double days);
+
+// Where start-up puts the real-time windows: right of the panel, the graph on
+// top (400 high on screens taller than 600, else 227) and the table below it
+// (300, else 221), as wide as the rest of the client area.
+struct StartupLayout {
+    QRect graph, table;
+};
+StartupLayout startupLayout(int panelWidth, int clientWidth, int screenHeight);
+
+// The temperature-axis widening rule: a new maximum is value × 1.1 (× 0.9 when
+// the value is 0 or below) + 20, at least 140; a new minimum is value × 0.9
+// (× 1.1 when 0 or below) − 20, at most −40. Single precision, as drawn.
+float axisMaxFrom(float value);
+float axisMinFrom(float value);
+
+} // namespace vandrel

@@ -1,0 +1,64 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Real-time table rows and headings.
+#include "realtime/TableRow.h"
+
+namespace vandrel {
+
+QStringList modelHeadings(int model)
+{
+    if (model == 520 || model == 560)
+        return {QStringLiteral("Temperature"), QStringLiteral("UNIT"), QString(), QString()};
+    if (model == 540 || model == 580)
+        return {QStringLiteral("T1"), QStringLiteral("UNIT"), QStringLiteral("T2"), QStringLiteral("UNIT"),
+                QStringLiteral("Dewpoint")};
+    return {};
+}
+
+QStringList tableHeadings(int model)
+{
+    QStringList h{QStringLiteral("NO"), QStringLiteral("DATE"), QStringLiteral("TIME"), QStringLiteral("HUMIDITY"),
+                  QStringLiteral("UNIT")};
+    h += modelHeadings(model);
+    return h;
+}
+
+QString shortDateFormat(const QLocale &locale)
+{
+    QString f = locale.dateFormat(QLocale::ShortFormat);
+    if (!f.contains(QLatin1String("yyyy")))
+        f.replace(QLatin1String("yy"), QLatin1String("yyyy"));
+    return f;
+}
+
+QString tableDate(const QDate &date, const QLocale &locale)
+{
+    return locale.toString(date, shortDateFormat(locale));
+}
+
+QString tableTime(const QTime &time)
+{
+    return time.toString(QStringLiteral("HH:mm:ss"));
+}
+
+QStringList realTimeRowCells(int row, const QDateTime &timestamp, const MeterReading &reading,
+                             const MeterIdentity &id, const QLocale &locale)
+{
+    QStringList c(kTableColumns);
+    const bool two = models::hasTwoTemperatures(id.MeterModel);
+    c[0] = QString::number(row);
+    c[1] = tableDate(timestamp.date(), locale);
+    c[2] = tableTime(timestamp.time());
+    c[3] = reading.RhText;
+    c[4] = QStringLiteral("%RH");
+    c[5] = reading.T1Text;
+    c[6] = reading.TempUnit;
+    if (two) {
+        c[7] = reading.T2Text;
+        c[8] = reading.TempUnit;
+        if (models::isDewPointVariant(id))
+            c[9] = reading.DewPointText;
+    }
+    return c;
+}
+
+} // namespace vandrel

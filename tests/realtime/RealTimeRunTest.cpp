@@ -1,0 +1,112 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Pure rules of a real-time run: sampling, the controls' faces, the time span,
+// date-times as day counts, the start-up layout, the temperature-axis rule and
+// the cells of a real-time row.
+#include "realtime/RealTimeRun.h"
+#include "realtime/TableRow.h"
+
+#include <gtest/gtest.h>
+
+using namespace vandrel;
+
+TEST(RealTimeSampling, DueEverySampleRateTicksWhileRunning)
+{
+    RealTimeRun run;
+    run.SampleRate = 2;
+    int counter = run.SampleRate; // Run on an empty graph samples at the first tick
+    std::vector<int> sampledAt;
+    run.RealTimeRunning = true;
+    for (int tick = 1; tick <= 7; ++tick) {
+        if (takeSampleIfDue(run, counter))
+            sampledAt.push_back(tick);
+        ++counter; // the next tick counts
+    }
+    EXPECT_EQ(sampledAt, (std::vector<int>{1, 3, 5, 7}));
+
+    run.RealTimeRunning = false;
+    counter = 100;
+    EXPECT_FALSE(takeSampleIfDue(run, counter));
+    EXPECT_EQ(counter, 100);
+
+    run.RealTimeRunning = true;
+    run.SampleRate = 0; // every tick with a frame
+    counter = 0;
+    EXPECT_TRUE(takeSampleIfDue(run, counter));
+}
+
+TEST(RealTimeControls, FacesAndSpan)
+{
+    RealTimeRun run;
+    EXPECT_EQ(run.RunCaption, "&Run");
+    showPauseFace(run);
+    EXPECT_EQ(run.RunTag, 0);
+    EXPECT_EQ(run.RunCaption, "Pause");
+    showRunFace(run);
+    EXPECT_EQ(run.RunTag, 1);
+    EXPECT_EQ(run.RunCaption, "Run");
+    EXPECT_DOUBLE_EQ(graphSpanFor(864), 1.0);
+    EXPECT_DOUBLE_EQ(graphSpanFor(2), 200 / 86400.0);
+}
+
+TEST(DayCount, RoundTripsLocalTime)
+{
+    const QDateTime t(QDate(2026, 12, 6), QTime(13, 5, 9));
+    const double d = toDays(t);
+    EXPECT_NEAR(d, 46362 + (13 * 3600 + 5 * 60 + 9) / 86400.0, 1e-9);
+    EXPECT_EQ(fromDays(d), t);
+    EXPECT_EQ(fromDays(0.5), QDateTime(QDate(1899, 12, 30), QTime(12, 0)));
+}
+
+TEST(StartupLayout, ByScreenHeight)
+{
+    const StartupLayout small = startupLayout(128, 1000, 600);
+    EXPECT_EQ(small.graph, QRect(128, 0, 872, 227));
+    EXPECT_EQ(small.table, QRect(128, 227, 872, 221));
+    const StartupLayout big = startupLayout(128, 1000, 768);
+    EXPECT_EQ(big.graph.height(), 400);
+    EXPECT_EQ(big.table, QRect(128, 400, 872, 300));
+}
+
+TEST(AxisFromExtremes, WidensOneSideAtATime)
+{
+    EXPECT_FLOAT_EQ(axisMaxFrom(150.0f), 185.0f);
+    EXPECT_FLOAT_EQ(axisMaxFrom(100.0f), 140.0f); // at least 140
+    EXPECT_FLOAT_EQ(axisMaxFrom(-10.0f), 140.0f);
+    EXPECT_FLOAT_EQ(axisMaxFrom(120.0f), 152.0f);
+    EXPECT_FLOAT_EQ(axisMinFrom(-30.0f), -53.0f);
+    EXPECT_FLOAT_EQ(axisMinFrom(10.0f), -40.0f); // at most -40
+    EXPECT_FLOAT_EQ(axisMinFrom(-100.0f), -130.0f);
+}
+
+TEST(TableRow, CellsByModel)
+{
+    MeterReading r;
+    r.RhText = "45.6";
+    r.T1Text = "21.3";
+    r.T2Text = "19.8";
+    r.DewPointText = "9.2";
+    r.TempUnit = "C";
+    const QDateTime t(QDate(2026, 12, 6), QTime(13, 5, 9));
+    const QLocale c(QLocale::C);
+
+    QStringList cells = realTimeRowCells(3, t, r, {580, 'D'}, c);
+    EXPECT_EQ(cells, QStringList({"3", tableDate(t.date(), c), "13:05:09", "45.6", "%RH", "21.3", "C", "19.8", "C",
+                                  "9.2"}));
+    cells = realTimeRowCells(1, t, r, {580, 0}, c);
+    EXPECT_EQ(cells[9], "");
+    EXPECT_EQ(cells[7], "19.8");
+    cells = realTimeRowCells(1, t, r, {520, 0}, c);
+    EXPECT_EQ(cells.mid(7), QStringList({"", "", ""}));
+    EXPECT_EQ(cells[5], "21.3");
+}
+
+TEST(TableRow, HeadingsAndDates)
+{
+    EXPECT_EQ(tableHeadings(520), QStringList({"NO", "DATE", "TIME", "HUMIDITY", "UNIT", "Temperature", "UNIT", "", ""}));
+    EXPECT_EQ(tableHeadings(580).mid(5), QStringList({"T1", "UNIT", "T2", "UNIT", "Dewpoint"}));
+    EXPECT_EQ(tableHeadings(999).size(), 5);
+    const QLocale uk(QLocale::English, QLocale::UnitedKingdom);
+    EXPECT_EQ(tableDate(QDate(2026, 12, 6), uk), "06/12/2026");
+    const QLocale us(QLocale::English, QLocale::UnitedStates);
+    EXPECT_TRUE(tableDate(QDate(2026, 12, 6), us).endsWith("2026")); // never a two-digit year
+}
