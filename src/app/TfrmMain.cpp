@@ -16,6 +16,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QScreen>
 #include <QSettings>
 #include <QStatusBar>
 #include <QTimer>
@@ -65,6 +66,8 @@ TfrmMain::TfrmMain(const MainOptions &options, QWidget *parent) : QMainWindow(pa
     mdi_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     mdi_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setCentralWidget(mdi_);
+    realTime_ = std::make_unique<RealTimeController>(*link_, *mdi_);
+    realTime_->setSaveTable([this] { return SaveTable(); });
 
     buildActions();
     buildMenus();
@@ -114,14 +117,19 @@ void TfrmMain::buildActions()
     QAction *run = makeAction(QStringLiteral("mnuRun"), QStringLiteral("&Run"), QStringLiteral("run"),
                               QStringLiteral("Real Time Graph and Tabular "));
     run->setShortcut(Qt::Key_F9);
-    makeAction(QStringLiteral("mnuStop"), QStringLiteral("&Stop"), QStringLiteral("stop"),
-               QStringLiteral("Stop Real Time Graph and Table"));
-    makeAction(QStringLiteral("Clear1"), QStringLiteral("&Clear Real Time Tabular and Graph"));
+    connect(run, &QAction::triggered, this, [this] { realTime_->btnRunClick(); });
+    connect(makeAction(QStringLiteral("mnuStop"), QStringLiteral("&Stop"), QStringLiteral("stop"),
+                       QStringLiteral("Stop Real Time Graph and Table")),
+            &QAction::triggered, this, [this] { realTime_->btnStopClick(); });
+    connect(makeAction(QStringLiteral("Clear1"), QStringLiteral("&Clear Real Time Tabular and Graph")),
+            &QAction::triggered, this, [this] { realTime_->Clear1Click(); });
 
     connect(makeAction(QStringLiteral("mnuPanel"), QStringLiteral("&Panel")), &QAction::triggered, this,
             &TfrmMain::mnuPanelClick);
-    makeAction(QStringLiteral("RealTimeGraph1"), QStringLiteral("&Real-Time Graph"));
-    makeAction(QStringLiteral("RealTimeTabular1"), QStringLiteral("Real-Time &Table"));
+    connect(makeAction(QStringLiteral("RealTimeGraph1"), QStringLiteral("&Real-Time Graph")), &QAction::triggered,
+            this, [this] { realTime_->RealTimeGraph1Click(); });
+    connect(makeAction(QStringLiteral("RealTimeTabular1"), QStringLiteral("Real-Time &Table")), &QAction::triggered,
+            this, [this] { realTime_->RealTimeTabular1Click(); });
     makeAction(QStringLiteral("LoadData1"), QStringLiteral("&DataLogger"));
     makeAction(QStringLiteral("Scale1"), QStringLiteral("&Humidity Scale"));
     makeAction(QStringLiteral("TemperatureScale1"), QStringLiteral("&Temperature Scale"));
@@ -146,9 +154,8 @@ void TfrmMain::buildActions()
             this, &TfrmMain::AboutVandrel1Click);
 
     // Commands whose windows are not part of the program yet stay disabled.
-    for (const char *name : {"Open1", "mnuSave", "mnuPrint", "mnuPrinterSetup", "mnuRun", "mnuStop", "Clear1",
-                             "RealTimeGraph1", "RealTimeTabular1", "LoadData1", "Scale1",
-                             "TemperatureScale1", "btnOutputGraph", "SpeedButton1"})
+    for (const char *name : {"Open1", "mnuSave", "mnuPrint", "mnuPrinterSetup", "mnuRun", "mnuStop", "LoadData1",
+                             "Scale1", "TemperatureScale1", "btnOutputGraph", "SpeedButton1"})
         action(QLatin1String(name))->setEnabled(false);
 }
 
@@ -286,7 +293,7 @@ bool TfrmMain::eventFilter(QObject *watched, QEvent *event)
 {
     // The Run button's hint says what its next click does.
     if (watched == btnRunButton && (event->type() == QEvent::Enter || event->type() == QEvent::HoverMove)) {
-        btnRunButton->setToolTip(btnRunTag_ == 1 ? QStringLiteral("Start Real Time Graph and Table")
+        btnRunButton->setToolTip(realTime_->run().RunTag == 1 ? QStringLiteral("Start Real Time Graph and Table")
                                                  : QStringLiteral("Pause Real Time Graph and Table"));
     }
     return QMainWindow::eventFilter(watched, event);
@@ -299,14 +306,28 @@ void TfrmMain::connectLink()
     connect(link_.get(), &MeterLink::portIndexChanged, this, &TfrmMain::syncPortBox);
     connect(link_.get(), &MeterLink::runEnabledChanged, this, &TfrmMain::setRunEnabled);
     connect(link_.get(), &MeterLink::stopEnabledChanged, this, [this](bool on) {
-        Q_UNUSED(on) // the run commands arrive with the real-time windows
+        realTime_->run().StopEnabled = on;
+        showRunControls();
     });
+    connect(realTime_.get(), &RealTimeController::runEnabledChanged, this, &TfrmMain::setRunEnabled);
+    connect(realTime_.get(), &RealTimeController::controlsChanged, this, &TfrmMain::showRunControls);
 }
 
 void TfrmMain::setRunEnabled(bool enabled)
 {
-    // Remembered for the run commands; their buttons stay off until runs exist.
     runEnabled_ = enabled;
+    action("mnuRun")->setEnabled(enabled);
+}
+
+// The Run button shows what its next click does; Stop is there while a run is.
+void TfrmMain::showRunControls()
+{
+    const RealTimeRun &run = realTime_->run();
+    QAction *runAction = action("mnuRun");
+    runAction->setText(run.RunCaption);
+    runAction->setIcon(QIcon(run.RunTag == 1 ? QStringLiteral(":/toolbar/run.svg")
+                                             : QStringLiteral(":/toolbar/pause.svg")));
+    action("mnuStop")->setEnabled(run.StopEnabled);
 }
 
 void TfrmMain::syncPortBox()
@@ -339,7 +360,7 @@ void TfrmMain::FormCreate()
     link_->setPorts(ports);
 
     stored_ = AppSettings::load(*settings_);
-    sampleRate_ = stored_.RealTimeRate;
+    realTime_->run().SampleRate = stored_.RealTimeRate;
     storedModel_ = stored_.RegModel;
     link_->state().LastConnectedPort = stored_.LastConnectedPort;
 }
@@ -356,22 +377,39 @@ void TfrmMain::showEvent(QShowEvent *event)
 
 void TfrmMain::FormShow()
 {
-    if (sampleRate_ == 0)
-        sampleRate_ = 2;
-    MaskEdit1->setText(rateEditorText(sampleRate_));
+    RealTimeRun &run = realTime_->run();
+    if (run.SampleRate == 0)
+        run.SampleRate = 2;
+    MaskEdit1->setText(rateEditorText(run.SampleRate));
 
     link_->SearchMeter();
     panelController_->createPanel(*mdi_);
+    setRunEnabled(true);
+    layoutStartupWindows();
+    if (!link_->state().MeterConnected)
+        setRunEnabled(false);
     ApplyModel();
     link_->startTimers();
     startupDone_ = true;
     emit startupFinished();
 }
 
+// The graph and the table right of the panel, sized by the screen.
+void TfrmMain::layoutStartupWindows()
+{
+    const QScreen *screen = this->screen();
+    const int screenHeight = screen ? screen->geometry().height() : 768;
+    const int panelWidth = panelController_->panel() && panelController_->panel()->parentWidget()
+                               ? panelController_->panel()->parentWidget()->frameGeometry().width()
+                               : 0;
+    realTime_->createStartupWindows(startupLayout(panelWidth, mdi_->viewport()->width(), screenHeight),
+                                    identity_.MeterModel);
+}
+
 void TfrmMain::MaskEdit1Change()
 {
     const RateEdit edit = parseRateEditorText(MaskEdit1->displayText());
-    sampleRate_ = edit.seconds;
+    realTime_->run().SampleRate = edit.seconds;
     if (edit.rewrite && edit.text != MaskEdit1->displayText())
         MaskEdit1->setText(edit.text);
 }
@@ -385,11 +423,31 @@ void TfrmMain::ApplyModel()
     const int model = identity_.MeterModel;
     if (models::isKnown(model))
         panelController_->setBackground(programFile(QStringLiteral("RESOURCE/PANEL%1.BMP").arg(model)));
+    realTime_->applyModel(model);
     if (model == 520 || model == 560)
         sampleSize_ = 4;
     else if (model == 540 || model == 580)
         sampleSize_ = 6;
     action("LoadData1")->setVisible(models::canLog(model));
+}
+
+// Saves a table: the real-time table after a save prompt, else the active
+// table window. Returns true only when the table was completely written.
+bool TfrmMain::SaveTable()
+{
+    RealTimeRun &run = realTime_->run();
+    StringGrid *grid = nullptr;
+    if (run.SaveFromPrompt) {
+        if (TfrmList *table = realTime_->RealTimeTableWindow())
+            grid = table->Grid1;
+    } else if (QMdiSubWindow *active = mdi_->activeSubWindow()) {
+        if (auto *table = qobject_cast<TfrmList *>(active->widget()))
+            grid = table->Grid1;
+    }
+    run.SaveFromPrompt = false;
+    if (!grid)
+        return false;
+    return false; // file writing arrives with the table-file dialogs
 }
 
 // Shows the panel, creating it anew (with the model's picture) after it was closed.
@@ -445,7 +503,7 @@ void TfrmMain::closeEvent(QCloseEvent *event)
 void TfrmMain::FormClose()
 {
     AppSettings s;
-    s.RealTimeRate = sampleRate_;
+    s.RealTimeRate = realTime_->run().SampleRate;
     s.RegModel = storedModel_;
     s.LastConnectedPort = ComboBoxDeviceName->currentIndex() < 0 ? 0 : ComboBoxDeviceName->currentIndex();
     s.save(*settings_);

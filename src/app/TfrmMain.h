@@ -8,6 +8,7 @@
 #include "meter/MeterLink.h"
 #include "meter/MeterReading.h"
 #include "panel/PanelController.h"
+#include "realtime/RealTimeController.h"
 #include "platform/ComPort.h"
 
 #include <QMainWindow>
@@ -44,10 +45,11 @@ public:
 
     MeterLink &link() { return *link_; }
     PanelController &panelController() { return *panelController_; }
+    RealTimeController &realTime() { return *realTime_; }
     const MeterReading &reading() const { return reading_; }
     const MeterIdentity &identity() const { return identity_; }
     int storedModel() const { return storedModel_; }
-    int SampleRate() const { return sampleRate_; }
+    int SampleRate() const { return realTime_->run().SampleRate; }
     int SampleSize() const { return sampleSize_; }
     QString statusText() const;
     bool startupDone() const { return startupDone_; }
@@ -84,6 +86,9 @@ private:
     void fillWindowMenu();
     void mnuPanelClick();
     void setRunEnabled(bool enabled);
+    void showRunControls();
+    void layoutStartupWindows();
+    bool SaveTable();
     QAction *makeAction(const QString &name, const QString &text, const QString &icon = {},
                         const QString &hint = {});
 
@@ -97,9 +102,9 @@ private:
     MeterIdentity identity_;
     std::unique_ptr<MeterLink> link_;
     std::unique_ptr<PanelController> panelController_;
+    std::unique_ptr<RealTimeController> realTime_;
 
     int storedModel_ = 580;
-    int sampleRate_ = 2;
     int sampleSize_ = 6;
     bool shownOnce_ = false;
     bool startupDone_ = false;
@@ -112,7 +117,6 @@ private:
     QComboBox *ComboBoxDeviceName = nullptr;
     QToolButton *btnRunButton = nullptr;
     QLabel *statusPanels_[2] = {nullptr, nullptr};
-    int btnRunTag_ = 1;
 };
 
 } // namespace vandrel

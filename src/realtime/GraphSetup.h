@@ -1,0 +1,30 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The one chart set-up every meter graph shares, and the append step of the
+// real-time graph with its moving time window and its point limit.
+#pragma once
+
+#include "meter/MeterReading.h"
+#include "platform/MeterChart.h"
+
+namespace vandrel {
+
+constexpr double kNullY = 9999.0;
+constexpr int kRealTimePoints = 5000;
+constexpr int kShiftPoints = 100;
+
+// Prepares `chart` for a meter graph: points per series, 4 series for models
+// with two temperatures (else 2), humidity pane above temperature pane, the
+// look and the fixed ranges (the X range only when minX is not 0).
+void SetupMeterGraph(MeterChart &chart, int points, double maxX, double minX, int model);
+
+// Writes one sample of the reading at point `nextPointIndex` (shifting out the
+// oldest 100 points when the chart is full), widens the temperature axis for
+// T2 and moves the time window when the sample reaches its right edge and the
+// chart is not zoomed. Chart errors are swallowed: the run goes on.
+void AppendGraphSample(MeterChart &chart, int &nextPointIndex, double graphSpan, const MeterReading &reading,
+                       double timestamp);
+
+// Makes every point null again and starts the time window at `now`.
+void ClearGraph(MeterChart &chart, double now, double graphSpan);
+
+} // namespace vandrel

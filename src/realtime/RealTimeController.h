@@ -1,0 +1,76 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// A real-time run: Run, Pause, Stop and Clear, the sampling step of the tick,
+// and the real-time table and graph windows it feeds.
+#pragma once
+
+#include "meter/MeterLink.h"
+#include "realtime/RealTimeRun.h"
+#include "realtime/TfrmGraph.h"
+#include "realtime/TfrmList.h"
+
+#include <QMessageBox>
+#include <QObject>
+#include <QPointer>
+
+#include <functional>
+
+class QMdiArea;
+
+namespace vandrel {
+
+class RealTimeController : public QObject {
+    Q_OBJECT
+public:
+    // Asks a Yes/No/Cancel question; returns the button chosen.
+    using Ask = std::function<QMessageBox::StandardButton(const QString &question)>;
+    // Saves the real-time table after a "Save changes" prompt (SaveFromPrompt is
+    // set); returns true only when the table was completely written.
+    using SaveTable = std::function<bool()>;
+
+    RealTimeController(MeterLink &link, QMdiArea &area, QObject *parent = nullptr);
+
+    RealTimeRun &run() { return run_; }
+    const RealTimeRun &run() const { return run_; }
+    TfrmGraph *RealTimeGraphWindow() const { return graph_; }
+    TfrmList *RealTimeTableWindow() const { return table_; }
+
+    void setAsk(Ask ask) { ask_ = std::move(ask); }
+    void setSaveTable(SaveTable save) { save_ = std::move(save); }
+
+    // Start-up: the graph and the table laid out right of the panel.
+    void createStartupWindows(const StartupLayout &layout, int model);
+    // Headings of an existing real-time table for a model.
+    void applyModel(int model);
+
+    void btnRunClick();
+    void btnStopClick();
+    void Clear1Click();
+    void RealTimeGraph1Click();
+    void RealTimeTabular1Click();
+
+    // The sampling step of a tick that saw a frame.
+    void sampleTick(const QDateTime &now);
+
+signals:
+    // The Run/Stop controls must show the run's state again.
+    void controlsChanged();
+    // Run may be enabled or not (after Stop it follows the connection).
+    void runEnabledChanged(bool enabled);
+
+private:
+    TfrmGraph *createGraph(const QRect &bounds);
+    TfrmList *createTable(const QRect &bounds);
+    bool tableCloseQuery();
+    bool askToSave();
+    void endRun();
+
+    MeterLink &link_;
+    QMdiArea &area_;
+    RealTimeRun run_;
+    QPointer<TfrmGraph> graph_;
+    QPointer<TfrmList> table_;
+    Ask ask_;
+    SaveTable save_;
+};
+
+} // namespace vandrel

@@ -1,0 +1,30 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// A graph window: one chart, either the real-time graph of a run or a graph
+// drawn from a table. Thin: the set-up and the append step live in GraphSetup.
+#pragma once
+
+#include "platform/MeterChart.h"
+
+#include <QWidget>
+
+class QMdiArea;
+class QMdiSubWindow;
+
+namespace vandrel {
+
+class TfrmGraph : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr const char *kRealTimeCaption = "Real Time Graph";
+
+    explicit TfrmGraph(QWidget *parent = nullptr);
+
+    MeterChart *Chart1 = nullptr;
+
+    // Puts the window into `area` with `caption` (deleted when closed) and shows it.
+    QMdiSubWindow *showIn(QMdiArea &area, const QString &caption, const QRect &bounds = {});
+    QMdiSubWindow *subWindow() const;
+    void restoreNormal();
+};
+
+} // namespace vandrel

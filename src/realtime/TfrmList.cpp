@@ -1,0 +1,131 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Table window and the real-time table's row rules.
+#include "realtime/TfrmList.h"
+
+#include "realtime/TableRow.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QScreen>
+#include <QVBoxLayout>
+
+namespace vandrel {
+
+TfrmList::TfrmList(QWidget *parent) : QWidget(parent)
+{
+    setObjectName(QStringLiteral("frmList"));
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    Grid1 = new StringGrid(this);
+    Grid1->setObjectName(QStringLiteral("Grid1"));
+    Grid1->setColCount(kTableColumns);
+    Grid1->setRowCount(2);
+    Grid1->setRowSelect(true);
+    layout->addWidget(Grid1);
+}
+
+QMdiSubWindow *TfrmList::showIn(QMdiArea &area, const QString &caption, const QRect &bounds)
+{
+    QMdiSubWindow *w = area.addSubWindow(this);
+    w->setAttribute(Qt::WA_DeleteOnClose);
+    w->setWindowTitle(caption);
+    setWindowTitle(caption);
+    if (bounds.isValid())
+        w->setGeometry(bounds);
+    else
+        w->resize(508, 360);
+    FormShow();
+    w->show();
+    return w;
+}
+
+QMdiSubWindow *TfrmList::subWindow() const
+{
+    return qobject_cast<QMdiSubWindow *>(parentWidget());
+}
+
+void TfrmList::restoreNormal()
+{
+    if (QMdiSubWindow *w = subWindow()) {
+        w->showNormal();
+        w->raise();
+    }
+}
+
+void TfrmList::FormShow()
+{
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    Grid1->setDefaultRowHeight(screen && screen->geometry().width() > 480 ? 20 : 16);
+    const QStringList headings = tableHeadings(0);
+    for (int c = 0; c < headings.size(); ++c)
+        Grid1->setCells(c, 0, headings.at(c));
+    const double factors[] = {0.8, 1.4, 1.3, 1.0, 0.6, 1.0, 0.8, 0.9, 0.8};
+    const int base = Grid1->DefaultColWidth();
+    for (int c = 0; c < 9; ++c)
+        Grid1->setColWidths(c, static_cast<int>(base * factors[c]));
+    Grid1->setFixedColor(Qt::white);
+}
+
+void TfrmList::closeEvent(QCloseEvent *event)
+{
+    if (closeQuery && !closeQuery()) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+}
+
+void ApplyTableHeadings(StringGrid &grid, int model)
+{
+    const QStringList h = modelHeadings(model);
+    for (int i = 0; i < h.size(); ++i)
+        grid.setCells(5 + i, 0, h.at(i));
+}
+
+void AppendTableRow(StringGrid &grid, const QDateTime &timestamp, const MeterReading &reading,
+                    const MeterIdentity &id)
+{
+    if (!grid.Cells(0, 1).isEmpty())
+        grid.setRowCount(grid.RowCount() + 1);
+    const int visible = grid.VisibleRowCount();
+    if (visible < grid.RowCount())
+        grid.setTopRow(grid.RowCount() - visible);
+    const int r = grid.RowCount() - 1;
+    const QStringList cells = realTimeRowCells(r, timestamp, reading, id);
+    for (int c = 0; c < cells.size() && c < grid.ColCount(); ++c) {
+        // Cells a model does not fill are left as they are.
+        if (!cells.at(c).isEmpty())
+            grid.setCells(c, r, cells.at(c));
+    }
+}
+
+void ClearTable(StringGrid &grid)
+{
+    grid.setRowCount(2);
+    for (int c = 0; c < grid.ColCount(); ++c)
+        grid.setCells(c, 1, QString());
+}
+
+void SyncMarker(MeterChart &chart, const StringGrid &grid, int row, char modelSuffix)
+{
+    chart.SetMarkerTextSize(100);
+    QString text = grid.Cells(2, row);
+    if (!grid.Cells(7, row).isEmpty()) {
+        text += QStringLiteral(" RH:") + grid.Cells(3, row) + QStringLiteral(" T1:") + grid.Cells(5, row) +
+                QStringLiteral(" T2:") + grid.Cells(7, row);
+        if (modelSuffix == 'D')
+            text += QStringLiteral(" DP:") + grid.Cells(9, row);
+    } else {
+        text += QStringLiteral(" RH:") + grid.Cells(3, row) + QStringLiteral(" T:") + grid.Cells(5, row);
+    }
+    try {
+        chart.SetMarker(chart.GetX(0, row - 1), text, 0x00FF00);
+    } catch (const std::exception &) {
+        return; // a row beyond the graph's points has no marker
+    }
+    chart.Refresh();
+}
+
+} // namespace vandrel
