@@ -1,0 +1,253 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// String grid widget: a table view over the compact grid model.
+#include "platform/StringGrid.h"
+
+#include "platform/StringGridModel.h"
+
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QScrollBar>
+
+namespace vandrel {
+
+namespace {
+
+std::string_view viewOf(const QByteArray &b) { return {b.constData(), static_cast<std::size_t>(b.size())}; }
+
+} // namespace
+
+StringGrid::StringGrid(QWidget *parent) : QTableView(parent), m_model(new StringGridModel(this))
+{
+    setModel(m_model);
+    setEditTriggers(NoEditTriggers);
+    setSelectionMode(ContiguousSelection);
+    setSelectionBehavior(SelectItems);
+    setWordWrap(false);
+    setTextElideMode(Qt::ElideNone);
+    setCornerButtonEnabled(false);
+    // One scroll step per row keeps TopRow equal to the scroll position,
+    // and fixed row heights spare the view from measuring rows.
+    setVerticalScrollMode(ScrollPerItem);
+    QHeaderView *v = verticalHeader();
+    v->hide();
+    v->setSectionResizeMode(QHeaderView::Fixed);
+    v->setMinimumSectionSize(1);
+    QHeaderView *h = horizontalHeader();
+    h->setHighlightSections(false);
+    h->setSectionsClickable(false);
+    h->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    h->setMinimumSectionSize(1);
+    h->setDefaultSectionSize(m_defaultColWidth);
+    h->setSectionResizeMode(QHeaderView::Interactive);
+    setDefaultRowHeight(24);
+    setColCount(5);
+    setRowCount(5);
+    connect(this, &QTableView::clicked, this, &StringGrid::emitClick);
+}
+
+StringGrid::~StringGrid() = default;
+
+QString StringGrid::Cells(int col, int row) const
+{
+    const std::string_view t = m_model->cell(col, row);
+    return QString::fromUtf8(t.data(), static_cast<qsizetype>(t.size()));
+}
+
+void StringGrid::setCells(int col, int row, const QString &text)
+{
+    const QByteArray utf8 = text.toUtf8();
+    m_model->setCell(col, row, viewOf(utf8));
+}
+
+std::string_view StringGrid::cellUtf8(int col, int row) const
+{
+    return m_model->cell(col, row);
+}
+
+void StringGrid::setRowUtf8(int row, std::span<const std::string_view> cells)
+{
+    m_model->setRow(row, cells);
+}
+
+int StringGrid::RowCount() const
+{
+    return m_model->gridRows();
+}
+
+void StringGrid::setRowCount(int n)
+{
+    m_model->setGridRows(n);
+}
+
+int StringGrid::ColCount() const
+{
+    return m_model->gridCols();
+}
+
+void StringGrid::setColCount(int n)
+{
+    m_model->setGridCols(n);
+}
+
+int StringGrid::TopRow() const
+{
+    const int top = verticalScrollBar()->value() + 1;
+    return std::clamp(top, 1, std::max(1, RowCount() - 1));
+}
+
+void StringGrid::setTopRow(int row)
+{
+    // The scroll range follows the row count only after a layout pass.
+    const_cast<StringGrid *>(this)->updateGeometries();
+    verticalScrollBar()->setValue(std::max(0, row - 1));
+}
+
+int StringGrid::VisibleRowCount() const
+{
+    const int fit = viewport()->height() / std::max(1, DefaultRowHeight());
+    return std::max(0, std::min(fit, RowCount() - TopRow()));
+}
+
+GridRect StringGrid::Selection() const
+{
+    const QItemSelection sel = selectionModel()->selection();
+    GridRect r;
+    if (!sel.isEmpty()) {
+        r = {sel.first().left(), sel.first().top() + 1, sel.first().right(), sel.first().bottom() + 1};
+        for (const QItemSelectionRange &s : sel) {
+            r.Left = std::min(r.Left, s.left());
+            r.Top = std::min(r.Top, s.top() + 1);
+            r.Right = std::max(r.Right, s.right());
+            r.Bottom = std::max(r.Bottom, s.bottom() + 1);
+        }
+        return r;
+    }
+    const QModelIndex cur = currentIndex();
+    if (cur.isValid())
+        r = {cur.column(), cur.row() + 1, cur.column(), cur.row() + 1};
+    else
+        r = {0, 1, 0, 1};
+    if (RowSelect())
+        r.Left = 0, r.Right = ColCount() - 1;
+    return r;
+}
+
+void StringGrid::setSelection(const GridRect &r)
+{
+    const int lastRow = m_model->rowCount() - 1;
+    const int lastCol = m_model->columnCount() - 1;
+    if (lastRow < 0 || lastCol < 0)
+        return;
+    const int top = std::clamp(std::min(r.Top, r.Bottom) - 1, 0, lastRow);
+    const int bottom = std::clamp(std::max(r.Top, r.Bottom) - 1, 0, lastRow);
+    int left = std::clamp(std::min(r.Left, r.Right), 0, lastCol);
+    int right = std::clamp(std::max(r.Left, r.Right), 0, lastCol);
+    if (RowSelect())
+        left = 0, right = lastCol;
+    const QModelIndex first = m_model->index(top, left);
+    selectionModel()->setCurrentIndex(first, QItemSelectionModel::NoUpdate);
+    selectionModel()->select(QItemSelection(first, m_model->index(bottom, right)),
+                             QItemSelectionModel::ClearAndSelect);
+}
+
+bool StringGrid::RowSelect() const
+{
+    return selectionBehavior() == SelectRows;
+}
+
+void StringGrid::setRowSelect(bool on)
+{
+    setSelectionBehavior(on ? SelectRows : SelectItems);
+    // Keep what was selected, widened to whole rows or narrowed to its first cell.
+    const QModelIndex cur = currentIndex();
+    if (cur.isValid())
+        setSelection(GridRect{cur.column(), cur.row() + 1, cur.column(), cur.row() + 1});
+}
+
+bool StringGrid::ColSizing() const
+{
+    return horizontalHeader()->sectionResizeMode(0) == QHeaderView::Interactive;
+}
+
+void StringGrid::setColSizing(bool on)
+{
+    horizontalHeader()->setSectionResizeMode(on ? QHeaderView::Interactive : QHeaderView::Fixed);
+}
+
+int StringGrid::ColWidths(int col) const
+{
+    return horizontalHeader()->sectionSize(col);
+}
+
+void StringGrid::setColWidths(int col, int width)
+{
+    if (col >= 0 && col < ColCount())
+        horizontalHeader()->resizeSection(col, std::max(0, width));
+}
+
+void StringGrid::setDefaultColWidth(int width)
+{
+    m_defaultColWidth = std::max(1, width);
+    QHeaderView *h = horizontalHeader();
+    h->setDefaultSectionSize(m_defaultColWidth);
+    for (int c = 0; c < h->count(); ++c)
+        h->resizeSection(c, m_defaultColWidth);
+}
+
+int StringGrid::DefaultRowHeight() const
+{
+    return verticalHeader()->defaultSectionSize();
+}
+
+void StringGrid::setDefaultRowHeight(int height)
+{
+    height = std::max(1, height);
+    verticalHeader()->setDefaultSectionSize(height);
+    // The heading row is as tall as the others.
+    horizontalHeader()->setFixedHeight(height);
+}
+
+QColor StringGrid::FixedColor() const
+{
+    return m_model->headingColor();
+}
+
+void StringGrid::setFixedColor(const QColor &c)
+{
+    m_model->setHeadingColor(c);
+    horizontalHeader()->viewport()->update();
+}
+
+void StringGrid::beginUpdate()
+{
+    if (!m_model->held())
+        setUpdatesEnabled(false);
+    m_model->hold();
+}
+
+void StringGrid::endUpdate()
+{
+    if (!m_model->held())
+        return;
+    m_model->release();
+    if (!m_model->held()) {
+        setUpdatesEnabled(true);
+        viewport()->update();
+    }
+}
+
+void StringGrid::keyPressEvent(QKeyEvent *event)
+{
+    const QModelIndex before = currentIndex();
+    QTableView::keyPressEvent(event);
+    if (currentIndex() != before && currentIndex().isValid())
+        emitClick(currentIndex());
+}
+
+void StringGrid::emitClick(const QModelIndex &index)
+{
+    if (index.isValid())
+        emit cellClicked(index.column(), index.row() + 1);
+}
+
+} // namespace vandrel

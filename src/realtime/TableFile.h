@@ -1,0 +1,91 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The table file format: one text line per table row, every cell followed by
+// a tab or comma, CR LF line ends. Pure: bytes and cell texts, no widgets.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class QIODevice;
+
+namespace vandrel {
+
+// Reading keeps at most this many characters of a line; a longer line is cut
+// here and ends the table after it.
+inline constexpr int TableLineMaxChars = 179;
+
+// ',' when the name's last three characters are "csv" in any case, else '\t'.
+char tableSeparator(const QString &fileName);
+
+// Appends one line: each cell (UTF-8) followed by `sep`, then CR LF. A cell
+// holding the separator or a double quote is written in double quotes with its
+// quotes doubled, so it reads back as one cell; line breaks inside a cell
+// become blanks, since they would split the row.
+void appendTableLine(std::string &out, std::span<const std::string_view> cells, char sep);
+
+// Splits one line (without its line end) into at most `maxCells` cells; text
+// after the last separator and cells beyond `maxCells` are dropped. False when
+// the line holds no separator-terminated field, which ends a table. A field is
+// read as quoted only when it starts with a quote and its closing quote is
+// followed by the separator; anything else is taken as it stands, so files
+// without quotes read exactly as they always did. Views point into `line` or
+// `scratch`.
+bool splitTableLine(std::string_view line, char sep, int maxCells, std::vector<std::string_view> &cells,
+                    std::string &scratch);
+
+// Reads the rows of a table file from a device, a block at a time.
+// Text is taken as UTF-8; a line that is not valid UTF-8 is read as Latin-1,
+// the single-byte text older files carry.
+class TableFileReader
+{
+public:
+    TableFileReader(QIODevice &device, char separator);
+
+    // The next row's cells (valid until the next call). False at the end of
+    // the table: end of file, a line without separator, after a cut long
+    // line, or a read error (failed()).
+    bool nextRow(int maxCells, std::vector<std::string_view> &cells);
+    bool failed() const { return m_failed; }
+    QString errorString() const;
+
+private:
+    bool nextLine(std::string_view &line);
+    bool fill();
+    std::string_view decodeAndCut(std::string_view raw);
+
+    QIODevice &m_device;
+    char m_sep;
+    std::vector<char> m_buf;
+    std::size_t m_pos = 0;
+    std::size_t m_end = 0;
+    bool m_eof = false;
+    bool m_done = false;
+    bool m_failed = false;
+    std::string m_decoded;
+    std::string m_scratch;
+};
+
+// Rows to save, both inclusive; empty when to < from.
+struct SaveRange {
+    int from = 1;
+    int to = 0;
+    bool operator==(const SaveRange &) const = default;
+};
+
+// The rows a save writes. `all`: rows 1 to lastRow. Otherwise the absolute
+// values of the two boxes, swapped when reversed, `to` cut to lastRow and a
+// `from` of 0 raised to 1. Nothing when a box holds no integer ("invalid integer").
+std::optional<SaveRange> saveRange(bool all, const QString &fromText, const QString &toText, int lastRow);
+
+// The heading column the opened-table headings start at, and those headings:
+// one temperature when cell (7, 1) is empty, else two and a dew point.
+inline constexpr int OpenedHeadingsFirstColumn = 5;
+QStringList openedTableHeadings(bool column7Row1Empty);
+
+} // namespace vandrel

@@ -1,0 +1,203 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The table file format both ways: separators by name, lines, quoting, the
+// line-length rule, the end of a table, and the save range.
+#include "realtime/TableFile.h"
+
+#include <QBuffer>
+
+#include <gtest/gtest.h>
+
+using namespace vandrel;
+
+namespace {
+
+std::vector<std::string_view> views(const std::vector<std::string> &cells)
+{
+    return {cells.begin(), cells.end()};
+}
+
+std::string line(const std::vector<std::string> &cells, char sep)
+{
+    std::string out;
+    const auto v = views(cells);
+    appendTableLine(out, v, sep);
+    return out;
+}
+
+// Every row a reader finds in `bytes`, with at most `maxCells` cells each.
+std::vector<std::vector<std::string>> readAll(const QByteArray &bytes, char sep, int maxCells = 9)
+{
+    QByteArray data = bytes;
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::ReadOnly);
+    TableFileReader reader(buffer, sep);
+    std::vector<std::vector<std::string>> rows;
+    std::vector<std::string_view> cells;
+    while (reader.nextRow(maxCells, cells))
+        rows.emplace_back(cells.begin(), cells.end());
+    EXPECT_FALSE(reader.failed());
+    return rows;
+}
+
+using Rows = std::vector<std::vector<std::string>>;
+
+} // namespace
+
+TEST(TableFile, SeparatorFollowsTheLastThreeCharactersOfTheName)
+{
+    const std::pair<const char *, char> cases[] = {
+        {"/home/u/table.csv", ','}, {"TABLE.CSV", ','}, {"table.Csv", ','},  {"tablecsv", ','},
+        {"table.txt", '\t'},        {"table.dat", '\t'}, {"table", '\t'},    {"table.csv.txt", '\t'},
+        {"cs", '\t'},               {"", '\t'},
+    };
+    for (const auto &[name, sep] : cases)
+        EXPECT_EQ(tableSeparator(QString::fromLatin1(name)), sep) << name;
+}
+
+TEST(TableFile, WritesEachCellFollowedByTheSeparatorAndCrLf)
+{
+    EXPECT_EQ(line({"06/12/2026", "13:05:09", "45.6", "%RH", "21.3", "C", "", "", ""}, ','),
+              "06/12/2026,13:05:09,45.6,%RH,21.3,C,,,,\r\n");
+    EXPECT_EQ(line({"06/12/2026", "13:05:09", "45.6", "%RH", "21.3", "C", "19.8", "C", "9.2"}, '\t'),
+              "06/12/2026\t13:05:09\t45.6\t%RH\t21.3\tC\t19.8\tC\t9.2\t\r\n");
+    EXPECT_EQ(line({}, ','), "\r\n");
+}
+
+TEST(TableFile, QuotesOnlyCellsThatWouldOtherwiseSplit)
+{
+    EXPECT_EQ(line({"45,6", "%RH"}, ','), "\"45,6\",%RH,\r\n");
+    EXPECT_EQ(line({"45,6", "%RH"}, '\t'), "45,6\t%RH\t\r\n");
+    EXPECT_EQ(line({"a\tb"}, '\t'), "\"a\tb\"\t\r\n");
+    EXPECT_EQ(line({"say \"hi\""}, ','), "\"say \"\"hi\"\"\",\r\n");
+    EXPECT_EQ(line({"two\r\nlines"}, ','), "two  lines,\r\n");
+}
+
+TEST(TableFile, DecimalCommaTableReadsBackIntoTheSameCells)
+{
+    const std::vector<std::string> row = {"06.12.2026", "13:05:09", "45,6", "%RH", "21,3", "C", "-0,5", "C", "9,2"};
+    const std::string text = line(row, ',') + line({"a\"b", "\"", "\"x,\"", "", "", "", "", "", ""}, ',');
+    const Rows rows = readAll(QByteArray::fromStdString(text), ',');
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0], row);
+    EXPECT_EQ(rows[1], (std::vector<std::string>{"a\"b", "\"", "\"x,\"", "", "", "", "", "", ""}));
+}
+
+TEST(TableFile, UnquotedFilesReadAsTheyAlwaysDid)
+{
+    // Quotes that do not form a whole quoted field stay part of the text, and
+    // an unquoted decimal comma still splits a value over two cells.
+    const QByteArray text = "45,6,%RH,\r\n"
+                            "\"open,x,\r\n"
+                            "ab\"c,\"d\"e,\"\",\r\n";
+    const Rows rows = readAll(text, ',');
+    const Rows expected = {{"45", "6", "%RH"}, {"\"open", "x"}, {"ab\"c", "\"d\"e", ""}};
+    EXPECT_EQ(rows, expected);
+}
+
+TEST(TableFile, LineEndsAndTheEndOfTheTable)
+{
+    struct Case {
+        const char *name;
+        QByteArray text;
+        Rows rows;
+    };
+    const Case cases[] = {
+        {"crlf", "a\tb\t\r\nc\td\t\r\n", {{"a", "b"}, {"c", "d"}}},
+        {"bare lf", "a\tb\t\nc\td\t\n", {{"a", "b"}, {"c", "d"}}},
+        {"no final line end", "a\tb\t\r\nc\t", {{"a", "b"}, {"c"}}},
+        {"text after last separator dropped", "a\tb\tc\r\n", {{"a", "b"}}},
+        {"empty line ends the table", "a\t\r\n\r\nb\t\r\n", {{"a"}}},
+        {"line without separator ends it", "a\t\r\nnothing\r\nb\t\r\n", {{"a"}}},
+        {"comma in a tab file is text", "1,5\t2\t\r\n", {{"1,5", "2"}}},
+        {"empty file", "", {}},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(readAll(c.text, '\t'), c.rows) << c.name;
+}
+
+TEST(TableFile, FieldsBeyondTheLastColumnAreDropped)
+{
+    const QByteArray text = "1,2,3,4,5,6,7,8,9,10,11,\r\n1,2,\r\n";
+    const Rows rows = readAll(text, ',', 9);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0], (std::vector<std::string>{"1", "2", "3", "4", "5", "6", "7", "8", "9"}));
+    EXPECT_EQ(rows[1], (std::vector<std::string>{"1", "2"}));
+}
+
+TEST(TableFile, LongLineIsCutAt179CharactersAndEndsTheTable)
+{
+    // 178 characters and a separator: kept whole, reading goes on.
+    const std::string exact = std::string(178, 'x') + ",";
+    // 180 characters: the separator at 180 is cut off, 175 + "," survive.
+    const std::string longer = std::string(175, 'y') + ",abc,";
+    ASSERT_EQ(longer.size(), 180u);
+    const QByteArray text = QByteArray::fromStdString(exact + "\r\n" + longer + "\r\nz,\r\n");
+    const Rows rows = readAll(text, ',');
+    // The cut leaves "abc" without its separator, so only the y's remain; "z" is never read.
+    const Rows expected = {{std::string(178, 'x')}, {std::string(175, 'y')}};
+    EXPECT_EQ(rows, expected);
+}
+
+TEST(TableFile, LineLengthCountsCharactersNotBytes)
+{
+    // 170 two-byte characters are 340 bytes but only 170 characters: not cut.
+    std::string wide;
+    for (int i = 0; i < 170; ++i)
+        wide += "\xc3\xa9"; // é
+    const QByteArray text = QByteArray::fromStdString(wide + ",\r\nnext,\r\n");
+    const Rows rows = readAll(text, ',');
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0][0], wide);
+}
+
+TEST(TableFile, SingleByteTextOfOlderFilesIsReadAsLatin1)
+{
+    const QByteArray text = "25\xb0" "C,\xe9t\xe9,\r\n";
+    const Rows rows = readAll(text, ',');
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0], (std::vector<std::string>{"25\xc2\xb0" "C", "\xc3\xa9t\xc3\xa9"}));
+}
+
+TEST(TableFile, ALineEndlessWithoutLineEndIsNotBufferedWhole)
+{
+    QByteArray text(5 * 1024 * 1024, 'q');
+    text.prepend("a,b,");
+    const Rows rows = readAll(text, ',');
+    EXPECT_EQ(rows, (Rows{{"a", "b"}}));
+}
+
+TEST(TableFile, SaveRangeRules)
+{
+    struct Case {
+        bool all;
+        const char *from;
+        const char *to;
+        std::optional<SaveRange> range;
+    };
+    const int last = 10;
+    const Case cases[] = {
+        {true, "x", "y", SaveRange{1, 10}},
+        {false, "1", "10", SaveRange{1, 10}},
+        {false, "5", "2", SaveRange{2, 5}},
+        {false, "-3", "20", SaveRange{3, 10}},
+        {false, "0", "4", SaveRange{1, 4}},
+        {false, " 2 ", "3", SaveRange{2, 3}},
+        {false, "12", "15", SaveRange{11, 10}},
+        {false, "-2147483648", "1", SaveRange{1, 10}},
+        {false, "abc", "3", std::nullopt},
+        {false, "1", "", std::nullopt},
+        {false, "1.5", "3", std::nullopt},
+        {false, "99999999999", "3", std::nullopt},
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(saveRange(c.all, QString::fromLatin1(c.from), QString::fromLatin1(c.to), last), c.range)
+            << c.from << " " << c.to;
+    }
+    EXPECT_EQ(saveRange(true, {}, {}, 0), (SaveRange{1, 0}));
+}
+
+TEST(TableFile, OpenedHeadingsFollowColumnSeven)
+{
+    EXPECT_EQ(openedTableHeadings(true), (QStringList{"Temperature", "UNIT", "", ""}));
+    EXPECT_EQ(openedTableHeadings(false), (QStringList{"T1", "UNIT", "T2", "UNIT", "Dewpoint"}));
+}
