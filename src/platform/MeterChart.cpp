@@ -1,0 +1,416 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// MeterChart: the program's chart widget. This file holds the calls on points,
+// ranges, appearance and the marker, Refresh and printing.
+#include "platform/MeterChart.h"
+
+#include "platform/ChartTicker.h"
+
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <stdexcept>
+
+namespace vandrel {
+
+namespace {
+
+void checkAxis(int axis)
+{
+    if (axis < 0 || axis >= MeterChart::MaxAxes)
+        throw std::out_of_range("chart: no Y axis " + std::to_string(axis));
+}
+
+// A palette that stays readable on the black graph background.
+constexpr BgrColor DefaultSeriesColours[] = {0x00FFFF, 0xFF00FF, 0xFFFF00, 0xFF0000,
+                                             0x00FF00, 0x0080FF, 0xFFFFFF, 0x8080FF};
+
+} // namespace
+
+MeterChart::MeterChart(QWidget *parent)
+    : QWidget(parent), plot_(new QCustomPlot(this)), ticker_(new ChartTicker)
+{
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(plot_);
+    plot_->setMouseTracking(true);
+    plot_->installEventFilter(this);
+    plot_->setNoAntialiasingOnDrag(true);
+    plot_->setSelectionRectMode(QCP::srmCustom);
+
+    // The cursor moves with every mouse move; on a layer of its own only that layer
+    // is redrawn, not the curves.
+    plot_->addLayer(QStringLiteral("cursor"), plot_->layer(QStringLiteral("legend")),
+                    QCustomPlot::limAbove);
+    cursorLayer_ = plot_->layer(QStringLiteral("cursor"));
+    cursorLayer_->setMode(QCPLayer::lmBuffered);
+
+    // The engine starts with one axis rect holding the legend; we lay out our own.
+    legend_ = plot_->legend;
+    plot_->axisRect()->insetLayout()->take(legend_);
+    plot_->plotLayout()->clear();
+    legend_->setVisible(true);
+    legend_->setLayer(QStringLiteral("legend"));
+    legend_->setFillOrder(QCPLayoutGrid::foColumnsFirst);
+    legendRow_ = new QCPLayoutGrid;
+    legendRow_->addElement(0, 0, new QCPLayoutElement(plot_));
+    legendRow_->addElement(0, 1, legend_);
+    legendRow_->addElement(0, 2, new QCPLayoutElement(plot_));
+    legendRow_->setColumnStretchFactor(1, 0.001);
+    title_ = new QCPTextElement(plot_, QString(), QFont(font().family(), 11, QFont::Bold));
+    subTitleElement_ = new QCPTextElement(plot_, QString(), QFont(font().family(), 9));
+    marginGroup_ = new QCPMarginGroup(plot_);
+
+    for (int s = 0; s < StyledSeries; ++s)
+        seriesLooks_.push_back({QString(), DefaultSeriesColours[s % 8], 0});
+    connectMouse();
+    buildPanes();
+}
+
+MeterChart::~MeterChart()
+{
+    // A title that is not in the layout at the moment is ours to delete.
+    for (QCPTextElement *el : {title_, subTitleElement_}) {
+        if (el->layout() == nullptr)
+            delete el;
+    }
+}
+
+// ---- data
+
+void MeterChart::SetSeriesCount(int n)
+{
+    data_.reset(n, data_.pointCount());
+    resetGrouping();
+    buildPanes();
+}
+
+void MeterChart::SetPointCount(int n)
+{
+    data_.reset(data_.seriesCount(), n);
+    std::fill(dirty_.begin(), dirty_.end(), 1);
+}
+
+void MeterChart::SetY(int series, int point, double value)
+{
+    data_.setY(series, point, value);
+    dirty_[static_cast<std::size_t>(series)] = 1;
+}
+
+double MeterChart::GetY(int series, int point) const
+{
+    return data_.y(series, point);
+}
+
+void MeterChart::SetX(int series, int point, double days)
+{
+    data_.setX(series, point, days);
+    dirty_[static_cast<std::size_t>(series)] = 1;
+}
+
+double MeterChart::GetX(int series, int point) const
+{
+    return data_.x(series, point);
+}
+
+void MeterChart::SetNullY(double value)
+{
+    data_.setNullY(value);
+    std::fill(dirty_.begin(), dirty_.end(), 1);
+}
+
+void MeterChart::ShiftPoints(int n)
+{
+    data_.shift(n);
+    std::fill(dirty_.begin(), dirty_.end(), 1);
+}
+
+// ---- panes and ranges
+
+void MeterChart::resetGrouping()
+{
+    seriesAxis_.assign(static_cast<std::size_t>(data_.seriesCount()), 0);
+    nextGroupedSeries_ = 0;
+    dirty_.assign(static_cast<std::size_t>(data_.seriesCount()), 1);
+    pointOfEntry_.assign(static_cast<std::size_t>(data_.seriesCount()), {});
+}
+
+int MeterChart::paneCountNeeded() const
+{
+    int highest = 0;
+    for (int axis : seriesAxis_)
+        highest = std::max(highest, axis);
+    return highest + 1;
+}
+
+void MeterChart::SetAxisSeries(int axis, int n)
+{
+    checkAxis(axis);
+    if (n < 0 || nextGroupedSeries_ + n > data_.seriesCount())
+        throw std::out_of_range("chart: not that many series left to give to an axis");
+    for (int i = 0; i < n; ++i)
+        seriesAxis_[static_cast<std::size_t>(nextGroupedSeries_ + i)] = axis;
+    nextGroupedSeries_ += n;
+    buildPanes();
+}
+
+int MeterChart::AxisOfSeries(int series) const
+{
+    if (series < 0 || series >= data_.seriesCount())
+        throw std::out_of_range("chart: no series " + std::to_string(series));
+    return seriesAxis_[static_cast<std::size_t>(series)];
+}
+
+void MeterChart::SetWorkingAxis(int axis)
+{
+    checkAxis(axis);
+    workingAxis_ = axis;
+}
+
+void MeterChart::SetXMin(double days)
+{
+    xMin_ = days;
+    applyRanges();
+}
+
+void MeterChart::SetXMax(double days)
+{
+    xMax_ = days;
+    applyRanges();
+}
+
+void MeterChart::SetYMin(double value)
+{
+    axisLooks_[static_cast<std::size_t>(workingAxis_)].yMin = value;
+    applyRanges();
+}
+
+void MeterChart::SetYMax(double value)
+{
+    axisLooks_[static_cast<std::size_t>(workingAxis_)].yMax = value;
+    applyRanges();
+}
+
+double MeterChart::GetYMin() const
+{
+    return axisLooks_[static_cast<std::size_t>(workingAxis_)].yMin;
+}
+
+double MeterChart::GetYMax() const
+{
+    return axisLooks_[static_cast<std::size_t>(workingAxis_)].yMax;
+}
+
+void MeterChart::UndoZoom()
+{
+    zoomed_ = false;
+    applyRanges();
+}
+
+// ---- appearance
+
+MeterChart::SeriesLook &MeterChart::seriesLook(int series)
+{
+    const int capacity = std::max(StyledSeries, data_.seriesCount());
+    if (series < 0 || series >= capacity)
+        throw std::out_of_range("chart: no series " + std::to_string(series));
+    if (series >= static_cast<int>(seriesLooks_.size()))
+        seriesLooks_.resize(static_cast<std::size_t>(series) + 1, {QString(), 0xFFFFFF, 0});
+    return seriesLooks_[static_cast<std::size_t>(series)];
+}
+
+const MeterChart::SeriesLook &MeterChart::seriesLook(int series) const
+{
+    return const_cast<MeterChart *>(this)->seriesLook(series);
+}
+
+void MeterChart::SetMainTitle(const QString &text)
+{
+    mainTitle_ = text;
+    placeTitles();
+}
+
+void MeterChart::SetSubTitle(const QString &text)
+{
+    subTitle_ = text;
+    placeTitles();
+}
+
+void MeterChart::SetXLabel(const QString &text)
+{
+    xLabel_ = text;
+    applyLook();
+}
+
+void MeterChart::SetYLabel(const QString &text)
+{
+    axisLooks_[static_cast<std::size_t>(workingAxis_)].label = text;
+    applyLook();
+}
+
+void MeterChart::SetYAxisColor(BgrColor colour)
+{
+    auto &look = axisLooks_[static_cast<std::size_t>(workingAxis_)];
+    look.coloured = true;
+    look.colour = colour;
+    applyLook();
+}
+
+void MeterChart::SetSeriesLabel(int series, const QString &text)
+{
+    seriesLook(series).label = text;
+    applyLook();
+}
+
+QString MeterChart::GetSeriesLabel(int series) const
+{
+    return seriesLook(series).label;
+}
+
+void MeterChart::SetSeriesColor(int series, BgrColor colour)
+{
+    seriesLook(series).colour = colour;
+    applyLook();
+}
+
+BgrColor MeterChart::GetSeriesColor(int series) const
+{
+    return seriesLook(series).colour;
+}
+
+void MeterChart::SetLineType(int series, int type)
+{
+    if (type < 0 || type > 4)
+        throw std::out_of_range("chart: no line type " + std::to_string(type));
+    seriesLook(series).lineType = type;
+    applyLook();
+}
+
+int MeterChart::GetLineType(int series) const
+{
+    return seriesLook(series).lineType;
+}
+
+void MeterChart::SetDottedGrid(bool dotted)
+{
+    dottedGrid_ = dotted;
+    applyLook();
+}
+
+void MeterChart::SetGraphForeColor(BgrColor colour)
+{
+    foreColour_ = colour;
+    applyLook();
+}
+
+void MeterChart::SetGraphBackColor(BgrColor colour)
+{
+    backColour_ = colour;
+    applyLook();
+}
+
+void MeterChart::SetDeskColor(BgrColor colour)
+{
+    deskColour_ = colour;
+    applyLook();
+}
+
+void MeterChart::SetTextColor(BgrColor colour)
+{
+    textColour_ = colour;
+    applyLook();
+}
+
+// ---- marker
+
+void MeterChart::SetMarker(double days, const QString &text, BgrColor colour)
+{
+    markerX_ = days;
+    markerText_ = text;
+    markerColour_ = colour;
+    applyMarker();
+    lookChanged();
+}
+
+void MeterChart::SetMarkerTextSize(int percent)
+{
+    markerTextPercent_ = std::clamp(percent, 10, 1000);
+    applyMarker();
+    lookChanged();
+}
+
+void MeterChart::ShowMarker(bool show)
+{
+    markerShown_ = show;
+    applyMarker();
+    lookChanged();
+}
+
+// ---- drawing
+
+QCPGraph *MeterChart::graphOf(int series) const
+{
+    if (series < 0 || series >= static_cast<int>(graphs_.size()))
+        return nullptr;
+    return graphs_[static_cast<std::size_t>(series)];
+}
+
+void MeterChart::lookChanged()
+{
+    // Several calls in a row (a set-up, a print colour swap) cost one redraw, and
+    // none at all when Refresh comes first.
+    if (replotPending_)
+        return;
+    replotPending_ = true;
+    QTimer::singleShot(0, this, [this] {
+        if (replotPending_) {
+            replotPending_ = false;
+            plot_->replot();
+        }
+    });
+}
+
+void MeterChart::Refresh()
+{
+    for (std::size_t s = 0; s < graphs_.size(); ++s) {
+        if (!dirty_[s])
+            continue;
+        data_.buildSeries(static_cast<int>(s), entries_, pointOfEntry_[s]);
+        graphs_[s]->data()->set(entries_, true);
+        dirty_[s] = 0;
+    }
+    applyMarker();
+    replotPending_ = false;
+    plot_->replot();
+}
+
+// ---- printing
+
+bool MeterChart::PrintWithDialog()
+{
+    QPrinter printer;
+    QPrintDialog dialog(&printer, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    return printTo(printer);
+}
+
+bool MeterChart::printTo(QPrinter &printer)
+{
+    // At screen resolution the fonts keep their size against the lines; the output
+    // stays vector graphics, so nothing is lost on paper.
+    printer.setPageOrientation(QPageLayout::Landscape);
+    printer.setResolution(plot_->logicalDpiX());
+    QCPPainter painter;
+    if (!painter.begin(&printer))
+        return false;
+    painter.setMode(QCPPainter::pmVectorized);
+    const bool cursorShown = cursorLayer_->visible();
+    cursorLayer_->setVisible(false);
+    plot_->toPainter(&painter, printer.width(), printer.height());
+    cursorLayer_->setVisible(cursorShown);
+    return painter.end();
+}
+
+} // namespace vandrel
