@@ -6,6 +6,7 @@
 #include "app/ProgramFiles.h"
 #include "app/TfrmAbout.h"
 #include "realtime/RateEditor.h"
+#include "realtime/TableFileDialogs.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -102,10 +103,14 @@ QAction *TfrmMain::action(const QString &objectName) const
 
 void TfrmMain::buildActions()
 {
-    makeAction(QStringLiteral("Open1"), QStringLiteral("&Open"), QStringLiteral("open"), QStringLiteral("Open File"))
-        ->setShortcut(QKeySequence::Open);
-    makeAction(QStringLiteral("mnuSave"), QStringLiteral("&Save"), QStringLiteral("save"), QStringLiteral("Save"))
-        ->setShortcut(QKeySequence::Save);
+    QAction *open = makeAction(QStringLiteral("Open1"), QStringLiteral("&Open"), QStringLiteral("open"),
+                               QStringLiteral("Open File"));
+    open->setShortcut(QKeySequence::Open);
+    connect(open, &QAction::triggered, this, &TfrmMain::OpenTable);
+    QAction *save = makeAction(QStringLiteral("mnuSave"), QStringLiteral("&Save"), QStringLiteral("save"),
+                               QStringLiteral("Save"));
+    save->setShortcut(QKeySequence::Save);
+    connect(save, &QAction::triggered, this, [this] { SaveTable(); });
     makeAction(QStringLiteral("mnuPrint"), QStringLiteral("&Print"), QStringLiteral("print"),
                QStringLiteral("Print tabular or graph"))
         ->setShortcut(QKeySequence::Print);
@@ -154,7 +159,7 @@ void TfrmMain::buildActions()
             this, &TfrmMain::AboutVandrel1Click);
 
     // Commands whose windows are not part of the program yet stay disabled.
-    for (const char *name : {"Open1", "mnuSave", "mnuPrint", "mnuPrinterSetup", "mnuRun", "mnuStop", "LoadData1",
+    for (const char *name : {"mnuPrint", "mnuPrinterSetup", "mnuRun", "mnuStop", "LoadData1",
                              "Scale1", "TemperatureScale1", "btnOutputGraph", "SpeedButton1"})
         action(QLatin1String(name))->setEnabled(false);
 }
@@ -445,9 +450,17 @@ bool TfrmMain::SaveTable()
             grid = table->Grid1;
     }
     run.SaveFromPrompt = false;
-    if (!grid)
-        return false;
-    return false; // file writing arrives with the table-file dialogs
+    return grid && saveTableWithDialogs(this, *grid);
+}
+
+// Reads a table file into a new table window captioned with the file's path.
+void TfrmMain::OpenTable()
+{
+    openTableWithDialogs(this, [this](const QString &path) {
+        auto *table = new TfrmList;
+        table->showIn(*mdi_, path);
+        return table->Grid1;
+    });
 }
 
 // Shows the panel, creating it anew (with the model's picture) after it was closed.

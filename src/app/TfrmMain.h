@@ -89,6 +89,7 @@ private:
     void showRunControls();
     void layoutStartupWindows();
     bool SaveTable();
+    void OpenTable();
     QAction *makeAction(const QString &name, const QString &text, const QString &icon = {},
                         const QString &hint = {});
 
