@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QScreen>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QToolButton>
@@ -121,7 +122,41 @@ TEST(MainWindowPanel, PanelAtTopLeftAndReopenedFromTheViewMenu)
     ASSERT_NE(panel, nullptr);
     EXPECT_FALSE(panel->findChild<QLabel *>("Image1")->pixmap().isNull());
     window.action("mnuPanel")->trigger(); // already there: no second panel
-    EXPECT_EQ(window.mdiArea()->subWindowList().size(), 1);
+    int panels = 0;
+    for (QMdiSubWindow *w : window.mdiArea()->subWindowList())
+        panels += qobject_cast<TfrmPanel *>(w->widget()) != nullptr;
+    EXPECT_EQ(panels, 1);
+}
+
+TEST(MainWindowStartup, RealTimeWindowsAreLaidOutRightOfThePanel)
+{
+    SimProcess sim;
+    SettingsFile store;
+    TfrmMain window(store.options({sim.device()}));
+    window.resize(1200, 900);
+    window.show();
+    ASSERT_TRUE(waitUntil([&] { return window.startupDone(); }, 20000));
+    TfrmGraph *graph = window.realTime().RealTimeGraphWindow();
+    TfrmList *table = window.realTime().RealTimeTableWindow();
+    ASSERT_NE(graph, nullptr);
+    ASSERT_NE(table, nullptr);
+    const QRect panel = window.panelController().panel()->parentWidget()->frameGeometry();
+    const bool tall = window.screen()->geometry().height() > 600;
+    EXPECT_EQ(graph->subWindow()->geometry(), QRect(panel.width(), 0, graph->subWindow()->width(), tall ? 400 : 227));
+    EXPECT_EQ(table->subWindow()->geometry().topLeft(), QPoint(panel.width(), tall ? 400 : 227));
+    EXPECT_EQ(table->subWindow()->height(), tall ? 300 : 221);
+    EXPECT_EQ(graph->windowTitle(), "Real Time Graph");
+    EXPECT_EQ(table->windowTitle(), "Real Time Table");
+    EXPECT_FALSE(table->Grid1->RowSelect());
+    EXPECT_EQ(table->Grid1->Cells(5, 0), "T1"); // headings of the identified 580
+    EXPECT_TRUE(window.action("mnuRun")->isEnabled());
+    EXPECT_FALSE(window.action("mnuStop")->isEnabled());
+
+    // F9 starts a run: Stop becomes available and the caption says Pause.
+    window.action("mnuRun")->trigger();
+    EXPECT_EQ(window.action("mnuRun")->text(), "Pause");
+    EXPECT_TRUE(window.action("mnuStop")->isEnabled());
+    EXPECT_EQ(window.action("mnuRun")->shortcut(), QKeySequence(Qt::Key_F9));
 }
 
 TEST(MainWindowSettings, StoredValuesAreReadAndZeroRateBecomesTwo)
@@ -162,7 +197,7 @@ TEST(MainWindowCommands, RateEditorAndToolbarHints)
         EXPECT_EQ(b->toolTip(), hint) << name;
     }
     EXPECT_EQ(window.action("mnuRun")->shortcut(), QKeySequence(Qt::Key_F9));
-    EXPECT_FALSE(window.action("mnuRun")->isEnabled());
+    EXPECT_FALSE(window.action("mnuRun")->isEnabled()); // no meter yet
 }
 
 TEST(MainWindowModel, ApplyModelFollowsTheIdentifiedMeter)
