@@ -240,7 +240,7 @@ void MeterChart::applySeriesLook(int series)
     const SeriesLook &look = seriesLook(series);
     QCPGraph *graph = graphs_[static_cast<std::size_t>(series)];
     const QColor colour = BgrToQColor(look.colour);
-    graph->setPen(QPen(colour, 1.5, LineStyles[look.lineType]));
+    graph->setPen(QPen(colour, 1, LineStyles[look.lineType]));
     graph->setName(look.label);
     // Unnamed series stay out of the legend.
     if (look.label.isEmpty()) {

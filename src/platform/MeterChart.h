@@ -118,6 +118,8 @@ public:
     // Asks for a printer and prints the chart as it looks, landscape, fitted to the
     // page. Returns when printing is done; false if cancelled or printing failed.
     bool PrintWithDialog();
+    // Prints without asking; turns the printer to landscape at screen resolution
+    // (still vector output) so text and lines keep their proportions.
     bool printTo(QPrinter &printer);
 
     // The drawing engine, for tests and benchmarks that look inside.
