@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// String grid widget: a table view over the compact grid model.
+// String grid widget: a table view over the compact grid model, with the
+// addressing, scrolling and selection of the classic string grid.
 #include "platform/StringGrid.h"
 
 #include "platform/StringGridModel.h"

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Item model of the string grid over the compact row store.
+// Item model of the string grid over the compact row store; holds back its
+// signals during bulk updates and tells the views everything at the end.
 #include "platform/StringGridModel.h"
 
 #include <QBrush>

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Compact per-row cell storage of the string grid.
+// Compact per-row cell storage of the string grid: building and reading the
+// one block each row's cells live in.
 #include "platform/StringGridStore.h"
 
 #include <algorithm>

@@ -3,6 +3,13 @@
 // by a script: round trips, every cancel, bad ranges, files that fail.
 #include "platform/StringGrid.h"
 #include "realtime/TableFileDialogs.h"
+#include "realtime/TfrmScope.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
 
 #include <QDir>
 #include <QFile>
@@ -90,6 +97,29 @@ void writeFile(const QString &path, const QByteArray &bytes)
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write(bytes);
+}
+
+// The real dialogs with their questions answered: the progress window is real.
+class AnsweredDialogs : public TableFileDialogs
+{
+public:
+    explicit AnsweredDialogs(QString file) : TableFileDialogs(nullptr), m_file(std::move(file)) {}
+    QString askSaveFileName() override { return m_file; }
+    std::optional<RangeChoice> askRange(int) override { return RangeChoice{}; }
+    void showMessage(const QString &text) override { messages << text; }
+    QStringList messages;
+
+private:
+    QString m_file;
+};
+
+TfrmScope *visibleScope()
+{
+    for (QWidget *w : QApplication::topLevelWidgets()) {
+        if (auto *s = qobject_cast<TfrmScope *>(w); s && s->isVisible())
+            return s;
+    }
+    return nullptr;
 }
 
 class TableFileFlow : public ::testing::Test
@@ -273,6 +303,37 @@ TEST_F(TableFileFlow, CancelWhileOpeningKeepsTheRowsReadSoFar)
     EXPECT_EQ(opened->RowCount(), 21);
     EXPECT_EQ(opened->Cells(2, 20), grid->Cells(2, 20));
     EXPECT_FALSE(ui.progressOpen);
+}
+
+TEST_F(TableFileFlow, CancelInTheRealProgressWindowStopsTheSave)
+{
+    const auto grid = tableGrid(2000);
+    const QString file = path("real.csv");
+    writeFile(file, "old,\r\n");
+    AnsweredDialogs real(file);
+    QString title, text;
+    int maximum = -1;
+    // Runs while the progress window lets events through, as a click would.
+    QTimer::singleShot(0, [&] {
+        if (TfrmScope *s = visibleScope()) {
+            title = s->windowTitle();
+            text = s->SText1->text();
+            maximum = s->Progress1->maximum();
+            s->BitBtn2->click();
+        }
+    });
+    EXPECT_FALSE(saveTable(*grid, real));
+    EXPECT_EQ(title, "Saving Progress");
+    EXPECT_EQ(text, "saving.....");
+    EXPECT_EQ(maximum, 2000);
+    EXPECT_EQ(fileBytes(file), "old,\r\n");
+    EXPECT_TRUE(real.messages.isEmpty());
+    EXPECT_EQ(visibleScope(), nullptr);
+
+    // Left alone, the same save completes and the window goes away.
+    EXPECT_TRUE(saveTable(*grid, real));
+    EXPECT_EQ(fileBytes(file).count('\n'), 2000);
+    EXPECT_EQ(visibleScope(), nullptr);
 }
 
 TEST(TableFileDialogTexts, FiltersKeepTheirDescriptionsWhole)
