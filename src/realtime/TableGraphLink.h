@@ -1,0 +1,22 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// A table window and the graph drawn from it are linked by equal captions: a
+// click on a row moves the graph's marker, a click on a point selects its row.
+#pragma once
+
+class QMdiArea;
+
+namespace vandrel {
+
+class TfrmGraph;
+class TfrmList;
+
+// A click in table `table` (not the real-time table): the first graph window
+// with the same caption gets its marker at the selection's top row.
+void Grid1Click(QMdiArea &area, TfrmList &table, const TfrmList *realTimeTable, char modelSuffix);
+// A click on point `pointIndex` of `graph` (not the real-time graph): the first
+// table window with the same caption selects and shows that point's row, and
+// the graph's marker moves there.
+void Chart1PointClick(QMdiArea &area, TfrmGraph &graph, int pointIndex, const TfrmGraph *realTimeGraph,
+                      char modelSuffix);
+
+} // namespace vandrel
