@@ -6,6 +6,7 @@
 #include "app/ProgramFiles.h"
 #include "app/TfrmAbout.h"
 #include "realtime/RateEditor.h"
+#include "realtime/TableGraphLink.h"
 #include "realtime/TableFileDialogs.h"
 
 #include <QAction>
@@ -459,6 +460,9 @@ void TfrmMain::OpenTable()
     openTableWithDialogs(this, [this](const QString &path) {
         auto *table = new TfrmList;
         table->showIn(*mdi_, path);
+        connect(table->Grid1, &StringGrid::cellClicked, table, [this, table] {
+            Grid1Click(*mdi_, *table, realTime_->RealTimeTableWindow(), identity_.ModelSuffix);
+        });
         return table->Grid1;
     });
 }
