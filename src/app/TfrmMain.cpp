@@ -507,6 +507,15 @@ void TfrmMain::ArrangeIcons1Click()
 
 void TfrmMain::closeEvent(QCloseEvent *event)
 {
+    // Unsaved samples are not lost by closing the program: the real-time
+    // table asks its question first, once.
+    if (!closeConfirmed_) {
+        if (!realTime_->canClose()) {
+            event->ignore();
+            return;
+        }
+        closeConfirmed_ = true;
+    }
     if (!link_->FormCloseQuery()) {
         // A tick or a receive handler is still on the stack: close once it returned.
         event->ignore();

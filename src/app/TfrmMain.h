@@ -110,6 +110,7 @@ private:
     bool shownOnce_ = false;
     bool startupDone_ = false;
     bool runEnabled_ = false;
+    bool closeConfirmed_ = false;
 
     QMdiArea *mdi_ = nullptr;
     QMenu *Window1 = nullptr;

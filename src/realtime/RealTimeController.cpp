@@ -163,6 +163,11 @@ bool RealTimeController::tableCloseQuery()
     return true;
 }
 
+bool RealTimeController::canClose()
+{
+    return !table_ || tableCloseQuery();
+}
+
 void RealTimeController::RealTimeGraph1Click()
 {
     if (graph_)

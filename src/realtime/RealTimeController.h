@@ -48,6 +48,10 @@ public:
     void RealTimeGraph1Click();
     void RealTimeTabular1Click();
 
+    // Asked when the program closes: the real-time table's save question.
+    // False keeps the program open.
+    bool canClose();
+
     // The sampling step of a tick that saw a frame.
     void sampleTick(const QDateTime &now);
 

@@ -159,6 +159,29 @@ TEST(MainWindowStartup, RealTimeWindowsAreLaidOutRightOfThePanel)
     EXPECT_EQ(window.action("mnuRun")->shortcut(), QKeySequence(Qt::Key_F9));
 }
 
+TEST(MainWindowClose, UnsavedSamplesAreNotLostByClosingTheProgram)
+{
+    SettingsFile store;
+    TfrmMain window(store.options());
+    window.show();
+    ASSERT_TRUE(waitUntil([&] { return window.startupDone(); }, 10000));
+    window.realTime().run().RealTimeUnsaved = true;
+    int asked = 0;
+    QMessageBox::StandardButton answer = QMessageBox::Cancel;
+    window.realTime().setAsk([&](const QString &) {
+        ++asked;
+        return answer;
+    });
+    EXPECT_FALSE(window.close());
+    EXPECT_EQ(asked, 1);
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_TRUE(window.link().mainTimer().isActive()); // still running
+
+    answer = QMessageBox::No;
+    EXPECT_TRUE(window.close());
+    EXPECT_EQ(asked, 2);
+}
+
 TEST(MainWindowSettings, StoredValuesAreReadAndZeroRateBecomesTwo)
 {
     SettingsFile store;
