@@ -2,6 +2,7 @@
 // Benchmarks of what one real-time sample costs on a full 5000-point, 4-series chart:
 // writing the sample, Refresh and a paint, with and without the 100-point scroll.
 #include "platform/MeterChart.h"
+#include "realtime/GraphSetup.h"
 
 #include <QApplication>
 
@@ -92,6 +93,30 @@ void BM_ShiftAppendRefreshPaint(benchmark::State &bench)
     }
 }
 BENCHMARK(BM_ShiftAppendRefreshPaint)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+
+// The program's own step on its own set-up: AppendGraphSample on a full
+// real-time graph (it scrolls by 100 once every 100 samples), then a paint.
+void BM_RealTimeAppendGraphSample(benchmark::State &bench)
+{
+    MeterChart chart;
+    chart.resize(800, 520);
+    SetupMeterGraph(chart, kRealTimePoints, Start + 100 * Second, Start, 580);
+    MeterReading reading;
+    int next = 0;
+    double t = Start;
+    for (int p = 0; p < kRealTimePoints; ++p) {
+        reading.Rh = 50 + 10 * std::sin(p / 50.0);
+        AppendGraphSample(chart, next, 100 * Second, reading, t += Second);
+    }
+    chart.show();
+    for (auto _ : bench) {
+        reading.Rh = 50 + 10 * std::sin(t);
+        reading.T1 = 20 + std::cos(t);
+        AppendGraphSample(chart, next, 100 * Second, reading, t += Second);
+        benchmark::DoNotOptimize(chart.grab());
+    }
+}
+BENCHMARK(BM_RealTimeAppendGraphSample)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
 
 } // namespace
 
