@@ -70,6 +70,7 @@ TfrmMain::TfrmMain(const MainOptions &options, QWidget *parent) : QMainWindow(pa
     setCentralWidget(mdi_);
     realTime_ = std::make_unique<RealTimeController>(*link_, *mdi_);
     realTime_->setSaveTable([this] { return SaveTable(); });
+    tableFileUi_ = [this] { return std::make_unique<TableFileDialogs>(this); };
 
     buildActions();
     buildMenus();
@@ -321,7 +322,6 @@ void TfrmMain::connectLink()
 
 void TfrmMain::setRunEnabled(bool enabled)
 {
-    runEnabled_ = enabled;
     action("mnuRun")->setEnabled(enabled);
 }
 
@@ -451,13 +451,13 @@ bool TfrmMain::SaveTable()
             grid = table->Grid1;
     }
     run.SaveFromPrompt = false;
-    return grid && saveTableWithDialogs(this, *grid);
+    return grid && saveTable(*grid, *tableFileUi_());
 }
 
 // Reads a table file into a new table window captioned with the file's path.
 void TfrmMain::OpenTable()
 {
-    openTableWithDialogs(this, [this](const QString &path) {
+    openTable(*tableFileUi_(), [this](const QString &path) {
         auto *table = new TfrmList;
         table->showIn(*mdi_, path);
         connect(table->Grid1, &StringGrid::cellClicked, table, [this, table] {

@@ -9,6 +9,7 @@
 #include "meter/MeterReading.h"
 #include "panel/PanelController.h"
 #include "realtime/RealTimeController.h"
+#include "realtime/TableFileDialogs.h"
 #include "platform/ComPort.h"
 
 #include <QMainWindow>
@@ -60,6 +61,10 @@ public:
 
     QAction *action(const QString &objectName) const;
 
+    // What Save and Open ask the user through (the real dialogs unless replaced).
+    using TableFileUiFactory = std::function<std::unique_ptr<TableFileUi>()>;
+    void setTableFileUi(TableFileUiFactory factory) { tableFileUi_ = std::move(factory); }
+
 signals:
     // Start-up (search, child windows, timers) has finished.
     void startupFinished();
@@ -97,6 +102,7 @@ private:
     std::unique_ptr<QSettings> ownSettings_;
     QSettings *settings_ = nullptr;
     AppSettings stored_;
+    TableFileUiFactory tableFileUi_;
 
     TComPort Comm1;
     MeterReading reading_;
@@ -109,7 +115,6 @@ private:
     int sampleSize_ = 6;
     bool shownOnce_ = false;
     bool startupDone_ = false;
-    bool runEnabled_ = false;
     bool closeConfirmed_ = false;
 
     QMdiArea *mdi_ = nullptr;

@@ -12,6 +12,7 @@
 #include "TestSupport.h"
 
 #include <QAction>
+#include <QFile>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -180,6 +181,82 @@ TEST(MainWindowClose, UnsavedSamplesAreNotLostByClosingTheProgram)
     answer = QMessageBox::No;
     EXPECT_TRUE(window.close());
     EXPECT_EQ(asked, 2);
+}
+
+namespace {
+
+// Plays the user at the file dialogs; the flows and the file work are real.
+class AnsweringUi : public TableFileUi {
+public:
+    QString file;
+    QStringList *messages = nullptr;
+    QString askSaveFileName() override { return file; }
+    QString askOpenFileName() override { return file; }
+    std::optional<RangeChoice> askRange(int) override { return RangeChoice{}; }
+    void showMessage(const QString &text) override { *messages << text; }
+    std::unique_ptr<TableFileProgress> showProgress(Work, int) override { return nullptr; }
+};
+
+} // namespace
+
+TEST(MainWindowRun, RunStopWithSaveAndOpenTheFileAgain)
+{
+    SimProcess sim({"--model", "580", "--suffix", "D"});
+    SettingsFile store;
+    store.settings.setValue("RealTimeRate", 1);
+    TfrmMain window(store.options({sim.device()}));
+    window.resize(1200, 900);
+    window.show();
+    ASSERT_TRUE(waitUntil([&] { return window.startupDone(); }, 20000));
+    ASSERT_EQ(window.SampleRate(), 1);
+    QStringList messages;
+    const QString file = store.dir.filePath("run.csv");
+    window.setTableFileUi([&] {
+        auto ui = std::make_unique<AnsweringUi>();
+        ui->file = file;
+        ui->messages = &messages;
+        return ui;
+    });
+    window.realTime().setAsk([](const QString &) { return QMessageBox::Yes; });
+
+    window.action("mnuRun")->trigger();
+    StringGrid &grid = *window.realTime().RealTimeTableWindow()->Grid1;
+    ASSERT_TRUE(waitUntil([&] { return grid.RowCount() >= 4; }, 15000)); // three samples, one a second
+    window.action("mnuRun")->trigger(); // pause, so the table stands still
+    QStringList rows;
+    for (int r = 1; r < grid.RowCount(); ++r) {
+        QStringList cells;
+        for (int c = 1; c < 10; ++c)
+            cells << grid.Cells(c, r);
+        rows << cells.join(',') + ',';
+    }
+
+    window.action("mnuStop")->trigger(); // Yes: saved, then stopped and cleared
+    EXPECT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
+    EXPECT_EQ(grid.RowCount(), 2);
+    EXPECT_FALSE(window.realTime().run().RealTimeUnsaved);
+    QFile saved(file);
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(saved.readAll());
+    EXPECT_EQ(text, rows.join("\r\n") + "\r\n");
+
+    // Open it again: a new table window named after the file with the same cells.
+    window.action("Open1")->trigger();
+    TfrmList *opened = nullptr;
+    for (QMdiSubWindow *w : window.mdiArea()->subWindowList())
+        if (auto *t = qobject_cast<TfrmList *>(w->widget()); t && w->windowTitle() == file)
+            opened = t;
+    ASSERT_NE(opened, nullptr);
+    ASSERT_EQ(opened->Grid1->RowCount(), rows.size() + 1);
+    for (int r = 1; r <= rows.size(); ++r) {
+        QStringList cells;
+        for (int c = 1; c < 10; ++c)
+            cells << opened->Grid1->Cells(c, r);
+        EXPECT_EQ(cells.join(',') + ',', rows[r - 1]);
+        EXPECT_EQ(opened->Grid1->Cells(0, r), QString::number(r));
+    }
+    EXPECT_EQ(opened->Grid1->Cells(9, 0), "Dewpoint");
+    EXPECT_TRUE(opened->Grid1->RowSelect());
 }
 
 TEST(MainWindowSettings, StoredValuesAreReadAndZeroRateBecomesTwo)
