@@ -2,13 +2,12 @@
 // Graph window.
 #include "realtime/TfrmGraph.h"
 
-#include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QVBoxLayout>
 
 namespace vandrel {
 
-TfrmGraph::TfrmGraph(QWidget *parent) : QWidget(parent)
+TfrmGraph::TfrmGraph(QWidget *parent) : MdiChild(parent)
 {
     setObjectName(QStringLiteral("frmGraph"));
     auto *layout = new QVBoxLayout(this);
@@ -20,29 +19,9 @@ TfrmGraph::TfrmGraph(QWidget *parent) : QWidget(parent)
 
 QMdiSubWindow *TfrmGraph::showIn(QMdiArea &area, const QString &caption, const QRect &bounds)
 {
-    QMdiSubWindow *w = area.addSubWindow(this);
-    w->setAttribute(Qt::WA_DeleteOnClose);
-    w->setWindowTitle(caption);
-    setWindowTitle(caption);
-    if (bounds.isValid())
-        w->setGeometry(bounds);
-    else
-        w->resize(532, 421);
+    QMdiSubWindow *w = MdiChild::showIn(area, caption, bounds, QSize(532, 421));
     w->show();
     return w;
-}
-
-QMdiSubWindow *TfrmGraph::subWindow() const
-{
-    return qobject_cast<QMdiSubWindow *>(parentWidget());
-}
-
-void TfrmGraph::restoreNormal()
-{
-    if (QMdiSubWindow *w = subWindow()) {
-        w->showNormal();
-        w->raise();
-    }
 }
 
 } // namespace vandrel

@@ -3,16 +3,15 @@
 // drawn from a table. Thin: the set-up and the append step live in GraphSetup.
 #pragma once
 
+#include "platform/MdiChild.h"
 #include "platform/MeterChart.h"
-
-#include <QWidget>
 
 class QMdiArea;
 class QMdiSubWindow;
 
 namespace vandrel {
 
-class TfrmGraph : public QWidget {
+class TfrmGraph : public MdiChild {
     Q_OBJECT
 public:
     static constexpr const char *kRealTimeCaption = "Real Time Graph";
@@ -23,8 +22,6 @@ public:
 
     // Puts the window into `area` with `caption` (deleted when closed) and shows it.
     QMdiSubWindow *showIn(QMdiArea &area, const QString &caption, const QRect &bounds = {});
-    QMdiSubWindow *subWindow() const;
-    void restoreNormal();
 };
 
 } // namespace vandrel

@@ -6,14 +6,13 @@
 
 #include <QCloseEvent>
 #include <QGuiApplication>
-#include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QScreen>
 #include <QVBoxLayout>
 
 namespace vandrel {
 
-TfrmList::TfrmList(QWidget *parent) : QWidget(parent)
+TfrmList::TfrmList(QWidget *parent) : MdiChild(parent)
 {
     setObjectName(QStringLiteral("frmList"));
     auto *layout = new QVBoxLayout(this);
@@ -28,30 +27,10 @@ TfrmList::TfrmList(QWidget *parent) : QWidget(parent)
 
 QMdiSubWindow *TfrmList::showIn(QMdiArea &area, const QString &caption, const QRect &bounds)
 {
-    QMdiSubWindow *w = area.addSubWindow(this);
-    w->setAttribute(Qt::WA_DeleteOnClose);
-    w->setWindowTitle(caption);
-    setWindowTitle(caption);
-    if (bounds.isValid())
-        w->setGeometry(bounds);
-    else
-        w->resize(508, 360);
+    QMdiSubWindow *w = MdiChild::showIn(area, caption, bounds, QSize(508, 360));
     FormShow();
     w->show();
     return w;
-}
-
-QMdiSubWindow *TfrmList::subWindow() const
-{
-    return qobject_cast<QMdiSubWindow *>(parentWidget());
-}
-
-void TfrmList::restoreNormal()
-{
-    if (QMdiSubWindow *w = subWindow()) {
-        w->showNormal();
-        w->raise();
-    }
 }
 
 void TfrmList::FormShow()

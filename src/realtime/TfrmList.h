@@ -5,11 +5,11 @@
 
 #include "meter/MeterIdentity.h"
 #include "meter/MeterReading.h"
+#include "platform/MdiChild.h"
 #include "platform/MeterChart.h"
 #include "platform/StringGrid.h"
 
 #include <QDateTime>
-#include <QWidget>
 
 #include <functional>
 
@@ -18,7 +18,7 @@ class QMdiSubWindow;
 
 namespace vandrel {
 
-class TfrmList : public QWidget {
+class TfrmList : public MdiChild {
     Q_OBJECT
 public:
     static constexpr const char *kRealTimeCaption = "Real Time Table";
@@ -29,8 +29,6 @@ public:
 
     // Puts the window into `area` with `caption` (deleted when closed) and shows it.
     QMdiSubWindow *showIn(QMdiArea &area, const QString &caption, const QRect &bounds = {});
-    QMdiSubWindow *subWindow() const;
-    void restoreNormal();
 
     // Headings of columns 0 to 4, row height and column widths.
     void FormShow();
