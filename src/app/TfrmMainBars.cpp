@@ -1,0 +1,225 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The main window's menus, toolbar and status bar: every command with its
+// caption, hint, shortcut and icon, wired to the handlers in TfrmMain.cpp.
+#include "app/TfrmMain.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QToolButton>
+
+namespace vandrel {
+
+QAction *TfrmMain::makeAction(const QString &name, const QString &text, const QString &icon, const QString &hint)
+{
+    auto *a = new QAction(text, this);
+    a->setObjectName(name);
+    if (!icon.isEmpty())
+        a->setIcon(QIcon(QStringLiteral(":/toolbar/") + icon + QStringLiteral(".svg")));
+    if (!hint.isEmpty()) {
+        a->setToolTip(hint);
+        a->setStatusTip(hint);
+    }
+    return a;
+}
+
+QAction *TfrmMain::action(const QString &objectName) const
+{
+    return findChild<QAction *>(objectName);
+}
+
+void TfrmMain::buildActions()
+{
+    QAction *open = makeAction(QStringLiteral("Open1"), QStringLiteral("&Open"), QStringLiteral("open"),
+                               QStringLiteral("Open File"));
+    open->setShortcut(QKeySequence::Open);
+    connect(open, &QAction::triggered, this, &TfrmMain::OpenTable);
+    QAction *save = makeAction(QStringLiteral("mnuSave"), QStringLiteral("&Save"), QStringLiteral("save"),
+                               QStringLiteral("Save"));
+    save->setShortcut(QKeySequence::Save);
+    connect(save, &QAction::triggered, this, [this] { SaveTable(); });
+    makeAction(QStringLiteral("mnuPrint"), QStringLiteral("&Print"), QStringLiteral("print"),
+               QStringLiteral("Print tabular or graph"))
+        ->setShortcut(QKeySequence::Print);
+    makeAction(QStringLiteral("mnuPrinterSetup"), QStringLiteral("Printer Setup"));
+    QAction *exit = makeAction(QStringLiteral("Exit1"), QStringLiteral("E&xit"));
+    exit->setShortcut(QKeySequence::Quit);
+    connect(exit, &QAction::triggered, this, &QWidget::close);
+
+    QAction *run = makeAction(QStringLiteral("mnuRun"), QStringLiteral("&Run"), QStringLiteral("run"),
+                              QStringLiteral("Real Time Graph and Tabular "));
+    run->setShortcut(Qt::Key_F9);
+    connect(run, &QAction::triggered, this, [this] { realTime_->btnRunClick(); });
+    connect(makeAction(QStringLiteral("mnuStop"), QStringLiteral("&Stop"), QStringLiteral("stop"),
+                       QStringLiteral("Stop Real Time Graph and Table")),
+            &QAction::triggered, this, [this] { realTime_->btnStopClick(); });
+    connect(makeAction(QStringLiteral("Clear1"), QStringLiteral("&Clear Real Time Tabular and Graph")),
+            &QAction::triggered, this, [this] { realTime_->Clear1Click(); });
+
+    connect(makeAction(QStringLiteral("mnuPanel"), QStringLiteral("&Panel")), &QAction::triggered, this,
+            &TfrmMain::mnuPanelClick);
+    connect(makeAction(QStringLiteral("RealTimeGraph1"), QStringLiteral("&Real-Time Graph")), &QAction::triggered,
+            this, [this] { realTime_->RealTimeGraph1Click(); });
+    connect(makeAction(QStringLiteral("RealTimeTabular1"), QStringLiteral("Real-Time &Table")), &QAction::triggered,
+            this, [this] { realTime_->RealTimeTabular1Click(); });
+    makeAction(QStringLiteral("LoadData1"), QStringLiteral("&DataLogger"));
+    makeAction(QStringLiteral("Scale1"), QStringLiteral("&Humidity Scale"));
+    makeAction(QStringLiteral("TemperatureScale1"), QStringLiteral("&Temperature Scale"));
+    makeAction(QStringLiteral("btnOutputGraph"), QStringLiteral("Output to graph"), QStringLiteral("outputgraph"),
+               QStringLiteral("Output data to graph"));
+    makeAction(QStringLiteral("SpeedButton1"), QStringLiteral("Undo Zoom"), QStringLiteral("undozoom"),
+               QStringLiteral("Zoom out the graph"));
+
+    connect(makeAction(QStringLiteral("Title1"), QStringLiteral("&Tile")), &QAction::triggered, mdi_,
+            &QMdiArea::tileSubWindows);
+    connect(makeAction(QStringLiteral("Cascade1"), QStringLiteral("&Cascade")), &QAction::triggered, mdi_,
+            &QMdiArea::cascadeSubWindows);
+    connect(makeAction(QStringLiteral("ArrangeIcons1"), QStringLiteral("&ArrangeIcons")), &QAction::triggered, this,
+            &TfrmMain::ArrangeIcons1Click);
+    QAction *contents = makeAction(QStringLiteral("Content1"), QStringLiteral("&Contents"));
+    contents->setShortcut(QKeySequence::HelpContents);
+    connect(contents, &QAction::triggered, this, &TfrmMain::Content1Click);
+    connect(makeAction(QStringLiteral("btnHelp"), QStringLiteral("Help"), QStringLiteral("help"),
+                       QStringLiteral("Help")),
+            &QAction::triggered, this, &TfrmMain::Content1Click);
+    connect(makeAction(QStringLiteral("AboutVandrel1"), QStringLiteral("&About Vandrel ")), &QAction::triggered,
+            this, &TfrmMain::AboutVandrel1Click);
+
+    // Commands whose windows are not part of the program yet stay disabled.
+    for (const char *name : {"mnuPrint", "mnuPrinterSetup", "mnuRun", "mnuStop", "LoadData1",
+                             "Scale1", "TemperatureScale1", "btnOutputGraph", "SpeedButton1"})
+        action(QLatin1String(name))->setEnabled(false);
+}
+
+void TfrmMain::buildMenus()
+{
+    QMenuBar *bar = menuBar();
+    QMenu *file = bar->addMenu(QStringLiteral("&File"));
+    file->addActions({action("Open1"), action("mnuSave")});
+    file->addSeparator();
+    file->addActions({action("mnuPrint"), action("mnuPrinterSetup")});
+    file->addSeparator();
+    file->addAction(action("Exit1"));
+
+    QMenu *view = bar->addMenu(QStringLiteral("&View"));
+    view->addActions({action("mnuPanel"), action("RealTimeGraph1"), action("RealTimeTabular1")});
+
+    QMenu *realTime = bar->addMenu(QStringLiteral("&Real Time Data"));
+    realTime->addActions({action("mnuRun"), action("mnuStop")});
+    realTime->addSeparator();
+    realTime->addAction(action("Clear1"));
+
+    bar->addAction(action("LoadData1"));
+
+    QMenu *option = bar->addMenu(QStringLiteral("&Option"));
+    Graph1 = option->addMenu(QStringLiteral("&Graph"));
+    Graph1->setObjectName(QStringLiteral("Graph1"));
+    Graph1->addActions({action("Scale1"), action("TemperatureScale1")});
+
+    Window1 = bar->addMenu(QStringLiteral("&Window"));
+    Window1->setObjectName(QStringLiteral("Window1"));
+    connect(Window1, &QMenu::aboutToShow, this, &TfrmMain::fillWindowMenu);
+    fillWindowMenu();
+
+    QMenu *help = bar->addMenu(QStringLiteral("&Help"));
+    help->addActions({action("Content1"), action("AboutVandrel1")});
+}
+
+// The Window menu: the arrangement commands, then one entry per child window.
+void TfrmMain::fillWindowMenu()
+{
+    Window1->clear();
+    Window1->addActions({action("Title1"), action("Cascade1"), action("ArrangeIcons1")});
+    const auto windows = mdi_->subWindowList();
+    if (!windows.isEmpty())
+        Window1->addSeparator();
+    int n = 0;
+    for (QMdiSubWindow *w : windows) {
+        QAction *a = Window1->addAction(QStringLiteral("&%1 %2").arg(++n).arg(w->windowTitle()));
+        a->setCheckable(true);
+        a->setChecked(w == mdi_->activeSubWindow());
+        connect(a, &QAction::triggered, w, [this, w] { mdi_->setActiveSubWindow(w); });
+    }
+}
+
+void TfrmMain::buildToolbar()
+{
+    QToolBar *bar = addToolBar(QStringLiteral("Toolbar"));
+    bar->setObjectName(QStringLiteral("Panel1"));
+    bar->setMovable(false);
+    bar->setIconSize(QSize(22, 22));
+    struct Button {
+        const char *action, *name;
+    };
+    const Button buttons[] = {{"Open1", "btnOpen"},       {"mnuSave", "btnSave"},       {"mnuPrint", "btnPrint"},
+                              {nullptr, nullptr},         {"mnuRun", "btnRun"},         {"mnuStop", "btnStop"},
+                              {nullptr, nullptr},         {"btnOutputGraph", "btnOutputGraph"},
+                              {"SpeedButton1", "SpeedButton1"}, {"btnHelp", "btnHelp"}};
+    for (const Button &b : buttons) {
+        if (!b.action) {
+            bar->addSeparator();
+            continue;
+        }
+        QAction *a = action(QLatin1String(b.action));
+        bar->addAction(a);
+        QWidget *w = bar->widgetForAction(a);
+        w->setObjectName(QLatin1String(b.name));
+        if (qstrcmp(b.name, "SpeedButton1") == 0)
+            static_cast<QToolButton *>(w)->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    }
+    btnRunButton = static_cast<QToolButton *>(bar->widgetForAction(action("mnuRun")));
+    btnRunButton->installEventFilter(this);
+
+    bar->addSeparator();
+    auto *caption = new QLabel(QStringLiteral("Real Time Sampling Rate"), bar);
+    caption->setObjectName(QStringLiteral("StaticText1"));
+    caption->setContentsMargins(6, 0, 6, 0);
+    bar->addWidget(caption);
+    MaskEdit1 = new QLineEdit(bar);
+    MaskEdit1->setObjectName(QStringLiteral("MaskEdit1"));
+    MaskEdit1->setInputMask(QStringLiteral("  99 : 99  ;_"));
+    MaskEdit1->setMaxLength(11);
+    MaskEdit1->setToolTip(QStringLiteral("Editor for Real Time Sampling Rate"));
+    MaskEdit1->setFixedWidth(MaskEdit1->fontMetrics().horizontalAdvance(QStringLiteral("  00 : 00  ")) + 16);
+    connect(MaskEdit1, &QLineEdit::textChanged, this, &TfrmMain::MaskEdit1Change);
+    bar->addWidget(MaskEdit1);
+    auto *units = new QLabel(QStringLiteral("MM:SS"), bar);
+    units->setObjectName(QStringLiteral("Label1"));
+    units->setContentsMargins(6, 0, 12, 0);
+    bar->addWidget(units);
+
+    ComboBoxDeviceName = new QComboBox(bar);
+    ComboBoxDeviceName->setObjectName(QStringLiteral("ComboBoxDeviceName"));
+    // Editable, so a device path can be typed; Enter applies it.
+    ComboBoxDeviceName->setEditable(true);
+    ComboBoxDeviceName->setInsertPolicy(QComboBox::NoInsert);
+    ComboBoxDeviceName->setMinimumContentsLength(14);
+    ComboBoxDeviceName->setToolTip(QStringLiteral("Serial port of the meter (pick one or type a device path)"));
+    ComboBoxDeviceName->setEditText(QStringLiteral("ComPort"));
+    connect(ComboBoxDeviceName, &QComboBox::activated, this,
+            [this](int index) { link_->ComboBoxDeviceNameChange(index, ComboBoxDeviceName->itemText(index)); });
+    connect(ComboBoxDeviceName->lineEdit(), &QLineEdit::returnPressed, this, [this] {
+        const QString text = ComboBoxDeviceName->currentText().trimmed();
+        if (!text.isEmpty())
+            link_->ComboBoxDeviceNameChange(ComboBoxDeviceName->findText(text), text);
+    });
+    bar->addWidget(ComboBoxDeviceName);
+}
+
+void TfrmMain::buildStatusBar()
+{
+    for (int i = 0; i < 2; ++i) {
+        statusPanels_[i] = new QLabel(this);
+        statusPanels_[i]->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
+        statusPanels_[i]->setMinimumWidth(50);
+        statusBar()->addWidget(statusPanels_[i]);
+    }
+}
+
+} // namespace vandrel
