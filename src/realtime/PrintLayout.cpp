@@ -1,0 +1,60 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The paging and line-building rules of a table printout, without a printer.
+#include "realtime/PrintLayout.h"
+
+#include <algorithm>
+
+namespace vandrel {
+
+int PrintLinesPerPage(int pageHeight)
+{
+    // A line's top may not lie on or below the bottom edge, so the line that
+    // would start exactly at the page height does not count: with 6000 units
+    // it would be cut off entirely and its row lost from the paper.
+    const int fitting = pageHeight / kPrintLineHeight - kPrintTopY / kPrintLineHeight;
+    if (fitting >= 10)
+        return fitting / 10 * 10;
+    // Rounding down to tens would leave no line at all; print what fits, and
+    // on an absurdly short page one line per page rather than none.
+    return std::max(fitting, 1);
+}
+
+QString PrintRowText(const PrintCells &cells, int row)
+{
+    QString line;
+    line.reserve(cells.colCount * kPrintCellWidth);
+    for (int col = 0; col < cells.colCount; ++col) {
+        const QString text = cells.cell(col, row);
+        line += text;
+        if (text.size() < kPrintCellWidth)
+            line += QString(kPrintCellWidth - text.size(), QLatin1Char(' '));
+    }
+    return line;
+}
+
+void ForEachPrintLine(const PrintCells &cells, int pageHeight,
+                      const std::function<bool(const PrintLine &)> &onLine)
+{
+    const int perPage = PrintLinesPerPage(pageHeight);
+    const QLatin1String stop(kPrintStopText);
+    for (int row = 0; row < cells.rowCount; ++row) {
+        PrintLine line{row / perPage + 1, (row % perPage) * kPrintLineHeight + kPrintTopY,
+                       PrintRowText(cells, row)};
+        if (line.text.contains(stop, Qt::CaseSensitive))
+            return;
+        if (!onLine(line))
+            return;
+    }
+}
+
+std::vector<PrintLine> LayoutPrintLines(const PrintCells &cells, int pageHeight)
+{
+    std::vector<PrintLine> lines;
+    ForEachPrintLine(cells, pageHeight, [&lines](const PrintLine &line) {
+        lines.push_back(line);
+        return true;
+    });
+    return lines;
+}
+
+} // namespace vandrel

@@ -1,0 +1,92 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The print commands: a table as fixed-width text lines, a graph in black on
+// white through the chart's own print dialog, and the printer set-up.
+#pragma once
+
+#include "realtime/PrintLayout.h"
+
+#include <QPrinter>
+
+#include <functional>
+#include <memory>
+
+class QWidget;
+
+namespace vandrel {
+
+class MeterChart;
+class StringGrid;
+
+// Everything printing asks of the user, so tests can answer instead.
+class PrintUi {
+public:
+    virtual ~PrintUi() = default;
+    // The print dialog before a table printout, on `printer`; true = Print.
+    virtual bool askPrint(QPrinter &printer) = 0;
+    // The printer set-up dialog on `printer`; true = accepted.
+    virtual bool askPrinterSetup(QPrinter &printer) = 0;
+    // The chart's own print dialog and printout; true when it printed.
+    virtual bool printChart(MeterChart &chart) = 0;
+};
+
+// The real dialogs, parented to the main window.
+class PrintDialogs : public PrintUi {
+public:
+    explicit PrintDialogs(QWidget *parent) : m_parent(parent) {}
+    bool askPrint(QPrinter &printer) override;
+    bool askPrinterSetup(QPrinter &printer) override;
+    bool printChart(MeterChart &chart) override;
+
+private:
+    QWidget *m_parent;
+};
+
+// The cells of a grid as a table printout reads them.
+PrintCells gridPrintCells(const StringGrid &grid);
+
+// Draws a table's lines on `printer` as one print job, without asking.
+// False when the printer could not be opened (nothing printed).
+bool printTableLines(QPrinter &printer, const PrintCells &cells);
+
+// Prints the chart in black on white through `print` and then gives it back
+// its screen colours and line types exactly, also when `print` fails or throws.
+// Returns what `print` returned.
+bool PrintChart(MeterChart &chart, const std::function<bool(MeterChart &)> &print);
+
+// What the print command prints for a child window (or its sub-window frame):
+// at most one of the two is set.
+struct Printout {
+    StringGrid *grid = nullptr;
+    MeterChart *chart = nullptr;
+};
+Printout printoutOf(QWidget *activeChild);
+
+// Owned by the main window: the printer that the set-up dialog chooses and
+// the table printout uses, and the commands that use it.
+class PrintService {
+public:
+    explicit PrintService(QWidget *dialogParent);
+    explicit PrintService(std::unique_ptr<PrintUi> ui);
+    PrintService(const PrintService &) = delete;
+    PrintService &operator=(const PrintService &) = delete;
+    ~PrintService();
+
+    QPrinter &printer() { return m_printer; }
+
+    // The printer set-up dialog and nothing else; true when accepted.
+    bool printerSetup();
+    // Asks with the print dialog, then prints every row of the grid. False
+    // when cancelled (nothing printed) or the printer could not be opened.
+    bool PrintStringGrid(const StringGrid &grid);
+    // The chart in black on white through its own print dialog.
+    bool PrintChart(MeterChart &chart);
+    // The print command: the table of a table window, the chart of a graph
+    // window, nothing for any other window or none. True when something printed.
+    bool printActiveChild(QWidget *activeChild);
+
+private:
+    std::unique_ptr<PrintUi> m_ui;
+    QPrinter m_printer;
+};
+
+} // namespace vandrel
