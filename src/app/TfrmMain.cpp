@@ -71,6 +71,7 @@ TfrmMain::TfrmMain(const MainOptions &options, QWidget *parent) : QMainWindow(pa
     realTime_ = std::make_unique<RealTimeController>(*link_, *mdi_);
     realTime_->setSaveTable([this] { return SaveTable(); });
     tableFileUi_ = [this] { return std::make_unique<TableFileDialogs>(this); };
+    print_ = std::make_unique<PrintService>(this);
 
     buildActions();
     buildMenus();

@@ -8,6 +8,7 @@
 #include "meter/MeterLink.h"
 #include "meter/MeterReading.h"
 #include "panel/PanelController.h"
+#include "realtime/Printing.h"
 #include "realtime/RealTimeController.h"
 #include "realtime/TableFileDialogs.h"
 #include "platform/ComPort.h"
@@ -64,6 +65,8 @@ public:
     // What Save and Open ask the user through (the real dialogs unless replaced).
     using TableFileUiFactory = std::function<std::unique_ptr<TableFileUi>()>;
     void setTableFileUi(TableFileUiFactory factory) { tableFileUi_ = std::move(factory); }
+    // What printing asks the user through (the real dialogs unless replaced).
+    void setPrintUi(std::unique_ptr<PrintUi> ui) { print_ = std::make_unique<PrintService>(std::move(ui)); }
 
 signals:
     // Start-up (search, child windows, timers) has finished.
@@ -110,6 +113,7 @@ private:
     std::unique_ptr<MeterLink> link_;
     std::unique_ptr<PanelController> panelController_;
     std::unique_ptr<RealTimeController> realTime_;
+    std::unique_ptr<PrintService> print_;
 
     int storedModel_ = 580;
     int sampleSize_ = 6;

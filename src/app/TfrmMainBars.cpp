@@ -44,10 +44,13 @@ void TfrmMain::buildActions()
                                QStringLiteral("Save"));
     save->setShortcut(QKeySequence::Save);
     connect(save, &QAction::triggered, this, [this] { SaveTable(); });
-    makeAction(QStringLiteral("mnuPrint"), QStringLiteral("&Print"), QStringLiteral("print"),
-               QStringLiteral("Print tabular or graph"))
-        ->setShortcut(QKeySequence::Print);
-    makeAction(QStringLiteral("mnuPrinterSetup"), QStringLiteral("Printer Setup"));
+    QAction *print = makeAction(QStringLiteral("mnuPrint"), QStringLiteral("&Print"), QStringLiteral("print"),
+                                QStringLiteral("Print tabular or graph"));
+    print->setShortcut(QKeySequence::Print);
+    // The table of a table window, the chart of a graph window, nothing otherwise.
+    connect(print, &QAction::triggered, this, [this] { print_->printActiveChild(mdi_->activeSubWindow()); });
+    connect(makeAction(QStringLiteral("mnuPrinterSetup"), QStringLiteral("Printer Setup")), &QAction::triggered,
+            this, [this] { print_->printerSetup(); });
     QAction *exit = makeAction(QStringLiteral("Exit1"), QStringLiteral("E&xit"));
     exit->setShortcut(QKeySequence::Quit);
     connect(exit, &QAction::triggered, this, &QWidget::close);
@@ -92,7 +95,7 @@ void TfrmMain::buildActions()
             this, &TfrmMain::AboutVandrel1Click);
 
     // Commands whose windows are not part of the program yet stay disabled.
-    for (const char *name : {"mnuPrint", "mnuPrinterSetup", "mnuRun", "mnuStop", "LoadData1",
+    for (const char *name : {"mnuRun", "mnuStop", "LoadData1",
                              "Scale1", "TemperatureScale1", "btnOutputGraph", "SpeedButton1"})
         action(QLatin1String(name))->setEnabled(false);
 }

@@ -16,6 +16,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPrinter>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QScreen>
@@ -257,6 +258,59 @@ TEST(MainWindowRun, RunStopWithSaveAndOpenTheFileAgain)
     }
     EXPECT_EQ(opened->Grid1->Cells(9, 0), "Dewpoint");
     EXPECT_TRUE(opened->Grid1->RowSelect());
+}
+
+namespace {
+
+// Answers the print dialogs: tables go to a PDF file, charts are counted.
+class PdfPrintUi : public PrintUi {
+public:
+    QString file;
+    int *charts = nullptr;
+    bool askPrint(QPrinter &printer) override
+    {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(file);
+        return true;
+    }
+    bool askPrinterSetup(QPrinter &) override { return true; }
+    bool printChart(MeterChart &) override
+    {
+        ++*charts;
+        return true;
+    }
+};
+
+} // namespace
+
+TEST(MainWindowPrint, PrintsTheActiveTableOrGraphAndNothingElse)
+{
+    SettingsFile store;
+    TfrmMain window(store.options());
+    window.show();
+    ASSERT_TRUE(waitUntil([&] { return window.startupDone(); }, 10000));
+    int charts = 0;
+    auto ui = std::make_unique<PdfPrintUi>();
+    ui->file = store.dir.filePath("table.pdf");
+    ui->charts = &charts;
+    window.setPrintUi(std::move(ui));
+    QAction *print = window.action("mnuPrint");
+    ASSERT_TRUE(print->isEnabled());
+
+    window.mdiArea()->setActiveSubWindow(window.realTime().RealTimeTableWindow()->subWindow());
+    print->trigger();
+    EXPECT_TRUE(QFile::exists(store.dir.filePath("table.pdf")));
+    EXPECT_EQ(charts, 0);
+
+    window.mdiArea()->setActiveSubWindow(window.realTime().RealTimeGraphWindow()->subWindow());
+    print->trigger();
+    EXPECT_EQ(charts, 1);
+
+    QFile::remove(store.dir.filePath("table.pdf"));
+    window.mdiArea()->setActiveSubWindow(qobject_cast<QMdiSubWindow *>(window.panelController().panel()->parentWidget()));
+    print->trigger(); // the panel prints nothing
+    EXPECT_FALSE(QFile::exists(store.dir.filePath("table.pdf")));
+    EXPECT_EQ(charts, 1);
 }
 
 TEST(MainWindowSettings, StoredValuesAreReadAndZeroRateBecomesTwo)
