@@ -1,0 +1,145 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Hand-set graph scales: the bounds rule, the scale dialog and its flow, and
+// Undo Zoom.
+#include "realtime/GraphScale.h"
+
+#include "platform/MeterChart.h"
+#include "realtime/TfrmScope.h"
+
+#include <QApplication>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+
+namespace vandrel {
+
+namespace {
+
+// Single precision, as the chart draws it; numbers past its range become
+// its largest value rather than an undefined conversion.
+float toSingle(double value)
+{
+    return static_cast<float>(std::clamp(value, -double(FLT_MAX), double(FLT_MAX)));
+}
+
+// The box's number, or the message that it holds none.
+std::optional<float> boxNumber(const QString &text, const QLocale &locale, GraphScaleUi &ui)
+{
+    const auto v = scaleNumber(text, locale);
+    if (!v)
+        ui.showMessage(text + QStringLiteral(" is invalid number !"));
+    return v;
+}
+
+} // namespace
+
+std::optional<ScaleBounds> scaleBounds(std::optional<float> enteredMax, std::optional<float> enteredMin,
+                                       ScaleBounds current)
+{
+    ScaleBounds b{enteredMax.value_or(current.max), enteredMin.value_or(current.min)};
+    if (b.min > b.max)
+        std::swap(b.min, b.max);
+    b.max = std::min(b.max, kScaleCeiling);
+    b.min = std::max(b.min, kScaleFloor);
+    // Both bounds past the same cap would turn the range over (or leave none).
+    if (!(b.min < b.max))
+        return std::nullopt;
+    return b;
+}
+
+std::optional<float> scaleNumber(const QString &text, const QLocale &locale)
+{
+    bool ok = false;
+    const double v = locale.toDouble(text, &ok);
+    if (!ok || !std::isfinite(v))
+        return std::nullopt;
+    return toSingle(v);
+}
+
+QString scaleBoxText(double limit)
+{
+    // Adding 0.0 turns the -0 of a limit between -1 and 0 into 0.
+    return QString::number(std::trunc(limit) + 0.0, 'f', 0);
+}
+
+void prepareScaleDialog(TfrmScope &scope, const ScaleEntry &current)
+{
+    scope.setWindowTitle(QStringLiteral("Customize graph scale"));
+    scope.radAll->hide();
+    scope.radNo->hide();
+    for (QWidget *w : {static_cast<QWidget *>(scope.GroupBox1), static_cast<QWidget *>(scope.Label1),
+                       static_cast<QWidget *>(scope.edtSelFrom), static_cast<QWidget *>(scope.Label2),
+                       static_cast<QWidget *>(scope.edtSelTo), static_cast<QWidget *>(scope.BitBtn1),
+                       static_cast<QWidget *>(scope.BitBtn2)})
+        w->show();
+    scope.edtSelFrom->setText(current.maxText);
+    scope.edtSelTo->setText(current.minText);
+}
+
+std::optional<ScaleEntry> GraphScaleDialog::askScale(const ScaleEntry &current)
+{
+    TfrmScope scope(m_parent);
+    prepareScaleDialog(scope, current);
+    if (const QScreen *screen = m_parent ? m_parent->screen() : QGuiApplication::primaryScreen())
+        scope.move(screen->availableGeometry().center() - scope.rect().center());
+    if (scope.exec() != TfrmScope::mrOk)
+        return std::nullopt;
+    return ScaleEntry{scope.edtSelFrom->text(), scope.edtSelTo->text()};
+}
+
+void GraphScaleDialog::showMessage(const QString &text)
+{
+    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationDisplayName(), text, QMessageBox::Ok, m_parent);
+    box.exec();
+}
+
+bool Scale1Click(MeterChart *chart, int axis, GraphScaleUi &ui, const QLocale &locale)
+{
+    if (!chart)
+        return false;
+    const QPointer<MeterChart> alive = chart;
+    chart->SetWorkingAxis(axis);
+    const auto entry = ui.askScale({scaleBoxText(chart->GetYMax()), scaleBoxText(chart->GetYMin())});
+    if (!entry)
+        return false;
+    const auto enteredMax = boxNumber(entry->maxText, locale, ui);
+    const auto enteredMin = boxNumber(entry->minText, locale, ui);
+    // While the dialog and messages were up, a running sample may have widened
+    // the axis or taken the working axis, or the window may have gone.
+    if (!alive)
+        return false;
+    chart->SetWorkingAxis(axis);
+    const ScaleBounds current{toSingle(chart->GetYMax()), toSingle(chart->GetYMin())};
+    const auto bounds = scaleBounds(enteredMax, enteredMin, current);
+    if (!bounds)
+        return false;
+    chart->SetYMax(bounds->max);
+    chart->SetYMin(bounds->min);
+    chart->Refresh();
+    return true;
+}
+
+bool Scale1ClickWithDialog(QWidget *parent, MeterChart *chart, int axis)
+{
+    GraphScaleDialog ui(parent);
+    return Scale1Click(chart, axis, ui);
+}
+
+void SpeedButton1Click(MeterChart *chart)
+{
+    if (!chart)
+        return;
+    chart->UndoZoom();
+    chart->Refresh();
+}
+
+} // namespace vandrel

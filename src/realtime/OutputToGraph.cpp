@@ -1,0 +1,264 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Graphs drawn from table windows: cell values, row times, the row loop and
+// the temperature axis fitted to what the table holds.
+#include "realtime/OutputToGraph.h"
+
+#include "platform/MeterChart.h"
+#include "platform/StringGrid.h"
+#include "realtime/GraphSetup.h"
+#include "realtime/RealTimeRun.h"
+#include "realtime/TableRow.h"
+#include "realtime/TfrmGraph.h"
+#include "realtime/TfrmList.h"
+#include "realtime/TfrmScope.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMessageBox>
+#include <QPointer>
+#include <QProgressBar>
+
+#include <cfloat>
+#include <cmath>
+
+namespace vandrel {
+
+namespace {
+
+// Day zero of the program's date-times.
+const QDate kDayZero(1899, 12, 30);
+
+// Models whose series layout the graph takes: two temperatures or one.
+constexpr int kFourSeriesModel = 580;
+constexpr int kTwoSeriesModel = 520;
+
+// Table columns the graph reads.
+enum Column { ColDate = 1, ColTime = 2, ColHumidity = 3, ColT1 = 5, ColT2 = 7, ColSecondUnit = 8, ColDewPoint = 9 };
+
+QString notADateTime(const QString &date, const QString &time)
+{
+    return QStringLiteral("'%1' is not a valid date and time").arg(date + QLatin1Char(' ') + time);
+}
+
+bool isOverloadMark(const QString &text)
+{
+    return text == QLatin1String("OL") || text == QLatin1String("-OL");
+}
+
+// A plain number the chart can hold (its Y values are single precision).
+std::optional<double> plainNumber(const QString &text, const QLocale &locale)
+{
+    bool ok = false;
+    const double v = locale.toDouble(text, &ok);
+    if (!ok || !std::isfinite(v) || std::abs(v) > double(FLT_MAX))
+        return std::nullopt;
+    return v;
+}
+
+// A progress window that repaints a few dozen times a second at most: letting
+// window messages through for every one of many rows would cost more than the rows.
+// Application-modal, so nothing can close or change the table while it is read.
+class ScopeGraphingProgress : public GraphingProgress
+{
+public:
+    ScopeGraphingProgress(QWidget *parent, int maximum) : m_scope(parent)
+    {
+        m_scope.setWindowTitle(QStringLiteral("Graphing Progress"));
+        m_scope.Progress1->setRange(0, std::max(0, maximum));
+        m_scope.Progress1->setValue(0);
+        m_scope.Progress1->show();
+        m_scope.SText1->setText(QStringLiteral("graphing....."));
+        m_scope.SText1->adjustSize();
+        m_scope.SText1->show();
+        m_scope.setWindowModality(Qt::ApplicationModal);
+        m_scope.show();
+        m_maximum = maximum;
+        QCoreApplication::processEvents();
+        m_paced.start();
+    }
+    ~ScopeGraphingProgress() override { m_scope.close(); }
+
+    void report(int row) override
+    {
+        if (row != m_maximum && m_paced.elapsed() < 40)
+            return;
+        m_scope.Progress1->setValue(row);
+        QCoreApplication::processEvents();
+        m_paced.restart();
+    }
+
+private:
+    TfrmScope m_scope;
+    int m_maximum = 0;
+    QElapsedTimer m_paced;
+};
+
+// The highest and lowest temperature drawn; they start inside the usual
+// range so that a table of ordinary temperatures keeps the usual axis.
+struct TemperatureExtremes {
+    float max = 105.0f;
+    float min = -18.0f;
+    void take(double value)
+    {
+        const auto v = static_cast<float>(value);
+        max = std::max(max, v);
+        min = std::min(min, v);
+    }
+};
+
+// Draws the rows of one table, each into the point before it (row r, point r - 1).
+class RowPainter
+{
+public:
+    RowPainter(MeterChart &chart, const StringGrid &grid, const QLocale &locale, double startTime)
+        : m_chart(chart), m_grid(grid), m_locale(locale), m_four(chart.SeriesCount() == 4), m_time(startTime)
+    {
+    }
+
+    // Each of the three steps stands alone: a cell that cannot be read ends
+    // only its own step, and the row's other points are still drawn.
+    void drawRow(int row)
+    {
+        const int point = row - 1;
+        // A row without a readable time keeps the previous row's time for its
+        // temperatures; its humidity point is left out.
+        if (const auto when = tableDateTime(m_grid.Cells(ColDate, row), m_grid.Cells(ColTime, row), m_locale)) {
+            m_time = *when;
+            m_chart.SetX(0, point, m_time);
+            if (const auto rh = graphCellValue(m_grid.Cells(ColHumidity, row), m_locale))
+                m_chart.SetY(0, point, *rh);
+        }
+        drawTemperature(1, ColT1, row);
+        if (m_four && drawTemperature(2, ColT2, row)) {
+            // The dew point is drawn only as a number: an overload there is a gap.
+            const QString dewPoint = m_grid.Cells(ColDewPoint, row);
+            if (!dewPoint.isEmpty()) {
+                m_chart.SetX(3, point, m_time);
+                if (const auto y = plainNumber(dewPoint, m_locale))
+                    m_chart.SetY(3, point, *y);
+            }
+        }
+    }
+
+    const TemperatureExtremes &extremes() const { return m_extremes; }
+
+private:
+    // True when the cell held a value.
+    bool drawTemperature(int series, int column, int row)
+    {
+        const QString text = m_grid.Cells(column, row);
+        m_chart.SetX(series, row - 1, m_time);
+        const auto y = graphCellValue(text, m_locale);
+        if (!y)
+            return false;
+        m_chart.SetY(series, row - 1, *y);
+        // Overloads are drawn off the scale and must not stretch it.
+        if (!isOverloadMark(text))
+            m_extremes.take(*y);
+        return true;
+    }
+
+    MeterChart &m_chart;
+    const StringGrid &m_grid;
+    const QLocale &m_locale;
+    bool m_four;
+    double m_time;
+    TemperatureExtremes m_extremes;
+};
+
+// The date-time of a row, or the message that it has none.
+std::optional<double> rowTime(const StringGrid &grid, int row, const QLocale &locale, OutputGraphUi &ui)
+{
+    const QString date = grid.Cells(ColDate, row);
+    const QString time = grid.Cells(ColTime, row);
+    const auto when = tableDateTime(date, time, locale);
+    if (!when)
+        ui.showMessage(notADateTime(date, time));
+    return when;
+}
+
+} // namespace
+
+void OutputGraphDialogs::showMessage(const QString &text)
+{
+    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationDisplayName(), text, QMessageBox::Ok, m_parent);
+    box.exec();
+}
+
+std::unique_ptr<GraphingProgress> OutputGraphDialogs::showProgress(int maximum)
+{
+    return std::make_unique<ScopeGraphingProgress>(m_parent, maximum);
+}
+
+std::optional<double> graphCellValue(const QString &text, const QLocale &locale)
+{
+    if (text == QLatin1String("OL"))
+        return kOverloadY;
+    if (text == QLatin1String("-OL"))
+        return -kOverloadY;
+    return plainNumber(text, locale);
+}
+
+std::optional<double> tableDateTime(const QString &date, const QString &time, const QLocale &locale)
+{
+    // Date and time are read apart and added as wall-clock time, so a sample
+    // taken in the hour a clock change skips still has its time.
+    const QDate d = locale.toDate(date, shortDateFormat(locale));
+    const QTime t = QTime::fromString(time, QStringLiteral("HH:mm:ss"));
+    if (!d.isValid() || !t.isValid())
+        return std::nullopt;
+    return double(kDayZero.daysTo(d)) + t.msecsSinceStartOfDay() / 86400000.0;
+}
+
+TfrmGraph *OutputToGraph(QMdiArea &area, TfrmList &table, OutputGraphUi &ui, const QLocale &locale)
+{
+    const StringGrid &grid = *table.Grid1;
+    const int rows = grid.RowCount() - 1;
+    if (grid.Cells(ColDate, 1).isEmpty()) {
+        ui.showMessage(QStringLiteral("No data to graph !"));
+        return nullptr;
+    }
+    const QString secondUnit = grid.Cells(ColSecondUnit, 1);
+    const bool four = secondUnit.contains(QLatin1Char('F')) || secondUnit.contains(QLatin1Char('C'));
+
+    QPointer<TfrmGraph> graph = new TfrmGraph;
+    graph->showIn(area, table.windowTitle());
+    const auto start = rowTime(grid, 1, locale, ui);
+    const auto end = start ? rowTime(grid, rows, locale, ui) : std::nullopt;
+    if (!start || !end)
+        return graph;
+
+    MeterChart &chart = *graph->Chart1;
+    SetupMeterGraph(chart, rows, *end, *start, four ? kFourSeriesModel : kTwoSeriesModel);
+    RowPainter painter(chart, grid, locale, *start);
+    {
+        const QPointer<TfrmList> tableAlive = &table;
+        std::unique_ptr<GraphingProgress> progress = ui.showProgress(rows);
+        for (int r = 1; r <= rows; ++r) {
+            progress->report(r);
+            // Messages let through may have closed either window.
+            if (!tableAlive || !graph)
+                break;
+            painter.drawRow(r);
+        }
+    }
+    if (!graph)
+        return nullptr;
+    graph->restoreNormal();
+
+    chart.SetWorkingAxis(1);
+    chart.SetYMax(axisMaxFrom(painter.extremes().max));
+    chart.SetYMin(axisMinFrom(painter.extremes().min));
+    chart.Refresh();
+    return graph;
+}
+
+TfrmGraph *OutputToGraphWithDialogs(QWidget *parent, QMdiArea &area, TfrmList &table)
+{
+    OutputGraphDialogs ui(parent);
+    return OutputToGraph(area, table, ui);
+}
+
+} // namespace vandrel

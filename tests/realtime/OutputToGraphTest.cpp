@@ -1,0 +1,216 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Tables drawn as graphs through the real code, with the message box and the
+// progress window replaced by a recorder: series, values, times, the axis, failures.
+#include "platform/MeterChart.h"
+#include "platform/StringGrid.h"
+#include "realtime/GraphSetup.h"
+#include "realtime/OutputToGraph.h"
+#include "realtime/RealTimeRun.h"
+#include "realtime/TableRow.h"
+#include "realtime/TfrmGraph.h"
+#include "realtime/TfrmList.h"
+
+#include <QCoreApplication>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+
+#include <gtest/gtest.h>
+
+using namespace vandrel;
+
+namespace {
+
+const QLocale kUs(QLocale::English, QLocale::UnitedStates);
+
+struct RecordingUi : OutputGraphUi {
+    QStringList messages;
+    int progressMaximum = -1;
+    QList<int> reports;
+    bool progressOpen = false;
+    std::function<void(int)> onReport; // plays what happens while rows are drawn
+
+    struct Progress : GraphingProgress {
+        RecordingUi &ui;
+        explicit Progress(RecordingUi &u) : ui(u) { ui.progressOpen = true; }
+        ~Progress() override { ui.progressOpen = false; }
+        void report(int row) override
+        {
+            ui.reports << row;
+            if (ui.onReport)
+                ui.onReport(row);
+        }
+    };
+    void showMessage(const QString &text) override { messages << text; }
+    std::unique_ptr<GraphingProgress> showProgress(int maximum) override
+    {
+        progressMaximum = maximum;
+        return std::make_unique<Progress>(*this);
+    }
+};
+
+// A table window of rows one minute apart from 12 June 2026 13:00; cells
+// given per row override columns 3.. (humidity, unit, T1, unit, T2, unit, dew point).
+struct Table {
+    QMdiArea area;
+    TfrmList *window = new TfrmList;
+    RecordingUi ui;
+    QLocale locale;
+
+    explicit Table(const QList<QStringList> &rows, const QLocale &l = kUs) : locale(l)
+    {
+        window->showIn(area, "/tmp/run.csv");
+        StringGrid &g = *window->Grid1;
+        g.setRowCount(static_cast<int>(rows.size()) + 1);
+        for (int r = 1; r <= rows.size(); ++r) {
+            g.setCells(0, r, QString::number(r));
+            g.setCells(1, r, tableDate(QDate(2026, 6, 12), locale));
+            g.setCells(2, r, tableTime(QTime(13, r - 1, 0)));
+            const QStringList &cells = rows[r - 1];
+            for (int c = 0; c < cells.size(); ++c)
+                g.setCells(3 + c, r, cells[c]);
+        }
+    }
+    StringGrid &grid() { return *window->Grid1; }
+    TfrmGraph *draw() { return OutputToGraph(area, *window, ui, locale); }
+    static double minute(int m) { return *tableDateTime("6/12/2026", tableTime(QTime(13, m, 0)), kUs); }
+};
+
+const QStringList kOne{"45.6", "%RH", "21.3", "C"};
+const QStringList kTwo{"45.6", "%RH", "21.3", "C", "19.8", "C", "9.2"};
+
+double temperatureMax(MeterChart &c) { return c.SetWorkingAxis(1), c.GetYMax(); }
+double temperatureMin(MeterChart &c) { return c.SetWorkingAxis(1), c.GetYMin(); }
+
+} // namespace
+
+TEST(TableDateTime, ReadsTheTableFormatAsDaysSinceDayZero)
+{
+    EXPECT_DOUBLE_EQ(*tableDateTime("1/1/2000", "12:00:00", kUs), 36526.5);
+    EXPECT_DOUBLE_EQ(*tableDateTime(tableDate(QDate(2026, 6, 12), kUs), "13:05:30", kUs),
+                     toDays(QDateTime(QDate(2026, 6, 12), QTime(13, 5, 30))));
+    EXPECT_FALSE(tableDateTime("13/1/2000", "12:00:00", kUs));
+    EXPECT_FALSE(tableDateTime("1/1/2000", "12:60:00", kUs));
+    EXPECT_FALSE(tableDateTime("", "", kUs));
+}
+
+TEST(GraphCellValue, OverloadsAreFarEdgesAndNumbersFollowTheLocale)
+{
+    EXPECT_EQ(graphCellValue("OL", kUs), 6553.5);
+    EXPECT_EQ(graphCellValue("-OL", kUs), -6553.5);
+    EXPECT_EQ(graphCellValue("21,5", QLocale(QLocale::German)), 21.5);
+    EXPECT_EQ(graphCellValue("-3.25", kUs), -3.25);
+    for (const char *bad : {"", "abc", "ol", "nan", "inf", "1e300"})
+        EXPECT_FALSE(graphCellValue(bad, kUs)) << bad;
+}
+
+TEST(OutputToGraph, SeriesByTheSecondUnitColumnAndOnePointPerRow)
+{
+    Table two({kOne, kOne, kOne});
+    TfrmGraph *g = two.draw();
+    ASSERT_NE(g, nullptr);
+    EXPECT_EQ(g->Chart1->SeriesCount(), 2);
+    EXPECT_EQ(g->Chart1->PointCount(), 3);
+    EXPECT_EQ(g->subWindow()->windowTitle(), "/tmp/run.csv");
+
+    for (const char *unit : {"C", "F"}) {
+        Table four({{"45.6", "%RH", "21.3", unit, "19.8", unit}, kTwo});
+        EXPECT_EQ(four.draw()->Chart1->SeriesCount(), 4) << unit;
+    }
+}
+
+TEST(OutputToGraph, DrawsEveryCellAtItsRowTimeAndSpansFirstToLastSample)
+{
+    Table t({kTwo, {"OL", "%RH", "-OL", "C", "19.5", "C", ""}, kTwo, kTwo});
+    MeterChart &c = *t.draw()->Chart1;
+    EXPECT_DOUBLE_EQ(c.GetXMin(), Table::minute(0));
+    EXPECT_DOUBLE_EQ(c.GetXMax(), Table::minute(3));
+    for (int s = 0; s < 3; ++s)
+        EXPECT_DOUBLE_EQ(c.GetX(s, 1), Table::minute(1)) << s;
+    EXPECT_DOUBLE_EQ(c.GetY(0, 1), 6553.5);
+    EXPECT_DOUBLE_EQ(c.GetY(1, 1), -6553.5);
+    EXPECT_FLOAT_EQ(c.GetY(2, 1), 19.5f);
+    EXPECT_EQ(c.GetY(3, 1), kNullY); // no dew point in that row
+    EXPECT_FLOAT_EQ(c.GetY(3, 2), 9.2f);
+    // Overloads are not temperatures: the axis keeps its usual span.
+    EXPECT_FLOAT_EQ(temperatureMax(c), 140.0f);
+    EXPECT_FLOAT_EQ(temperatureMin(c), -40.0f);
+    EXPECT_EQ(t.ui.progressMaximum, 4);
+    EXPECT_EQ(t.ui.reports, (QList<int>{1, 2, 3, 4}));
+    EXPECT_FALSE(t.ui.progressOpen);
+    EXPECT_TRUE(t.ui.messages.isEmpty());
+}
+
+TEST(OutputToGraph, TemperatureAxisWidensToTheExtremesOfEitherTemperature)
+{
+    Table hot({kOne, {"45.6", "%RH", "120.0", "C"}});
+    EXPECT_FLOAT_EQ(temperatureMax(*hot.draw()->Chart1), 152.0f);
+    Table cold({{"45.6", "%RH", "21.3", "C", "-30.0", "C"}, kTwo});
+    MeterChart &c = *cold.draw()->Chart1;
+    EXPECT_FLOAT_EQ(temperatureMin(c), -53.0f);
+    EXPECT_FLOAT_EQ(temperatureMax(c), 140.0f);
+    Table german({{"45,6", "%RH", "120,0", "C"}}, QLocale(QLocale::German));
+    MeterChart &d = *german.draw()->Chart1;
+    EXPECT_FLOAT_EQ(d.GetY(0, 0), 45.6f);
+    EXPECT_FLOAT_EQ(temperatureMax(d), 152.0f);
+}
+
+TEST(OutputToGraph, AnUnreadableCellLeavesOutOnlyItsOwnStep)
+{
+    Table t({kTwo, {"abc", "%RH", "22.0", "C", "x", "C", "9.0"}, kTwo, kTwo});
+    t.grid().setCells(2, 3, "13:2x:00");
+    MeterChart &c = *t.draw()->Chart1;
+    EXPECT_EQ(c.GetY(0, 1), kNullY);
+    EXPECT_FLOAT_EQ(c.GetY(1, 1), 22.0f);
+    EXPECT_EQ(c.GetY(2, 1), kNullY);
+    EXPECT_EQ(c.GetY(3, 1), kNullY); // the dew point goes with the unreadable T2
+    // Row 3 has no time: no humidity point, its temperatures at row 2's time.
+    EXPECT_EQ(c.GetY(0, 2), kNullY);
+    EXPECT_FLOAT_EQ(c.GetY(1, 2), 21.3f);
+    EXPECT_DOUBLE_EQ(c.GetX(1, 2), Table::minute(1));
+    EXPECT_TRUE(t.ui.messages.isEmpty());
+}
+
+TEST(OutputToGraph, NoDataOrNoValidFirstOrLastTimeStopsWithItsMessage)
+{
+    Table empty(QList<QStringList>{QStringList{}});
+    empty.grid().setCells(1, 1, "");
+    EXPECT_EQ(empty.draw(), nullptr);
+    EXPECT_EQ(empty.ui.messages, QStringList{"No data to graph !"});
+    EXPECT_EQ(empty.area.subWindowList().size(), 1);
+
+    for (int badRow : {1, 3}) {
+        Table t({kOne, kOne, kOne});
+        t.grid().setCells(1, badRow, "31/12/2026");
+        TfrmGraph *g = t.draw();
+        ASSERT_NE(g, nullptr);
+        EXPECT_EQ(t.ui.messages, QStringList{"'31/12/2026 13:0" + QString::number(badRow - 1) +
+                                             ":00' is not a valid date and time"});
+        EXPECT_EQ(g->Chart1->PointCount(), 0);
+        EXPECT_EQ(t.ui.progressMaximum, -1);
+        EXPECT_EQ(t.area.subWindowList().size(), 2);
+    }
+}
+
+TEST(OutputToGraph, WindowsClosedWhileDrawingEndTheDrawingSafely)
+{
+    Table t({kOne, kOne, kOne, kOne});
+    t.ui.onReport = [&](int row) {
+        if (row == 2) {
+            t.window->subWindow()->close();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        }
+    };
+    TfrmGraph *g = t.draw();
+    ASSERT_NE(g, nullptr);
+    EXPECT_FLOAT_EQ(g->Chart1->GetY(0, 0), 45.6f);
+    EXPECT_EQ(g->Chart1->GetY(0, 1), kNullY);
+
+    Table u({kOne, kOne});
+    u.ui.onReport = [&](int) {
+        for (QMdiSubWindow *w : u.area.subWindowList())
+            if (qobject_cast<TfrmGraph *>(w->widget()))
+                w->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    };
+    EXPECT_EQ(u.draw(), nullptr);
+}
