@@ -5,6 +5,8 @@
 
 #include "app/ProgramFiles.h"
 #include "app/TfrmAbout.h"
+#include "realtime/GraphScale.h"
+#include "realtime/OutputToGraph.h"
 #include "realtime/RateEditor.h"
 #include "realtime/TableGraphLink.h"
 #include "realtime/TableFileDialogs.h"
@@ -72,6 +74,7 @@ TfrmMain::TfrmMain(const MainOptions &options, QWidget *parent) : QMainWindow(pa
     realTime_->setSaveTable([this] { return SaveTable(); });
     tableFileUi_ = [this] { return std::make_unique<TableFileDialogs>(this); };
     print_ = std::make_unique<PrintService>(this);
+    connect(mdi_, &QMdiArea::subWindowActivated, this, &TfrmMain::childActivated);
 
     buildActions();
     buildMenus();
@@ -83,6 +86,9 @@ TfrmMain::TfrmMain(const MainOptions &options, QWidget *parent) : QMainWindow(pa
 
 TfrmMain::~TfrmMain()
 {
+    // The client area outlives this class's part of the object and reports
+    // its windows going away: nobody here is listening any more.
+    mdi_->disconnect(this);
     link_->stopTimers();
 }
 
@@ -274,6 +280,59 @@ void TfrmMain::mnuPanelClick()
     }
     panelController_->createPanel(*mdi_);
     ApplyModel();
+}
+
+QWidget *TfrmMain::activeChild() const
+{
+    QMdiSubWindow *w = mdi_->activeSubWindow();
+    return w ? w->widget() : nullptr;
+}
+
+// The chart of the active graph window, if a graph window is active.
+MeterChart *TfrmMain::activeChart() const
+{
+    auto *graph = qobject_cast<TfrmGraph *>(activeChild());
+    return graph ? graph->Chart1 : nullptr;
+}
+
+// Output to graph works on tables, the scales on graphs: the commands follow
+// the kind of window the user is in.
+void TfrmMain::childActivated(QMdiSubWindow *window)
+{
+    QWidget *w = window ? window->widget() : nullptr;
+    const bool table = qobject_cast<TfrmList *>(w) != nullptr;
+    const bool graph = qobject_cast<TfrmGraph *>(w) != nullptr;
+    if (!table && !graph)
+        return;
+    action("btnOutputGraph")->setEnabled(table);
+    Graph1->setEnabled(graph);
+}
+
+void TfrmMain::btnOutputGraphClick()
+{
+    auto *table = qobject_cast<TfrmList *>(activeChild());
+    if (!table)
+        return;
+    TfrmGraph *graph = OutputToGraphWithDialogs(this, *mdi_, *table);
+    if (!graph)
+        return;
+    connect(graph->Chart1, &MeterChart::pointClicked, graph, [this, graph](bool, int, int point) {
+        Chart1PointClick(*mdi_, *graph, point, realTime_->RealTimeGraphWindow(), identity_.ModelSuffix);
+    });
+}
+
+void TfrmMain::Scale1Click(int axis)
+{
+    MeterChart *chart = activeChart();
+    if (!chart && realTime_->RealTimeGraphWindow())
+        chart = realTime_->RealTimeGraphWindow()->Chart1;
+    Scale1ClickWithDialog(this, chart, axis);
+}
+
+void TfrmMain::SpeedButton1Click()
+{
+    // Only the graph the user is looking at; never the real-time graph behind it.
+    vandrel::SpeedButton1Click(activeChart());
 }
 
 void TfrmMain::Content1Click()

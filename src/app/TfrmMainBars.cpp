@@ -3,6 +3,8 @@
 // caption, hint, shortcut and icon, wired to the handlers in TfrmMain.cpp.
 #include "app/TfrmMain.h"
 
+#include "realtime/GraphScale.h"
+
 #include <QAction>
 #include <QComboBox>
 #include <QLabel>
@@ -72,12 +74,16 @@ void TfrmMain::buildActions()
     connect(makeAction(QStringLiteral("RealTimeTabular1"), QStringLiteral("Real-Time &Table")), &QAction::triggered,
             this, [this] { realTime_->RealTimeTabular1Click(); });
     makeAction(QStringLiteral("LoadData1"), QStringLiteral("&DataLogger"));
-    makeAction(QStringLiteral("Scale1"), QStringLiteral("&Humidity Scale"));
-    makeAction(QStringLiteral("TemperatureScale1"), QStringLiteral("&Temperature Scale"));
-    makeAction(QStringLiteral("btnOutputGraph"), QStringLiteral("Output to graph"), QStringLiteral("outputgraph"),
-               QStringLiteral("Output data to graph"));
-    makeAction(QStringLiteral("SpeedButton1"), QStringLiteral("Undo Zoom"), QStringLiteral("undozoom"),
-               QStringLiteral("Zoom out the graph"));
+    connect(makeAction(QStringLiteral("Scale1"), QStringLiteral("&Humidity Scale")), &QAction::triggered, this,
+            [this] { Scale1Click(kHumidityAxis); });
+    connect(makeAction(QStringLiteral("TemperatureScale1"), QStringLiteral("&Temperature Scale")),
+            &QAction::triggered, this, [this] { Scale1Click(kTemperatureAxis); });
+    connect(makeAction(QStringLiteral("btnOutputGraph"), QStringLiteral("Output to graph"),
+                       QStringLiteral("outputgraph"), QStringLiteral("Output data to graph")),
+            &QAction::triggered, this, &TfrmMain::btnOutputGraphClick);
+    connect(makeAction(QStringLiteral("SpeedButton1"), QStringLiteral("Undo Zoom"), QStringLiteral("undozoom"),
+                       QStringLiteral("Zoom out the graph")),
+            &QAction::triggered, this, &TfrmMain::SpeedButton1Click);
 
     connect(makeAction(QStringLiteral("Title1"), QStringLiteral("&Tile")), &QAction::triggered, mdi_,
             &QMdiArea::tileSubWindows);
@@ -94,9 +100,9 @@ void TfrmMain::buildActions()
     connect(makeAction(QStringLiteral("AboutVandrel1"), QStringLiteral("&About Vandrel ")), &QAction::triggered,
             this, &TfrmMain::AboutVandrel1Click);
 
-    // Commands whose windows are not part of the program yet stay disabled.
-    for (const char *name : {"mnuRun", "mnuStop", "LoadData1",
-                             "Scale1", "TemperatureScale1", "btnOutputGraph", "SpeedButton1"})
+    // Run waits for a meter and Stop for a run; the data logger is not part of
+    // the program yet.
+    for (const char *name : {"mnuRun", "mnuStop", "LoadData1"})
         action(QLatin1String(name))->setEnabled(false);
 }
 

@@ -7,6 +7,7 @@
 #include "app/Settings.h"
 #include "app/TfrmAbout.h"
 #include "app/TfrmMain.h"
+#include "realtime/TableRow.h"
 
 #include "SimProcess.h"
 #include "TestSupport.h"
@@ -16,6 +17,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPrinter>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -311,6 +313,53 @@ TEST(MainWindowPrint, PrintsTheActiveTableOrGraphAndNothingElse)
     print->trigger(); // the panel prints nothing
     EXPECT_FALSE(QFile::exists(store.dir.filePath("table.pdf")));
     EXPECT_EQ(charts, 1);
+}
+
+TEST(MainWindowGraph, OutputToGraphFromAnOpenedTableAndTheCommandsThatFollowTheActiveWindow)
+{
+    SettingsFile store;
+    const QString file = store.dir.filePath("old.txt");
+    {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        const QString date = tableDate(QDate(2026, 12, 6));
+        for (int s = 0; s < 3; ++s)
+            f.write(QString("%1\t13:05:0%2\t45.6\t%RH\t21.3\tC\t19.8\tC\t9.2\t\r\n").arg(date).arg(s).toUtf8());
+    }
+    TfrmMain window(store.options());
+    window.resize(1200, 900);
+    window.show();
+    ASSERT_TRUE(waitUntil([&] { return window.startupDone(); }, 10000));
+    QStringList messages;
+    window.setTableFileUi([&] {
+        auto ui = std::make_unique<AnsweringUi>();
+        ui->file = file;
+        ui->messages = &messages;
+        return ui;
+    });
+    window.action("Open1")->trigger();
+    QMdiSubWindow *tableWindow = window.mdiArea()->activeSubWindow();
+    ASSERT_NE(tableWindow, nullptr);
+    ASSERT_EQ(tableWindow->windowTitle(), file);
+    EXPECT_TRUE(window.action("btnOutputGraph")->isEnabled());
+    EXPECT_FALSE(window.findChild<QMenu *>("Graph1")->isEnabled());
+
+    window.action("btnOutputGraph")->trigger();
+    QMdiSubWindow *graphWindow = window.mdiArea()->activeSubWindow();
+    ASSERT_NE(graphWindow, tableWindow);
+    auto *graph = qobject_cast<TfrmGraph *>(graphWindow->widget());
+    ASSERT_NE(graph, nullptr);
+    EXPECT_EQ(graphWindow->windowTitle(), file); // linked to its table by the caption
+    EXPECT_EQ(graph->Chart1->SeriesCount(), 4);  // "C" in the second unit column
+    EXPECT_EQ(graph->Chart1->PointCount(), 3);
+    EXPECT_NEAR(graph->Chart1->GetY(0, 2), 45.6, 1e-4);
+    EXPECT_FALSE(window.action("btnOutputGraph")->isEnabled());
+    EXPECT_TRUE(window.findChild<QMenu *>("Graph1")->isEnabled());
+    EXPECT_TRUE(messages.isEmpty());
+
+    // Undo Zoom acts on the active graph only.
+    window.action("SpeedButton1")->trigger();
+    EXPECT_FALSE(graph->Chart1->IsZoomed());
 }
 
 TEST(MainWindowSettings, StoredValuesAreReadAndZeroRateBecomesTwo)
