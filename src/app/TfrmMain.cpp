@@ -209,8 +209,7 @@ void TfrmMain::layoutStartupWindows()
     const int panelWidth = panelController_->panel() && panelController_->panel()->parentWidget()
                                ? panelController_->panel()->parentWidget()->frameGeometry().width()
                                : 0;
-    realTime_->createStartupWindows(startupLayout(panelWidth, mdi_->viewport()->width(), screenHeight),
-                                    identity_.MeterModel);
+    realTime_->createStartupWindows(startupLayout(panelWidth, mdi_->viewport()->width(), screenHeight));
 }
 
 void TfrmMain::MaskEdit1Change()

@@ -49,9 +49,8 @@ TfrmList *RealTimeController::createTable(const QRect &bounds)
     return t;
 }
 
-void RealTimeController::createStartupWindows(const StartupLayout &layout, int model)
+void RealTimeController::createStartupWindows(const StartupLayout &layout)
 {
-    Q_UNUSED(model)
     run_.GraphSpan = graphSpanFor(run_.SampleRate);
     createGraph(layout.graph);
     createTable(layout.table);

@@ -38,7 +38,7 @@ public:
     void setSaveTable(SaveTable save) { save_ = std::move(save); }
 
     // Start-up: the graph and the table laid out right of the panel.
-    void createStartupWindows(const StartupLayout &layout, int model);
+    void createStartupWindows(const StartupLayout &layout);
     // Headings of an existing real-time table for a model.
     void applyModel(int model);
 

@@ -50,7 +50,7 @@ struct RunRig : vandrel::test::LinkRig {
     {
         ASSERT_TRUE(connectTo(device));
         rt.run().SampleRate = sampleRate;
-        rt.createStartupWindows(startupLayout(130, 1000, 768), identity.MeterModel);
+        rt.createStartupWindows(startupLayout(130, 1000, 768));
     }
 
     // One tick of the main timer with a fresh frame, as the program runs it.
