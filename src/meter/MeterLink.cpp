@@ -318,15 +318,19 @@ void MeterLink::ComboBoxDeviceNameChange(int index, const QString &text)
     vanished_ = false;
     closeQuietly();
     // A path typed into the box joins the list.
+    bool added = false;
     if (index < 0 || index >= ports_.size() || ports_.at(index) != text) {
         index = static_cast<int>(ports_.indexOf(text));
         if (index < 0) {
             ports_.append(text);
             index = static_cast<int>(ports_.size()) - 1;
-            emit portsChanged();
+            added = true;
         }
     }
     portIndex_ = index;
+    if (added)
+        emit portsChanged();
+    emit portIndexChanged(index);
     quietly([&] { port_.setDeviceName(devicePath(text)); });
     tryOpen();
     state_.LastConnectedPort = index;

@@ -193,3 +193,20 @@ TEST(MeterLinkClose, CloseQueryStopsTimersAndClosesThePort)
     EXPECT_TRUE(rig.link.FormCloseQuery());
     EXPECT_FALSE(rig.port.Active());
 }
+
+TEST(MeterLinkPorts, TypedDeviceJoinsTheListAndIsOpened)
+{
+    PtyPair device;
+    Rig rig;
+    rig.link.setPorts({"ttyS0"});
+    QSignalSpy index(&rig.link, &MeterLink::portIndexChanged);
+    rig.link.ComboBoxDeviceNameChange(-1, device.path());
+    EXPECT_EQ(rig.link.ports(), QStringList({"ttyS0", device.path()}));
+    EXPECT_EQ(rig.link.portIndex(), 1);
+    ASSERT_FALSE(index.isEmpty());
+    EXPECT_EQ(index.last().at(0).toInt(), 1);
+    EXPECT_EQ(rig.link.state().LastConnectedPort, 1);
+    EXPECT_TRUE(rig.port.Active());
+    EXPECT_EQ(rig.port.DeviceName(), device.path());
+    EXPECT_EQ(MeterLink::devicePath("ttyUSB0"), "/dev/ttyUSB0");
+}
