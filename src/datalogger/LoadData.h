@@ -1,0 +1,32 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The logger-memory download as the menu command runs it: take the port away
+// from frame reception, transfer, build the set table, and always give it back.
+#pragma once
+
+#include "datalogger/DownloadProtocol.h"
+
+namespace vandrel {
+
+class MeterLink;
+
+// The data logger's process-wide state, owned by its module.
+struct DataLoggerState {
+    bool DownloadInProgress = false;
+    bool LoggerDataUnsaved = false;
+    DataSetTable Table;
+};
+
+inline const QString kNoMeterMessage = QStringLiteral("No thermometer is connected !");
+inline const QString kRecordingMessage =
+    QStringLiteral("The meter is recording data, please stop recording before loading data.");
+
+// Downloads the meter's logger memory through the link's port. Whatever the
+// result, the port is left open with frame reception attached and both link
+// timers running. On 10 the state's table has been replaced and
+// LoggerDataUnsaved is set; codes 1 to 6 have been shown through `view`;
+// DownloadInProgress is clear again on return. `transferPort` replaces the
+// real port for the transfer itself (tests); leave it null in the program.
+int LoadData(MeterLink &link, DataLoggerState &state, DownloadView &view, const DownloadTiming &timing = {},
+             DownloadPort *transferPort = nullptr);
+
+} // namespace vandrel

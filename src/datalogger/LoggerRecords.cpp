@@ -1,0 +1,213 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Decoding of the logger memory: set records, sign-and-magnitude samples in
+// tenths, overload texts, the dew point and the extremes of one set.
+#include "datalogger/LoggerRecords.h"
+
+#include <QLocale>
+
+#include <cmath>
+
+namespace vandrel {
+
+namespace {
+
+constexpr quint8 kOpen1 = 0xA5, kOpen2 = 0x5A, kClose1 = 0x5A, kClose2 = 0xA5;
+constexpr int kSetOverhead = 16; // markers, start fields, interval, flags, count
+constexpr quint8 kFlagFahrenheit = 0x08;
+const QString kOverload = QStringLiteral("OL");
+const QString kOverloadNegative = QStringLiteral("-OL");
+const QDate kDayZero(1899, 12, 30);
+
+int byteAt(const QByteArray &b, qsizetype i) { return static_cast<quint8>(b.at(i)); }
+
+int word16(const QByteArray &b, qsizetype i) { return byteAt(b, i) << 8 | byteAt(b, i + 1); }
+
+// One two-byte value: the sign flag and the magnitude in tenths, taken in
+// single precision as the meter's own arithmetic does.
+struct Raw {
+    bool flag;
+    float value;
+};
+
+Raw rawValue(const QByteArray &b, qsizetype i)
+{
+    const int hi = byteAt(b, i);
+    const int magnitude = (hi & 0x7F) << 8 | byteAt(b, i + 1);
+    return {(hi & 0x80) != 0, static_cast<float>(magnitude) * 0.1f};
+}
+
+QString fixed(double v, int decimals)
+{
+    // A flagged zero would otherwise print as "-0.0".
+    if (v == 0.0)
+        v = 0.0;
+    return QLocale().toString(v, 'f', decimals);
+}
+
+QString overloadText(bool flag) { return flag ? kOverloadNegative : kOverload; }
+
+double startTime(const QByteArray &image, int s, const QDateTime &now)
+{
+    // A century byte of 0 gives a year below 100, taken literally; year 0 does
+    // not exist and falls back to now like any other impossible date.
+    const QDate date(byteAt(image, s + 2) * 100 + byteAt(image, s + 3), byteAt(image, s + 4),
+                     byteAt(image, s + 5));
+    const QTime time(byteAt(image, s + 6), byteAt(image, s + 7), byteAt(image, s + 8));
+    if (!date.isValid() || !time.isValid())
+        return dateTimeToDays(now);
+    return dateTimeToDays(QDateTime(date, time));
+}
+
+void decodeT2(const QByteArray &image, int p, LoggerSample &out)
+{
+    const Raw r = rawValue(image, p + 4);
+    const float t2 = r.flag ? -r.value : r.value;
+    out.HasT2 = true;
+    const bool wide = t2 > 200.0f || t2 < -200.0f;
+    out.T2 = wide ? std::trunc(static_cast<double>(t2)) : static_cast<double>(t2);
+    out.T2Valid = !(t2 >= 2500.0f || t2 <= -400.0f);
+    out.T2Text = out.T2Valid ? fixed(out.T2, wide ? 0 : 1) : overloadText(r.flag);
+}
+
+void decodeDewPoint(LoggerSample &out)
+{
+    out.HasDp = true;
+    const float rh = static_cast<float>(out.Rh), t1 = static_cast<float>(out.T1);
+    const float gamma = std::log(rh / 100.0f) + 17.27f * t1 / (t1 + 237.7f);
+    const float dp = 237.7f * gamma / (17.27f - gamma);
+    // RH 0 (or a temperature at the formula's pole) has no dew point: the
+    // sample is still shown, with the dew point marked as out of range.
+    if (!std::isfinite(dp)) {
+        out.Dp = std::nan("");
+        out.DpValid = false;
+        out.DpText = kOverloadNegative;
+        return;
+    }
+    out.Dp = dp;
+    out.DpValid = true;
+    out.DpText = fixed(out.Dp, 1);
+}
+
+} // namespace
+
+MemoryHeader parseMemoryHeader(const QByteArray &bytes)
+{
+    auto at = [&](int i) { return i < bytes.size() ? byteAt(bytes, i) : 0; };
+    return {at(1) << 8 | at(2), at(3) << 16 | at(4) << 8 | at(5)};
+}
+
+int sampleSizeFor(int meterModel) { return meterModel == 540 || meterModel == 580 ? 6 : 4; }
+
+int BuildSetTable(int setCount, const MemoryImage &image, int sampleSize, DataSetTable &table,
+                  const QDateTime &now)
+{
+    if (setCount < 0 || sampleSize < 1)
+        return kSetTableMalformed;
+    QList<DataSet> sets;
+    sets.reserve(qMin(setCount, kMaxSetCount));
+    const qint64 size = image.size();
+    qint64 s = 0;
+    for (int k = 0; k < setCount; ++k) {
+        // Even an empty set needs its 16 bytes before its count can be read.
+        if (s + kSetOverhead > size)
+            return kSetTableMalformed;
+        const int n = word16(image, s + 12);
+        const qint64 e = s + 15 + static_cast<qint64>(n) * sampleSize;
+        if (e >= size || byteAt(image, s) != kOpen1 || byteAt(image, s + 1) != kOpen2
+            || byteAt(image, e - 1) != kClose1 || byteAt(image, e) != kClose2)
+            return kSetTableMalformed;
+        DataSet set;
+        set.StartOffset = static_cast<int>(s);
+        set.EndOffset = static_cast<int>(e);
+        set.Count = n;
+        set.Interval = word16(image, s + 9);
+        set.Unit = (byteAt(image, s + 11) & kFlagFahrenheit) ? 'F' : 'C';
+        set.StartTime = startTime(image, static_cast<int>(s), now);
+        sets.append(set);
+        s = e + 1;
+    }
+    table.SampleSize = sampleSize;
+    table.Sets = std::move(sets);
+    table.Image = image;
+    return kSetTableAccepted;
+}
+
+LoggerSample DecodeSample(const MemoryImage &image, int offset, int meterModel, char modelSuffix)
+{
+    LoggerSample out;
+    const int needed = meterModel == 580 ? 6 : 4;
+    if (offset < 0 || static_cast<qint64>(offset) + needed > image.size())
+        return out;
+    out.Complete = true;
+
+    // Humidity carries a sign flag but is never negative; the flag only picks
+    // the overload text.
+    const Raw rh = rawValue(image, offset);
+    out.Rh = rh.value;
+    out.RhValid = !(rh.value >= 100.0f || rh.value <= 0.0f);
+    out.RhText = out.RhValid ? fixed(out.Rh, 1) : overloadText(rh.flag);
+
+    const Raw t1 = rawValue(image, offset + 2);
+    const float t1v = t1.flag ? -t1.value : t1.value;
+    out.T1 = t1v;
+    out.T1Valid = !(t1v >= 200.0f || t1v <= -40.0f);
+    out.T1Text = out.T1Valid ? fixed(out.T1, 1) : overloadText(t1.flag);
+
+    if (meterModel == 580) {
+        decodeT2(image, offset, out);
+        if (modelSuffix == 'D')
+            decodeDewPoint(out);
+    }
+    return out;
+}
+
+void QuantityExtremes::take(double value, double time, int row)
+{
+    Present = true;
+    if (value > Max.Value)
+        Max = {value, time, row};
+    if (value < Min.Value)
+        Min = {value, time, row};
+}
+
+DecodedSet decodeSetSamples(const DataSetTable &table, int index, int meterModel, char modelSuffix)
+{
+    DecodedSet out;
+    if (index < 0 || index >= table.setCount())
+        return out;
+    const DataSet &set = table.Sets.at(index);
+    const double step = set.Interval / 86400.0;
+    double t = set.StartTime;
+    out.Samples.reserve(set.Count);
+    for (int i = 0; i < set.Count; ++i) {
+        const int p = set.StartOffset + 14 + i * table.SampleSize;
+        LoggerSample s = DecodeSample(table.Image, p, meterModel, modelSuffix);
+        s.Time = t;
+        t += step;
+        const int row = i + 1;
+        if (s.RhValid)
+            out.Rh.take(s.Rh, s.Time, row);
+        if (s.T1Valid)
+            out.T1.take(s.T1, s.Time, row);
+        if (s.T2Valid)
+            out.T2.take(s.T2, s.Time, row);
+        if (s.DpValid)
+            out.Dp.take(s.Dp, s.Time, row);
+        out.Samples.append(std::move(s));
+    }
+    return out;
+}
+
+double dateTimeToDays(const QDateTime &t)
+{
+    return static_cast<double>(kDayZero.daysTo(t.date())) + t.time().msecsSinceStartOfDay() / 86400000.0;
+}
+
+QDateTime daysToDateTime(double days)
+{
+    const double whole = std::floor(days);
+    const qint64 ms = std::llround((days - whole) * 86400000.0);
+    return QDateTime(kDayZero.addDays(static_cast<qint64>(whole)), QTime(0, 0)).addMSecs(ms);
+}
+
+} // namespace vandrel

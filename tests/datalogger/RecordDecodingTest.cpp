@@ -1,0 +1,328 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Record decoding over byte images: set tables from good and malformed memory,
+// sample values and texts at their limits, dew point, extremes, and a
+// cross-check against memory built by the simulated meter.
+#include "datalogger/LoggerRecords.h"
+
+#include "LoggerMemory.h"
+
+#include <QLocale>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using namespace vandrel;
+
+namespace {
+
+QByteArray bytes(std::initializer_list<int> list)
+{
+    QByteArray out;
+    for (int b : list)
+        out.append(static_cast<char>(b));
+    return out;
+}
+
+// A set record: start fields 2009-06-15 14:30:00, interval 60 s, `flags`, samples as given.
+QByteArray setRecord(const QList<QByteArray> &samples, int flags = 0, QByteArray start = {})
+{
+    if (start.isEmpty())
+        start = bytes({0x14, 0x09, 0x06, 0x0F, 0x0E, 0x1E, 0x00});
+    QByteArray out = bytes({0xA5, 0x5A}) + start + bytes({0x00, 0x3C, flags});
+    out += bytes({static_cast<int>(samples.size()) >> 8, static_cast<int>(samples.size()) & 0xFF});
+    for (const QByteArray &s : samples)
+        out += s;
+    return out + bytes({0x5A, 0xA5});
+}
+
+QByteArray workedExample()
+{
+    return setRecord({bytes({0x01, 0xC5, 0x00, 0xFA}), bytes({0x03, 0xE8, 0x80, 0x64}),
+                      bytes({0x01, 0xC5, 0x00, 0xFA})});
+}
+
+const QDateTime kNow(QDate(2030, 1, 2), QTime(3, 4, 5));
+
+class LocaleC : public ::testing::Test {
+protected:
+    void SetUp() override { QLocale::setDefault(QLocale::c()); }
+};
+
+} // namespace
+
+using RecordDecoding = LocaleC;
+
+TEST_F(RecordDecoding, WorkedExampleDecodesTimesTextsAndExtremes)
+{
+    DataSetTable table;
+    ASSERT_EQ(BuildSetTable(1, workedExample(), 4, table, kNow), kSetTableAccepted);
+    ASSERT_EQ(table.setCount(), 1);
+    const DataSet &set = table.Sets.at(0);
+    EXPECT_EQ(set.StartOffset, 0);
+    EXPECT_EQ(set.EndOffset, 27);
+    EXPECT_EQ(set.Count, 3);
+    EXPECT_EQ(set.Interval, 60);
+    EXPECT_EQ(set.Unit, 'C');
+    EXPECT_EQ(daysToDateTime(set.StartTime), QDateTime(QDate(2009, 6, 15), QTime(14, 30)));
+
+    const DecodedSet d = decodeSetSamples(table, 0, 520, 0);
+    ASSERT_EQ(d.Samples.size(), 3);
+    const QStringList rh{d.Samples[0].RhText, d.Samples[1].RhText, d.Samples[2].RhText};
+    const QStringList t1{d.Samples[0].T1Text, d.Samples[1].T1Text, d.Samples[2].T1Text};
+    EXPECT_EQ(rh, QStringList({"45.3", "OL", "45.3"}));
+    EXPECT_EQ(t1, QStringList({"25.0", "-10.0", "25.0"}));
+    EXPECT_FALSE(d.Samples[1].RhValid);
+    EXPECT_EQ(daysToDateTime(d.Samples[1].Time).time(), QTime(14, 31));
+    EXPECT_EQ(daysToDateTime(d.Samples[2].Time).time(), QTime(14, 32));
+    EXPECT_FALSE(d.Samples[0].HasT2);
+    EXPECT_FALSE(d.Samples[0].HasDp);
+
+    EXPECT_EQ(d.Rh.Max.Row, 1); // the earlier of two equal maxima
+    EXPECT_FLOAT_EQ(d.Rh.Max.Value, 45.3f);
+    EXPECT_EQ(d.T1.Min.Row, 2);
+    EXPECT_FLOAT_EQ(d.T1.Min.Value, -10.0f);
+    EXPECT_EQ(d.T1.Max.Row, 1);
+    EXPECT_FALSE(d.T2.Present);
+    EXPECT_FALSE(d.Dp.Present);
+}
+
+struct TableCase {
+    const char *name;
+    QByteArray image;
+    int setCount;
+    int result;
+    QList<int> starts; // start offsets of the accepted sets
+};
+
+class SetTableCases : public ::testing::TestWithParam<TableCase> {};
+
+TEST_P(SetTableCases, BuildsOrRejectsAsAWhole)
+{
+    const TableCase &c = GetParam();
+    DataSetTable table;
+    ASSERT_EQ(BuildSetTable(1, workedExample(), 4, table, kNow), kSetTableAccepted);
+    const DataSetTable before = table;
+
+    EXPECT_EQ(BuildSetTable(c.setCount, c.image, 4, table, kNow), c.result);
+    if (c.result != kSetTableAccepted) {
+        EXPECT_EQ(table.Image, before.Image); // the previous table stays
+        EXPECT_EQ(table.setCount(), before.setCount());
+        return;
+    }
+    QList<int> starts;
+    for (const DataSet &s : table.Sets)
+        starts << s.StartOffset;
+    EXPECT_EQ(starts, c.starts);
+    EXPECT_EQ(table.Image, c.image);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Images, SetTableCases,
+    ::testing::Values(
+        TableCase{"EmptySetIsSixteenBytes", setRecord({}), 1, kSetTableAccepted, {0}},
+        TableCase{"TwoSetsBackToBack", workedExample() + setRecord({}), 2, kSetTableAccepted, {0, 28}},
+        TableCase{"TrailingBytesIgnored", setRecord({}) + bytes({0xFF, 0xFF}), 1, kSetTableAccepted, {0}},
+        TableCase{"BadOpeningMarker", bytes({0xA4}) + workedExample().mid(1), 1, kSetTableMalformed, {}},
+        TableCase{"BadSecondMarker", workedExample().replace(1, 1, "\x5B"), 1, kSetTableMalformed, {}},
+        TableCase{"BadClosingMarker", workedExample().left(27) + bytes({0xA4}), 1, kSetTableMalformed, {}},
+        TableCase{"EndBeyondImage", workedExample().left(27), 1, kSetTableMalformed, {}},
+        TableCase{"ImageShorterThanAnySet", bytes({0xA5, 0x5A, 0x14}), 1, kSetTableMalformed, {}},
+        TableCase{"EmptyImage", QByteArray(), 1, kSetTableMalformed, {}},
+        TableCase{"MoreSetsAnnouncedThanPresent", workedExample(), 2, kSetTableMalformed, {}},
+        TableCase{"HugeCountPointsFarPastEnd", setRecord({}).replace(12, 2, "\xFF\xFF"), 1, kSetTableMalformed,
+                  {}},
+        TableCase{"SecondSetBroken", workedExample() + bytes({0x00}) + setRecord({}), 2, kSetTableMalformed,
+                  {}}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST(SetTable, NegativeCountOrSampleSizeIsRejected)
+{
+    DataSetTable table;
+    EXPECT_EQ(BuildSetTable(-1, setRecord({}), 4, table, kNow), kSetTableMalformed);
+    EXPECT_EQ(BuildSetTable(1, setRecord({}), 0, table, kNow), kSetTableMalformed);
+}
+
+struct StartCase {
+    const char *name;
+    QByteArray start; // the seven start bytes
+    int flags;
+    QDateTime expected;
+    char unit;
+};
+
+class StartFieldCases : public ::testing::TestWithParam<StartCase> {};
+
+TEST_P(StartFieldCases, DateTimeAndUnit)
+{
+    const StartCase &c = GetParam();
+    DataSetTable table;
+    ASSERT_EQ(BuildSetTable(1, setRecord({}, c.flags, c.start), 4, table, kNow), kSetTableAccepted);
+    EXPECT_EQ(daysToDateTime(table.Sets[0].StartTime), c.expected);
+    EXPECT_EQ(table.Sets[0].Unit, c.unit);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Fields, StartFieldCases,
+    ::testing::Values(
+        StartCase{"Valid", bytes({20, 24, 2, 29, 23, 59, 59}), 0x08, QDateTime(QDate(2024, 2, 29), QTime(23, 59, 59)), 'F'},
+        StartCase{"OtherFlagBits", bytes({20, 24, 2, 29, 0, 0, 0}), 0xF7, QDateTime(QDate(2024, 2, 29), QTime(0, 0)), 'C'},
+        StartCase{"AllFlagBits", bytes({20, 24, 2, 29, 0, 0, 0}), 0xFF, QDateTime(QDate(2024, 2, 29), QTime(0, 0)), 'F'},
+        StartCase{"Month0", bytes({20, 9, 0, 15, 14, 30, 0}), 0, kNow, 'C'},
+        StartCase{"Month13", bytes({20, 9, 13, 15, 14, 30, 0}), 0, kNow, 'C'},
+        StartCase{"April31", bytes({20, 9, 4, 31, 14, 30, 0}), 0, kNow, 'C'},
+        StartCase{"Hour24", bytes({20, 9, 6, 15, 24, 0, 0}), 0, kNow, 'C'},
+        StartCase{"Feb29NoLeapYear", bytes({20, 23, 2, 29, 0, 0, 0}), 0, kNow, 'C'},
+        StartCase{"CenturyZeroTakenLiterally", bytes({0, 9, 6, 15, 14, 30, 0}), 0, QDateTime(QDate(9, 6, 15), QTime(14, 30)), 'C'},
+        StartCase{"YearZeroDoesNotExist", bytes({0, 0, 6, 15, 14, 30, 0}), 0, kNow, 'C'}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+struct SampleCase {
+    const char *name;
+    int model;
+    char suffix;
+    QByteArray sample;
+    QString rh, t1, t2; // t2 empty when the model has none
+    bool rhValid, t1Valid, t2Valid;
+};
+
+class SampleCases : public LocaleC, public ::testing::WithParamInterface<SampleCase> {};
+
+TEST_P(SampleCases, ValuesTextsAndValidity)
+{
+    const SampleCase &c = GetParam();
+    const LoggerSample s = DecodeSample(bytes({0x00}) + c.sample, 1, c.model, c.suffix);
+    ASSERT_TRUE(s.Complete);
+    EXPECT_EQ(s.RhText, c.rh);
+    EXPECT_EQ(s.T1Text, c.t1);
+    EXPECT_EQ(s.RhValid, c.rhValid);
+    EXPECT_EQ(s.T1Valid, c.t1Valid);
+    EXPECT_EQ(s.HasT2, !c.t2.isEmpty());
+    if (s.HasT2) {
+        EXPECT_EQ(s.T2Text, c.t2);
+        EXPECT_EQ(s.T2Valid, c.t2Valid);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Limits, SampleCases,
+    ::testing::Values(
+        SampleCase{"Rh100IsOverload", 560, 0, bytes({0x03, 0xE8, 0x00, 0xFA}), "OL", "25.0", "", false, true, false},
+        SampleCase{"Rh0IsOverload", 560, 0, bytes({0x00, 0x00, 0x00, 0xFA}), "OL", "25.0", "", false, true, false},
+        SampleCase{"Rh0FlaggedIsNegativeOverload", 560, 0, bytes({0x80, 0x00, 0x00, 0xFA}), "-OL", "25.0", "", false, true, false},
+        SampleCase{"RhFlagNeverNegates", 560, 0, bytes({0x81, 0xC5, 0x00, 0xFA}), "45.3", "25.0", "", true, true, false},
+        SampleCase{"Rh99_9And0_1Valid", 520, 0, bytes({0x03, 0xE7, 0x00, 0x01}), "99.9", "0.1", "", true, true, false},
+        SampleCase{"Rh0_1Valid", 520, 0, bytes({0x00, 0x01, 0x80, 0x00}), "0.1", "0.0", "", true, true, false},
+        SampleCase{"T1At200IsOverload", 560, 0, bytes({0x01, 0xC5, 0x07, 0xD0}), "45.3", "OL", "", true, false, false},
+        SampleCase{"T1AtMinus40IsOverload", 560, 0, bytes({0x01, 0xC5, 0x81, 0x90}), "45.3", "-OL", "", true, false, false},
+        SampleCase{"T1Minus39_9Valid", 560, 0, bytes({0x01, 0xC5, 0x81, 0x8F}), "45.3", "-39.9", "", true, true, false},
+        SampleCase{"Model540SkipsThirdValue", 540, 'D', bytes({0x01, 0xC5, 0x00, 0xFA, 0x61, 0xA8}), "45.3", "25.0", "", true, true, false},
+        SampleCase{"T2WideCutTowardZero", 580, 0, bytes({0x01, 0xC5, 0x00, 0xFA, 0x87, 0xD1}), "45.3", "25.0", "-200", true, true, true},
+        SampleCase{"T2Wide", 580, 0, bytes({0x01, 0xC5, 0x00, 0xFA, 0x07, 0xDB}), "45.3", "25.0", "201", true, true, true},
+        SampleCase{"T2At200KeepsDecimal", 580, 0, bytes({0x01, 0xC5, 0x00, 0xFA, 0x07, 0xD0}), "45.3", "25.0", "200.0", true, true, true},
+        SampleCase{"T2At2500IsOverload", 580, 0, bytes({0x01, 0xC5, 0x00, 0xFA, 0x61, 0xA8}), "45.3", "25.0", "OL", true, true, false},
+        SampleCase{"T2AtMinus400IsOverload", 580, 0, bytes({0x01, 0xC5, 0x00, 0xFA, 0x8F, 0xA0}), "45.3", "25.0", "-OL", true, true, false}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(RecordDecoding, T2BeyondTwoHundredIsAWholeNumber)
+{
+    const LoggerSample s = DecodeSample(bytes({0x01, 0xC5, 0x00, 0xFA, 0x87, 0xD1}), 0, 580, 0);
+    EXPECT_DOUBLE_EQ(s.T2, -200.0);
+}
+
+TEST_F(RecordDecoding, SampleOutsideTheImageIsIncompleteNotRead)
+{
+    const QByteArray image = bytes({0x01, 0xC5, 0x00, 0xFA, 0x00});
+    EXPECT_TRUE(DecodeSample(image, 0, 560, 0).Complete);
+    EXPECT_FALSE(DecodeSample(image, 2, 560, 0).Complete);
+    EXPECT_FALSE(DecodeSample(image, 0, 580, 'D').Complete); // needs six bytes
+    EXPECT_FALSE(DecodeSample(image, -1, 560, 0).Complete);
+    EXPECT_TRUE(DecodeSample(image, 2, 560, 0).RhText.isEmpty());
+}
+
+TEST_F(RecordDecoding, DewPointFromRhAndT1AndRhZeroDoesNotStopTheSet)
+{
+    // RH 50.0 / T1 25.0, then RH 0 (overloaded; no dew point), then RH 80.0 / T1 10.0.
+    const QByteArray image = setRecord({bytes({0x01, 0xF4, 0x00, 0xFA, 0x00, 0x00}),
+                                        bytes({0x00, 0x00, 0x00, 0xFA, 0x00, 0x00}),
+                                        bytes({0x03, 0x20, 0x00, 0x64, 0x00, 0x00})});
+    DataSetTable table;
+    ASSERT_EQ(BuildSetTable(1, image, 6, table, kNow), kSetTableAccepted);
+    const DecodedSet d = decodeSetSamples(table, 0, 580, 'D');
+    ASSERT_EQ(d.Samples.size(), 3);
+    EXPECT_NEAR(d.Samples[0].Dp, 13.84, 0.01);
+    EXPECT_EQ(d.Samples[0].DpText, "13.8");
+    EXPECT_FALSE(d.Samples[1].DpValid);
+    EXPECT_EQ(d.Samples[1].DpText, "-OL");
+    EXPECT_NEAR(d.Samples[2].Dp, 6.71, 0.01);
+    EXPECT_EQ(d.Dp.Max.Row, 1);
+    EXPECT_EQ(d.Dp.Min.Row, 3);
+    // Without the dew-point suffix nothing is computed.
+    EXPECT_FALSE(decodeSetSamples(table, 0, 580, 0).Samples[0].HasDp);
+}
+
+TEST_F(RecordDecoding, SetWithoutValidValuesHasNoExtremesAndBadIndexIsEmpty)
+{
+    DataSetTable table;
+    ASSERT_EQ(BuildSetTable(1, setRecord({bytes({0x03, 0xE8, 0x07, 0xD0})}), 4, table, kNow), kSetTableAccepted);
+    const DecodedSet d = decodeSetSamples(table, 0, 560, 0);
+    ASSERT_EQ(d.Samples.size(), 1);
+    EXPECT_FALSE(d.Rh.Present);
+    EXPECT_FALSE(d.T1.Present);
+    EXPECT_TRUE(decodeSetSamples(table, 1, 560, 0).Samples.isEmpty());
+    EXPECT_TRUE(decodeSetSamples(table, -1, 560, 0).Samples.isEmpty());
+}
+
+TEST(MemoryHeaderParse, BigEndianFieldsAndShortBuffers)
+{
+    EXPECT_EQ(parseMemoryHeader(bytes({0x00, 0x0F, 0xA0, 0x01, 0x7F, 0xFF})).SetCount, 4000);
+    EXPECT_EQ(parseMemoryHeader(bytes({0x00, 0x0F, 0xA0, 0x01, 0x7F, 0xFF})).EndAddress, 98303);
+    EXPECT_EQ(parseMemoryHeader(bytes({0x00, 0x00, 0x02, 0x01})).EndAddress, 0x010000);
+    EXPECT_EQ(parseMemoryHeader(QByteArray()).SetCount, 0);
+    EXPECT_EQ(sampleSizeFor(520), 4);
+    EXPECT_EQ(sampleSizeFor(560), 4);
+    EXPECT_EQ(sampleSizeFor(540), 6);
+    EXPECT_EQ(sampleSizeFor(580), 6);
+}
+
+class SimulatorMemory : public ::testing::TestWithParam<int> {};
+
+// Sets written by the simulated meter's own memory builder come back with
+// their fields and values (to the tenth the meter stores).
+TEST_P(SimulatorMemory, DecodesWhatTheMeterRecorded)
+{
+    const int model = GetParam();
+    const int sampleSize = sampleSizeFor(model);
+    const auto sets = sim::plausibleSets(5, 7);
+    const sim::Bytes memory = sim::buildMemory(sets, sampleSize);
+    const sim::MemoryHeader header = sim::readHeader(memory);
+    ASSERT_EQ(header.setCount, sets.size());
+    const QByteArray raw(reinterpret_cast<const char *>(memory.data()), static_cast<qsizetype>(memory.size()));
+    EXPECT_EQ(parseMemoryHeader(raw).EndAddress, static_cast<int>(header.endAddress));
+
+    DataSetTable table;
+    ASSERT_EQ(BuildSetTable(static_cast<int>(header.setCount), raw.mid(256, header.endAddress - 255), sampleSize,
+                            table, kNow),
+              kSetTableAccepted);
+    ASSERT_EQ(table.setCount(), static_cast<int>(sets.size()));
+    for (int k = 0; k < table.setCount(); ++k) {
+        const sim::RecordedSet &want = sets[static_cast<std::size_t>(k)];
+        const DataSet &got = table.Sets[k];
+        EXPECT_EQ(daysToDateTime(got.StartTime),
+                  QDateTime(QDate(want.year, want.month, want.day), QTime(want.hour, want.minute, want.second)));
+        EXPECT_EQ(got.Interval, want.intervalSeconds);
+        EXPECT_EQ(got.Unit, want.fahrenheit ? 'F' : 'C');
+        const DecodedSet d = decodeSetSamples(table, k, model, 'D');
+        ASSERT_EQ(d.Samples.size(), static_cast<qsizetype>(want.samples.size()));
+        for (std::size_t i = 0; i < want.samples.size(); ++i) {
+            const LoggerSample &s = d.Samples[static_cast<qsizetype>(i)];
+            EXPECT_NEAR(s.Rh, want.samples[i].rh, 0.051);
+            EXPECT_NEAR(s.T1, want.samples[i].t1, 0.051);
+            if (model == 580) {
+                EXPECT_NEAR(s.T2, want.samples[i].t2, 0.051);
+            }
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Models, SimulatorMemory, ::testing::Values(520, 540, 560, 580));
