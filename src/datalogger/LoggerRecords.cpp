@@ -76,9 +76,10 @@ void decodeDewPoint(LoggerSample &out)
     const float gamma = std::log(rh / 100.0f) + 17.27f * t1 / (t1 + 237.7f);
     const float dp = 237.7f * gamma / (17.27f - gamma);
     // RH 0 (or a temperature at the formula's pole) has no dew point: the
-    // sample is still shown, with the dew point marked as out of range.
+    // sample is still shown, with the dew point marked as out of range and
+    // the chart's null value in its place, so no graph draws a made-up point.
     if (!std::isfinite(dp)) {
-        out.Dp = std::nan("");
+        out.Dp = 9999.0;
         out.DpValid = false;
         out.DpText = kOverloadNegative;
         return;

@@ -254,6 +254,7 @@ TEST_F(RecordDecoding, DewPointFromRhAndT1AndRhZeroDoesNotStopTheSet)
     EXPECT_EQ(d.Samples[0].DpText, "13.8");
     EXPECT_FALSE(d.Samples[1].DpValid);
     EXPECT_EQ(d.Samples[1].DpText, "-OL");
+    EXPECT_EQ(d.Samples[1].Dp, 9999.0); // the graphs' null value: a gap, never NaN
     EXPECT_NEAR(d.Samples[2].Dp, 6.71, 0.01);
     EXPECT_EQ(d.Dp.Max.Row, 1);
     EXPECT_EQ(d.Dp.Min.Row, 3);
