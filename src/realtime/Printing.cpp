@@ -151,6 +151,8 @@ Printout printoutOf(QWidget *activeChild)
         return {nullptr, graph->Chart1};
     // The data-logger window prints its Grid1 (the selected data set's table)
     // like a table window; its graph has no printout of its own.
+    if (activeChild && activeChild->objectName() == QLatin1String("frmDataLogger"))
+        return {activeChild->findChild<StringGrid *>(QStringLiteral("Grid1")), nullptr};
     return {};
 }
 

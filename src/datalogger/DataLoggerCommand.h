@@ -1,0 +1,74 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// What the main window calls for the data logger: the download command with its
+// progress window, and saving the shown set's table as a table file.
+#pragma once
+
+#include "datalogger/DownloadPort.h"
+#include "datalogger/DownloadProtocol.h"
+#include "datalogger/TfrmDataLogger.h"
+#include "realtime/TfrmScope.h"
+
+#include <QPointer>
+
+#include <memory>
+
+class QMdiArea;
+class QMdiSubWindow;
+class QWidget;
+
+namespace vandrel {
+
+class MeterLink;
+class StringGrid;
+class TableFileUi;
+struct DataLoggerState;
+
+// The download's progress window ("Data Retriving Progress") and its
+// message boxes. The window refuses to close while the download runs.
+class ScopeDownloadView : public DownloadView {
+public:
+    ScopeDownloadView(QWidget *dialogParent, DataLoggerState &state, QPointer<TfrmDataLogger> window = {});
+    ~ScopeDownloadView() override;
+    void progressOpened(int maximum, const QString &totalText) override;
+    void progressMaximum(int maximum) override;
+    void progressTotalText(const QString &text) override;
+    void progressReceived(int bytes) override;
+    void blockRetried(int retries) override;
+    void progressClosed() override;
+    void busyCursor(bool busy) override;
+    void message(const QString &text) override;
+    // The open progress window, for tests (null when none is open).
+    TfrmScope *scope() const { return m_scope.data(); }
+
+private:
+    QWidget *m_parent;
+    DataLoggerState &m_state;
+    QPointer<TfrmDataLogger> m_window;
+    QPointer<TfrmScope> m_scope;
+    int m_busy = 0;
+};
+
+// The "&DataLogger" command: opens the data-logger window (or brings back the
+// one there is), downloads the meter's memory and, when that succeeds, shows
+// its sets, the first one decoded. A failure leaves the window open with
+// what it showed. Returns the download's result code.
+int LoadData1Click(QMdiArea &area, MeterLink &link, DataLoggerState &state, QPointer<TfrmDataLogger> &window,
+                   DownloadView &view, const DownloadTiming &timing = {});
+// The same with the real progress window and message boxes.
+int LoadData1Click(QMdiArea &area, MeterLink &link, DataLoggerState &state, QPointer<TfrmDataLogger> &window,
+                   QWidget *dialogParent);
+
+// The data-logger window of an MDI frame (or of the window itself), else null.
+TfrmDataLogger *dataLoggerOf(QWidget *activeChild);
+
+// Whether the Save command takes the data-logger table: when that window is
+// active, or when no table window is active, no real-time save prompt is
+// pending, unsaved downloaded data exists and the window is open.
+StringGrid *dataLoggerGridToSave(QWidget *activeChild, bool tableWindowActive, bool saveFromPrompt,
+                                 const DataLoggerState &state, TfrmDataLogger *window);
+
+// Saves the shown set's table through the table-file dialogs. The data counts
+// as saved only once the file was completely written.
+bool saveDataLoggerTable(TfrmDataLogger &window, DataLoggerState &state, TableFileUi &ui);
+
+} // namespace vandrel

@@ -1,0 +1,209 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Filling the data-logger window's list, table, graph and extremes from the
+// decoded memory; no window of its own, so tests call it directly.
+#include "datalogger/DataLoggerFill.h"
+
+#include "platform/MeterChart.h"
+#include "platform/StringGrid.h"
+#include "realtime/GraphSetup.h"
+#include "realtime/RealTimeRun.h"
+#include "realtime/TableRow.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace vandrel {
+
+namespace {
+
+QString twoDigits(int n) { return QString::number(n).rightJustified(2, QLatin1Char('0')); }
+
+QStringList sampleHeadings(const LoggerModel &model)
+{
+    QStringList h{QStringLiteral("NO"), QStringLiteral("DATE"), QStringLiteral("TIME"),
+                  QStringLiteral("Humidity"), QStringLiteral("UNIT")};
+    if (model.twoTemperatures())
+        h << QStringLiteral("T1") << QStringLiteral("UNIT") << QStringLiteral("T2") << QStringLiteral("UNIT");
+    else
+        h << QStringLiteral("Temperature") << QStringLiteral("UNIT") << QString() << QString();
+    if (model.dewPointColumn())
+        h << (model.twoTemperatures() ? QStringLiteral("Dewpoint") : QString());
+    return h;
+}
+
+void clearRow(StringGrid &grid, int row)
+{
+    for (int c = 0; c < grid.ColCount(); ++c)
+        grid.setCells(c, row, QString());
+}
+
+} // namespace
+
+QString intervalText(int seconds)
+{
+    return twoDigits(seconds / 60) + QLatin1Char(':') + twoDigits(seconds % 60);
+}
+
+void setupSetList(StringGrid &grid2)
+{
+    grid2.setColCount(5);
+    const QStringList h{QStringLiteral("Set"), QStringLiteral("DATE"), QStringLiteral("TIME"),
+                        QStringLiteral("Rate"), QStringLiteral("Nums")};
+    for (int c = 0; c < h.size(); ++c)
+        grid2.setCells(c, 0, h.at(c));
+    const double factors[] = {0.4, 0.7, 1.2, 0.6};
+    for (int c = 0; c < 4; ++c)
+        grid2.setColWidths(c, static_cast<int>(64 * factors[c]));
+    grid2.setColWidths(4, 64);
+    grid2.setRowCount(2);
+    clearRow(grid2, 1);
+}
+
+void fillSetList(StringGrid &grid2, const DataSetTable &table, const QLocale &locale)
+{
+    grid2.beginUpdate();
+    grid2.setRowCount(2);
+    clearRow(grid2, 1);
+    grid2.setRowCount(table.setCount() + 1);
+    for (int i = 0; i < table.setCount(); ++i) {
+        const DataSet &s = table.Sets.at(i);
+        const QDateTime start = fromDays(s.StartTime);
+        const int r = i + 1;
+        grid2.setCells(0, r, QString::number(r));
+        grid2.setCells(1, r, tableDate(start.date(), locale));
+        grid2.setCells(2, r, tableTime(start.time()));
+        grid2.setCells(3, r, intervalText(s.Interval));
+        grid2.setCells(4, r, QString::number(s.Count));
+    }
+    grid2.endUpdate();
+}
+
+void setupSampleGrid(StringGrid &grid1, const LoggerModel &model)
+{
+    grid1.setFixedColor(Qt::white);
+    grid1.setColCount(model.dewPointColumn() ? 10 : 9);
+    const QStringList h = sampleHeadings(model);
+    for (int c = 0; c < grid1.ColCount(); ++c)
+        grid1.setCells(c, 0, h.value(c));
+    const double factors[] = {0.8, 1.4, 1.3, 1.0, 0.6, 1.0, 0.8, 0.9, 0.8};
+    for (int c = 0; c < 9; ++c)
+        grid1.setColWidths(c, static_cast<int>(64 * factors[c]));
+    grid1.setRowCount(2);
+    clearRow(grid1, 1);
+}
+
+void fillSampleRows(StringGrid &grid1, const DecodedSet &set, char unit, const LoggerModel &model,
+                    const std::function<void(int)> &progress, const QLocale &locale)
+{
+    const int n = static_cast<int>(set.Samples.size());
+    grid1.beginUpdate();
+    grid1.setRowCount(2);
+    clearRow(grid1, 1);
+    grid1.setRowCount(std::max(2, n + 1));
+    const QString rhUnit = QStringLiteral("%RH");
+    const QString unitText(QLatin1Char(unit == 'F' ? 'F' : 'C'));
+    for (int i = 0; i < n; ++i) {
+        if (progress)
+            progress(i);
+        const LoggerSample &s = set.Samples.at(i);
+        const QDateTime t = fromDays(s.Time);
+        const int r = i + 1;
+        grid1.setCells(0, r, QString::number(r));
+        grid1.setCells(1, r, tableDate(t.date(), locale));
+        grid1.setCells(2, r, tableTime(t.time()));
+        grid1.setCells(3, r, s.RhText);
+        grid1.setCells(4, r, rhUnit);
+        grid1.setCells(5, r, s.T1Text);
+        grid1.setCells(6, r, unitText);
+        if (model.twoTemperatures()) {
+            grid1.setCells(7, r, s.T2Text);
+            grid1.setCells(8, r, unitText);
+        }
+        if (model.dewPointColumn() && s.HasDp)
+            grid1.setCells(9, r, s.DpText);
+    }
+    grid1.endUpdate();
+}
+
+} // namespace vandrel
+
+namespace vandrel {
+
+void plotSamples(MeterChart &chart, const DataSet &set, const DecodedSet &decoded, const LoggerModel &model)
+{
+    const int n = static_cast<int>(decoded.Samples.size());
+    SetupMeterGraph(chart, n, set.StartTime + n * (set.Interval / 86400.0), set.StartTime, model.MeterModel);
+    const int series = chart.SeriesCount();
+    for (int i = 0; i < n; ++i) {
+        const LoggerSample &s = decoded.Samples.at(i);
+        for (int k = 0; k < series; ++k)
+            chart.SetX(k, i, s.Time);
+        chart.SetY(0, i, s.Rh);
+        chart.SetY(1, i, s.T1);
+        if (model.twoTemperatures() && series > 2) {
+            chart.SetY(2, i, s.T2);
+            if (s.HasDp && series > 3)
+                chart.SetY(3, i, s.Dp);
+        }
+    }
+}
+
+AxisRange temperatureAxisFor(const DecodedSet &decoded)
+{
+    float upper = 105.0f;
+    float lower = -18.0f;
+    for (const QuantityExtremes *q : {&decoded.T1, &decoded.T2}) {
+        if (!q->Present)
+            continue;
+        upper = std::max(upper, static_cast<float>(q->Max.Value));
+        lower = std::min(lower, static_cast<float>(q->Min.Value));
+    }
+    return {axisMaxFrom(upper), axisMinFrom(lower)};
+}
+
+const Extreme &extremeOf(const DecodedSet &decoded, int tag)
+{
+    const QuantityExtremes *q[] = {&decoded.Rh, &decoded.T1, &decoded.T2, &decoded.Dp};
+    const QuantityExtremes &e = *q[std::clamp((tag - 1) / 2, 0, 3)];
+    return (tag % 2 == 1) ? e.Max : e.Min;
+}
+
+bool extremesShown(const DecodedSet &decoded, const LoggerModel &model, int tag)
+{
+    switch (tag) {
+    case RhMax: case RhMin: return decoded.Rh.Present;
+    case T1Max: case T1Min: return decoded.T1.Present;
+    case T2Max: case T2Min: return model.twoTemperatures() && decoded.T2.Present;
+    case DpMax: case DpMin: return model.twoTemperatures() && model.dewPointColumn() && decoded.Dp.Present;
+    default: return false;
+    }
+}
+
+std::array<int, 8> extremeRows(const DecodedSet &decoded, const LoggerModel &model)
+{
+    std::array<int, 8> rows{};
+    for (int tag = RhMax; tag <= DpMin; ++tag)
+        rows[tag - 1] = extremesShown(decoded, model, tag) ? extremeOf(decoded, tag).Row : 1;
+    return rows;
+}
+
+QString extremeText(const Extreme &e)
+{
+    return tableTime(fromDays(e.Time).time()) + QLatin1Char('\t') + QString::number(e.Value, 'f', 1);
+}
+
+QString markerText(const StringGrid &grid1, int row, const LoggerModel &model)
+{
+    QString text = grid1.Cells(2, row);
+    if (model.twoTemperatures()) {
+        text += QStringLiteral(" RH:") + grid1.Cells(3, row) + QStringLiteral(" T1:") + grid1.Cells(5, row) +
+                QStringLiteral(" T2:") + grid1.Cells(7, row);
+        if (model.dewPointColumn())
+            text += QStringLiteral(" DP:") + grid1.Cells(9, row);
+    } else {
+        text += QStringLiteral(" RH:") + grid1.Cells(3, row) + QStringLiteral(" T:") + grid1.Cells(5, row);
+    }
+    return text;
+}
+
+} // namespace vandrel

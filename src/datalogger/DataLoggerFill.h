@@ -1,0 +1,69 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// What the data-logger window shows of a download: the set list, a decoded set's
+// table rows, graph points, extremes texts, temperature axis and marker label.
+#pragma once
+
+#include "datalogger/LoggerRecords.h"
+
+#include <QLocale>
+#include <QString>
+
+#include <array>
+#include <functional>
+
+namespace vandrel {
+
+class MeterChart;
+class StringGrid;
+
+// The model the window was built for; headings and decoding both follow it.
+struct LoggerModel {
+    int MeterModel = 580;
+    char ModelSuffix = 0;
+    bool twoTemperatures() const { return MeterModel == 580; }
+    bool dewPointColumn() const { return ModelSuffix == 'D'; }
+    bool operator==(const LoggerModel &) const = default;
+};
+
+// Minutes ":" seconds, each at least two digits: 90 s is "01:30", 6000 s "100:00".
+QString intervalText(int seconds);
+
+// Headings, widths and the empty row of the set list.
+void setupSetList(StringGrid &grid2);
+// One row per set, the rows before it cleared away.
+void fillSetList(StringGrid &grid2, const DataSetTable &table, const QLocale &locale = QLocale());
+
+// Column count, headings and widths of the sample table, with one empty row.
+void setupSampleGrid(StringGrid &grid1, const LoggerModel &model);
+// One row per sample (row i + 1), temperatures in the set's `unit`. `progress` hears each sample index first.
+// A set without samples leaves one empty row, as a fresh table has.
+void fillSampleRows(StringGrid &grid1, const DecodedSet &set, char unit, const LoggerModel &model,
+                    const std::function<void(int)> &progress = {}, const QLocale &locale = QLocale());
+
+// Prepares the chart for `count` samples from `startTime` every `interval` s
+// and draws them: X in every series, Y of RH, T1 and where the model has them
+// T2 and DP. Overloaded values are drawn as decoded.
+void plotSamples(MeterChart &chart, const DataSet &set, const DecodedSet &decoded, const LoggerModel &model);
+
+// The temperature pane's range for a set: widened around the T1 and T2 extremes.
+struct AxisRange {
+    float upper = 140.0f;
+    float lower = -40.0f;
+};
+AxisRange temperatureAxisFor(const DecodedSet &decoded);
+
+// Panel tags 1..8: RH max/min, T1 max/min, T2 max/min, DP max/min.
+enum ExtremeTag { RhMax = 1, RhMin, T1Max, T1Min, T2Max, T2Min, DpMax, DpMin };
+// The table row of each extreme (index tag - 1); 1 where the set has none.
+std::array<int, 8> extremeRows(const DecodedSet &decoded, const LoggerModel &model);
+// "hh:nn:ss", a tab, the value with one decimal.
+QString extremeText(const Extreme &e);
+// Whether the panels of a quantity are written for this set (else they keep
+// what they showed).
+bool extremesShown(const DecodedSet &decoded, const LoggerModel &model, int tag);
+const Extreme &extremeOf(const DecodedSet &decoded, int tag);
+
+// The marker's label for table row `row`: its time and the row's values.
+QString markerText(const StringGrid &grid1, int row, const LoggerModel &model);
+
+} // namespace vandrel

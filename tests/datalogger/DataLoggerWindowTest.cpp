@@ -1,0 +1,317 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The data-logger window filled from recorded sets: the list, the table, the
+// graph, the min/max block, the marker links, decoding progress and closing.
+#include "DataLoggerTestSets.h"
+
+#include "datalogger/DataLoggerCommand.h"
+#include "datalogger/LoadData.h"
+#include "datalogger/TfrmDataLogger.h"
+#include "platform/MeterChart.h"
+#include "platform/StringGrid.h"
+#include "realtime/RealTimeRun.h"
+#include "realtime/TableRow.h"
+#include "realtime/TfrmScope.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QMdiArea>
+#include <QProgressBar>
+
+#include <gtest/gtest.h>
+
+using namespace vandrel;
+using namespace vandrel::testsets;
+
+namespace {
+
+struct ProgressLog {
+    QList<int> opened;
+    QList<int> positions;
+    int closed = 0;
+};
+
+class RecordingProgress : public DecodeProgress {
+public:
+    explicit RecordingProgress(ProgressLog &log) : m_log(log) {}
+    ~RecordingProgress() override { ++m_log.closed; }
+    void position(int sample) override { m_log.positions << sample; }
+
+private:
+    ProgressLog &m_log;
+};
+
+// A shown window over `state`, its decoding progress recorded.
+struct Shown {
+    QMdiArea area;
+    QPointer<TfrmDataLogger> w;
+    ProgressLog progress;
+    Shown(DataLoggerState &state, LoggerModel model)
+    {
+        area.resize(900, 700);
+        area.show();
+        w = new TfrmDataLogger(state, model);
+        w->showIn(area, kDataLoggerCaption, QRect(0, 0, 880, 660), QSize(738, 570))->show();
+        w->decodeProgress = [this](int n) {
+            progress.opened << n;
+            return std::make_unique<RecordingProgress>(progress);
+        };
+    }
+    QString panel(int tag) const { return w->valuePanels[tag - 1]->text(); }
+};
+
+double at(int h, int m, int s) { return toDays(QDateTime(QDate(2009, 6, 15), QTime(h, m, s))); }
+
+} // namespace
+
+TEST(SetList, IntervalsAreMinutesAndSecondsOfAtLeastTwoDigits)
+{
+    EXPECT_EQ(intervalText(5), "00:05");
+    EXPECT_EQ(intervalText(90), "01:30");
+    EXPECT_EQ(intervalText(3600), "60:00");
+    EXPECT_EQ(intervalText(6000), "100:00");
+}
+
+TEST(DataLoggerWindow, FillsListTableGraphAndExtremesFromTheFirstSet)
+{
+    DataLoggerState state;
+    ASSERT_EQ(buildTable(state.Table, 560, {workedExampleSet(), rhOverloadedSet(3)}), kSetTableAccepted);
+    Shown s(state, {560, 0});
+    s.w->showDataSets();
+    StringGrid &list = *s.w->Grid2;
+    ASSERT_EQ(list.RowCount(), 3);
+    EXPECT_EQ(list.Cells(0, 1), "1");
+    EXPECT_EQ(list.Cells(1, 1), tableDate(QDate(2009, 6, 15)));
+    EXPECT_EQ(list.Cells(2, 1), "14:30:00");
+    EXPECT_EQ(list.Cells(3, 1), "01:00");
+    EXPECT_EQ(list.Cells(4, 1), "3");
+    EXPECT_EQ(list.Cells(3, 2), "00:05");
+    EXPECT_EQ(list.Selection().Top, 1);
+
+    StringGrid &t = *s.w->Grid1;
+    ASSERT_EQ(t.ColCount(), 9);
+    EXPECT_EQ(t.Cells(5, 0), "Temperature");
+    EXPECT_EQ(t.Cells(7, 0), "");
+    ASSERT_EQ(t.RowCount(), 4);
+    const QStringList row2{"2", tableDate(QDate(2009, 6, 15)), "14:31:00", "OL", "%RH", "-10.0", "C", "", ""};
+    for (int c = 0; c < 9; ++c)
+        EXPECT_EQ(t.Cells(c, 2), row2.at(c)) << "column " << c;
+    EXPECT_EQ(t.Cells(3, 3), "45.3");
+
+    MeterChart &g = *s.w->Chart1;
+    ASSERT_EQ(g.PointCount(), 3);
+    EXPECT_NEAR(g.GetX(0, 1), at(14, 31, 0), 1e-9);
+    EXPECT_NEAR(g.GetX(1, 2), at(14, 32, 0), 1e-9);
+    EXPECT_NEAR(g.GetY(0, 1), 100.0, 1e-4) << "an overloaded value is still drawn";
+    EXPECT_NEAR(g.GetY(1, 1), -10.0, 1e-4);
+
+    EXPECT_EQ(s.panel(RhMax), "14:30:00\t45.3");
+    EXPECT_EQ(s.panel(RhMin), "14:30:00\t45.3");
+    EXPECT_EQ(s.panel(T1Max), "14:30:00\t25.0");
+    EXPECT_EQ(s.panel(T1Min), "14:31:00\t-10.0");
+    EXPECT_EQ(s.panel(DpMax), "");
+    EXPECT_EQ(s.w->captions[T1Max - 1]->text(), "T MAX");
+    EXPECT_TRUE(s.w->valuePanels[T2Max - 1]->isHidden());
+    EXPECT_EQ(s.w->ExtremeRow(T1Min), 2);
+    EXPECT_EQ(s.w->ExtremeRow(T2Max), 1);
+
+    EXPECT_TRUE(g.MarkerShown());
+    EXPECT_EQ(g.MarkerText(), "14:30:00 RH:45.3 T:25.0");
+    EXPECT_EQ(s.progress.opened, QList<int>{3});
+    EXPECT_EQ(s.progress.positions, (QList<int>{0, 1, 2}));
+    EXPECT_EQ(s.progress.closed, 1);
+    EXPECT_TRUE(t.isVisible());
+}
+
+TEST(DataLoggerWindow, ASetWithoutValidHumidityKeepsTheHumidityPanels)
+{
+    DataLoggerState state;
+    ASSERT_EQ(buildTable(state.Table, 560, {workedExampleSet(), rhOverloadedSet(4)}), kSetTableAccepted);
+    Shown s(state, {560, 0});
+    s.w->showDataSets();
+    s.w->Grid2Click(2);
+    ASSERT_EQ(s.w->shownSet(), 1);
+    EXPECT_EQ(s.w->Grid1->Cells(3, 1), "OL");
+    EXPECT_EQ(s.w->Grid1->Cells(3, 2), "-OL");
+    EXPECT_NEAR(s.w->Chart1->GetY(0, 0), 100.0, 1e-4);
+    EXPECT_EQ(s.panel(RhMax), "14:30:00\t45.3") << "kept from the set shown before";
+    EXPECT_EQ(s.panel(T1Max), "10:00:15\t30.0");
+
+    s.w->Grid1Click(3);
+    s.w->lblRHMAXClick(RhMax);
+    EXPECT_EQ(s.w->Grid1->Selection().Top, 1);
+    EXPECT_NEAR(s.w->Chart1->MarkerX(), s.w->Chart1->GetX(0, 0), 1e-9);
+}
+
+TEST(DataLoggerWindow, ClicksInTheListOutsideTheSetsDoNothing)
+{
+    DataLoggerState state;
+    Shown s(state, {560, 0});
+    s.w->Grid2Click(1); // the empty row after a failed download
+    s.w->Grid2Click(0);
+    EXPECT_EQ(s.w->shownSet(), -1);
+    EXPECT_TRUE(s.progress.opened.isEmpty());
+
+    ASSERT_EQ(buildTable(state.Table, 560, {workedExampleSet()}), kSetTableAccepted);
+    s.w->showDataSets();
+    s.w->Grid2Click(2);
+    EXPECT_EQ(s.w->shownSet(), 0);
+    EXPECT_EQ(s.progress.opened.size(), 1);
+}
+
+TEST(MarkerLinks, PanelsPointsAndRowsMoveTheMarkerAndTheSelection)
+{
+    DataLoggerState state;
+    ASSERT_EQ(buildTable(state.Table, 560, {rampSet(300), workedExampleSet()}), kSetTableAccepted);
+    Shown s(state, {560, 0});
+    s.w->showDataSets();
+    StringGrid &t = *s.w->Grid1;
+    MeterChart &g = *s.w->Chart1;
+    t.setMinimumHeight(300); // room for more than a few rows, so scrolling shows
+    QCoreApplication::processEvents();
+    const int visible = t.VisibleRowCount();
+    ASSERT_GT(visible, 2);
+    ASSERT_LT(visible, 200);
+
+    // The ramp's highest T1 (29.9) is first reached at sample 199, repeated after.
+    s.w->lblRHMAXClick(T1Max);
+    EXPECT_EQ(s.w->ExtremeRow(T1Max), 200);
+    EXPECT_EQ(t.Selection().Top, 200);
+    EXPECT_EQ(t.Selection().Bottom, 200);
+    EXPECT_EQ(t.TopRow(), 200 - visible / 2);
+    EXPECT_NEAR(g.MarkerX(), g.GetX(0, 199), 1e-9);
+    EXPECT_EQ(g.MarkerText(), QStringLiteral("%1 RH:%2 T:29.9").arg(t.Cells(2, 200), t.Cells(3, 200)));
+
+    s.w->Chart1PointClick(0);
+    EXPECT_EQ(t.Selection().Top, 1);
+    EXPECT_EQ(t.TopRow(), 1);
+    EXPECT_NEAR(g.MarkerX(), g.GetX(0, 0), 1e-9);
+
+    s.w->Chart1PointClick(149);
+    EXPECT_EQ(t.Selection().Top, 150);
+    EXPECT_EQ(t.TopRow(), 150 - visible / 2);
+
+    s.w->Grid1Click(7);
+    EXPECT_NEAR(g.MarkerX(), g.GetX(0, 6), 1e-9);
+    EXPECT_EQ(s.w->StaticText4->palette().color(QPalette::Window), QColor(Qt::blue));
+    s.w->Chart1Click();
+    EXPECT_EQ(s.w->StaticText3->palette().color(QPalette::Window), QColor(Qt::blue));
+    EXPECT_NE(s.w->StaticText4->palette().color(QPalette::Window), QColor(Qt::blue));
+
+    // A click past the points (a stale row) leaves the marker where it was.
+    s.w->Grid1Click(5000);
+    EXPECT_NEAR(g.MarkerX(), g.GetX(0, 6), 1e-9);
+}
+
+TEST(TemperatureAxis, WidensAroundTheTemperatureExtremes)
+{
+    DecodedSet mild;
+    mild.T1.take(10.0, 0, 1);
+    mild.T1.take(30.0, 0, 2);
+    EXPECT_FLOAT_EQ(temperatureAxisFor(mild).upper, 140.0f);
+    EXPECT_FLOAT_EQ(temperatureAxisFor(mild).lower, -40.0f);
+    DecodedSet hot = mild;
+    hot.T1.take(150.0, 0, 3);
+    EXPECT_FLOAT_EQ(temperatureAxisFor(hot).upper, 150.0f * 1.1f + 20.0f);
+    DecodedSet cold;
+    cold.T2.take(-100.0, 0, 1);
+    EXPECT_FLOAT_EQ(temperatureAxisFor(cold).lower, -100.0f * 1.1f - 20.0f);
+
+    DataLoggerState state;
+    ASSERT_EQ(buildTable(state.Table, 560, {hotSet()}), kSetTableAccepted);
+    Shown s(state, {560, 0});
+    s.w->showDataSets();
+    s.w->Chart1->SetWorkingAxis(1);
+    EXPECT_FLOAT_EQ(static_cast<float>(s.w->Chart1->GetYMax()), 150.0f * 1.1f + 20.0f);
+    EXPECT_FLOAT_EQ(static_cast<float>(s.w->Chart1->GetYMin()), -40.0f);
+}
+
+TEST(DataLoggerWindow, AnEmptySetShowsNoRowsAndKeepsThePanels)
+{
+    DataLoggerState state;
+    ASSERT_EQ(buildTable(state.Table, 560, {workedExampleSet(), emptySet()}), kSetTableAccepted);
+    Shown s(state, {560, 0});
+    s.w->showDataSets();
+    s.w->Grid2Click(2);
+    EXPECT_EQ(s.w->shownSet(), 1);
+    EXPECT_EQ(s.w->Grid1->Cells(0, 1), "");
+    EXPECT_EQ(s.w->Grid1->Cells(3, 1), "");
+    EXPECT_EQ(s.w->Chart1->PointCount(), 0);
+    EXPECT_EQ(s.panel(T1Min), "14:31:00\t-10.0");
+    s.w->lblRHMAXClick(T1Min); // no sample to point at: nothing breaks
+}
+
+TEST(DecodeProgressWindow, ShowsItsCaptionTextAndBarThenGoesAway)
+{
+    QWidget parent;
+    {
+        auto progress = openDecodeProgress(&parent, 42);
+        TfrmScope *scope = parent.findChild<TfrmScope *>();
+        ASSERT_NE(scope, nullptr);
+        EXPECT_EQ(scope->windowTitle(), "data decoding progress");
+        EXPECT_TRUE(scope->isVisible());
+        EXPECT_TRUE(scope->SText1->isVisible());
+        EXPECT_EQ(scope->SText1->text(), "Now is decoding data,please wait !");
+        EXPECT_EQ(scope->Progress1->maximum(), 42);
+        EXPECT_FALSE(scope->BitBtn1->isVisible());
+        EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+        progress->position(17);
+        EXPECT_EQ(scope->Progress1->value(), 17);
+    }
+    EXPECT_EQ(parent.findChild<TfrmScope *>(), nullptr);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST(DataLoggerWindow, DewPointModelHasTheDewPointColumnPanelsAndMarkerText)
+{
+    DataLoggerState state;
+    ASSERT_EQ(buildTable(state.Table, 580, {twoTemperatureSet()}), kSetTableAccepted);
+    Shown s(state, {580, 'D'});
+    s.w->showDataSets();
+    StringGrid &t = *s.w->Grid1;
+    ASSERT_EQ(t.ColCount(), 10);
+    EXPECT_EQ(t.Cells(5, 0), "T1");
+    EXPECT_EQ(t.Cells(7, 0), "T2");
+    EXPECT_EQ(t.Cells(9, 0), "Dewpoint");
+    EXPECT_EQ(t.Cells(7, 1), "-200");
+    EXPECT_EQ(t.Cells(8, 1), "F");
+    EXPECT_FALSE(t.Cells(9, 1).isEmpty());
+    EXPECT_EQ(s.w->unitPictures[T1Max - 1]->text(), QStringLiteral("\u00b0F"));
+    EXPECT_FALSE(s.panel(DpMax).isEmpty());
+    EXPECT_EQ(s.panel(T2Min), "08:00:00\t-200.0");
+    EXPECT_EQ(s.w->Chart1->MarkerText(), QStringLiteral("08:00:00 RH:50.0 T1:20.0 T2:-200 DP:") + t.Cells(9, 1));
+}
+
+TEST(ClosingTheWindow, AsksAboutUnsavedDataAndKeepsItUnlessSavedOrDeclined)
+{
+    DataLoggerState state;
+    state.LoggerDataUnsaved = true;
+    Shown s(state, {560, 0});
+    int asked = 0, saves = 0;
+    QMessageBox::StandardButton answer = QMessageBox::Cancel;
+    bool saveWorks = false;
+    s.w->askSave = [&] { ++asked; return answer; };
+    s.w->saveCommand = [&] { ++saves; return saveWorks; };
+
+    EXPECT_FALSE(s.w->close());
+    answer = QMessageBox::Yes;
+    EXPECT_FALSE(s.w->close()) << "a cancelled save must not lose the download";
+    EXPECT_EQ(saves, 1);
+    state.DownloadInProgress = true;
+    EXPECT_FALSE(s.w->close());
+    EXPECT_EQ(asked, 2) << "no question while a download runs";
+    state.DownloadInProgress = false;
+    saveWorks = true;
+    EXPECT_TRUE(s.w->close());
+    EXPECT_EQ(saves, 2);
+
+    Shown plain(state, {560, 0});
+    state.LoggerDataUnsaved = false;
+    plain.w->askSave = [&] { ++asked; return QMessageBox::Cancel; };
+    EXPECT_TRUE(plain.w->close());
+    EXPECT_EQ(asked, 3);
+
+    Shown declined(state, {560, 0});
+    state.LoggerDataUnsaved = true;
+    declined.w->askSave = [] { return QMessageBox::No; };
+    EXPECT_TRUE(declined.w->close());
+}
