@@ -1,0 +1,95 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The data-logger command end to end against the simulated meter: the window
+// opens, the download's sets appear in it, and a failure leaves it open.
+#include "datalogger/DataLoggerCommand.h"
+#include "datalogger/LoadData.h"
+#include "datalogger/TfrmDataLogger.h"
+#include "platform/StringGrid.h"
+
+#include "LinkRig.h"
+#include "SimProcess.h"
+
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QProgressBar>
+
+#include <gtest/gtest.h>
+
+using namespace vandrel;
+using vandrel::test::SimProcess;
+
+namespace {
+
+const DownloadTiming kTiming{300, 100, 300, 3000, 1500, 3000};
+
+struct Messages : DownloadView {
+    QStringList shown;
+    void message(const QString &text) override { shown << text; }
+};
+
+} // namespace
+
+TEST(DataLoggerCommand, ShowsTheSimulatedMetersSetsInTheWindow)
+{
+    SimProcess sim({"--model", "580", "--suffix", "D"});
+    vandrel::test::LinkRig rig;
+    ASSERT_TRUE(rig.connectTo(sim.device()));
+    rig.link.startTimers();
+    QMdiArea area;
+    area.resize(1000, 800);
+    area.show();
+    DataLoggerState state;
+    QPointer<TfrmDataLogger> window;
+    Messages view;
+
+    ASSERT_EQ(LoadData1Click(area, rig.link, state, window, view, kTiming), kDownloadSuccess);
+    EXPECT_TRUE(view.shown.isEmpty());
+    ASSERT_TRUE(window);
+    ASSERT_GT(state.Table.setCount(), 0);
+    EXPECT_EQ(window->Grid2->RowCount(), state.Table.setCount() + 1);
+    for (int i = 0; i < state.Table.setCount(); ++i)
+        EXPECT_EQ(window->Grid2->Cells(4, i + 1), QString::number(state.Table.Sets.at(i).Count));
+    EXPECT_EQ(window->shownSet(), 0);
+    EXPECT_EQ(window->Grid1->ColCount(), 10);
+    EXPECT_EQ(window->Grid1->Cells(9, 0), "Dewpoint");
+    EXPECT_EQ(window->Grid1->RowCount(), state.Table.Sets.at(0).Count + 1);
+    EXPECT_FALSE(window->Grid1->Cells(9, 1).isEmpty());
+    EXPECT_TRUE(state.LoggerDataUnsaved);
+    EXPECT_EQ(window->subWindow()->windowTitle(), "DataLogger");
+
+    // Again with a transfer that breaks off: the window stays with what it showed.
+    ASSERT_TRUE(sim.command("stop-after 500").startsWith("OK"));
+    TfrmDataLogger *same = window;
+    const QString firstCount = window->Grid2->Cells(4, 1);
+    EXPECT_EQ(LoadData1Click(area, rig.link, state, window, view, kTiming), kDownloadBrokeOff);
+    EXPECT_EQ(window, same);
+    EXPECT_EQ(window->Grid2->Cells(4, 1), firstCount);
+    EXPECT_EQ(view.shown.size(), 1);
+}
+
+TEST(DownloadProgressWindow, ShowsBytesAndRefusesToCloseWhileTheDownloadRuns)
+{
+    QWidget parent;
+    DataLoggerState state;
+    ScopeDownloadView view(&parent, state);
+    state.DownloadInProgress = true;
+    view.progressOpened(98304, QString());
+    TfrmScope *scope = view.scope();
+    ASSERT_NE(scope, nullptr);
+    EXPECT_EQ(scope->windowTitle(), "Data Retriving Progress");
+    EXPECT_EQ(scope->SText1->text(), "bytes received");
+    EXPECT_EQ(scope->SText2->text(), "total bytes");
+    EXPECT_TRUE(scope->lblBytesReceived->isVisible());
+    EXPECT_EQ(scope->lblBytesReceived->text(), "0");
+    view.progressTotalText("4096");
+    view.progressMaximum(4000);
+    view.progressReceived(4096);
+    EXPECT_EQ(scope->lblTotalBytes->text(), "4096");
+    EXPECT_EQ(scope->lblBytesReceived->text(), "4096");
+    EXPECT_EQ(scope->Progress1->value(), 4000);
+    EXPECT_FALSE(scope->close());
+    EXPECT_TRUE(scope->isVisible());
+    view.progressClosed();
+    EXPECT_EQ(view.scope(), nullptr);
+}
