@@ -66,6 +66,18 @@ TEST(DataLoggerCommand, ShowsTheSimulatedMetersSetsInTheWindow)
     EXPECT_EQ(window, same);
     EXPECT_EQ(window->Grid2->Cells(4, 1), firstCount);
     EXPECT_EQ(view.shown.size(), 1);
+
+    // A different meter on the same port: the reused window follows its model.
+    ASSERT_TRUE(sim.command("stop-after off").startsWith("OK"));
+    ASSERT_TRUE(sim.command("model 560").startsWith("OK"));
+    rig.identity.MeterModel = 560;
+    rig.identity.ModelSuffix = 0;
+    ASSERT_EQ(LoadData1Click(area, rig.link, state, window, view, kTiming), kDownloadSuccess);
+    EXPECT_EQ(window, same);
+    EXPECT_EQ(window->Grid1->ColCount(), 9);
+    EXPECT_EQ(window->Grid1->Cells(5, 0), "Temperature");
+    EXPECT_EQ(window->Grid1->RowCount(), state.Table.Sets.at(0).Count + 1);
+    EXPECT_EQ(window->Grid1->Cells(7, 1), "");
 }
 
 TEST(DownloadProgressWindow, ShowsBytesAndRefusesToCloseWhileTheDownloadRuns)

@@ -7,6 +7,7 @@
 #include "datalogger/LoadData.h"
 #include "datalogger/TfrmDataLogger.h"
 #include "platform/StringGrid.h"
+#include "realtime/Printing.h"
 #include "realtime/TableFileDialogs.h"
 #include "realtime/TableRow.h"
 
@@ -80,6 +81,11 @@ TEST(DataLoggerFile, ASetIsWrittenAsEightFieldsPerSampleWithTheChosenSeparator)
     EXPECT_TRUE(ok);
     EXPECT_FALSE(s.state.LoggerDataUnsaved);
     EXPECT_EQ(s.save("set.txt"), expected('\t'));
+
+    int asked = 0;
+    s.w.askSave = [&] { ++asked; return QMessageBox::Cancel; };
+    EXPECT_TRUE(s.w.close()) << "saved data closes without the question";
+    EXPECT_EQ(asked, 0);
 }
 
 TEST(DataLoggerFile, ACancelledSaveLeavesTheDataUnsaved)
@@ -140,4 +146,18 @@ TEST(SaveCommandChoice, TakesTheLoggerTableWhenActiveOrWhenItsDataIsUnsaved)
     EXPECT_EQ(dataLoggerGridToSave(&other, true, false, state, w), nullptr) << "a table window is active";
     EXPECT_EQ(dataLoggerGridToSave(&other, false, true, state, w), nullptr) << "a real-time save is pending";
     EXPECT_EQ(dataLoggerGridToSave(&other, false, false, state, nullptr), nullptr);
+}
+
+TEST(DataLoggerPrintout, ThePrintCommandPrintsTheShownSetsTable)
+{
+    DataLoggerState state;
+    QMdiArea area;
+    TfrmDataLogger *w = new TfrmDataLogger(state, {560, 0});
+    QMdiSubWindow *frame = w->showIn(area, kDataLoggerCaption, {}, QSize(738, 570));
+    EXPECT_EQ(printoutOf(frame).grid, w->Grid1);
+    EXPECT_EQ(printoutOf(frame).chart, nullptr);
+    EXPECT_EQ(printoutOf(w).grid, w->Grid1);
+    QWidget other;
+    EXPECT_EQ(printoutOf(&other).grid, nullptr);
+    EXPECT_EQ(printoutOf(nullptr).grid, nullptr);
 }
