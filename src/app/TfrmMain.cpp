@@ -242,13 +242,18 @@ void TfrmMain::ApplyModel()
 bool TfrmMain::SaveTable()
 {
     RealTimeRun &run = realTime_->run();
+    QMdiSubWindow *active = mdi_->activeSubWindow();
+    auto *activeTable = active ? qobject_cast<TfrmList *>(active->widget()) : nullptr;
     StringGrid *grid = nullptr;
     if (run.SaveFromPrompt) {
         if (TfrmList *table = realTime_->RealTimeTableWindow())
             grid = table->Grid1;
-    } else if (QMdiSubWindow *active = mdi_->activeSubWindow()) {
-        if (auto *table = qobject_cast<TfrmList *>(active->widget()))
-            grid = table->Grid1;
+    } else if (activeTable) {
+        grid = activeTable->Grid1;
+    } else if (dataLoggerGridToSave(active, false, false, logger_, dataLogger_)) {
+        // The data logger's shown set: it counts as saved only once written whole.
+        TfrmDataLogger *logger = dataLoggerOf(active) ? dataLoggerOf(active) : dataLogger_.data();
+        return saveDataLoggerTable(*logger, logger_, *tableFileUi_());
     }
     run.SaveFromPrompt = false;
     return grid && saveTable(*grid, *tableFileUi_());
@@ -287,11 +292,21 @@ QWidget *TfrmMain::activeChild() const
     return w ? w->widget() : nullptr;
 }
 
-// The chart of the active graph window, if a graph window is active.
+// The chart of the active graph or data-logger window, if one is active.
 MeterChart *TfrmMain::activeChart() const
 {
-    auto *graph = qobject_cast<TfrmGraph *>(activeChild());
-    return graph ? graph->Chart1 : nullptr;
+    if (auto *graph = qobject_cast<TfrmGraph *>(activeChild()))
+        return graph->Chart1;
+    if (TfrmDataLogger *logger = dataLoggerOf(activeChild()))
+        return logger->Chart1;
+    return nullptr;
+}
+
+void TfrmMain::LoadData1Click()
+{
+    vandrel::LoadData1Click(*mdi_, *link_, logger_, dataLogger_, this);
+    if (dataLogger_)
+        dataLogger_->saveCommand = [this] { return SaveTable(); };
 }
 
 // Output to graph works on tables, the scales on graphs: the commands follow
@@ -300,7 +315,7 @@ void TfrmMain::childActivated(QMdiSubWindow *window)
 {
     QWidget *w = window ? window->widget() : nullptr;
     const bool table = qobject_cast<TfrmList *>(w) != nullptr;
-    const bool graph = qobject_cast<TfrmGraph *>(w) != nullptr;
+    const bool graph = qobject_cast<TfrmGraph *>(w) != nullptr || dataLoggerOf(w) != nullptr;
     if (!table && !graph)
         return;
     action("btnOutputGraph")->setEnabled(table);

@@ -4,6 +4,8 @@
 #pragma once
 
 #include "app/Settings.h"
+#include "datalogger/DataLoggerCommand.h"
+#include "datalogger/LoadData.h"
 #include "meter/MeterIdentity.h"
 #include "meter/MeterLink.h"
 #include "meter/MeterReading.h"
@@ -62,6 +64,8 @@ public:
     void ApplyModel();
 
     QAction *action(const QString &objectName) const;
+    TfrmDataLogger *dataLoggerWindow() const { return dataLogger_; }
+    DataLoggerState &dataLoggerState() { return logger_; }
 
     // What Save and Open ask the user through (the real dialogs unless replaced).
     using TableFileUiFactory = std::function<std::unique_ptr<TableFileUi>()>;
@@ -95,6 +99,7 @@ private:
     void fillWindowMenu();
     void mnuPanelClick();
     void btnOutputGraphClick();
+    void LoadData1Click();
     void Scale1Click(int axis);
     void SpeedButton1Click();
     void childActivated(QMdiSubWindow *window);
@@ -121,6 +126,8 @@ private:
     std::unique_ptr<PanelController> panelController_;
     std::unique_ptr<RealTimeController> realTime_;
     std::unique_ptr<PrintService> print_;
+    DataLoggerState logger_;
+    QPointer<TfrmDataLogger> dataLogger_;
 
     int storedModel_ = 580;
     int sampleSize_ = 6;

@@ -73,7 +73,8 @@ void TfrmMain::buildActions()
             this, [this] { realTime_->RealTimeGraph1Click(); });
     connect(makeAction(QStringLiteral("RealTimeTabular1"), QStringLiteral("Real-Time &Table")), &QAction::triggered,
             this, [this] { realTime_->RealTimeTabular1Click(); });
-    makeAction(QStringLiteral("LoadData1"), QStringLiteral("&DataLogger"));
+    connect(makeAction(QStringLiteral("LoadData1"), QStringLiteral("&DataLogger")), &QAction::triggered, this,
+            &TfrmMain::LoadData1Click);
     connect(makeAction(QStringLiteral("Scale1"), QStringLiteral("&Humidity Scale")), &QAction::triggered, this,
             [this] { Scale1Click(kHumidityAxis); });
     connect(makeAction(QStringLiteral("TemperatureScale1"), QStringLiteral("&Temperature Scale")),
@@ -100,9 +101,8 @@ void TfrmMain::buildActions()
     connect(makeAction(QStringLiteral("AboutVandrel1"), QStringLiteral("&About Vandrel ")), &QAction::triggered,
             this, &TfrmMain::AboutVandrel1Click);
 
-    // Run waits for a meter and Stop for a run; the data logger is not part of
-    // the program yet.
-    for (const char *name : {"mnuRun", "mnuStop", "LoadData1"})
+    // Run waits for a meter and Stop for a run.
+    for (const char *name : {"mnuRun", "mnuStop"})
         action(QLatin1String(name))->setEnabled(false);
 }
 

@@ -7,6 +7,7 @@
 #include "app/Settings.h"
 #include "app/TfrmAbout.h"
 #include "app/TfrmMain.h"
+#include "datalogger/TfrmDataLogger.h"
 #include "realtime/TableRow.h"
 
 #include "SimProcess.h"
@@ -360,6 +361,36 @@ TEST(MainWindowGraph, OutputToGraphFromAnOpenedTableAndTheCommandsThatFollowTheA
     // Undo Zoom acts on the active graph only.
     window.action("SpeedButton1")->trigger();
     EXPECT_FALSE(graph->Chart1->IsZoomed());
+}
+
+TEST(MainWindowDataLogger, DownloadsTheMetersMemoryAndGivesThePortBack)
+{
+    SimProcess sim({"--model", "580", "--suffix", "D", "--sets", "2"});
+    SettingsFile store;
+    TfrmMain window(store.options({sim.device()}));
+    window.resize(1200, 900);
+    window.show();
+    ASSERT_TRUE(waitUntil([&] { return window.startupDone(); }, 20000));
+    ASSERT_TRUE(window.action("LoadData1")->isVisible());
+    ASSERT_TRUE(window.action("LoadData1")->isEnabled());
+
+    window.action("LoadData1")->trigger();
+    TfrmDataLogger *logger = window.dataLoggerWindow();
+    ASSERT_NE(logger, nullptr);
+    EXPECT_EQ(window.dataLoggerState().Table.Sets.size(), 2u);
+    EXPECT_TRUE(window.dataLoggerState().LoggerDataUnsaved);
+    EXPECT_FALSE(window.dataLoggerState().DownloadInProgress);
+    EXPECT_GT(logger->Grid1->RowCount(), 1); // the first set is shown
+    // The port went back to the link: frames arrive again.
+    EXPECT_TRUE(window.link().aTimer().isActive());
+    EXPECT_TRUE(window.link().mainTimer().isActive());
+    window.link().state().FrameSeen = false;
+    EXPECT_TRUE(waitUntil([&] { return window.link().state().FrameSeen; }, 5000));
+
+    // Graph commands follow the data-logger window.
+    window.mdiArea()->setActiveSubWindow(logger->subWindow());
+    EXPECT_TRUE(window.findChild<QMenu *>("Graph1")->isEnabled());
+    EXPECT_FALSE(window.action("btnOutputGraph")->isEnabled());
 }
 
 TEST(MainWindowSettings, StoredValuesAreReadAndZeroRateBecomesTwo)
