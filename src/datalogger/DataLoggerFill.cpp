@@ -55,6 +55,10 @@ void setupSetList(StringGrid &grid2)
     for (int c = 0; c < 4; ++c)
         grid2.setColWidths(c, static_cast<int>(64 * factors[c]));
     grid2.setColWidths(4, 64);
+    // Dates in the user's format can be wider than the narrow design width:
+    // never cut one off.
+    const QString widest = tableDate(QDate(2028, 12, 28)) + QStringLiteral("  ");
+    grid2.setColWidths(1, std::max(grid2.ColWidths(1), grid2.fontMetrics().horizontalAdvance(widest)));
     grid2.setRowCount(2);
     clearRow(grid2, 1);
 }
