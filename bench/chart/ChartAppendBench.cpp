@@ -4,8 +4,6 @@
 #include "platform/MeterChart.h"
 #include "realtime/GraphSetup.h"
 
-#include <QApplication>
-
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -119,17 +117,3 @@ void BM_RealTimeAppendGraphSample(benchmark::State &bench)
 BENCHMARK(BM_RealTimeAppendGraphSample)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
 
 } // namespace
-
-int main(int argc, char **argv)
-{
-    // Widgets need an application; the offscreen platform needs no display.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

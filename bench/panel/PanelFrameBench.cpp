@@ -4,8 +4,6 @@
 #include "panel/LcdState.h"
 #include "panel/TfrmPanel.h"
 
-#include <QApplication>
-
 #include <benchmark/benchmark.h>
 
 using namespace vandrel;
@@ -76,17 +74,3 @@ void BM_FrameEverythingChanged(benchmark::State &bench)
 BENCHMARK(BM_FrameEverythingChanged);
 
 } // namespace
-
-int main(int argc, char **argv)
-{
-    // Widgets need an application; the offscreen platform needs no display.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -8,6 +8,7 @@
 #include "realtime/GraphSetup.h"
 #include "realtime/RealTimeRun.h"
 #include "realtime/TableRow.h"
+#include "realtime/TfrmList.h"
 
 #include <algorithm>
 #include <stdexcept>
@@ -89,9 +90,7 @@ void setupSampleGrid(StringGrid &grid1, const LoggerModel &model)
     const QStringList h = sampleHeadings(model);
     for (int c = 0; c < grid1.ColCount(); ++c)
         grid1.setCells(c, 0, h.value(c));
-    const double factors[] = {0.8, 1.4, 1.3, 1.0, 0.6, 1.0, 0.8, 0.9, 0.8};
-    for (int c = 0; c < 9; ++c)
-        grid1.setColWidths(c, static_cast<int>(64 * factors[c]));
+    ApplyTableColumnWidths(grid1);
     grid1.setRowCount(2);
     clearRow(grid1, 1);
 }

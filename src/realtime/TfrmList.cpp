@@ -40,10 +40,7 @@ void TfrmList::FormShow()
     const QStringList headings = tableHeadings(0);
     for (int c = 0; c < headings.size(); ++c)
         Grid1->setCells(c, 0, headings.at(c));
-    const double factors[] = {0.8, 1.4, 1.3, 1.0, 0.6, 1.0, 0.8, 0.9, 0.8};
-    const int base = Grid1->DefaultColWidth();
-    for (int c = 0; c < 9; ++c)
-        Grid1->setColWidths(c, static_cast<int>(base * factors[c]));
+    ApplyTableColumnWidths(*Grid1);
     Grid1->setFixedColor(Qt::white);
 }
 
@@ -54,6 +51,14 @@ void TfrmList::closeEvent(QCloseEvent *event)
         return;
     }
     event->accept();
+}
+
+void ApplyTableColumnWidths(StringGrid &grid)
+{
+    const double factors[] = {0.8, 1.4, 1.3, 1.0, 0.6, 1.0, 0.8, 0.9, 0.8};
+    const int base = grid.DefaultColWidth();
+    for (int c = 0; c < 9; ++c)
+        grid.setColWidths(c, static_cast<int>(base * factors[c]));
 }
 
 void ApplyTableHeadings(StringGrid &grid, int model)

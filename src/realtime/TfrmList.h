@@ -40,6 +40,9 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 };
 
+// Widths of a sample table's columns 0 to 8, scaled from the grid's default
+// column width (column 9 keeps the default).
+void ApplyTableColumnWidths(StringGrid &grid);
 // Headings of columns 5 to 8 (and 9) for a model.
 void ApplyTableHeadings(StringGrid &grid, int model);
 // Appends one sample as the next row of a real-time table and scrolls to it.
