@@ -176,11 +176,14 @@ struct BlockTransfer {
 void BlockTransfer::run()
 {
     lastBlock = port.elapsedMs();
-    while (port.elapsedMs() - lastBlock < timing.silenceMs) {
+    for (;;) {
         if (rounded > kLoggerMemorySize || retries > kMaxRetries) {
             abandon();
             return;
         }
+        // The queue is looked at before the clock: a block that came in while
+        // this thread was not running (a busy machine) arrived within the
+        // silence and is taken, not mistaken for the end of the transfer.
         const int n = port.inputCount();
         if (n > kBlockSize) {
             if (complete()) {
@@ -191,6 +194,8 @@ void BlockTransfer::run()
             continue;
         }
         const qint64 sinceBlock = port.elapsedMs() - lastBlock;
+        if (sinceBlock >= timing.silenceMs)
+            return;
         if (n > 0 && sinceBlock > timing.partialBlockMs) {
             QByteArray junk;
             readInto(port, junk, n);

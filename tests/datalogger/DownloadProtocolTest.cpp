@@ -31,6 +31,7 @@ public:
     int waits = 0;
     bool broken = false;
     int latencyMs = 5;
+    int wakeDelayMs = 0; // how late the waiting thread runs again after input came
 
     void arrive(qint64 at, const QByteArray &bytes) { pending_.push_back({at, bytes}); }
 
@@ -65,7 +66,7 @@ public:
         deliver();
         for (const auto &p : pending_) {
             if (p.at <= now_ + ms) {
-                now_ = qMax(now_, p.at);
+                now_ = qMax(now_, p.at) + wakeDelayMs;
                 return WaitStatus::Input;
             }
         }
@@ -231,6 +232,24 @@ TEST_P(BlockTransfer, WholeMemoryArrivesBlockByBlock)
 }
 
 INSTANTIATE_TEST_SUITE_P(SampleSizes, BlockTransfer, ::testing::Values(4, 6));
+
+// A slow meter on a busy machine: every block comes just before the silence
+// would end, and the program only runs again just after that moment. A block
+// that is waiting then arrived in time and must not end the transfer.
+TEST(BlockTransfer, BlockWaitingWhenTheSilenceRunsOutIsTaken)
+{
+    const sim::Bytes memory = plausibleMemory(2, 4);
+    ClockPort port;
+    port.meter.emplace(memory, sim::DownloadVariant::Blocks, sim::DownloadFaults{});
+    const DownloadTiming timing;
+    port.latencyMs = timing.silenceMs - 5;
+    port.wakeDelayMs = 10;
+    ViewLog view;
+    DataSetTable table;
+
+    ASSERT_EQ(runBlocks(port, view, table), kDownloadSuccess);
+    EXPECT_EQ(table.Image, imageOf(memory));
+}
 
 TEST(BlockTransfer, DamagedBlockIsRefusedAndItsRepeatKept)
 {
