@@ -21,13 +21,13 @@ bool holdsWork(const QString &slot)
 
 } // namespace
 
-RecoveryFiles::RecoveryFiles(const QString &folder, int slots)
+RecoveryFiles::RecoveryFiles(const QString &folder, int slotCount)
 {
     if (folder.isEmpty() || !QDir().mkpath(folder))
         return;
     const QDir base(folder);
     bool chosenHoldsWork = false;
-    for (int i = 1; i <= slots && !chosenHoldsWork; ++i) {
+    for (int i = 1; i <= slotCount && !chosenHoldsWork; ++i) {
         const QString slot = base.filePath(QStringLiteral("session-%1").arg(i));
         const bool work = holdsWork(slot);
         if (lock_ && !work)

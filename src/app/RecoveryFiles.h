@@ -16,7 +16,7 @@ public:
     // Takes a slot under `folder`: one that a program which did not close
     // normally left work in, when there is such a free slot, else the first
     // free one. An empty `folder`, or no free slot, keeps nothing.
-    explicit RecoveryFiles(const QString &folder, int slots = 16);
+    explicit RecoveryFiles(const QString &folder, int slotCount = 16);
     ~RecoveryFiles();
     RecoveryFiles(const RecoveryFiles &) = delete;
     RecoveryFiles &operator=(const RecoveryFiles &) = delete;

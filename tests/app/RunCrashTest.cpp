@@ -99,8 +99,9 @@ TEST(RunJournalCrash, AKilledRunLosesAtMostTheRowBeingWrittenAndComesBack)
     EXPECT_LE(rows, out.rows.size() + 1);
     for (int i = 0; i < rows; ++i) {
         EXPECT_EQ(journal.samples[i].number, i + 1);
-        if (i < out.rows.size())
+        if (i < out.rows.size()) {
             EXPECT_EQ(journal.samples[i].cells.join('|'), out.rows[i]) << "row " << i + 1;
+        }
     }
 
     // The next start offers the run back; Yes shows it as it was, stopped and unsaved.
