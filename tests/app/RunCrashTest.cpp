@@ -130,7 +130,8 @@ TEST(RunJournalCrash, AKilledRunLosesAtMostTheRowBeingWrittenAndComesBack)
         for (int c = 0; c < grid.ColCount(); ++c)
             cells << grid.Cells(c, r);
         EXPECT_EQ(cells, journal.samples[r - 1].cells);
-        EXPECT_EQ(chart.GetY(0, r - 1), journal.samples[r - 1].rh);
+        // The chart keeps its values in single precision, as the run's graph did.
+        EXPECT_EQ(chart.GetY(0, r - 1), static_cast<float>(journal.samples[r - 1].rh));
         EXPECT_EQ(chart.GetX(0, r - 1), journal.samples[r - 1].time);
     }
     EXPECT_FALSE(window.realTime().run().RealTimeRunning);

@@ -343,6 +343,8 @@ private:
     SaveEnd end_;
 };
 
+void PrintTo(const HoldCase &c, std::ostream *os) { *os << c.name; }
+
 class SamplingHeld : public ::testing::TestWithParam<HoldCase> {};
 
 QStringList tableLines(StringGrid &grid, int rows)
