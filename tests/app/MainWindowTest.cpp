@@ -4,7 +4,6 @@
 // set-up, the commands of the shell and the About box.
 #include "app/AppVersion.h"
 #include "app/CommandLine.h"
-#include "app/RecoveryFiles.h"
 #include "app/Settings.h"
 #include "app/TfrmAbout.h"
 #include "app/TfrmMain.h"
@@ -17,7 +16,6 @@
 #include <QAction>
 #include <QFile>
 #include <QComboBox>
-#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -393,124 +391,6 @@ TEST(MainWindowDataLogger, DownloadsTheMetersMemoryAndGivesThePortBack)
     window.mdiArea()->setActiveSubWindow(logger->subWindow());
     EXPECT_TRUE(window.findChild<QMenu *>("Graph1")->isEnabled());
     EXPECT_FALSE(window.action("btnOutputGraph")->isEnabled());
-}
-
-namespace {
-
-// What the data-logger window shows: the set list and the shown set's table.
-QStringList shownByLogger(TfrmDataLogger &w)
-{
-    QStringList cells;
-    for (StringGrid *grid : {w.Grid2, w.Grid1})
-        for (int r = 0; r < grid->RowCount(); ++r)
-            for (int c = 0; c < grid->ColCount(); ++c)
-                cells << grid->Cells(c, r);
-    return cells;
-}
-
-} // namespace
-
-// Closing the program asks about an unsaved download as closing its window
-// does, and stays open unless the data was saved or declined; until then the
-// download is kept on disk, and a program that did not close normally gets it
-// back at its next start.
-TEST(MainWindowDataLogger, ClosingTheProgramAsksAboutTheDownloadAndACrashDoesNotLoseIt)
-{
-    SimProcess sim({"--model", "580", "--suffix", "D", "--sets", "2"});
-    SettingsFile store;
-    MainOptions options = store.options({sim.device()});
-    options.recoveryFolder = store.dir.filePath("data");
-    TfrmMain window(options);
-    window.resize(1200, 900);
-    window.show();
-    ASSERT_TRUE(waitUntil([&] { return window.startupDone(); }, 20000));
-    window.action("LoadData1")->trigger();
-    TfrmDataLogger *logger = window.dataLoggerWindow();
-    ASSERT_NE(logger, nullptr);
-    ASSERT_TRUE(window.dataLoggerState().LoggerDataUnsaved);
-    const QString keptPath = window.recoveryFiles().loggerMemoryPath();
-    ASSERT_TRUE(QFile::exists(keptPath));
-    const QStringList shown = shownByLogger(*logger);
-
-    QStringList messages;
-    QString file;
-    window.setTableFileUi([&] {
-        auto ui = std::make_unique<AnsweringUi>();
-        ui->file = file;
-        ui->messages = &messages;
-        return ui;
-    });
-    int asked = 0;
-    QMessageBox::StandardButton answer = QMessageBox::Cancel;
-    logger->askSave = [&] {
-        ++asked;
-        return answer;
-    };
-    // Cancel; Yes with the file dialog cancelled; Yes with a file that cannot be written.
-    const struct {
-        QMessageBox::StandardButton answer;
-        QString file;
-        int messages;
-    } keepsOpen[] = {{QMessageBox::Cancel, {}, 0},
-                     {QMessageBox::Yes, {}, 0},
-                     {QMessageBox::Yes, store.dir.filePath("no-such-folder/set.csv"), 1}};
-    for (const auto &k : keepsOpen) {
-        answer = k.answer;
-        file = k.file;
-        EXPECT_FALSE(window.close());
-        EXPECT_TRUE(window.isVisible());
-        EXPECT_TRUE(window.dataLoggerState().LoggerDataUnsaved);
-        EXPECT_NE(window.dataLoggerWindow(), nullptr);
-        EXPECT_TRUE(QFile::exists(keptPath));
-        EXPECT_EQ(messages.size(), k.messages);
-    }
-    EXPECT_EQ(asked, 3);
-
-    // The program is killed now: the next start finds the kept download (here
-    // in a folder of its own, as the live program still holds this one).
-    const QString crashed = store.dir.filePath("crashed");
-    ASSERT_TRUE(QDir().mkpath(crashed + "/session-1"));
-    ASSERT_TRUE(QFile::copy(keptPath, crashed + "/session-1/logger.memory"));
-    {
-        MainOptions again = store.options();
-        again.recoveryFolder = crashed;
-        QStringList questions;
-        again.askRestore = [&](const QString &q) {
-            questions << q;
-            return true;
-        };
-        TfrmMain next(again);
-        next.resize(1200, 900);
-        next.show();
-        ASSERT_TRUE(waitUntil([&] { return next.startupDone(); }, 10000));
-        EXPECT_EQ(questions, QStringList{restoreLoggerQuestion(2)});
-        ASSERT_NE(next.dataLoggerWindow(), nullptr);
-        EXPECT_EQ(shownByLogger(*next.dataLoggerWindow()), shown);
-        EXPECT_TRUE(next.dataLoggerState().LoggerDataUnsaved);
-        // Saved: the kept copy goes, and closing asks nothing.
-        const QString saved = store.dir.filePath("restored.csv");
-        next.setTableFileUi([&] {
-            auto ui = std::make_unique<AnsweringUi>();
-            ui->file = saved;
-            ui->messages = &messages;
-            return ui;
-        });
-        next.mdiArea()->setActiveSubWindow(next.dataLoggerWindow()->subWindow());
-        next.action("mnuSave")->trigger();
-        EXPECT_TRUE(QFile::exists(saved));
-        EXPECT_FALSE(QFile::exists(next.recoveryFiles().loggerMemoryPath()));
-        next.dataLoggerWindow()->askSave = [] {
-            ADD_FAILURE() << "asked after the data was saved";
-            return QMessageBox::Cancel;
-        };
-        EXPECT_TRUE(next.close());
-    }
-
-    // No: the program closes and the kept download goes with it.
-    answer = QMessageBox::No;
-    EXPECT_TRUE(window.close());
-    EXPECT_EQ(asked, 4);
-    EXPECT_FALSE(QFile::exists(keptPath));
 }
 
 TEST(MainWindowSettings, StoredValuesAreReadAndZeroRateBecomesTwo)
