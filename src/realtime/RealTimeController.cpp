@@ -254,7 +254,8 @@ bool RealTimeController::restoreRun(const JournalContents &contents)
     if (contents.header.graphSpan > 0)
         run_.GraphSpan = contents.header.graphSpan;
     replayGraph(contents);
-    // Stopped where the crash left it, the rows still to be saved; Stop asks.
+    // Paused where the crash left it, the rows still to be saved: Run goes on
+    // from there, Stop and closing ask to save.
     run_.RealTimeRunning = false;
     run_.RealTimeUnsaved = true;
     showRunFace(run_);

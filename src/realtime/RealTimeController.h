@@ -44,7 +44,7 @@ public:
     // The program closes for good: the user has answered for the rows.
     void endJournal() { journal_.end(); }
     // Brings back a run a crash left in the journal: its rows in the table, its
-    // samples in the graph, stopped, unsaved. False when it holds no row.
+    // samples in the graph, paused, unsaved. False when it holds no row.
     bool restoreRun(const JournalContents &contents);
     // True while a save question or its dialogs hold the sampling.
     bool samplingHeld() const { return held_ > 0; }

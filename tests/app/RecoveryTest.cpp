@@ -108,7 +108,7 @@ TEST(RunJournalCrash, AKilledRunLosesAtMostTheRowBeingWrittenAndComesBack)
         }
     }
 
-    // The next start offers the run back; Yes shows it as it was, stopped and unsaved.
+    // The next start offers the run back; Yes shows it as it was, paused and unsaved.
     QSettings settings(ini, QSettings::IniFormat);
     MainOptions options;
     options.systemPorts = false;

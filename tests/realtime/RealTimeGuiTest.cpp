@@ -462,7 +462,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<HoldCase> &info) { return std::string(info.param.name); });
 
 // A journal brought back fills the table and the graph exactly as the run
-// did, the graph's shifts past 5000 points included; the run is stopped,
+// did, the graph's shifts past 5000 points included; the run is paused,
 // unsaved, and its journal goes on from there.
 TEST(RestoredRun, TableAndGraphAsTheRunLeftThem)
 {
