@@ -5,6 +5,7 @@
 
 #include "app/ProgramFiles.h"
 #include "app/TfrmAbout.h"
+#include "datalogger/KeptMemory.h"
 #include "realtime/GraphScale.h"
 #include "realtime/OutputToGraph.h"
 #include "realtime/RateEditor.h"
@@ -15,6 +16,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDesktopServices>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -86,6 +88,8 @@ TfrmMain::~TfrmMain()
     // The client area outlives this class's part of the object and reports
     // its windows going away: nobody here is listening any more.
     mdi_->disconnect(this);
+    if (dataLogger_)
+        dataLogger_->disconnect(this);
     link_->stopTimers();
 }
 
@@ -163,6 +167,9 @@ void TfrmMain::FormCreate()
     }
     link_->setPorts(ports);
 
+    recovery_ = std::make_unique<RecoveryFiles>(options_.recoveryFolder);
+    realTime_->setJournalPath(recovery_->runJournalPath());
+
     stored_ = AppSettings::load(*settings_);
     realTime_->run().SampleRate = stored_.RealTimeRate;
     storedModel_ = stored_.RegModel;
@@ -193,6 +200,7 @@ void TfrmMain::FormShow()
     if (!link_->state().MeterConnected)
         setRunEnabled(false);
     ApplyModel();
+    offerRecovery();
     link_->startTimers();
     startupDone_ = true;
     emit startupFinished();
@@ -250,10 +258,38 @@ bool TfrmMain::SaveTable()
     } else if (dataLoggerGridToSave(active, false, false, logger_, dataLogger_)) {
         // The data logger's shown set: it counts as saved only once written whole.
         TfrmDataLogger *logger = dataLoggerOf(active) ? dataLoggerOf(active) : dataLogger_.data();
-        return saveDataLoggerTable(*logger, logger_, *tableFileUi_());
+        return saveDataLoggerData(*logger);
     }
     run.SaveFromPrompt = false;
     return grid && saveTable(*grid, *tableFileUi_());
+}
+
+bool TfrmMain::askRestore(const QString &question)
+{
+    if (options_.askRestore)
+        return options_.askRestore(question);
+    return QMessageBox::question(this, QStringLiteral("Confirm"), question, QMessageBox::Yes | QMessageBox::No) ==
+           QMessageBox::Yes;
+}
+
+// Work a program that did not close normally left behind: a run's rows and a
+// download not yet saved. Each is offered back once; No lets it go.
+void TfrmMain::offerRecovery()
+{
+    if (!recovery_->active())
+        return;
+    const JournalContents run = readJournal(recovery_->runJournalPath());
+    const bool runBack = !run.samples.isEmpty() &&
+                         askRestore(restoreRunQuestion(static_cast<int>(run.samples.size()))) &&
+                         realTime_->restoreRun(run);
+    if (!runBack)
+        realTime_->endJournal();
+
+    const std::optional<KeptMemory> kept = readKeptMemory(recovery_->loggerMemoryPath());
+    if (kept && askRestore(restoreLoggerQuestion(kept->setCount)) && showKeptMemory(*mdi_, logger_, *kept, dataLogger_))
+        adoptDataLoggerWindow();
+    else
+        forgetKeptMemory();
 }
 
 // Reads a table file into a new table window captioned with the file's path.
@@ -301,9 +337,40 @@ MeterChart *TfrmMain::activeChart() const
 
 void TfrmMain::LoadData1Click()
 {
-    vandrel::LoadData1Click(*mdi_, *link_, logger_, dataLogger_, this);
-    if (dataLogger_)
-        dataLogger_->saveCommand = [this] { return SaveTable(); };
+    const int result = vandrel::LoadData1Click(*mdi_, *link_, logger_, dataLogger_, this);
+    if (result == kDownloadSuccess && recovery_->active()) {
+        // Until its data is saved the download exists only here: keep it on disk.
+        const KeptMemory kept = keepMemory(logger_.Table, identity_.MeterModel, identity_.ModelSuffix,
+                                           toDays(QDateTime::currentDateTime()));
+        if (!writeKeptMemory(recovery_->loggerMemoryPath(), kept))
+            qWarning("The download could not be kept on disk: %s", qPrintable(recovery_->loggerMemoryPath()));
+    }
+    adoptDataLoggerWindow();
+}
+
+// The data-logger window saves its own table, whichever window is active, and
+// takes its kept memory with it when it goes.
+void TfrmMain::adoptDataLoggerWindow()
+{
+    if (!dataLogger_)
+        return;
+    TfrmDataLogger *window = dataLogger_;
+    window->saveCommand = [this, window] { return saveDataLoggerData(*window); };
+    connect(window, &QObject::destroyed, this, &TfrmMain::forgetKeptMemory, Qt::UniqueConnection);
+}
+
+bool TfrmMain::saveDataLoggerData(TfrmDataLogger &window)
+{
+    if (!saveDataLoggerTable(window, logger_, *tableFileUi_()))
+        return false;
+    forgetKeptMemory();
+    return true;
+}
+
+void TfrmMain::forgetKeptMemory()
+{
+    if (recovery_ && recovery_->active())
+        QFile::remove(recovery_->loggerMemoryPath());
 }
 
 // Output to graph works on tables, the scales on graphs: the commands follow
@@ -372,10 +439,10 @@ void TfrmMain::ArrangeIcons1Click()
 
 void TfrmMain::closeEvent(QCloseEvent *event)
 {
-    // Unsaved samples are not lost by closing the program: the real-time
-    // table asks its question first, once.
+    // Unsaved samples and downloads are not lost by closing the program: the
+    // real-time table and the data-logger window ask their questions first, once.
     if (!closeConfirmed_) {
-        if (!realTime_->canClose()) {
+        if (!realTime_->canClose() || (dataLogger_ && !dataLogger_->FormCloseQuery())) {
             event->ignore();
             return;
         }
@@ -393,6 +460,9 @@ void TfrmMain::closeEvent(QCloseEvent *event)
 
 void TfrmMain::FormClose()
 {
+    // A normal end: every question about unsaved work has been answered.
+    realTime_->endJournal();
+    forgetKeptMemory();
     AppSettings s;
     s.RealTimeRate = realTime_->run().SampleRate;
     s.RegModel = storedModel_;

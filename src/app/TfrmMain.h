@@ -3,6 +3,7 @@
 // owns the serial port, the reading and the link, and hands them to its children.
 #pragma once
 
+#include "app/RecoveryFiles.h"
 #include "app/Settings.h"
 #include "datalogger/DataLoggerCommand.h"
 #include "datalogger/LoadData.h"
@@ -40,6 +41,11 @@ struct MainOptions {
     bool systemPorts = true;
     // Where settings live; the user's configuration file when null.
     QSettings *settings = nullptr;
+    // Where unsaved runs and downloads are kept through a crash; nothing is
+    // kept when empty.
+    QString recoveryFolder;
+    // Asks a Yes/No question at start-up; a message box when empty.
+    std::function<bool(const QString &question)> askRestore;
 };
 
 class TfrmMain : public QMainWindow {
@@ -66,6 +72,7 @@ public:
     QAction *action(const QString &objectName) const;
     TfrmDataLogger *dataLoggerWindow() const { return dataLogger_; }
     DataLoggerState &dataLoggerState() { return logger_; }
+    const RecoveryFiles &recoveryFiles() const { return *recovery_; }
 
     // What Save and Open ask the user through (the real dialogs unless replaced).
     using TableFileUiFactory = std::function<std::unique_ptr<TableFileUi>()>;
@@ -110,6 +117,11 @@ private:
     void layoutStartupWindows();
     bool SaveTable();
     void OpenTable();
+    void offerRecovery();
+    bool askRestore(const QString &question);
+    void adoptDataLoggerWindow();
+    bool saveDataLoggerData(TfrmDataLogger &window);
+    void forgetKeptMemory();
     QAction *makeAction(const QString &name, const QString &text, const QString &icon = {},
                         const QString &hint = {});
 
@@ -117,6 +129,7 @@ private:
     std::unique_ptr<QSettings> ownSettings_;
     QSettings *settings_ = nullptr;
     AppSettings stored_;
+    std::unique_ptr<RecoveryFiles> recovery_;
     TableFileUiFactory tableFileUi_;
 
     TComPort Comm1;

@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QStandardPaths>
 
 #include <cstdio>
 
@@ -53,6 +54,7 @@ int main(int argc, char *argv[])
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/app/vandrel.svg")));
 
     vandrel::MainOptions options;
+    options.recoveryFolder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     vandrel::DemoMeter demo;
     if (cmd.demo) {
         QString error;

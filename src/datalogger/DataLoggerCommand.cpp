@@ -3,6 +3,7 @@
 // the choice and saving of the data-logger table.
 #include "datalogger/DataLoggerCommand.h"
 
+#include "datalogger/KeptMemory.h"
 #include "datalogger/LoadData.h"
 #include "datalogger/TfrmDataLogger.h"
 #include "meter/MeterLink.h"
@@ -158,6 +159,20 @@ int LoadData1Click(QMdiArea &area, MeterLink &link, DataLoggerState &state, QPoi
         openWindow(area, state, currentModel(link), window);
     ScopeDownloadView view(dialogParent, state, window);
     return LoadData1Click(area, link, state, window, view);
+}
+
+bool showKeptMemory(QMdiArea &area, DataLoggerState &state, const KeptMemory &kept,
+                    QPointer<TfrmDataLogger> &window)
+{
+    if (!rebuildSetTable(kept, state.Table))
+        return false;
+    state.LoggerDataUnsaved = true;
+    const LoggerModel model{kept.model, kept.suffix};
+    openWindow(area, state, model, window);
+    if (!(window->model() == model))
+        window->applyModel(model);
+    window->showDataSets();
+    return true;
 }
 
 TfrmDataLogger *dataLoggerOf(QWidget *activeChild)

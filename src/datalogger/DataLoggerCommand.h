@@ -22,6 +22,7 @@ class MeterLink;
 class StringGrid;
 class TableFileUi;
 struct DataLoggerState;
+struct KeptMemory;
 
 // The download's progress window ("Data Retriving Progress") and its
 // message boxes. The window refuses to close while the download runs.
@@ -57,6 +58,12 @@ int LoadData1Click(QMdiArea &area, MeterLink &link, DataLoggerState &state, QPoi
 // The same with the real progress window and message boxes.
 int LoadData1Click(QMdiArea &area, MeterLink &link, DataLoggerState &state, QPointer<TfrmDataLogger> &window,
                    QWidget *dialogParent);
+
+// A kept memory brought back after a crash: decoded as its download was and
+// shown in the data-logger window, its data unsaved. False when it no longer
+// decodes (then nothing changes).
+bool showKeptMemory(QMdiArea &area, DataLoggerState &state, const KeptMemory &kept,
+                    QPointer<TfrmDataLogger> &window);
 
 // The data-logger window of an MDI frame (or of the window itself), else null.
 TfrmDataLogger *dataLoggerOf(QWidget *activeChild);

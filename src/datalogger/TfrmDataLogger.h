@@ -73,6 +73,9 @@ public:
     void Chart1PointClick(int pointIndex);
     void Chart1Click();
     void lblRHMAXClick(int tag);
+    // Whether the window may close: asks "Save DataLogger Data ?" while its
+    // data is unsaved; Cancel, or a save that did not complete, says no.
+    bool FormCloseQuery();
 
     // Replaceable for tests: the decoding progress window, the save question
     // and the save run by its Yes (true when the table was saved).
@@ -90,7 +93,6 @@ private:
     QWidget *buildExtremesBlock();
     void showExtremes(const DataSet &set, const DecodedSet &decoded);
     void applySizesForScreen();
-    bool FormCloseQuery();
 
     DataLoggerState &m_state;
     LoggerModel m_model;

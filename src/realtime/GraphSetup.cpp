@@ -72,7 +72,7 @@ void SetupMeterGraph(MeterChart &chart, int points, double maxX, double minX, in
 }
 
 void AppendGraphSample(MeterChart &chart, int &nextPointIndex, double graphSpan, const MeterReading &reading,
-                       double timestamp)
+                       double timestamp, bool refresh)
 {
     int i = nextPointIndex;
     try {
@@ -104,7 +104,8 @@ void AppendGraphSample(MeterChart &chart, int &nextPointIndex, double graphSpan,
         }
     } catch (const std::exception &) {
     }
-    chart.Refresh();
+    if (refresh)
+        chart.Refresh();
 }
 
 void ClearGraph(MeterChart &chart, double now, double graphSpan)

@@ -20,9 +20,10 @@ void SetupMeterGraph(MeterChart &chart, int points, double maxX, double minX, in
 // Writes one sample of the reading at point `nextPointIndex` (shifting out the
 // oldest 100 points when the chart is full), widens the temperature axis for
 // T2 and moves the time window when the sample reaches its right edge and the
-// chart is not zoomed. Chart errors are swallowed: the run goes on.
+// chart is not zoomed. Chart errors are swallowed: the run goes on. Without
+// `refresh` the caller redraws once after many samples.
 void AppendGraphSample(MeterChart &chart, int &nextPointIndex, double graphSpan, const MeterReading &reading,
-                       double timestamp);
+                       double timestamp, bool refresh = true);
 
 // Makes every point null again and starts the time window at `now`.
 void ClearGraph(MeterChart &chart, double now, double graphSpan);

@@ -6,6 +6,7 @@
 
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QScopeGuard>
 #include <QTimer>
 
 namespace vandrel {
@@ -43,7 +44,7 @@ TfrmList *RealTimeController::createTable(const QRect &bounds)
     auto *t = new TfrmList;
     table_ = t;
     t->Grid1->setRowSelect(false);
-    t->closeQuery = [this] { return tableCloseQuery(); };
+    t->closeQuery = [this] { return tableCloseQuery(false); };
     t->showIn(area_, QString::fromLatin1(TfrmList::kRealTimeCaption), bounds);
     ApplyTableHeadings(*t->Grid1, link_.identity().MeterModel);
     return t;
@@ -101,6 +102,11 @@ void RealTimeController::btnRunClick()
 
 bool RealTimeController::askToSave()
 {
+    // Nothing is sampled from the question to the end of the save: the rows
+    // saved are then all the rows there are, and a Stop that clears the table
+    // afterwards cannot throw away a row that came in while a dialog was open.
+    ++held_;
+    const auto release = qScopeGuard([this] { --held_; });
     const QMessageBox::StandardButton answer = ask_(kSaveQuestion);
     if (answer == QMessageBox::Cancel)
         return false;
@@ -135,6 +141,7 @@ void RealTimeController::btnStopClick()
 
 void RealTimeController::Clear1Click()
 {
+    journal_.end();
     if (table_)
         ClearTable(*table_->Grid1);
     if (graph_) {
@@ -152,19 +159,23 @@ void RealTimeController::endRun()
     emit controlsChanged();
 }
 
-bool RealTimeController::tableCloseQuery()
+bool RealTimeController::tableCloseQuery(bool programCloses)
 {
     if (!run_.RealTimeUnsaved)
         return true;
     if (!askToSave())
         return false;
     endRun();
+    // The table goes away with its rows saved or declined. When the whole
+    // program closes, the journal stays until the close really happens.
+    if (!programCloses)
+        journal_.end();
     return true;
 }
 
 bool RealTimeController::canClose()
 {
-    return !table_ || tableCloseQuery();
+    return !table_ || tableCloseQuery(true);
 }
 
 void RealTimeController::RealTimeGraph1Click()
@@ -185,14 +196,93 @@ void RealTimeController::RealTimeTabular1Click()
 
 void RealTimeController::sampleTick(const QDateTime &now)
 {
-    if (!takeSampleIfDue(run_, link_.state().TickCounter))
+    if (held_ > 0 || !takeSampleIfDue(run_, link_.state().TickCounter))
         return;
     if (graph_)
         AppendGraphSample(*graph_->Chart1, run_.NextPointIndex, run_.GraphSpan, link_.reading(), toDays(now));
     if (table_) {
         run_.RealTimeUnsaved = true;
         AppendTableRow(*table_->Grid1, now, link_.reading(), link_.identity());
+        journalLastRow(now);
     }
+}
+
+// The row just appended, as the table shows it, with the values the graph drew.
+void RealTimeController::journalLastRow(const QDateTime &now)
+{
+    const StringGrid &grid = *table_->Grid1;
+    const MeterReading &r = link_.reading();
+    JournalSample s;
+    s.time = toDays(now);
+    s.rh = r.Rh;
+    s.t1 = r.T1;
+    s.t2 = r.T2;
+    s.dewPoint = r.DewPoint;
+    s.t2Over = r.T2Over;
+    const int row = grid.RowCount() - 1;
+    for (int c = 0; c < grid.ColCount(); ++c)
+        s.cells << grid.Cells(c, row);
+    const MeterIdentity &id = link_.identity();
+    journal_.append({id.MeterModel, id.ModelSuffix, run_.GraphSpan}, std::move(s));
+}
+
+bool RealTimeController::restoreRun(const JournalContents &contents)
+{
+    if (!contents.hasHeader || contents.samples.isEmpty())
+        return false;
+    if (!graph_)
+        createGraph(run_.SavedGraphBounds);
+    if (!table_)
+        createTable(run_.SavedTableBounds);
+    StringGrid &grid = *table_->Grid1;
+    grid.beginUpdate();
+    ClearTable(grid);
+    ApplyTableHeadings(grid, contents.header.model);
+    const int rows = static_cast<int>(contents.samples.size());
+    grid.setRowCount(rows + 1);
+    for (int row = 1; row <= rows; ++row) {
+        const QStringList &cells = contents.samples.at(row - 1).cells;
+        // Numbered again: a damaged line left out leaves no gap.
+        grid.setCells(0, row, QString::number(row));
+        for (int c = 1; c < cells.size() && c < grid.ColCount(); ++c)
+            grid.setCells(c, row, cells.at(c));
+    }
+    grid.endUpdate();
+    const int visible = grid.VisibleRowCount();
+    if (visible < grid.RowCount())
+        grid.setTopRow(grid.RowCount() - visible);
+    if (contents.header.graphSpan > 0)
+        run_.GraphSpan = contents.header.graphSpan;
+    replayGraph(contents);
+    // Paused where the crash left it, the rows still to be saved: Run goes on
+    // from there, Stop and closing ask to save.
+    run_.RealTimeRunning = false;
+    run_.RealTimeUnsaved = true;
+    showRunFace(run_);
+    run_.StopEnabled = true;
+    journal_.rewrite(contents);
+    emit controlsChanged();
+    return true;
+}
+
+// The graph drawn again sample by sample, as the run drew it, shifts included.
+void RealTimeController::replayGraph(const JournalContents &contents)
+{
+    MeterChart &chart = *graph_->Chart1;
+    const double first = contents.samples.constFirst().time;
+    SetupMeterGraph(chart, kRealTimePoints, first + run_.GraphSpan, first, contents.header.model);
+    ClearGraph(chart, first, run_.GraphSpan);
+    run_.NextPointIndex = 0;
+    MeterReading reading;
+    for (const JournalSample &s : contents.samples) {
+        reading.Rh = s.rh;
+        reading.T1 = s.t1;
+        reading.T2 = s.t2;
+        reading.DewPoint = s.dewPoint;
+        reading.T2Over = s.t2Over;
+        AppendGraphSample(chart, run_.NextPointIndex, run_.GraphSpan, reading, s.time, false);
+    }
+    chart.Refresh();
 }
 
 } // namespace vandrel

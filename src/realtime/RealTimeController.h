@@ -5,6 +5,7 @@
 
 #include "meter/MeterLink.h"
 #include "realtime/RealTimeRun.h"
+#include "realtime/RunJournal.h"
 #include "realtime/TfrmGraph.h"
 #include "realtime/TfrmList.h"
 
@@ -36,6 +37,17 @@ public:
 
     void setAsk(Ask ask) { ask_ = std::move(ask); }
     void setSaveTable(SaveTable save) { save_ = std::move(save); }
+    // Where the rows of the real-time table are journaled as they come; empty
+    // keeps no journal.
+    void setJournalPath(const QString &path) { journal_.setPath(path); }
+    const RunJournal &journal() const { return journal_; }
+    // The program closes for good: the user has answered for the rows.
+    void endJournal() { journal_.end(); }
+    // Brings back a run a crash left in the journal: its rows in the table, its
+    // samples in the graph, paused, unsaved. False when it holds no row.
+    bool restoreRun(const JournalContents &contents);
+    // True while a save question or its dialogs hold the sampling.
+    bool samplingHeld() const { return held_ > 0; }
 
     // Start-up: the graph and the table laid out right of the panel.
     void createStartupWindows(const StartupLayout &layout);
@@ -64,9 +76,11 @@ signals:
 private:
     TfrmGraph *createGraph(const QRect &bounds);
     TfrmList *createTable(const QRect &bounds);
-    bool tableCloseQuery();
+    bool tableCloseQuery(bool programCloses);
     bool askToSave();
     void endRun();
+    void journalLastRow(const QDateTime &now);
+    void replayGraph(const JournalContents &contents);
 
     MeterLink &link_;
     QMdiArea &area_;
@@ -75,6 +89,8 @@ private:
     QPointer<TfrmList> table_;
     Ask ask_;
     SaveTable save_;
+    RunJournal journal_;
+    int held_ = 0;
 };
 
 } // namespace vandrel

@@ -276,10 +276,11 @@ void applyOpenedTableHeadings(StringGrid &grid)
 
 bool saveTable(const StringGrid &grid, TableFileUi &ui)
 {
-    const int lastRow = grid.RowCount() - 1;
     const QString path = ui.askSaveFileName();
     if (path.isEmpty())
         return false;
+    // Counted after the file dialog: a table that grew meanwhile offers all its rows.
+    const int lastRow = grid.RowCount() - 1;
     const std::optional<RangeChoice> choice = ui.askRange(lastRow);
     if (!choice)
         return false;
