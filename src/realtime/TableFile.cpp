@@ -123,6 +123,17 @@ std::size_t utf8Sequence(std::string_view s, std::size_t i)
     return n;
 }
 
+// The cut nearest below `at` that splits no UTF-8 character: a byte that
+// continues a character (10xxxxxx) stays with the bytes before it. Single-byte
+// text loses at most three bytes there, far beyond what a row keeps.
+std::size_t characterStart(std::string_view s, std::size_t at)
+{
+    std::size_t cut = at;
+    while (cut > 0 && cut < s.size() && at - cut < 3 && (static_cast<unsigned char>(s[cut]) & 0xC0) == 0x80)
+        --cut;
+    return cut;
+}
+
 } // namespace
 
 char tableSeparator(const QString &fileName)
@@ -207,7 +218,8 @@ bool TableFileReader::nextLine(std::string_view &line)
         } else if (m_eof || m_end - m_pos >= LongestLineKept) {
             if (m_pos == m_end)
                 return false;
-            raw = std::string_view(begin, std::min(m_end - m_pos, LongestLineKept));
+            const std::string_view rest(begin, m_end - m_pos);
+            raw = rest.substr(0, characterStart(rest, std::min(rest.size(), LongestLineKept)));
             m_pos += raw.size();
             if (!m_eof)
                 m_done = true; // no line end in sight: far too long to be a row
