@@ -9,6 +9,7 @@
 
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <cstring>
 #include <deque>
 
 using namespace vandrel;

@@ -115,7 +115,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         chunked.insert(chunked.end(), got.begin(), got.end());
     }
     FUZZ_CHECK(chunked == expected);
-    FUZZ_CHECK(buffer == whole);
+    // A cut waits for ten bytes before it drops garbage, so the chunked buffer
+    // may still hold a little garbage ahead of what a one-shot cut keeps.
+    FUZZ_CHECK(buffer.endsWith(whole) && !buffer.left(buffer.size() - whole.size()).contains(char(kFrameStart)));
 
     MeterReading reading;
     for (const DisplayFrame &f : chunked) {

@@ -116,7 +116,7 @@ def main():
     s.flag(False).flag(False)
     for i in range(0, len(blocks), 64):
         if i == 128:
-            s.choice(0, 4000, 5).choice(0, 3, 0).choice(0, 300, 65).bytes(blocks[i:i + 64] + b"\x00")
+            s.choice(0, 4000, 5).choice(0, 3, 0).choice(0, 300, 65).bytes(blocks[i:i + 64] + bytes([(sum(blocks[i:i + 64]) + 1) % 256]))
         s.choice(0, 4000, 5).choice(0, 3, 1).bytes(blocks[i:i + 64])
     write("fuzz_download", "blocks_with_a_resend", s.data())
 
