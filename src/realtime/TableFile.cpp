@@ -179,7 +179,7 @@ bool splitTableLine(std::string_view line, char sep, int maxCells, std::vector<s
 }
 
 TableFileReader::TableFileReader(QIODevice &device, char separator)
-    : m_device(device), m_sep(separator), m_buf(ReadBlock)
+    : m_device(device), m_sep(separator), m_buf(new char[ReadBlock])
 {
 }
 
@@ -191,11 +191,11 @@ QString TableFileReader::errorString() const
 bool TableFileReader::fill()
 {
     if (m_pos > 0) {
-        std::memmove(m_buf.data(), m_buf.data() + m_pos, m_end - m_pos);
+        std::memmove(m_buf.get(), m_buf.get() + m_pos, m_end - m_pos);
         m_end -= m_pos;
         m_pos = 0;
     }
-    const qint64 got = m_device.read(m_buf.data() + m_end, static_cast<qint64>(m_buf.size() - m_end));
+    const qint64 got = m_device.read(m_buf.get() + m_end, static_cast<qint64>(ReadBlock - m_end));
     if (got < 0) {
         m_failed = true;
         return false;
@@ -209,7 +209,7 @@ bool TableFileReader::fill()
 bool TableFileReader::nextLine(std::string_view &line)
 {
     for (;;) {
-        const char *begin = m_buf.data() + m_pos;
+        const char *begin = m_buf.get() + m_pos;
         const auto *nl = static_cast<const char *>(std::memchr(begin, '\n', m_end - m_pos));
         std::string_view raw;
         if (nl) {
