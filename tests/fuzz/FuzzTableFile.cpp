@@ -27,10 +27,8 @@ Rows readRows(const QByteArray &bytes, char sep, int maxCells)
     TableFileReader reader(device, sep);
     Rows rows;
     std::vector<std::string_view> cells;
-    while (reader.nextRow(maxCells, cells)) {
+    while (reader.nextRow(maxCells, cells))
         rows.emplace_back(cells.begin(), cells.end());
-        FUZZ_CHECK(rows.size() <= static_cast<std::size_t>(bytes.size())); // never more rows than lines
-    }
     FUZZ_CHECK(!reader.failed());
     return rows;
 }
