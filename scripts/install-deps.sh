@@ -10,6 +10,7 @@ packages=(
   libqcustomplot-dev libqcustomplot2.1-qt6
   googletest libgtest-dev libbenchmark-dev
   fonts-dejavu-core xdg-utils xvfb xauth poppler-utils
+  clang libclang-rt-14-dev
 )
 
 missing=()

@@ -12,6 +12,7 @@ namespace {
 
 constexpr int kFirstEndAddress = 273; // the stream variant refuses anything smaller
 constexpr int kMaxEndAddress = kLoggerMemorySize;
+constexpr int kEmptyReadPauseMs = 20;
 
 // Waits until more input arrives or `deadline` (on the port's clock) passes.
 // Returns false when waiting again would be pointless: the port broke.
@@ -39,8 +40,20 @@ int finishMemory(const MemoryHeader &header, const QByteArray &image, int sample
     return built == kSetTableAccepted ? kDownloadSuccess : kDownloadMalformedSet;
 }
 
+// Waits for bytes after the port claimed `claimed` waiting bytes and then
+// handed over none. Such a port makes waiting for input return at once, so a
+// short plain pause keeps the loop from spinning until the deadline.
+bool waitAfterEmptyRead(DownloadPort &port, int claimed, qint64 deadline)
+{
+    if (claimed <= 0)
+        return waitUntil(port, deadline);
+    port.pause(kEmptyReadPauseMs);
+    return true;
+}
+
 // Stream: everything after the header until `expected` bytes are in. A pause
-// longer than the chunk time breaks the transfer off.
+// longer than the chunk time breaks the transfer off; only bytes actually
+// received restart that clock, so the transfer always ends.
 bool receiveStream(DownloadPort &port, DownloadView &view, int expected, QByteArray &image,
                    const DownloadTiming &timing)
 {
@@ -49,15 +62,15 @@ bool receiveStream(DownloadPort &port, DownloadView &view, int expected, QByteAr
     QByteArray chunk;
     while (received < expected) {
         const int n = port.inputCount();
-        if (n <= 0) {
+        chunk.clear();
+        const int got = n > 0 ? readInto(port, chunk, n) : 0;
+        if (got == 0) {
             if (port.elapsedMs() - lastChunk > timing.headerMs)
                 return false;
-            if (!waitUntil(port, lastChunk + timing.headerMs + 1))
+            if (!waitAfterEmptyRead(port, n, lastChunk + timing.headerMs + 1))
                 return false;
             continue;
         }
-        chunk.clear();
-        const int got = readInto(port, chunk, n);
         received += got;
         // Bytes beyond the announced end are dropped.
         const qsizetype room = expected - image.size();
@@ -135,12 +148,16 @@ struct BlockTransfer {
         lastBlock = port.elapsedMs();
     }
 
-    void takeBlock()
+    // False when the port handed over nothing: no block came, none is refused.
+    bool takeBlock()
     {
         QByteArray block;
-        if (readInto(port, block, kBlockSize + 1) < kBlockSize + 1) {
+        const int got = readInto(port, block, kBlockSize + 1);
+        if (got == 0)
+            return false;
+        if (got < kBlockSize + 1) {
             refuse();
-            return;
+            return true;
         }
         if (blockChecksum(block.constData(), kBlockSize) == static_cast<quint8>(block.at(kBlockSize))) {
             buffer.append(block.constData(), kBlockSize);
@@ -157,6 +174,17 @@ struct BlockTransfer {
             view.progressMaximum(endAddress + 1);
         }
         lastBlock = port.elapsedMs();
+        return true;
+    }
+
+    // An incomplete block waited too long: thrown away and asked for again.
+    bool dropPartial(int waiting)
+    {
+        QByteArray junk;
+        if (readInto(port, junk, waiting) == 0)
+            return false;
+        refuse();
+        return true;
     }
 
     void abandon()
@@ -190,21 +218,28 @@ void BlockTransfer::run()
                 abandon();
                 return;
             }
-            takeBlock();
-            continue;
+            if (takeBlock())
+                continue;
+        } else {
+            const qint64 sinceBlock = port.elapsedMs() - lastBlock;
+            if (sinceBlock >= timing.silenceMs)
+                return;
+            if (n > 0 && sinceBlock > timing.partialBlockMs) {
+                if (dropPartial(n))
+                    continue;
+            } else {
+                const qint64 deadline = lastBlock + (n > 0 ? timing.partialBlockMs + 1 : timing.silenceMs);
+                if (!waitUntil(port, deadline))
+                    return;
+                continue;
+            }
         }
-        const qint64 sinceBlock = port.elapsedMs() - lastBlock;
-        if (sinceBlock >= timing.silenceMs)
+        // The port claimed bytes and handed over none. Nothing was received,
+        // so the silence clock keeps running and ends the transfer; the
+        // pause keeps this from spinning meanwhile.
+        if (port.elapsedMs() - lastBlock >= timing.silenceMs)
             return;
-        if (n > 0 && sinceBlock > timing.partialBlockMs) {
-            QByteArray junk;
-            readInto(port, junk, n);
-            refuse();
-            continue;
-        }
-        const qint64 deadline = lastBlock + (n > 0 ? timing.partialBlockMs + 1 : timing.silenceMs);
-        if (!waitUntil(port, deadline))
-            return;
+        port.pause(kEmptyReadPauseMs);
     }
 }
 

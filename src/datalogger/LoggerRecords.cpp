@@ -164,11 +164,13 @@ LoggerSample DecodeSample(const MemoryImage &image, int offset, int meterModel, 
 
 void QuantityExtremes::take(double value, double time, int row)
 {
-    Present = true;
-    if (value > Max.Value)
+    // The first value is both extremes: a dew point near the formula's pole
+    // lies beyond any starting value, which would otherwise stay as if measured.
+    if (!Present || value > Max.Value)
         Max = {value, time, row};
-    if (value < Min.Value)
+    if (!Present || value < Min.Value)
         Min = {value, time, row};
+    Present = true;
 }
 
 DecodedSet decodeSetSamples(const DataSetTable &table, int index, int meterModel, char modelSuffix)

@@ -123,6 +123,17 @@ std::size_t utf8Sequence(std::string_view s, std::size_t i)
     return n;
 }
 
+// The cut nearest below `at` that splits no UTF-8 character: a byte that
+// continues a character (10xxxxxx) stays with the bytes before it. Single-byte
+// text loses at most three bytes there, far beyond what a row keeps.
+std::size_t characterStart(std::string_view s, std::size_t at)
+{
+    std::size_t cut = at;
+    while (cut > 0 && cut < s.size() && at - cut < 3 && (static_cast<unsigned char>(s[cut]) & 0xC0) == 0x80)
+        --cut;
+    return cut;
+}
+
 } // namespace
 
 char tableSeparator(const QString &fileName)
@@ -168,7 +179,7 @@ bool splitTableLine(std::string_view line, char sep, int maxCells, std::vector<s
 }
 
 TableFileReader::TableFileReader(QIODevice &device, char separator)
-    : m_device(device), m_sep(separator), m_buf(ReadBlock)
+    : m_device(device), m_sep(separator), m_buf(new char[ReadBlock])
 {
 }
 
@@ -180,11 +191,11 @@ QString TableFileReader::errorString() const
 bool TableFileReader::fill()
 {
     if (m_pos > 0) {
-        std::memmove(m_buf.data(), m_buf.data() + m_pos, m_end - m_pos);
+        std::memmove(m_buf.get(), m_buf.get() + m_pos, m_end - m_pos);
         m_end -= m_pos;
         m_pos = 0;
     }
-    const qint64 got = m_device.read(m_buf.data() + m_end, static_cast<qint64>(m_buf.size() - m_end));
+    const qint64 got = m_device.read(m_buf.get() + m_end, static_cast<qint64>(ReadBlock - m_end));
     if (got < 0) {
         m_failed = true;
         return false;
@@ -198,7 +209,7 @@ bool TableFileReader::fill()
 bool TableFileReader::nextLine(std::string_view &line)
 {
     for (;;) {
-        const char *begin = m_buf.data() + m_pos;
+        const char *begin = m_buf.get() + m_pos;
         const auto *nl = static_cast<const char *>(std::memchr(begin, '\n', m_end - m_pos));
         std::string_view raw;
         if (nl) {
@@ -207,7 +218,8 @@ bool TableFileReader::nextLine(std::string_view &line)
         } else if (m_eof || m_end - m_pos >= LongestLineKept) {
             if (m_pos == m_end)
                 return false;
-            raw = std::string_view(begin, std::min(m_end - m_pos, LongestLineKept));
+            const std::string_view rest(begin, m_end - m_pos);
+            raw = rest.substr(0, characterStart(rest, std::min(rest.size(), LongestLineKept)));
             m_pos += raw.size();
             if (!m_eof)
                 m_done = true; // no line end in sight: far too long to be a row

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -61,7 +62,9 @@ private:
 
     QIODevice &m_device;
     char m_sep;
-    std::vector<char> m_buf;
+    // Not zero-filled: only what the file fills is ever touched, so opening
+    // a small file costs no megabyte of clearing.
+    std::unique_ptr<char[]> m_buf;
     std::size_t m_pos = 0;
     std::size_t m_end = 0;
     bool m_eof = false;

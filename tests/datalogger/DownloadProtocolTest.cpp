@@ -32,14 +32,22 @@ public:
     bool broken = false;
     int latencyMs = 5;
     int wakeDelayMs = 0; // how late the waiting thread runs again after input came
+    // Bytes the port claims to hold on top of those it has, and never hands over.
+    int phantom = 0;
+    int inputCounts = 0;
 
     void arrive(qint64 at, const QByteArray &bytes) { pending_.push_back({at, bytes}); }
 
     int inputCount() override
     {
+        // A transfer that spins with the clock standing still would never
+        // end; after this many polls the port breaks so the test fails fast.
+        if (++inputCounts > kSpinLimit)
+            broken = true;
         deliver();
-        return static_cast<int>(queue_.size());
+        return static_cast<int>(queue_.size()) + (broken ? 0 : phantom);
     }
+    static constexpr int kSpinLimit = 100000;
     int read(char *buffer, int length) override
     {
         deliver();
@@ -346,6 +354,42 @@ TEST(BlockTransfer, BlocksPastTheAnnouncedEndStopTheTransfer)
     EXPECT_EQ(port.written, QByteArray("Pyyyyy") + "Q");
     EXPECT_EQ(table.Image, toQ(memory).mid(256));
 }
+
+struct PhantomCase {
+    const char *name;
+    bool stream;
+    int phantom;
+    long stopAfter;
+    QByteArray written;
+};
+
+class ClaimedBytesNeverCome : public ::testing::TestWithParam<PhantomCase> {};
+
+TEST_P(ClaimedBytesNeverCome, OnlyReceivedBytesKeepTheTransferGoing)
+{
+    // The meter falls silent mid-transfer while the port keeps reporting
+    // bytes that no read returns: the transfer must end by its silence rule,
+    // without refusing blocks that never came.
+    const PhantomCase &c = GetParam();
+    ClockPort port;
+    port.phantom = c.phantom;
+    port.meter.emplace(plausibleMemory(3, 4), c.stream ? sim::DownloadVariant::Stream : sim::DownloadVariant::Blocks,
+                       sim::DownloadFaults{-1, 1, c.stopAfter});
+    ViewLog view;
+    DataSetTable table;
+    const int result = c.stream ? DownloadStream(port, view, 4, table) : runBlocks(port, view, table);
+    EXPECT_EQ(result, kDownloadBrokeOff);
+    EXPECT_EQ(port.written, c.written);
+    EXPECT_LT(port.inputCounts, 1000); // a few polls per pause, not a spin
+    EXPECT_LT(port.elapsedMs(), 5000); // silence of 3 s after the last byte at 5 ms
+    EXPECT_EQ(view.closed, static_cast<int>(view.opened.size()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Variants, ClaimedBytesNeverCome,
+                         ::testing::Values(PhantomCase{"Stream", true, 5, 700, "P"},
+                                           PhantomCase{"BlocksMoreThanABlock", false, 70, 65 * 5, "Pyyyyy"},
+                                           PhantomCase{"BlocksPartOfABlock", false, 30, 65 * 5, "Pyyyyy"}),
+                         [](const auto &info) { return std::string(info.param.name); });
 
 TEST(Transfers, BrokenPortEndsAtOnceWithoutSpinning)
 {

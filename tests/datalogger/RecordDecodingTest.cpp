@@ -262,6 +262,23 @@ TEST_F(RecordDecoding, DewPointFromRhAndT1AndRhZeroDoesNotStopTheSet)
     EXPECT_FALSE(decodeSetSamples(table, 0, 580, 0).Samples[0].HasDp);
 }
 
+TEST_F(RecordDecoding, ExtremesBeyondTheSearchStartAreTheSamplesOwn)
+{
+    // RH 24.6 with an overloaded T1 of -3250.9 puts the dew point near the
+    // formula's pole, far above any starting value of the search.
+    const QByteArray image = setRecord({bytes({0x00, 0xF6, 0xFE, 0xFD, 0xFE, 0x00})});
+    DataSetTable table;
+    ASSERT_EQ(BuildSetTable(1, image, 6, table, kNow), kSetTableAccepted);
+    const DecodedSet d = decodeSetSamples(table, 0, 580, 'D');
+    ASSERT_EQ(d.Samples.size(), 1);
+    ASSERT_GT(d.Samples[0].Dp, 99999.0);
+    ASSERT_TRUE(d.Dp.Present);
+    for (const Extreme &e : {d.Dp.Max, d.Dp.Min}) {
+        EXPECT_EQ(e.Value, d.Samples[0].Dp);
+        EXPECT_EQ(e.Row, 1);
+    }
+}
+
 TEST_F(RecordDecoding, SetWithoutValidValuesHasNoExtremesAndBadIndexIsEmpty)
 {
     DataSetTable table;

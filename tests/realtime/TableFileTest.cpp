@@ -166,6 +166,28 @@ TEST(TableFile, ALineEndlessWithoutLineEndIsNotBufferedWhole)
     EXPECT_EQ(rows, (Rows{{"a", "b"}}));
 }
 
+TEST(TableFile, AHugeUtf8LineIsCutBetweenCharactersAndStaysUtf8)
+{
+    // A line of over 1 MiB is looked at only by its start; wherever that cut
+    // falls, the kept text must still read as the UTF-8 it is.
+    constexpr std::size_t kLookedAt = 64 * 1024;
+    for (const std::string ch : {"\xc3\xa9", "\xe2\x82\xac", "\xf0\x9f\x98\x80"}) { // é € and an emoji
+        const std::string unit = ch + ",";
+        // Pad the first cell so the cut lands right after the character's first byte.
+        std::size_t pad = 0;
+        while ((kLookedAt - pad - 1) % unit.size() != 1)
+            ++pad;
+        std::string text = std::string(pad, 'y') + ",";
+        while (text.size() < 1100 * 1024)
+            text += unit;
+        ASSERT_EQ(static_cast<unsigned char>(text[kLookedAt]) & 0xC0, 0x80) << "cut must split a character";
+        const Rows rows = readAll(QByteArray::fromStdString(text + "\r\nnext,\r\n"), ',');
+        Rows expected{{std::string(pad, 'y')}};
+        expected[0].resize(9, ch);
+        EXPECT_EQ(rows, expected) << "character of " << ch.size() << " bytes";
+    }
+}
+
 TEST(TableFile, SaveRangeRules)
 {
     struct Case {
