@@ -6,6 +6,7 @@
 #include "datalogger/DataLoggerFill.h"
 #include "datalogger/LoggerRecords.h"
 #include "meter/DecodeFrame.h"
+#include "realtime/OutputToGraph.h"
 
 #include "LoggerMemory.h"
 #include "ScopedEnvironment.h"
@@ -358,16 +359,19 @@ class NumberTexts : public ::testing::TestWithParam<QLocale> {};
 
 // The frame decoder, the record decoder and the min/max block write numbers the
 // same way: fixed-point, the locale's decimal separator and nothing else of it,
-// and no "-0.0" for a value that rounds to zero (a dew point of RH 8.6 % at
-// 39.3 degrees lies just below zero).
+// readable again by the graph, and no "-0.0" for a value that rounds to zero
+// (a dew point of RH 8.6 % at 39.3 degrees lies just below zero).
 TEST_P(NumberTexts, AreFixedPointWithOnlyTheDecimalSeparatorOfTheLocale)
 {
     const QLocale locale = GetParam();
     const test::ScopedDefaultLocale asSystem(locale);
     const QString sep = locale.decimalPoint();
     auto expect = [&](const QString &text, QString c) {
+        const double value = c.toDouble();
         EXPECT_EQ(text.toStdString(), c.replace(QLatin1Char('.'), sep).toStdString());
         EXPECT_TRUE(onlyDigitsMinusAnd(text, sep)) << text.toStdString();
+        // and a graph drawn from the table reads the number back
+        EXPECT_EQ(graphCellValue(text, locale), value) << text.toStdString();
     };
 
     MeterReading live;
