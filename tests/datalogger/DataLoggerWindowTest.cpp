@@ -359,7 +359,8 @@ TEST_P(LoggerTimesInZone, ShowTheMetersClockAcrossClockChanges)
         const QString date = tableDate(sets[k].date);
         EXPECT_EQ(s.w->Grid2->Cells(1, k + 1), date);
         EXPECT_EQ(s.w->Grid2->Cells(2, k + 1), tableTime(sets[k].start));
-        const double first = QDate(1899, 12, 30).daysTo(sets[k].date) + sets[k].start.msecsSinceStartOfDay() / 86400000.0;
+        const double first =
+            QDate(1899, 12, 30).daysTo(sets[k].date) + sets[k].start.msecsSinceStartOfDay() / 86400000.0;
         for (int i = 0; i < 5; ++i) {
             const QString time = tableTime(sets[k].start.addSecs(1800 * i));
             EXPECT_EQ(s.w->Grid1->Cells(1, i + 1), date) << i;
@@ -422,8 +423,10 @@ TEST_P(FarDewPoints, AnExtremeNoSampleReachedShowsNoValueAndClicksHarmlessly)
 INSTANTIATE_TEST_SUITE_P(
     Sets, FarDewPoints,
     ::testing::Values(
-        FarDewPointCase{"AllAbove", {value(309.3) + value(3270.7) + value(20.0), value(310.0) + value(3263.9) + value(20.0)},
+        FarDewPointCase{"AllAbove",
+                        {value(309.3) + value(3270.7) + value(20.0), value(310.0) + value(3263.9) + value(20.0)},
                         DpMin, DpMax, 1},
-        FarDewPointCase{"AllBelow", {value(321.9) + value(3273.8) + value(20.0), value(322.6) + value(3267.2) + value(20.0)},
+        FarDewPointCase{"AllBelow",
+                        {value(321.9) + value(3273.8) + value(20.0), value(322.6) + value(3267.2) + value(20.0)},
                         DpMax, DpMin, 2}),
     [](const auto &info) { return std::string(info.param.name); });
