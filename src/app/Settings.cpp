@@ -16,12 +16,18 @@ int readInt(QSettings &store, const char *key, int fallback)
     return v.isValid() && ok ? i : fallback;
 }
 
+// The longest period the rate editor can give: 60 minutes and 60 seconds.
+constexpr int kLongestRate = 3660;
+
 } // namespace
 
 AppSettings AppSettings::load(QSettings &store)
 {
     AppSettings s;
-    s.RealTimeRate = readInt(store, "RealTimeRate", s.RealTimeRate);
+    // A period the editor could not have written is as good as unreadable.
+    const int rate = readInt(store, "RealTimeRate", s.RealTimeRate);
+    if (rate >= 0 && rate <= kLongestRate)
+        s.RealTimeRate = rate;
     s.RegModel = readInt(store, "RegModel", s.RegModel);
     s.LastConnectedPort = readInt(store, "LastConnectedPort", s.LastConnectedPort);
     return s;

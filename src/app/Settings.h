@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The three remembered values: sampling period, last model and last port.
-// A value that is missing or unreadable takes its default.
+// A value that is missing or unreadable takes its default, and so does a
+// sampling period outside 0 to 3660 seconds.
 #pragma once
 
 class QSettings;

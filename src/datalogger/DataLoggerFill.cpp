@@ -5,6 +5,7 @@
 
 #include "platform/MeterChart.h"
 #include "platform/StringGrid.h"
+#include "platform/NumberText.h"
 #include "realtime/GraphSetup.h"
 #include "realtime/RealTimeRun.h"
 #include "realtime/TableRow.h"
@@ -185,14 +186,24 @@ bool extremesShown(const DecodedSet &decoded, const LoggerModel &model, int tag)
 std::array<int, 8> extremeRows(const DecodedSet &decoded, const LoggerModel &model)
 {
     std::array<int, 8> rows{};
-    for (int tag = RhMax; tag <= DpMin; ++tag)
-        rows[tag - 1] = extremesShown(decoded, model, tag) ? extremeOf(decoded, tag).Row : 1;
+    for (int tag = RhMax; tag <= DpMin; ++tag) {
+        const bool found = extremesShown(decoded, model, tag) && extremeOf(decoded, tag).found();
+        rows[tag - 1] = found ? extremeOf(decoded, tag).Row : 1;
+    }
     return rows;
 }
 
 QString extremeText(const Extreme &e)
 {
-    return tableTime(fromDays(e.Time).time()) + QLatin1Char('\t') + QString::number(e.Value, 'f', 1);
+    return tableTime(fromDays(e.Time).time()) + QLatin1Char('\t') + formatFixed(e.Value, 1);
+}
+
+std::optional<QString> extremePanelText(const DecodedSet &decoded, const LoggerModel &model, int tag)
+{
+    if (!extremesShown(decoded, model, tag))
+        return std::nullopt;
+    const Extreme &e = extremeOf(decoded, tag);
+    return e.found() ? extremeText(e) : QString();
 }
 
 QString markerText(const StringGrid &grid1, int row, const LoggerModel &model)

@@ -10,6 +10,7 @@
 
 #include <array>
 #include <functional>
+#include <optional>
 
 namespace vandrel {
 
@@ -61,6 +62,10 @@ QString extremeText(const Extreme &e);
 // Whether the panels of a quantity are written for this set (else they keep
 // what they showed).
 bool extremesShown(const DecodedSet &decoded, const LoggerModel &model, int tag);
+// What panel `tag` shows for this set: nothing to write when its quantity has
+// no values (the panel keeps its text), an empty text for an extreme that no
+// sample reached, else the extreme's time and value.
+std::optional<QString> extremePanelText(const DecodedSet &decoded, const LoggerModel &model, int tag);
 const Extreme &extremeOf(const DecodedSet &decoded, int tag);
 
 // The marker's label for table row `row`: its time and the row's values.

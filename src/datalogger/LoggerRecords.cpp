@@ -3,7 +3,7 @@
 // tenths, overload texts, the dew point and the extremes of one set.
 #include "datalogger/LoggerRecords.h"
 
-#include <QLocale>
+#include "platform/NumberText.h"
 
 #include <cmath>
 
@@ -16,7 +16,6 @@ constexpr int kSetOverhead = 16; // markers, start fields, interval, flags, coun
 constexpr quint8 kFlagFahrenheit = 0x08;
 const QString kOverload = QStringLiteral("OL");
 const QString kOverloadNegative = QStringLiteral("-OL");
-const QDate kDayZero(1899, 12, 30);
 
 int byteAt(const QByteArray &b, qsizetype i) { return static_cast<quint8>(b.at(i)); }
 
@@ -36,14 +35,6 @@ Raw rawValue(const QByteArray &b, qsizetype i)
     return {(hi & 0x80) != 0, static_cast<float>(magnitude) * 0.1f};
 }
 
-QString fixed(double v, int decimals)
-{
-    // A flagged zero would otherwise print as "-0.0".
-    if (v == 0.0)
-        v = 0.0;
-    return QLocale().toString(v, 'f', decimals);
-}
-
 QString overloadText(bool flag) { return flag ? kOverloadNegative : kOverload; }
 
 double startTime(const QByteArray &image, int s, const QDateTime &now)
@@ -54,8 +45,8 @@ double startTime(const QByteArray &image, int s, const QDateTime &now)
                      byteAt(image, s + 5));
     const QTime time(byteAt(image, s + 6), byteAt(image, s + 7), byteAt(image, s + 8));
     if (!date.isValid() || !time.isValid())
-        return dateTimeToDays(now);
-    return dateTimeToDays(QDateTime(date, time));
+        return toDays(now);
+    return toDays(date, time);
 }
 
 void decodeT2(const QByteArray &image, int p, LoggerSample &out)
@@ -66,7 +57,7 @@ void decodeT2(const QByteArray &image, int p, LoggerSample &out)
     const bool wide = t2 > 200.0f || t2 < -200.0f;
     out.T2 = wide ? std::trunc(static_cast<double>(t2)) : static_cast<double>(t2);
     out.T2Valid = !(t2 >= 2500.0f || t2 <= -400.0f);
-    out.T2Text = out.T2Valid ? fixed(out.T2, wide ? 0 : 1) : overloadText(r.flag);
+    out.T2Text = out.T2Valid ? formatFixed(out.T2, wide ? 0 : 1) : overloadText(r.flag);
 }
 
 void decodeDewPoint(LoggerSample &out)
@@ -86,7 +77,7 @@ void decodeDewPoint(LoggerSample &out)
     }
     out.Dp = dp;
     out.DpValid = true;
-    out.DpText = fixed(out.Dp, 1);
+    out.DpText = formatFixed(out.Dp, 1);
 }
 
 } // namespace
@@ -146,13 +137,13 @@ LoggerSample DecodeSample(const MemoryImage &image, int offset, int meterModel, 
     const Raw rh = rawValue(image, offset);
     out.Rh = rh.value;
     out.RhValid = !(rh.value >= 100.0f || rh.value <= 0.0f);
-    out.RhText = out.RhValid ? fixed(out.Rh, 1) : overloadText(rh.flag);
+    out.RhText = out.RhValid ? formatFixed(out.Rh, 1) : overloadText(rh.flag);
 
     const Raw t1 = rawValue(image, offset + 2);
     const float t1v = t1.flag ? -t1.value : t1.value;
     out.T1 = t1v;
     out.T1Valid = !(t1v >= 200.0f || t1v <= -40.0f);
-    out.T1Text = out.T1Valid ? fixed(out.T1, 1) : overloadText(t1.flag);
+    out.T1Text = out.T1Valid ? formatFixed(out.T1, 1) : overloadText(t1.flag);
 
     if (meterModel == 580) {
         decodeT2(image, offset, out);
@@ -199,18 +190,6 @@ DecodedSet decodeSetSamples(const DataSetTable &table, int index, int meterModel
         out.Samples.append(std::move(s));
     }
     return out;
-}
-
-double dateTimeToDays(const QDateTime &t)
-{
-    return static_cast<double>(kDayZero.daysTo(t.date())) + t.time().msecsSinceStartOfDay() / 86400000.0;
-}
-
-QDateTime daysToDateTime(double days)
-{
-    const double whole = std::floor(days);
-    const qint64 ms = std::llround((days - whole) * 86400000.0);
-    return QDateTime(kDayZero.addDays(static_cast<qint64>(whole)), QTime(0, 0)).addMSecs(ms);
 }
 
 } // namespace vandrel

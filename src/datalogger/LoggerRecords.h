@@ -3,6 +3,8 @@
 // the decoding of one set's samples into values, texts and extremes. QtCore only.
 #pragma once
 
+#include "platform/DayCount.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QList>
@@ -83,9 +85,13 @@ LoggerSample DecodeSample(const MemoryImage &image, int offset, int meterModel, 
 struct Extreme {
     double Value = 0.0;
     double Time = 0.0;
-    int Row = 0; // sample index + 1
+    int Row = 0; // sample index + 1; 0 while no sample has reached this extreme
+    bool found() const { return Row > 0; }
 };
 
+// The search starts at -99999 and 99999, so a quantity whose values all lie
+// beyond one of them (dew points of far overloaded readings) leaves that
+// extreme without a sample: it keeps Row 0 and its starting value means nothing.
 struct QuantityExtremes {
     bool Present = false;
     Extreme Max{-99999.0, 0.0, 0};
@@ -102,9 +108,5 @@ struct DecodedSet {
 // All samples of set `index` with their times and the extremes of each
 // quantity. An index outside the table gives an empty result.
 DecodedSet decodeSetSamples(const DataSetTable &table, int index, int meterModel, char modelSuffix);
-
-// Date-times as days since 30 December 1899, the fraction being the time of day.
-double dateTimeToDays(const QDateTime &t);
-QDateTime daysToDateTime(double days);
 
 } // namespace vandrel

@@ -297,8 +297,8 @@ void TfrmDataLogger::showExtremes(const DataSet &set, const DecodedSet &decoded)
     for (int tag = T1Max; tag <= DpMin; ++tag)
         unitPictures[tag - 1]->setText(unit);
     for (int tag = RhMax; tag <= DpMin; ++tag) {
-        if (extremesShown(decoded, m_model, tag))
-            valuePanels[tag - 1]->setText(extremeText(extremeOf(decoded, tag)));
+        if (const std::optional<QString> text = extremePanelText(decoded, m_model, tag))
+            valuePanels[tag - 1]->setText(*text);
     }
 }
 

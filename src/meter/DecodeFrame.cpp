@@ -149,16 +149,6 @@ void applyModes(MeterReading &r, const MeterIdentity &id)
 
 } // namespace
 
-QString formatFixed(double value, int decimals, const QLocale &locale)
-{
-    // Adding 0.0 turns a negative zero into zero, so no "-0.0" appears.
-    QString s = QString::number(value + 0.0, 'f', decimals);
-    const QString point = locale.decimalPoint();
-    if (point != QLatin1String("."))
-        s.replace(QLatin1Char('.'), point);
-    return s;
-}
-
 bool computeDewPoint(double rh, double t, double &dewPoint)
 {
     if (!(rh > 0.0))
@@ -203,6 +193,7 @@ void DecodeFrame(MeterReading &r, const DisplayFrame &f, const MeterIdentity &id
     }
 
     makeTexts(r, noDewPoint, locale);
+    r.HasDewPoint = models::isDewPointVariant(id) && !r.DewPointOverload;
 
     for (int i = 0; i < 2; ++i)
         r.ByteTimeText[i] = QString::number(f[7 + i]).rightJustified(2, QLatin1Char('0')).right(2);

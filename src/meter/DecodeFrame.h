@@ -5,6 +5,7 @@
 
 #include "meter/MeterIdentity.h"
 #include "meter/MeterReading.h"
+#include "platform/NumberText.h"
 
 #include <QDateTime>
 #include <QLocale>
@@ -24,10 +25,6 @@ constexpr std::uint8_t kFrameEnd = 0x03;
 // texts use the decimal separator of `locale`.
 void DecodeFrame(MeterReading &r, const DisplayFrame &frame, const MeterIdentity &id,
                  const QDateTime &now = QDateTime::currentDateTime(), const QLocale &locale = QLocale());
-
-// A value with one decimal (or none), written with the locale's decimal
-// separator and no group separators, as the tables show it.
-QString formatFixed(double value, int decimals, const QLocale &locale = QLocale());
 
 // The dew point of humidity `rh` (%) and temperature `t`. Returns false when
 // no dew point exists (humidity of zero or below, or a result that is not a

@@ -30,6 +30,10 @@ struct MeterReading {
     bool RhOver = false, T1Over = false, T2Over = false;
     bool RhNeg = false, T1Neg = false, T2Neg = false;
     bool DewPointOverload = false;
+    // The dew point was computed from this frame's humidity and temperature:
+    // a dew-point variant whose readings are not overloaded. Only then is it
+    // a measured value a graph may draw.
+    bool HasDewPoint = false;
     bool WideRangeT2 = false;
 
     // Values as the LCD shows them after REL, HOLD and MAX/MIN handling.

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // MeterChart: what the mouse does on the chart: rubber-band zoom, clicks on points
 // and anywhere, the cross-hair cursor with its value prompt, and the context menu.
-#include "platform/ChartTicker.h"
+#include "platform/DayCount.h"
 #include "platform/MeterChart.h"
+#include "platform/NumberText.h"
 
 #include <QMenu>
 
@@ -158,10 +159,8 @@ void MeterChart::onMouseMove(QMouseEvent *event)
     cursorLevel_->point2->setCoords(1.0, value);
     cursorLevel_->setVisible(true);
 
-    const QDateTime at = QDateTime::fromMSecsSinceEpoch(
-        std::llround(ChartTicker::daysToSeconds(time) * 1000.0), QTimeZone::utc());
-    cursorPrompt_->setText(at.toString(QStringLiteral("hh:mm:ss")) + QStringLiteral("  ")
-                           + QString::number(value, 'f', 1));
+    cursorPrompt_->setText(fromDays(time).time().toString(QStringLiteral("hh:mm:ss")) + QStringLiteral("  ")
+                           + formatFixed(value, 1));
     // The prompt sits below right of the pointer, or flips to stay on the chart.
     const QRect area = rect->rect();
     Qt::Alignment align;

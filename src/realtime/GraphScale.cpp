@@ -4,6 +4,7 @@
 #include "realtime/GraphScale.h"
 
 #include "platform/MeterChart.h"
+#include "platform/NumberText.h"
 #include "realtime/TfrmScope.h"
 
 #include <QApplication>
@@ -67,8 +68,7 @@ std::optional<float> scaleNumber(const QString &text, const QLocale &locale)
 
 QString scaleBoxText(double limit)
 {
-    // Adding 0.0 turns the -0 of a limit between -1 and 0 into 0.
-    return QString::number(std::trunc(limit) + 0.0, 'f', 0);
+    return formatFixed(std::trunc(limit), 0);
 }
 
 void prepareScaleDialog(TfrmScope &scope, const ScaleEntry &current)

@@ -90,7 +90,8 @@ void AppendGraphSample(MeterChart &chart, int &nextPointIndex, double graphSpan,
             chart.SetX(2, i, timestamp);
             chart.SetY(2, i, reading.T2);
             chart.SetX(3, i, timestamp);
-            chart.SetY(3, i, reading.DewPoint);
+            // A meter without the dew-point variant measures none: no curve.
+            chart.SetY(3, i, reading.HasDewPoint ? reading.DewPoint : kNullY);
             widenForT2(chart, reading);
         }
     } catch (const std::exception &) {

@@ -18,7 +18,8 @@ constexpr int kShiftPoints = 100;
 void SetupMeterGraph(MeterChart &chart, int points, double maxX, double minX, int model);
 
 // Writes one sample of the reading at point `nextPointIndex` (shifting out the
-// oldest 100 points when the chart is full), widens the temperature axis for
+// oldest 100 points when the chart is full; the dew point only where the reading
+// has one, else the null value), widens the temperature axis for
 // T2 and moves the time window when the sample reaches its right edge and the
 // chart is not zoomed. Chart errors are swallowed: the run goes on. Without
 // `refresh` the caller redraws once after many samples.

@@ -27,9 +27,6 @@ namespace vandrel {
 
 namespace {
 
-// Day zero of the program's date-times.
-const QDate kDayZero(1899, 12, 30);
-
 // Models whose series layout the graph takes: two temperatures or one.
 constexpr int kFourSeriesModel = 580;
 constexpr int kTwoSeriesModel = 520;
@@ -205,11 +202,11 @@ std::optional<double> tableDateTime(const QString &date, const QString &time, co
 {
     // Date and time are read apart and added as wall-clock time, so a sample
     // taken in the hour a clock change skips still has its time.
-    const QDate d = locale.toDate(date, shortDateFormat(locale));
+    const QDate d = readTableDate(date, locale);
     const QTime t = QTime::fromString(time, QStringLiteral("HH:mm:ss"));
     if (!d.isValid() || !t.isValid())
         return std::nullopt;
-    return double(kDayZero.daysTo(d)) + t.msecsSinceStartOfDay() / 86400000.0;
+    return toDays(d, t);
 }
 
 TfrmGraph *OutputToGraph(QMdiArea &area, TfrmList &table, OutputGraphUi &ui, const QLocale &locale)

@@ -57,7 +57,8 @@ private:
 // else as a number in `locale`; nothing for a text that is not a number.
 std::optional<double> graphCellValue(const QString &text, const QLocale &locale = QLocale());
 // The date-time (days since 30 December 1899) of a row's date and time cells,
-// read with the table's date format and "HH:mm:ss"; nothing when they are not one.
+// the date as readTableDate reads it and the time as "HH:mm:ss"; nothing when
+// they are not one.
 std::optional<double> tableDateTime(const QString &date, const QString &time, const QLocale &locale = QLocale());
 
 // Draws the rows of `table` into a new graph window in `area` that takes the

@@ -7,13 +7,6 @@
 
 namespace vandrel {
 
-namespace {
-
-const QDateTime kDayZero(QDate(1899, 12, 30), QTime(0, 0));
-constexpr double kMsPerDay = 86400000.0;
-
-} // namespace
-
 bool takeSampleIfDue(const RealTimeRun &run, int &tickCounter)
 {
     if (!run.RealTimeRunning || tickCounter < run.SampleRate)
@@ -37,22 +30,6 @@ void showPauseFace(RealTimeRun &run)
 double graphSpanFor(int sampleRate)
 {
     return sampleRate * 100 / 86400.0;
-}
-
-double toDays(const QDateTime &t)
-{
-    // Local wall-clock time counts, as the table shows it: measure from the
-    // day zero in the same (local) clock, whatever the offset to UTC is.
-    const QDateTime local = t.toLocalTime();
-    const qint64 days = kDayZero.date().daysTo(local.date());
-    return double(days) + local.time().msecsSinceStartOfDay() / kMsPerDay;
-}
-
-QDateTime fromDays(double days)
-{
-    const double whole = std::floor(days);
-    const qint64 ms = std::llround((days - whole) * kMsPerDay);
-    return QDateTime(kDayZero.date().addDays(qint64(whole)), QTime(0, 0)).addMSecs(ms);
 }
 
 StartupLayout startupLayout(int panelWidth, int clientWidth, int screenHeight)

@@ -4,6 +4,8 @@
 // start-up layout of the real-time windows.
 #pragma once
 
+#include "platform/DayCount.h"
+
 #include <QDateTime>
 #include <QRect>
 #include <QString>
@@ -36,10 +38,6 @@ void showPauseFace(RealTimeRun &run); // running: Pause glyph, "Pause"
 
 // 100 sampling periods, in days.
 double graphSpanFor(int sampleRate);
-
-// Date-times as days since 30 December 1899, the fraction being the time of day.
-double toDays(const QDateTime &t);
-QDateTime fromDays(double days);
 
 // Where start-up puts the real-time windows: right of the panel, the graph on
 // top (400 high on screens taller than 600, else 227) and the table below it

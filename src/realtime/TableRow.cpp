@@ -32,7 +32,25 @@ QString shortDateFormat(const QLocale &locale)
 
 QString tableDate(const QDate &date, const QLocale &locale)
 {
-    return locale.toString(date, shortDateFormat(locale));
+    // The user's order and separators, but digits every program can read back.
+    return QLocale::c().toString(date, shortDateFormat(locale));
+}
+
+QDate readTableDate(const QString &text, const QLocale &locale)
+{
+    QString twoDigitYear = locale.dateFormat(QLocale::ShortFormat);
+    twoDigitYear.replace(QLatin1String("yyyy"), QLatin1String("yy"));
+    const QString fourDigitYear = shortDateFormat(locale);
+    for (const QLocale &digits : {QLocale::c(), locale}) {
+        // The two-digit form first: a four-digit field would take "26" as the year 26.
+        QDate d = digits.toDate(text, twoDigitYear);
+        if (d.isValid())
+            return d.year() < 1970 ? d.addYears(100) : d;
+        d = digits.toDate(text, fourDigitYear);
+        if (d.isValid())
+            return d;
+    }
+    return {};
 }
 
 QString tableTime(const QTime &time)

@@ -23,7 +23,12 @@ QStringList modelHeadings(int model);
 // The short date format of `locale`, always with a four-digit year so that
 // tables read back without guessing the century.
 QString shortDateFormat(const QLocale &locale = QLocale());
+// A date in that format, written with ASCII digits in every locale.
 QString tableDate(const QDate &date, const QLocale &locale = QLocale());
+// The date of a DATE cell: as tableDate writes it, or in the locale's short
+// format with a two-digit year as other programs write it (00-69 in the 2000s,
+// 70-99 in the 1900s); ASCII or the locale's own digits. Invalid when neither.
+QDate readTableDate(const QString &text, const QLocale &locale = QLocale());
 QString tableTime(const QTime &time);
 
 // The ten cells of real-time row `row`.

@@ -410,6 +410,25 @@ TEST(MainWindowSettings, StoredValuesAreReadAndZeroRateBecomesTwo)
     EXPECT_EQ(window.SampleRate(), 2);
 }
 
+// A stored sampling period the rate editor could not have produced, or one
+// that is no number, gives the default 2 s; 0 to 3660 are taken as they are.
+TEST(MainWindowSettings, RealTimeRateOutsideTheEditorsRangeBecomesTwo)
+{
+    const std::pair<QVariant, int> cases[] = {
+        {0, 0},          {1, 1},         {3660, 3660},     {"90", 90},    {-1, 2},
+        {3661, 2},       {86400, 2},     {"-5", 2},        {"abc", 2},    {"1:30", 2},
+        {"4294967298", 2}, {QVariant(), 2},
+    };
+    for (const auto &[stored, rate] : cases) {
+        SettingsFile store;
+        if (stored.isValid())
+            store.settings.setValue("RealTimeRate", stored);
+        store.settings.sync();
+        QSettings reread(store.settings.fileName(), QSettings::IniFormat);
+        EXPECT_EQ(AppSettings::load(reread).RealTimeRate, rate) << qPrintable(stored.toString());
+    }
+}
+
 TEST(MainWindowCommands, RateEditorAndToolbarHints)
 {
     SettingsFile store;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The data-logger window filled from recorded sets: the list, the table, the
-// graph, the min/max block, the marker links, decoding progress and closing.
+// graph, the min/max block, the marker links, decoding progress and closing;
+// recorded times in several time zones.
 #include "DataLoggerTestSets.h"
 
 #include "datalogger/DataLoggerCommand.h"
@@ -11,6 +12,8 @@
 #include "realtime/RealTimeRun.h"
 #include "realtime/TableRow.h"
 #include "realtime/TfrmScope.h"
+
+#include "ScopedEnvironment.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -315,3 +318,115 @@ TEST(ClosingTheWindow, AsksAboutUnsavedDataAndKeepsItUnlessSavedOrDeclined)
     declined.w->askSave = [] { return QMessageBox::No; };
     EXPECT_TRUE(declined.w->close());
 }
+
+namespace {
+
+// A model 560 set of five samples every half hour from `start`, T1 rising from 20.0.
+QByteArray halfHourlySet(QDate date, QTime start)
+{
+    QList<QByteArray> samples;
+    for (int i = 0; i < 5; ++i)
+        samples << value(50.0) + value(20.0 + i);
+    return record(QDateTime(date, start, Qt::UTC), 1800, 0, samples);
+}
+
+class LoggerTimesInZone : public ::testing::TestWithParam<const char *> {};
+
+} // namespace
+
+// Recorded times are the meter's clock readings: across São Paulo's missing
+// midnight and Berlin's skipped and repeated hours every row, the set list, the
+// extremes and the marker show them half an hour apart, in every time zone.
+TEST_P(LoggerTimesInZone, ShowTheMetersClockAcrossClockChanges)
+{
+    const test::ScopedTimeZone zone(GetParam());
+    const struct {
+        QDate date;
+        QTime start;
+    } sets[] = {{QDate(2018, 11, 4), QTime(0, 0)}, {QDate(2009, 10, 25), QTime(1, 30)},
+                {QDate(2009, 3, 29), QTime(1, 30)}};
+    DataLoggerState state;
+    ASSERT_EQ(buildTable(state.Table, 560,
+                         {halfHourlySet(sets[0].date, sets[0].start), halfHourlySet(sets[1].date, sets[1].start),
+                          halfHourlySet(sets[2].date, sets[2].start)}),
+              kSetTableAccepted);
+    Shown s(state, {560, 0});
+    s.w->showDataSets();
+    for (int k = 0; k < 3; ++k) {
+        SCOPED_TRACE(k);
+        s.w->Grid2Click(k + 1);
+        ASSERT_EQ(s.w->shownSet(), k);
+        const QString date = tableDate(sets[k].date);
+        EXPECT_EQ(s.w->Grid2->Cells(1, k + 1), date);
+        EXPECT_EQ(s.w->Grid2->Cells(2, k + 1), tableTime(sets[k].start));
+        const double first =
+            QDate(1899, 12, 30).daysTo(sets[k].date) + sets[k].start.msecsSinceStartOfDay() / 86400000.0;
+        for (int i = 0; i < 5; ++i) {
+            const QString time = tableTime(sets[k].start.addSecs(1800 * i));
+            EXPECT_EQ(s.w->Grid1->Cells(1, i + 1), date) << i;
+            EXPECT_EQ(s.w->Grid1->Cells(2, i + 1), time) << i;
+            EXPECT_NEAR(s.w->Chart1->GetX(0, i), first + i / 48.0, 1e-9) << i;
+        }
+        EXPECT_EQ(s.panel(T1Min), tableTime(sets[k].start) + "\t20.0");
+        EXPECT_EQ(s.panel(T1Max), tableTime(sets[k].start.addSecs(7200)) + "\t24.0");
+        EXPECT_TRUE(s.w->Chart1->MarkerText().startsWith(tableTime(sets[k].start) + " RH:"));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Zones, LoggerTimesInZone,
+                         ::testing::Values("UTC", "Europe/Berlin", "America/Sao_Paulo", "Asia/Kolkata"),
+                         [](const auto &info) {
+                             QString n = QString::fromLatin1(info.param);
+                             return n.replace('/', '_').toStdString();
+                         });
+
+namespace {
+
+struct FarDewPointCase {
+    const char *name;
+    QList<QByteArray> samples; // RH and T1 far overloaded: dew points beyond ±99999
+    int missing;                // the extreme no sample reaches
+    int present;
+    int presentRow;
+};
+
+class FarDewPoints : public ::testing::TestWithParam<FarDewPointCase> {};
+
+} // namespace
+
+// Overloaded readings can give dew points so far out that one end of the
+// search never moves from where it started: that end shows no value (not the
+// previous set's, not the search's starting value), and its panel selects row 1.
+TEST_P(FarDewPoints, AnExtremeNoSampleReachedShowsNoValueAndClicksHarmlessly)
+{
+    const FarDewPointCase &c = GetParam();
+    DataLoggerState state;
+    ASSERT_EQ(buildTable(state.Table, 580, {twoTemperatureSet(), record(on15June(9, 0, 0), 60, 0, c.samples)}),
+              kSetTableAccepted);
+    Shown s(state, {580, 'D'});
+    s.w->showDataSets();
+    ASSERT_FALSE(s.panel(c.missing).isEmpty());
+    s.w->Grid2Click(2);
+    ASSERT_EQ(s.w->shownSet(), 1);
+    StringGrid &t = *s.w->Grid1;
+    EXPECT_EQ(s.panel(c.missing), "");
+    EXPECT_EQ(s.panel(c.present), t.Cells(2, c.presentRow) + "\t" + t.Cells(9, c.presentRow));
+    EXPECT_EQ(s.w->ExtremeRow(c.missing), 1);
+    EXPECT_EQ(s.w->ExtremeRow(c.present), c.presentRow);
+
+    s.w->Grid1Click(2);
+    s.w->lblRHMAXClick(c.missing);
+    EXPECT_EQ(t.Selection().Top, 1);
+    EXPECT_NEAR(s.w->Chart1->MarkerX(), s.w->Chart1->GetX(0, 0), 1e-9);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sets, FarDewPoints,
+    ::testing::Values(
+        FarDewPointCase{"AllAbove",
+                        {value(309.3) + value(3270.7) + value(20.0), value(310.0) + value(3263.9) + value(20.0)},
+                        DpMin, DpMax, 1},
+        FarDewPointCase{"AllBelow",
+                        {value(321.9) + value(3273.8) + value(20.0), value(322.6) + value(3267.2) + value(20.0)},
+                        DpMax, DpMin, 2}),
+    [](const auto &info) { return std::string(info.param.name); });

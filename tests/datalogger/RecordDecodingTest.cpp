@@ -1,10 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Record decoding over byte images: set tables from good and malformed memory,
 // sample values and texts at their limits, dew point, extremes, and a
-// cross-check against memory built by the simulated meter.
+// cross-check against memory built by the simulated meter, and number texts
+// in several locales.
+#include "datalogger/DataLoggerFill.h"
 #include "datalogger/LoggerRecords.h"
+#include "meter/DecodeFrame.h"
+#include "realtime/OutputToGraph.h"
 
 #include "LoggerMemory.h"
+#include "ScopedEnvironment.h"
 
 #include <QLocale>
 
@@ -64,7 +69,7 @@ TEST_F(RecordDecoding, WorkedExampleDecodesTimesTextsAndExtremes)
     EXPECT_EQ(set.Count, 3);
     EXPECT_EQ(set.Interval, 60);
     EXPECT_EQ(set.Unit, 'C');
-    EXPECT_EQ(daysToDateTime(set.StartTime), QDateTime(QDate(2009, 6, 15), QTime(14, 30)));
+    EXPECT_DOUBLE_EQ(set.StartTime, toDays(QDate(2009, 6, 15), QTime(14, 30)));
 
     const DecodedSet d = decodeSetSamples(table, 0, 520, 0);
     ASSERT_EQ(d.Samples.size(), 3);
@@ -73,8 +78,8 @@ TEST_F(RecordDecoding, WorkedExampleDecodesTimesTextsAndExtremes)
     EXPECT_EQ(rh, QStringList({"45.3", "OL", "45.3"}));
     EXPECT_EQ(t1, QStringList({"25.0", "-10.0", "25.0"}));
     EXPECT_FALSE(d.Samples[1].RhValid);
-    EXPECT_EQ(daysToDateTime(d.Samples[1].Time).time(), QTime(14, 31));
-    EXPECT_EQ(daysToDateTime(d.Samples[2].Time).time(), QTime(14, 32));
+    EXPECT_EQ(fromDays(d.Samples[1].Time).time(), QTime(14, 31));
+    EXPECT_EQ(fromDays(d.Samples[2].Time).time(), QTime(14, 32));
     EXPECT_FALSE(d.Samples[0].HasT2);
     EXPECT_FALSE(d.Samples[0].HasDp);
 
@@ -158,7 +163,7 @@ TEST_P(StartFieldCases, DateTimeAndUnit)
     const StartCase &c = GetParam();
     DataSetTable table;
     ASSERT_EQ(BuildSetTable(1, setRecord({}, c.flags, c.start), 4, table, kNow), kSetTableAccepted);
-    EXPECT_EQ(daysToDateTime(table.Sets[0].StartTime), c.expected);
+    EXPECT_DOUBLE_EQ(table.Sets[0].StartTime, toDays(c.expected));
     EXPECT_EQ(table.Sets[0].Unit, c.unit);
 }
 
@@ -326,8 +331,8 @@ TEST_P(SimulatorMemory, DecodesWhatTheMeterRecorded)
     for (int k = 0; k < table.setCount(); ++k) {
         const sim::RecordedSet &want = sets[static_cast<std::size_t>(k)];
         const DataSet &got = table.Sets[k];
-        EXPECT_EQ(daysToDateTime(got.StartTime),
-                  QDateTime(QDate(want.year, want.month, want.day), QTime(want.hour, want.minute, want.second)));
+        EXPECT_DOUBLE_EQ(got.StartTime,
+                         toDays(QDate(want.year, want.month, want.day), QTime(want.hour, want.minute, want.second)));
         EXPECT_EQ(got.Interval, want.intervalSeconds);
         EXPECT_EQ(got.Unit, want.fahrenheit ? 'F' : 'C');
         const DecodedSet d = decodeSetSamples(table, k, model, 'D');
@@ -344,3 +349,75 @@ TEST_P(SimulatorMemory, DecodesWhatTheMeterRecorded)
 }
 
 INSTANTIATE_TEST_SUITE_P(Models, SimulatorMemory, ::testing::Values(520, 540, 560, 580));
+
+namespace {
+
+QByteArray word(int magnitude, bool flag = false)
+{
+    return bytes({(magnitude >> 8) | (flag ? 0x80 : 0), magnitude & 0xFF});
+}
+
+// What a number text may hold besides ASCII digits and the minus: only the
+// locale's decimal separator.
+bool onlyDigitsMinusAnd(const QString &text, const QString &separator)
+{
+    QString rest = text;
+    rest.remove(separator);
+    for (QChar c : rest) {
+        if (!(c >= QLatin1Char('0') && c <= QLatin1Char('9')) && c != QLatin1Char('-'))
+            return false;
+    }
+    return true;
+}
+
+class NumberTexts : public ::testing::TestWithParam<QLocale> {};
+
+} // namespace
+
+// The frame decoder, the record decoder and the min/max block write numbers the
+// same way: fixed-point, the locale's decimal separator and nothing else of it,
+// readable again by the graph, and no "-0.0" for a value that rounds to zero
+// (a dew point of RH 8.6 % at 39.3 degrees lies just below zero).
+TEST_P(NumberTexts, AreFixedPointWithOnlyTheDecimalSeparatorOfTheLocale)
+{
+    const QLocale locale = GetParam();
+    const test::ScopedDefaultLocale asSystem(locale);
+    const QString sep = locale.decimalPoint();
+    auto expect = [&](const QString &text, QString c) {
+        const double value = c.toDouble();
+        EXPECT_EQ(text.toStdString(), c.replace(QLatin1Char('.'), sep).toStdString());
+        EXPECT_TRUE(onlyDigitsMinusAnd(text, sep)) << text.toStdString();
+        // and a graph drawn from the table reads the number back
+        EXPECT_EQ(graphCellValue(text, locale), value) << text.toStdString();
+    };
+
+    MeterReading live;
+    const MeterIdentity dewPointMeter{580, 'D'};
+    DecodeFrame(live, {0x02, 0, 0x20 | 0x08, 0x00, 86, 0x01, 137, 0x61, 0x9E, 0x03}, dewPointMeter,
+                QDateTime(QDate(2026, 12, 6), QTime(12, 0)), locale);
+    expect(live.RhText, "8.6");
+    expect(live.T1Text, "-39.3");
+    expect(live.T2Text, "-2499");
+    DecodeFrame(live, {0x02, 0, 0, 0x00, 86, 0x01, 137, 0x00, 0x00, 0x03}, dewPointMeter,
+                QDateTime(QDate(2026, 12, 6), QTime(12, 0)), locale);
+    expect(live.DewPointText, "0.0");
+
+    const LoggerSample logged = DecodeSample(word(86) + word(393) + word(24990), 0, 580, 'D');
+    expect(logged.RhText, "8.6");
+    expect(logged.T1Text, "39.3");
+    expect(logged.T2Text, "2499");
+    expect(logged.DpText, "0.0");
+    expect(DecodeSample(word(500) + word(123, true) + word(0, true), 0, 580, 0).T1Text, "-12.3");
+
+    const double noon = 46362.5;
+    expect(extremeText({-1234.56, noon, 1}).section('\t', 1), "-1234.6");
+    expect(extremeText({2499.0, noon, 1}).section('\t', 1), "2499.0");
+    expect(extremeText({-0.04, noon, 1}).section('\t', 1), "0.0");
+}
+
+INSTANTIATE_TEST_SUITE_P(Locales, NumberTexts,
+                         ::testing::Values(QLocale::c(), QLocale(QLocale::German, QLocale::Germany),
+                                           QLocale(QLocale::Swedish, QLocale::Sweden),
+                                           QLocale(QLocale::Arabic, QLocale::Egypt),
+                                           QLocale(QLocale::English, QLocale::UnitedStates)),
+                         [](const auto &info) { return info.param.name().toStdString(); });

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Tables drawn as graphs through the real code, with the message box and the
 // progress window replaced by a recorder: series, values, times, the axis, failures.
+#include "meter/DecodeFrame.h"
 #include "platform/MeterChart.h"
 #include "platform/StringGrid.h"
 #include "realtime/GraphSetup.h"
@@ -214,3 +215,105 @@ TEST(OutputToGraph, WindowsClosedWhileDrawingEndTheDrawingSafely)
     };
     EXPECT_EQ(u.draw(), nullptr);
 }
+
+namespace {
+
+struct DateCase {
+    QLocale locale;
+    const char *text;
+    QDate date; // invalid: not a date
+};
+
+} // namespace
+
+// The graph reads the dates the tables write (four-digit years, ASCII digits in
+// every locale) and the system's short date with a two-digit year as other
+// programs write it: 00-69 in the 2000s, 70-99 in the 1900s.
+TEST(TableDateTime, ReadsFourDigitYearsAndTwoDigitYearsOfTheShortDate)
+{
+    const QLocale de(QLocale::German, QLocale::Germany);
+    const QLocale uk(QLocale::English, QLocale::UnitedKingdom);
+    const DateCase cases[] = {
+        {kUs, "12/6/26", QDate(2026, 12, 6)},   {kUs, "12/6/2026", QDate(2026, 12, 6)},
+        {kUs, "1/1/70", QDate(1970, 1, 1)},     {kUs, "12/31/69", QDate(2069, 12, 31)},
+        {de, "06.12.26", QDate(2026, 12, 6)},   {de, "01.01.00", QDate(2000, 1, 1)},
+        {de, "15.06.99", QDate(1999, 6, 15)},   {de, "06.12.2026", QDate(2026, 12, 6)},
+        {de, "06.12.1926", QDate(1926, 12, 6)}, {uk, "06/12/09", QDate(2009, 12, 6)},
+        {de, "06.13.26", QDate()},              {kUs, "12/6/", QDate()},
+    };
+    for (const DateCase &c : cases) {
+        SCOPED_TRACE(c.text);
+        const auto days = tableDateTime(c.text, "13:05:30", c.locale);
+        ASSERT_EQ(days.has_value(), c.date.isValid());
+        if (days) {
+            EXPECT_DOUBLE_EQ(*days, QDate(1899, 12, 30).daysTo(c.date) + (13 * 3600 + 5 * 60 + 30) / 86400.0);
+        }
+    }
+
+    const QDate written(2026, 12, 6);
+    for (const QLocale &l : {QLocale::c(), kUs, de, uk, QLocale(QLocale::Swedish, QLocale::Sweden),
+                             QLocale(QLocale::Arabic, QLocale::Egypt)}) {
+        SCOPED_TRACE(qPrintable(l.name()));
+        const QString text = tableDate(written, l);
+        EXPECT_TRUE(text.contains("2026")) << "four ASCII digits of the year";
+        const auto days = tableDateTime(text, "00:00:00", l);
+        ASSERT_TRUE(days.has_value());
+        EXPECT_DOUBLE_EQ(*days, QDate(1899, 12, 30).daysTo(written));
+    }
+
+    // A whole table of two-digit dates is drawn.
+    Table t({kOne, kOne}, de);
+    t.grid().setCells(1, 1, "12.06.26");
+    t.grid().setCells(1, 2, "12.06.26");
+    MeterChart &c = *t.draw()->Chart1;
+    EXPECT_TRUE(t.ui.messages.isEmpty());
+    EXPECT_DOUBLE_EQ(c.GetX(0, 1), Table::minute(1));
+}
+
+namespace {
+
+struct DewPointCase {
+    const char *name;
+    MeterIdentity id;
+    std::uint8_t statusB;
+    bool drawn;
+};
+
+class DewPointCurve : public ::testing::TestWithParam<DewPointCase> {};
+
+} // namespace
+
+// Only a dew point the meter's readings give is drawn: a meter without the
+// dew-point variant, or an overloaded humidity, leaves the curve empty in the
+// real-time graph and in the graph drawn from the real-time table alike.
+TEST_P(DewPointCurve, IsDrawnOnlyFromAMeasuredDewPoint)
+{
+    const DewPointCase &c = GetParam();
+    MeterReading r;
+    DecodeFrame(r, {0x02, 0, c.statusB, 0x01, 0xF4, 0x00, 0xC8, 0x00, 0xC3, 0x03}, c.id,
+                QDateTime(QDate(2026, 6, 12), QTime(13, 0)), kUs);
+
+    MeterChart live;
+    SetupMeterGraph(live, 10, 1, 0.5, c.id.MeterModel);
+    int next = 0;
+    AppendGraphSample(live, next, 0.1, r, 0.6);
+
+    Table table({realTimeRowCells(1, QDateTime(QDate(2026, 6, 12), QTime(13, 0)), r, c.id, kUs).mid(3)});
+    MeterChart &drawn = *table.draw()->Chart1;
+    ASSERT_EQ(drawn.SeriesCount(), 4);
+    if (c.drawn) {
+        EXPECT_FLOAT_EQ(live.GetY(3, 0), static_cast<float>(r.DewPoint));
+        EXPECT_FLOAT_EQ(drawn.GetY(3, 0), r.DewPointText.toFloat());
+    } else {
+        EXPECT_EQ(live.GetY(3, 0), kNullY);
+        EXPECT_EQ(drawn.GetY(3, 0), kNullY);
+    }
+    EXPECT_FLOAT_EQ(live.GetY(2, 0), 19.5f) << "the other curves are drawn";
+}
+
+INSTANTIATE_TEST_SUITE_P(Meters, DewPointCurve,
+                         ::testing::Values(DewPointCase{"Model580", {580, 0}, 0, false},
+                                           DewPointCase{"Model540", {540, 0}, 0, false},
+                                           DewPointCase{"Model580D", {580, 'D'}, 0, true},
+                                           DewPointCase{"Model580DHumidityOverloaded", {580, 'D'}, 0x40, false}),
+                         [](const auto &info) { return std::string(info.param.name); });

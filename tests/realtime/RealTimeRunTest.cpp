@@ -1,11 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Pure rules of a real-time run: sampling, the controls' faces, the time span,
 // date-times as day counts, the start-up layout, the temperature-axis rule and
-// the cells of a real-time row.
+// the cells of a real-time row, and date-times in several time zones.
+#include "realtime/OutputToGraph.h"
 #include "realtime/RealTimeRun.h"
 #include "realtime/TableRow.h"
 
+#include "ScopedEnvironment.h"
+
 #include <gtest/gtest.h>
+
+#include <cmath>
 
 using namespace vandrel;
 
@@ -53,8 +58,13 @@ TEST(DayCount, RoundTripsLocalTime)
     const QDateTime t(QDate(2026, 12, 6), QTime(13, 5, 9));
     const double d = toDays(t);
     EXPECT_NEAR(d, 46362 + (13 * 3600 + 5 * 60 + 9) / 86400.0, 1e-9);
-    EXPECT_EQ(fromDays(d), t);
-    EXPECT_EQ(fromDays(0.5), QDateTime(QDate(1899, 12, 30), QTime(12, 0)));
+    EXPECT_EQ(fromDays(d).date(), t.date());
+    EXPECT_EQ(fromDays(d).time(), t.time());
+    EXPECT_EQ(fromDays(0.5).date(), QDate(1899, 12, 30));
+    EXPECT_EQ(fromDays(0.5).time(), QTime(12, 0));
+    EXPECT_EQ(fromDays(1.0 - 1e-12).date(), QDate(1899, 12, 31)) << "a hair before midnight rounds to it";
+    EXPECT_FALSE(fromDays(std::nan("")).isValid());
+    EXPECT_FALSE(fromDays(1e300).isValid());
 }
 
 TEST(StartupLayout, ByScreenHeight)
@@ -110,3 +120,68 @@ TEST(TableRow, HeadingsAndDates)
     const QLocale us(QLocale::English, QLocale::UnitedStates);
     EXPECT_TRUE(tableDate(QDate(2026, 12, 6), us).endsWith("2026")); // never a two-digit year
 }
+
+namespace {
+
+struct WallClockCase {
+    const char *name;
+    QDate date;
+    QTime time;
+};
+
+// Moments around clock changes: Berlin's repeated hour (25 Oct 2009, 02:00 to
+// 03:00 twice) and skipped hour (29 Mar 2009, 02:00 to 03:00), and São Paulo's
+// missing midnight (4 Nov 2018 began at 01:00); then ordinary and early days.
+const WallClockCase kMoments[] = {
+    {"BerlinRepeatedHour", QDate(2009, 10, 25), QTime(2, 30)},
+    {"BerlinAfterRepeatedHour", QDate(2009, 10, 25), QTime(3, 30)},
+    {"BerlinSkippedHour", QDate(2009, 3, 29), QTime(2, 30)},
+    {"BerlinAfterSkippedHour", QDate(2009, 3, 29), QTime(3, 30)},
+    {"SaoPauloMissingMidnight", QDate(2018, 11, 4), QTime(0, 0)},
+    {"SaoPauloAfterMidnight", QDate(2018, 11, 4), QTime(1, 30, 15)},
+    {"Ordinary", QDate(2026, 12, 6), QTime(13, 5, 9)},
+    {"DayZero", QDate(1899, 12, 30), QTime(0, 0)},
+    {"BeforeDayZero", QDate(1850, 1, 1), QTime(23, 59, 59)},
+};
+
+class WallClockTimes : public ::testing::TestWithParam<const char *> {};
+
+} // namespace
+
+// A date-time is the clock reading itself: in every time zone it turns into the
+// same day count, back into the same date and time, into the same DATE and TIME
+// cells of a real-time row, and those cells read back into the same day count.
+TEST_P(WallClockTimes, AreTheSameInEveryTimeZone)
+{
+    const test::ScopedTimeZone zone(GetParam());
+    const QLocale uk(QLocale::English, QLocale::UnitedKingdom);
+    MeterReading reading;
+    for (const WallClockCase &m : kMoments) {
+        SCOPED_TRACE(m.name);
+        const double days = QDate(1899, 12, 30).daysTo(m.date) + m.time.msecsSinceStartOfDay() / 86400000.0;
+        const QDateTime back = fromDays(days);
+        EXPECT_EQ(back.date(), m.date);
+        EXPECT_EQ(back.time(), m.time);
+        const auto read = tableDateTime(tableDate(back.date(), uk), tableTime(back.time()), uk);
+        ASSERT_TRUE(read.has_value());
+        EXPECT_NEAR(*read, days, 1e-9);
+
+        // A sample is stamped with the local clock; where this zone's clock
+        // shows the moment, its row and its graph point carry exactly it.
+        const QDateTime stamp(m.date, m.time);
+        if (!stamp.isValid() || stamp.time() != m.time)
+            continue;
+        EXPECT_NEAR(toDays(stamp), days, 1e-9);
+        const QStringList cells = realTimeRowCells(1, stamp, reading, {580, 'D'}, uk);
+        EXPECT_EQ(cells[1], tableDate(m.date, uk));
+        EXPECT_EQ(cells[2], m.time.toString("HH:mm:ss"));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Zones, WallClockTimes,
+                         ::testing::Values("UTC", "Europe/Berlin", "America/Sao_Paulo", "Asia/Kolkata",
+                                           "Australia/Lord_Howe"),
+                         [](const auto &info) {
+                             QString n = QString::fromLatin1(info.param);
+                             return n.replace('/', '_').toStdString();
+                         });

@@ -1,0 +1,25 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Date-times as the program keeps them: days since 30 December 1899, the fraction
+// being the time of day. They are clock readings, never moved by a time zone.
+#pragma once
+
+#include <QDate>
+#include <QDateTime>
+#include <QTime>
+
+namespace vandrel {
+
+// The day count of a date and a time of day, both as a clock shows them.
+double toDays(const QDate &date, const QTime &time);
+// The day count of the date and time fields of `t`, whatever its time spec: a
+// local reading counts as the clock showed it, also in an hour that a clock
+// change repeats or skips.
+double toDays(const QDateTime &t);
+
+// The date and time a day count stands for. The result is kept in UTC only so
+// that no time zone can move it: its date() and time() are the clock reading,
+// also on days whose local midnight does not exist. Invalid for a count that is
+// no number or lies beyond any calendar the program shows.
+QDateTime fromDays(double days);
+
+} // namespace vandrel

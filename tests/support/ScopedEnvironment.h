@@ -1,0 +1,52 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Test helpers that change the process's time zone or Qt's default locale for
+// one scope and put back what was there before, so no test leaks into the next.
+#pragma once
+
+#include <QByteArray>
+#include <QLocale>
+#include <QtGlobal>
+
+#include <ctime>
+
+namespace vandrel::test {
+
+// Sets TZ (an Olson name such as "Europe/Berlin") and makes the C library and
+// Qt's local-time conversions follow it until the end of the scope.
+class ScopedTimeZone {
+public:
+    explicit ScopedTimeZone(const char *zone)
+        : m_had(qEnvironmentVariableIsSet("TZ")), m_old(qgetenv("TZ"))
+    {
+        qputenv("TZ", zone);
+        tzset();
+    }
+    ~ScopedTimeZone()
+    {
+        if (m_had)
+            qputenv("TZ", m_old);
+        else
+            qunsetenv("TZ");
+        tzset();
+    }
+    ScopedTimeZone(const ScopedTimeZone &) = delete;
+    ScopedTimeZone &operator=(const ScopedTimeZone &) = delete;
+
+private:
+    bool m_had;
+    QByteArray m_old;
+};
+
+// Makes `locale` what QLocale() gives until the end of the scope.
+class ScopedDefaultLocale {
+public:
+    explicit ScopedDefaultLocale(const QLocale &locale) { QLocale::setDefault(locale); }
+    ~ScopedDefaultLocale() { QLocale::setDefault(m_old); }
+    ScopedDefaultLocale(const ScopedDefaultLocale &) = delete;
+    ScopedDefaultLocale &operator=(const ScopedDefaultLocale &) = delete;
+
+private:
+    QLocale m_old;
+};
+
+} // namespace vandrel::test
