@@ -2,6 +2,8 @@
 // Writing, checking and reading back a kept logger memory.
 #include "datalogger/KeptMemory.h"
 
+#include "platform/DayCount.h"
+
 #include "realtime/RunJournal.h"
 
 #include <QDir>
@@ -95,7 +97,7 @@ bool rebuildSetTable(const KeptMemory &kept, DataSetTable &table)
 {
     if (kept.setCount < 1 || kept.setCount > kMaxSetCount)
         return false;
-    return BuildSetTable(kept.setCount, kept.image, kept.sampleSize, table, daysToDateTime(kept.downloaded)) ==
+    return BuildSetTable(kept.setCount, kept.image, kept.sampleSize, table, fromDays(kept.downloaded)) ==
            kSetTableAccepted;
 }
 
