@@ -178,7 +178,9 @@ bool extremesShown(const DecodedSet &decoded, const LoggerModel &model, int tag)
     case RhMax: case RhMin: return decoded.Rh.Present;
     case T1Max: case T1Min: return decoded.T1.Present;
     case T2Max: case T2Min: return model.twoTemperatures() && decoded.T2.Present;
-    case DpMax: case DpMin: return model.twoTemperatures() && model.dewPointColumn() && decoded.Dp.Present;
+    // Dew points are computed for every sample, so the panels show whenever
+    // the set has one, even when none of them is a usable number.
+    case DpMax: case DpMin: return model.twoTemperatures() && model.dewPointColumn() && !decoded.Samples.isEmpty();
     default: return false;
     }
 }

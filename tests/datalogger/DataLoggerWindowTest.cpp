@@ -384,20 +384,19 @@ namespace {
 
 struct FarDewPointCase {
     const char *name;
-    QList<QByteArray> samples; // RH and T1 far overloaded: dew points beyond ±99999
-    int missing;                // the extreme no sample reaches
-    int present;
-    int presentRow;
+    QList<QByteArray> samples;
+    int maxRow, minRow; // 0: no sample gives that extreme, so it shows no value
 };
 
 class FarDewPoints : public ::testing::TestWithParam<FarDewPointCase> {};
 
 } // namespace
 
-// Overloaded readings can give dew points so far out that one end of the
-// search never moves from where it started: that end shows no value (not the
-// previous set's, not the search's starting value), and its panel selects row 1.
-TEST_P(FarDewPoints, AnExtremeNoSampleReachedShowsNoValueAndClicksHarmlessly)
+// Overloaded readings give dew points far beyond any search start, or none
+// at all. An extreme is always a sample's own; one that no sample gives shows
+// no value (not the previous set's, not the search's starting value), and its
+// panel selects row 1.
+TEST_P(FarDewPoints, ExtremesAreSamplesOwnOrShowNoValue)
 {
     const FarDewPointCase &c = GetParam();
     DataLoggerState state;
@@ -405,28 +404,36 @@ TEST_P(FarDewPoints, AnExtremeNoSampleReachedShowsNoValueAndClicksHarmlessly)
               kSetTableAccepted);
     Shown s(state, {580, 'D'});
     s.w->showDataSets();
-    ASSERT_FALSE(s.panel(c.missing).isEmpty());
+    ASSERT_FALSE(s.panel(DpMax).isEmpty());
+    ASSERT_FALSE(s.panel(DpMin).isEmpty());
     s.w->Grid2Click(2);
     ASSERT_EQ(s.w->shownSet(), 1);
     StringGrid &t = *s.w->Grid1;
-    EXPECT_EQ(s.panel(c.missing), "");
-    EXPECT_EQ(s.panel(c.present), t.Cells(2, c.presentRow) + "\t" + t.Cells(9, c.presentRow));
-    EXPECT_EQ(s.w->ExtremeRow(c.missing), 1);
-    EXPECT_EQ(s.w->ExtremeRow(c.present), c.presentRow);
-
-    s.w->Grid1Click(2);
-    s.w->lblRHMAXClick(c.missing);
-    EXPECT_EQ(t.Selection().Top, 1);
-    EXPECT_NEAR(s.w->Chart1->MarkerX(), s.w->Chart1->GetX(0, 0), 1e-9);
+    for (const auto &[tag, row] : {std::pair{int(DpMax), c.maxRow}, std::pair{int(DpMin), c.minRow}}) {
+        SCOPED_TRACE(tag);
+        if (row > 0) {
+            EXPECT_EQ(s.panel(tag), t.Cells(2, row) + "\t" + t.Cells(9, row));
+            EXPECT_EQ(s.w->ExtremeRow(tag), row);
+            continue;
+        }
+        EXPECT_EQ(s.panel(tag), "");
+        EXPECT_EQ(s.w->ExtremeRow(tag), 1);
+        s.w->Grid1Click(2);
+        s.w->lblRHMAXClick(tag);
+        EXPECT_EQ(t.Selection().Top, 1);
+        EXPECT_NEAR(s.w->Chart1->MarkerX(), s.w->Chart1->GetX(0, 0), 1e-9);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Sets, FarDewPoints,
     ::testing::Values(
-        FarDewPointCase{"AllAbove",
+        FarDewPointCase{"AboveTheSearchStart",
                         {value(309.3) + value(3270.7) + value(20.0), value(310.0) + value(3263.9) + value(20.0)},
-                        DpMin, DpMax, 1},
-        FarDewPointCase{"AllBelow",
+                        1, 2},
+        FarDewPointCase{"BelowTheSearchStart",
                         {value(321.9) + value(3273.8) + value(20.0), value(322.6) + value(3267.2) + value(20.0)},
-                        DpMax, DpMin, 2}),
+                        1, 2},
+        FarDewPointCase{"NoneUsable",
+                        {value(0.0) + value(20.0) + value(20.0), value(0.0) + value(21.0) + value(20.0)}, 0, 0}),
     [](const auto &info) { return std::string(info.param.name); });
