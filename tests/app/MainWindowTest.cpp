@@ -10,6 +10,7 @@
 #include "datalogger/TfrmDataLogger.h"
 #include "realtime/TableRow.h"
 
+#include "MainWindowRig.h"
 #include "SimProcess.h"
 #include "TestSupport.h"
 
@@ -30,28 +31,11 @@
 #include <gtest/gtest.h>
 
 using namespace vandrel;
+using vandrel::test::AnsweringUi;
 using vandrel::test::PtyPair;
+using vandrel::test::SettingsFile;
 using vandrel::test::SimProcess;
 using vandrel::test::waitUntil;
-
-namespace {
-
-struct SettingsFile {
-    QTemporaryDir dir;
-    QSettings settings{dir.filePath("vandrel.ini"), QSettings::IniFormat};
-
-    // Options for a window that uses this file and only the given devices.
-    MainOptions options(const QStringList &ports = {})
-    {
-        MainOptions o;
-        o.systemPorts = false;
-        o.settings = &settings;
-        o.preferredPorts = ports;
-        return o;
-    }
-};
-
-} // namespace
 
 TEST(MainWindowStartup, SearchSkipsBadDevicesAndShowsTheMeter)
 {
@@ -186,22 +170,6 @@ TEST(MainWindowClose, UnsavedSamplesAreNotLostByClosingTheProgram)
     EXPECT_TRUE(window.close());
     EXPECT_EQ(asked, 2);
 }
-
-namespace {
-
-// Plays the user at the file dialogs; the flows and the file work are real.
-class AnsweringUi : public TableFileUi {
-public:
-    QString file;
-    QStringList *messages = nullptr;
-    QString askSaveFileName() override { return file; }
-    QString askOpenFileName() override { return file; }
-    std::optional<RangeChoice> askRange(int) override { return RangeChoice{}; }
-    void showMessage(const QString &text) override { *messages << text; }
-    std::unique_ptr<TableFileProgress> showProgress(Work, int) override { return nullptr; }
-};
-
-} // namespace
 
 TEST(MainWindowRun, RunStopWithSaveAndOpenTheFileAgain)
 {

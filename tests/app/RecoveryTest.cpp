@@ -7,6 +7,7 @@
 #include "datalogger/TfrmDataLogger.h"
 #include "realtime/RunJournal.h"
 
+#include "MainWindowRig.h"
 #include "SimProcess.h"
 #include "TestSupport.h"
 
@@ -25,6 +26,8 @@
 #include <csignal>
 
 using namespace vandrel;
+using vandrel::test::AnsweringUi;
+using vandrel::test::SettingsFile;
 using vandrel::test::SimProcess;
 using vandrel::test::waitUntil;
 
@@ -155,33 +158,6 @@ TEST(RunJournalCrash, AKilledRunLosesAtMostTheRowBeingWrittenAndComesBack)
 }
 
 namespace {
-
-struct SettingsFile {
-    QTemporaryDir dir;
-    QSettings settings{dir.filePath("vandrel.ini"), QSettings::IniFormat};
-
-    // Options for a window that uses this file and only the given devices.
-    MainOptions options(const QStringList &ports = {})
-    {
-        MainOptions o;
-        o.systemPorts = false;
-        o.settings = &settings;
-        o.preferredPorts = ports;
-        return o;
-    }
-};
-
-// Plays the user at the save dialogs; the flows and the file work are real.
-class AnsweringUi : public TableFileUi {
-public:
-    QString file;
-    QStringList *messages = nullptr;
-    QString askSaveFileName() override { return file; }
-    QString askOpenFileName() override { return {}; }
-    std::optional<RangeChoice> askRange(int) override { return RangeChoice{}; }
-    void showMessage(const QString &text) override { *messages << text; }
-    std::unique_ptr<TableFileProgress> showProgress(Work, int) override { return nullptr; }
-};
 
 // What the data-logger window shows: the set list and the shown set's table.
 QStringList shownByLogger(TfrmDataLogger &w)
