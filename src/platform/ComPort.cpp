@@ -6,6 +6,7 @@
 #include <QSerialPortInfo>
 #include <QSocketNotifier>
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
@@ -552,9 +553,13 @@ int TComPort::Write(const void *buffer, int length, bool waitOnCompletion)
     requireOpen();
     const auto *in = static_cast<const char *>(buffer);
     int sent = 0;
-    // A write that does not wait still has to hand its bytes to the driver:
-    // give a stalled device a second before calling it a timeout.
-    const int timeout = waitOnCompletion ? writeTimeoutMs_ : (writeTimeoutMs_ > 0 ? writeTimeoutMs_ : 1000);
+    // A write that does not wait still has to hand its bytes to the driver,
+    // but it runs on the user-interface thread: a stalled device gets a short
+    // grace, never long enough to freeze the window.
+    int allowedMs = writeTimeoutMs_;
+    if (!waitOnCompletion)
+        allowedMs = writeTimeoutMs_ > 0 ? std::min(writeTimeoutMs_, kNoWaitWriteMs) : kNoWaitWriteMs;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(allowedMs);
     while (sent < length) {
         const ssize_t r = ::write(fd_, in + sent, static_cast<size_t>(length - sent));
         if (r > 0) {
@@ -565,7 +570,15 @@ int TComPort::Write(const void *buffer, int length, bool waitOnCompletion)
             continue;
         if (r < 0 && errno != EAGAIN)
             raiseErrno(errno);
-        waitFd(POLLOUT, timeout, false);
+        int remaining = 0;
+        if (allowedMs > 0) {
+            remaining = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                             deadline - std::chrono::steady_clock::now())
+                                             .count());
+            if (remaining <= 0)
+                raiseComError(0, QStringLiteral("Timeout"));
+        }
+        waitFd(POLLOUT, remaining, false);
     }
     return sent;
 }

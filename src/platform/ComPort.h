@@ -70,8 +70,12 @@ public:
 
     // Total timeout in ms for a Read or Write that waits for completion;
     // 0 waits until every byte has moved.
+    // A Write that does not wait holds its caller (the user-interface thread)
+    // at most this long, and no longer than the total timeout when one is set,
+    // while the driver has no room for its bytes.
     int ReadTotalTimeout() const { return readTimeoutMs_; }
     void setReadTotalTimeout(int ms) { readTimeoutMs_ = ms; }
+    static constexpr int kNoWaitWriteMs = 50;
     int WriteTotalTimeout() const { return writeTimeoutMs_; }
     void setWriteTotalTimeout(int ms) { writeTimeoutMs_ = ms; }
 
@@ -79,7 +83,9 @@ public:
     // the count; the caller's buffer is never written after the call returns.
     // Read with waiting returns only when length bytes have arrived.
     int Read(void *buffer, int length, bool waitOnCompletion);
-    // Writes every byte; returns length.
+    // Writes every byte; returns length. When the time allowed runs out first
+    // (a stalled device), the bytes the driver has not taken are dropped and
+    // the write fails with the "Timeout" error.
     int Write(const void *buffer, int length, bool waitOnCompletion);
     // Bytes waiting in the receive queue. On a closed port the system call
     // fails and its error is raised.

@@ -7,6 +7,7 @@
 #include "TestSupport.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QThread>
 
@@ -16,6 +17,7 @@
 #include <fcntl.h>
 #include <termios.h>
 #include <thread>
+#include <vector>
 #include <unistd.h>
 
 using namespace vandrel;
@@ -218,6 +220,43 @@ TEST(ComPortIo, WaitingReadWithTimeoutGivesUp)
         EXPECT_EQ(e.message(), "Timeout");
     }
     EXPECT_TRUE(port.Active());
+}
+
+// A device that takes no more bytes (the far end never reads): a write that
+// does not wait gives up after its short grace instead of holding the caller,
+// and the port stays usable once the device takes bytes again.
+TEST(ComPortIo, StalledDeviceDoesNotHoldANonWaitingWrite)
+{
+    ASSERT_LE(TComPort::kNoWaitWriteMs, 50);
+    PtyPair pty;
+    TComPort port;
+    openOn(port, pty);
+    const std::vector<char> lots(1 << 20, 'x'); // far more than any pty buffer holds
+    const char key = 'A';
+    QElapsedTimer clock;
+    clock.start();
+    for (int length : {static_cast<int>(lots.size()), 1, 1}) {
+        try {
+            port.Write(length == 1 ? &key : lots.data(), length, false);
+            FAIL() << "a write of " << length << " byte(s) into a full buffer succeeded";
+        } catch (const EComError &e) {
+            EXPECT_EQ(e.message(), "Timeout");
+            EXPECT_EQ(e.ErrorCode, 0);
+        }
+    }
+    // Three writes with a one-second grace each would take three seconds.
+    EXPECT_LT(clock.elapsed(), 2000);
+    EXPECT_TRUE(port.Active());
+
+    // Once the far end reads again, a one-byte command goes through.
+    ASSERT_TRUE(waitUntil([&] {
+        pty.readAvailable(0, 0);
+        try {
+            return port.Write(&key, 1, false) == 1;
+        } catch (const EComError &) {
+            return false;
+        }
+    }));
 }
 
 TEST(ComPortEvents, DeliveredOnUserInterfaceThread)
