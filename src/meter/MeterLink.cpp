@@ -43,7 +43,12 @@ MeterLink::MeterLink(TComPort &port, MeterReading &reading, MeterIdentity &ident
     : QObject(parent), port_(port), reading_(reading), identity_(identity)
 {
     // Every port failure becomes the silent abort; callers below swallow it.
-    port_.setOnError([](TComPort &, const EComError &, TComAction &action) { action = TComAction::caAbort; });
+    // The error number is kept so a search can tell the user why a device
+    // could not be opened.
+    port_.setOnError([this](TComPort &, const EComError &e, TComAction &action) {
+        lastPortError_ = e.ErrorCode;
+        action = TComAction::caAbort;
+    });
     port_.setBaudRate(9600);
     port_.setDataBits(8);
     port_.setParity(TParity::paNone);
@@ -97,6 +102,7 @@ void MeterLink::selectPort(int index)
 
 bool MeterLink::tryOpen()
 {
+    lastPortError_ = 0;
     quietly([&] { port_.setActive(true); });
     return port_.Active();
 }
@@ -142,6 +148,7 @@ bool MeterLink::tryIdentifyOn(int index)
 void MeterLink::SearchMeter()
 {
     port_.setOnRxChar(nullptr);
+    openFailures_.clear();
     const int n = static_cast<int>(ports_.size());
     int i = -1;
     for (int k = 0; k < n; ++k) {
@@ -152,6 +159,7 @@ void MeterLink::SearchMeter()
         emit statusTextChanged(QStringLiteral("Searching Meter on ") + ports_.at(i));
         WaitMs(300);
         if (!tryOpen()) {
+            openFailures_.note(port_.DeviceName(), lastPortError_);
             // A device that cannot be opened is dropped for the rest of the run;
             // the next one moves into its place.
             ports_.removeAt(i);
@@ -177,7 +185,10 @@ void MeterLink::SearchMeter()
         emit noLinkVisibleChanged(false);
         return;
     }
-    emit statusTextChanged(kNoConnection);
+    // A device the user may not open, or one another program holds, may be
+    // where the meter is: say so rather than just "No Connection".
+    const QString refused = openFailures_.statusText();
+    emit statusTextChanged(refused.isEmpty() ? kNoConnection : refused);
     emit noLinkVisibleChanged(true);
     if (state_.LastConnectedPort >= ports_.size() || state_.LastConnectedPort < 0)
         state_.LastConnectedPort = 0;

@@ -6,6 +6,7 @@
 #include "meter/DecodeFrame.h"
 #include "meter/MeterIdentity.h"
 #include "meter/MeterReading.h"
+#include "meter/PortAccess.h"
 #include "platform/ComPort.h"
 
 #include <QByteArray>
@@ -130,6 +131,10 @@ private:
     bool vanished_ = false;
     QString vanishedDevice_;
     QElapsedTimer reopenClock_;
+    // Why devices of the current search could not be opened; the system error
+    // number of the port's latest failure.
+    PortOpenFailures openFailures_;
+    int lastPortError_ = 0;
 };
 
 } // namespace vandrel

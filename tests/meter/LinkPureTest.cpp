@@ -1,11 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The pure pieces of the link: frame cutting over every way a stream can be
-// chunked, the identification reply and the tick interval regulation.
+// chunked, the identification reply, the tick interval regulation and the
+// status text for devices that could not be opened.
 #include "meter/FrameCutter.h"
 #include "meter/MeterIdentity.h"
+#include "meter/PortAccess.h"
 #include "meter/TickRegulation.h"
 
 #include <gtest/gtest.h>
+
+#include <cerrno>
 
 using namespace vandrel;
 
@@ -119,4 +123,36 @@ TEST(TickRegulation, CorrectsLateAndEarlyTicks)
     EXPECT_EQ(regulateTickInterval(1000, 700), 1300);
     EXPECT_EQ(regulateTickInterval(700, 700), 1000);
     EXPECT_EQ(regulateTickInterval(1000, 1000), 1000);
+}
+
+TEST(PortOpenFailures, StatusTextNamesTheMostTellingRefusal)
+{
+    const QString help = QStringLiteral(" \u2014 see Help \u203a Serial port access");
+    struct Case {
+        std::vector<std::pair<const char *, int>> failures;
+        QString expected;
+    };
+    const Case cases[] = {
+        {{}, QString()},
+        // Absent, vanished or not a terminal: nothing the user can fix here.
+        {{{"/dev/ttyS0", ENOENT}, {"/dev/ttyS1", EIO}, {"/dev/ttyS2", ENOTTY}, {"/dev/ttyS3", 0}}, QString()},
+        {{{"/dev/ttyUSB0", EACCES}}, "Permission denied: /dev/ttyUSB0" + help},
+        {{{"/dev/ttyUSB0", EPERM}}, "Permission denied: /dev/ttyUSB0" + help},
+        {{{"/dev/ttyACM0", EBUSY}}, "In use by another program: /dev/ttyACM0" + help},
+        {{{"/dev/ttyACM0", EWOULDBLOCK}}, "In use by another program: /dev/ttyACM0" + help},
+        // A refusal outweighs a busy device, wherever it came in the search.
+        {{{"/dev/ttyS0", ENOENT}, {"/dev/ttyACM0", EBUSY}, {"/dev/ttyUSB0", EACCES}},
+         "Permission denied: /dev/ttyUSB0" + help},
+        {{{"/dev/ttyUSB0", EACCES}, {"/dev/ttyS0", EIO}, {"/dev/ttyUSB1", EACCES}},
+         "Permission denied: /dev/ttyUSB0, /dev/ttyUSB1" + help},
+    };
+    PortOpenFailures failures;
+    for (const Case &c : cases) {
+        // Each search starts afresh.
+        failures.note(QStringLiteral("/dev/ttyLEFTOVER"), EACCES);
+        failures.clear();
+        for (const auto &[path, error] : c.failures)
+            failures.note(QString::fromLatin1(path), error);
+        EXPECT_EQ(failures.statusText(), c.expected) << c.failures.size() << " failures";
+    }
 }

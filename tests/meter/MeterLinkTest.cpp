@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The link against the simulated meter on pseudo-terminals: the search skips
-// what cannot be opened or does not answer, polling brings frames, the
-// watchdog loses and finds the meter, keys skip a poll, and an unplugged
-// device is reopened when it returns.
+// what cannot be opened or does not answer and names a busy device, polling
+// brings frames, the watchdog loses and finds the meter, keys skip a poll, and
+// an unplugged device is reopened when it returns.
 #include "meter/MeterLink.h"
 
 #include "LinkRig.h"
@@ -73,6 +73,32 @@ TEST(MeterLinkSearch, NoMeterKeepsListeningAndFramesConnectLater)
     ASSERT_FALSE(run.isEmpty());
     EXPECT_TRUE(run.last().at(0).toBool());
     EXPECT_EQ(rig.identity.MeterModel, 580); // no identification happened
+}
+
+// A device held by another program is the likeliest place of the meter when
+// nothing answered: the status line says so instead of "No Connection".
+TEST(MeterLinkSearch, DeviceHeldByAnotherProgramIsNamedOnTheStatusLine)
+{
+    PtyPair held;
+    PtyPair silent;
+    TComPort other;
+    other.setDeviceName(held.path());
+    other.Open();
+    Rig rig;
+    rig.link.setPorts({"/dev/vandrel-no-such-device", held.path(), silent.path()});
+
+    rig.link.SearchMeter();
+
+    EXPECT_FALSE(rig.link.state().MeterConnected);
+    EXPECT_EQ(rig.statuses.last(), QStringLiteral("In use by another program: ") + held.path() +
+                                       QStringLiteral(" \u2014 see Help \u203a Serial port access"));
+    EXPECT_EQ(rig.link.ports(), QStringList({silent.path()}));
+
+    // Once the other program lets go, the next search is back to the plain text.
+    other.Close();
+    rig.link.setPorts({held.path()});
+    rig.link.SearchMeter();
+    EXPECT_EQ(rig.statuses.last(), "No Connection");
 }
 
 TEST(MeterLinkWatchdog, LostAfterThreeSilentTicksAndFoundAgain)
