@@ -3,6 +3,8 @@
 // runs on the user-interface thread, so program state is never touched from two threads.
 #include "platform/ComPort.h"
 
+#include "platform/PortLockFile.h"
+
 #include <QSerialPortInfo>
 #include <QSocketNotifier>
 
@@ -254,6 +256,10 @@ void TComPort::setStopBits(TStopBits stopBits)
 void TComPort::createHandle()
 {
     destroyHandle();
+    // A program that announces its use of the device with a lock file holds
+    // it as surely as one that has the exclusive lock.
+    if (portLockedElsewhere(deviceName_, standardPortLockFolders()))
+        raiseErrno(EBUSY);
     const QByteArray path = deviceName_.toLocal8Bit();
     int fd = ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)

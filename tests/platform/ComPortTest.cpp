@@ -1,20 +1,25 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // TComPort against a real pseudo-terminal: open/close rules, reads and writes,
 // purge, line settings, event delivery on the user-interface thread, handlers
-// that throw or close the port, and a device that vanishes and returns.
+// that throw or close the port, a device that vanishes and returns, a stalled
+// device and other programs' lock files.
 #include "platform/ComPort.h"
+#include "platform/PortLockFile.h"
 
 #include "TestSupport.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QThread>
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <thread>
 #include <vector>
@@ -400,6 +405,48 @@ TEST(ComPortEvents, VanishedDeviceClosesThePortSilently)
     port.Open();
     again.write("z");
     EXPECT_TRUE(waitUntil([&] { return calls == 1; }));
+}
+
+// Lock files other programs leave for a device: only a running process other
+// than this one holds it; an ended one's lock or an unreadable one holds nothing.
+TEST(PortLockFile, OnlyALiveOtherProcessHoldsTheDevice)
+{
+    QTemporaryDir run, var;
+    ASSERT_TRUE(run.isValid() && var.isValid());
+    const QStringList folders{run.path(), var.path()};
+    pid_t ended = ::fork();
+    ASSERT_GE(ended, 0);
+    if (ended == 0)
+        ::_exit(0);
+    ASSERT_EQ(::waitpid(ended, nullptr, 0), ended);
+    const int parent = static_cast<int>(::getppid());
+    struct Case {
+        const char *what;
+        QByteArray content; // empty: no lock file
+        bool inVar;
+        bool locked;
+    };
+    const Case cases[] = {
+        {"no lock file", {}, false, false},
+        {"ascii pid of a running process", QByteArray::number(parent).rightJustified(10) + '\n', false, true},
+        {"the same in the second folder", QByteArray::number(parent).rightJustified(10) + '\n', true, true},
+        {"binary pid", QByteArray(reinterpret_cast<const char *>(&parent), sizeof parent), false, true},
+        {"this process", QByteArray::number(static_cast<int>(::getpid())) + '\n', false, false},
+        {"a process that has ended", QByteArray::number(static_cast<int>(ended)) + '\n', false, false},
+        {"garbage", QByteArray("not a pid\n"), false, false},
+    };
+    for (const Case &c : cases) {
+        const QString file = (c.inVar ? var.path() : run.path()) + QStringLiteral("/LCK..ttyUSB7");
+        QFile::remove(run.path() + QStringLiteral("/LCK..ttyUSB7"));
+        QFile::remove(var.path() + QStringLiteral("/LCK..ttyUSB7"));
+        if (!c.content.isEmpty()) {
+            QFile f(file);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write(c.content);
+        }
+        EXPECT_EQ(portLockedElsewhere(QStringLiteral("/dev/ttyUSB7"), folders), c.locked) << c.what;
+        EXPECT_FALSE(portLockedElsewhere(QStringLiteral("/dev/ttyUSB8"), folders)) << c.what;
+    }
 }
 
 TEST(ComPortEnum, ListsOnlyNamesWithoutDevPrefix)
