@@ -124,7 +124,20 @@ void TfrmMain::connectLink()
 
 void TfrmMain::setRunEnabled(bool enabled)
 {
-    action("mnuRun")->setEnabled(enabled);
+    runWanted_ = enabled;
+    action("mnuRun")->setEnabled(enabled && !searching_);
+}
+
+// The search lets events through while it waits for answers; a command that
+// opened a window or took the port then would race it (a second panel, a
+// download in the middle of the search).
+void TfrmMain::setSearchRunning(bool running)
+{
+    searching_ = running;
+    for (const char *name : {"Open1", "mnuPanel", "RealTimeGraph1", "RealTimeTabular1", "LoadData1", "Clear1"})
+        action(QLatin1String(name))->setEnabled(!running);
+    ComboBoxDeviceName->setEnabled(!running);
+    setRunEnabled(runWanted_);
 }
 
 // The Run button shows what its next click does; Stop is there while a run is.
@@ -193,6 +206,7 @@ void TfrmMain::FormShow()
         run.SampleRate = 2;
     MaskEdit1->setText(rateEditorText(run.SampleRate));
 
+    setSearchRunning(true);
     link_->SearchMeter();
     panelController_->createPanel(*mdi_);
     setRunEnabled(true);
@@ -202,6 +216,7 @@ void TfrmMain::FormShow()
     ApplyModel();
     offerRecovery();
     link_->startTimers();
+    setSearchRunning(false);
     startupDone_ = true;
     emit startupFinished();
 }
@@ -337,6 +352,9 @@ MeterChart *TfrmMain::activeChart() const
 
 void TfrmMain::LoadData1Click()
 {
+    // A second click while the port is being taken over or read is ignored.
+    if (logger_.DownloadInProgress)
+        return;
     const int result = vandrel::LoadData1Click(*mdi_, *link_, logger_, dataLogger_, this);
     if (result == kDownloadSuccess && recovery_->active()) {
         // Until its data is saved the download exists only here: keep it on disk.

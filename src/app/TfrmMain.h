@@ -113,6 +113,7 @@ private:
     QWidget *activeChild() const;
     MeterChart *activeChart() const;
     void setRunEnabled(bool enabled);
+    void setSearchRunning(bool running);
     void showRunControls();
     void layoutStartupWindows();
     bool SaveTable();
@@ -147,6 +148,10 @@ private:
     bool shownOnce_ = false;
     bool startupDone_ = false;
     bool closeConfirmed_ = false;
+    // While the start-up search runs, the commands that open windows or use
+    // the port stay disabled; Run's own state is kept to be shown afterwards.
+    bool searching_ = false;
+    bool runWanted_ = false;
 
     QMdiArea *mdi_ = nullptr;
     QMenu *Window1 = nullptr;

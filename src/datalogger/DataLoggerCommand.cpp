@@ -137,6 +137,8 @@ void openWindow(QMdiArea &area, DataLoggerState &state, const LoggerModel &model
 int LoadData1Click(QMdiArea &area, MeterLink &link, DataLoggerState &state, QPointer<TfrmDataLogger> &window,
                    DownloadView &view, const DownloadTiming &timing)
 {
+    if (state.DownloadInProgress)
+        return kDownloadPrecondition;
     openWindow(area, state, currentModel(link), window);
     const int result = LoadData(link, state, view, timing);
     if (result != kDownloadSuccess)
@@ -155,6 +157,8 @@ int LoadData1Click(QMdiArea &area, MeterLink &link, DataLoggerState &state, QPoi
 int LoadData1Click(QMdiArea &area, MeterLink &link, DataLoggerState &state, QPointer<TfrmDataLogger> &window,
                    QWidget *dialogParent)
 {
+    if (state.DownloadInProgress)
+        return kDownloadPrecondition;
     if (!window)
         openWindow(area, state, currentModel(link), window);
     ScopeDownloadView view(dialogParent, state, window);

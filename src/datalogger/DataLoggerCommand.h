@@ -52,7 +52,8 @@ private:
 // The "&DataLogger" command: opens the data-logger window (or brings back the
 // one there is), downloads the meter's memory and, when that succeeds, shows
 // its sets, the first one decoded. A failure leaves the window open with
-// what it showed. Returns the download's result code.
+// what it showed. Returns the download's result code. While a download runs
+// the command is ignored (returns 0, nothing shown).
 int LoadData1Click(QMdiArea &area, MeterLink &link, DataLoggerState &state, QPointer<TfrmDataLogger> &window,
                    DownloadView &view, const DownloadTiming &timing = {});
 // The same with the real progress window and message boxes.

@@ -107,6 +107,10 @@ int transfer(MeterLink &link, DataLoggerState &state, DownloadView &view, const 
 int LoadData(MeterLink &link, DataLoggerState &state, DownloadView &view, const DownloadTiming &timing,
              DownloadPort *transferPort)
 {
+    // The command again while a download takes the port over or runs (its
+    // waits let events through): ignored, the port stays with the first one.
+    if (state.DownloadInProgress)
+        return kDownloadPrecondition;
     ComPortDownload comPort(link.port());
     DownloadPort &port = transferPort ? *transferPort : comPort;
     int result = kDownloadPrecondition;

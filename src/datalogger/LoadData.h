@@ -24,8 +24,10 @@ inline const QString kRecordingMessage =
 // result, the port is left open with frame reception attached and both link
 // timers running. On 10 the state's table has been replaced and
 // LoggerDataUnsaved is set; codes 1 to 6 have been shown through `view`;
-// DownloadInProgress is clear again on return. `transferPort` replaces the
-// real port for the transfer itself (tests); leave it null in the program.
+// DownloadInProgress is clear again on return. Called again while a download
+// runs (from an event during its waits), it does nothing and returns 0.
+// `transferPort` replaces the real port for the transfer itself (tests);
+// leave it null in the program.
 int LoadData(MeterLink &link, DataLoggerState &state, DownloadView &view, const DownloadTiming &timing = {},
              DownloadPort *transferPort = nullptr);
 

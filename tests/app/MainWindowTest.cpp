@@ -85,6 +85,44 @@ TEST(MainWindowStartup, NoMeterShowsNoConnectionAndDefaults)
     EXPECT_EQ(window.windowTitle(), "Vandrel for Humidity and Temperature Meter");
 }
 
+// The search lets events through while it waits for answers: the commands
+// that open windows or use the port stay disabled until it has ended.
+TEST(MainWindowStartup, WindowAndPortCommandsWaitForTheSearch)
+{
+    PtyPair silent;
+    SimProcess sim({"--model", "580"});
+    SettingsFile store;
+    TfrmMain window(store.options({silent.path(), sim.device()}));
+    const char *const commands[] = {"Open1",     "mnuPanel", "RealTimeGraph1", "RealTimeTabular1",
+                                    "LoadData1", "Clear1",   "mnuRun"};
+    auto *box = window.findChild<QComboBox *>("ComboBoxDeviceName");
+    ASSERT_NE(box, nullptr);
+    QStringList enabledDuringSearch;
+    int searchSteps = 0;
+    QObject::connect(&window.link(), &MeterLink::statusTextChanged, &window, [&](const QString &) {
+        if (window.startupDone())
+            return;
+        ++searchSteps;
+        for (const char *name : commands) {
+            if (window.action(QLatin1String(name))->isEnabled())
+                enabledDuringSearch << QLatin1String(name);
+        }
+        if (box->isEnabled())
+            enabledDuringSearch << box->objectName();
+    });
+    window.show();
+    ASSERT_TRUE(waitUntil([&] { return window.startupDone(); }, 20000));
+    ASSERT_TRUE(window.link().state().MeterConnected);
+
+    // Both devices were announced, and the meter found, while the search ran.
+    EXPECT_GE(searchSteps, 3);
+    EXPECT_TRUE(enabledDuringSearch.isEmpty()) << qPrintable(enabledDuringSearch.join(QLatin1Char(' ')));
+    for (const char *name : commands)
+        EXPECT_TRUE(window.action(QLatin1String(name))->isEnabled()) << name;
+    EXPECT_TRUE(box->isEnabled());
+    window.close();
+}
+
 TEST(MainWindowPanel, PanelAtTopLeftAndReopenedFromTheViewMenu)
 {
     SimProcess sim({"--model", "560"});

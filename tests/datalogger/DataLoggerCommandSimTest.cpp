@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The data-logger command end to end against the simulated meter: the window
-// opens, the download's sets appear in it, and a failure leaves it open.
+// opens, the download's sets appear in it, a failure leaves it open, and the
+// command is ignored while a download runs.
 #include "datalogger/DataLoggerCommand.h"
 #include "datalogger/LoadData.h"
 #include "datalogger/TfrmDataLogger.h"
@@ -13,6 +14,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QProgressBar>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -78,6 +80,36 @@ TEST(DataLoggerCommand, ShowsTheSimulatedMetersSetsInTheWindow)
     EXPECT_EQ(window->Grid1->Cells(5, 0), "Temperature");
     EXPECT_EQ(window->Grid1->RowCount(), state.Table.Sets.at(0).Count + 1);
     EXPECT_EQ(window->Grid1->Cells(7, 1), "");
+}
+
+// The command again while the first one takes the port over (its waits let
+// events through): ignored, so the meter is asked for its memory only once.
+TEST(DataLoggerCommand, SecondCommandDuringADownloadIsIgnored)
+{
+    SimProcess sim({"--model", "580", "--suffix", "D"});
+    vandrel::test::LinkRig rig;
+    ASSERT_TRUE(rig.connectTo(sim.device()));
+    rig.link.startTimers();
+    QMdiArea area;
+    area.resize(1000, 800);
+    area.show();
+    DataLoggerState state;
+    QPointer<TfrmDataLogger> window;
+    Messages view;
+    int nested = -1;
+    bool nestedDuringDownload = false;
+    QTimer::singleShot(0, &area, [&] {
+        nestedDuringDownload = state.DownloadInProgress;
+        nested = LoadData1Click(area, rig.link, state, window, view, kTiming);
+    });
+
+    ASSERT_EQ(LoadData1Click(area, rig.link, state, window, view, kTiming), kDownloadSuccess);
+    ASSERT_TRUE(nestedDuringDownload);
+    EXPECT_EQ(nested, kDownloadPrecondition);
+    EXPECT_TRUE(view.shown.isEmpty());
+    EXPECT_EQ(sim.received('P'), 1);
+    EXPECT_GT(state.Table.setCount(), 0);
+    EXPECT_TRUE(rig.port.hasOnRxChar()); // the port went back to frame reception once
 }
 
 TEST(DownloadProgressWindow, ShowsBytesAndRefusesToCloseWhileTheDownloadRuns)
