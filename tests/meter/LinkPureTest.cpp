@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The pure pieces of the link: frame cutting over every way a stream can be
-// chunked, the identification reply and the tick interval regulation.
+// chunked, the identification reply, the tick interval regulation and the
+// order in which the search tries the ports.
 #include "meter/FrameCutter.h"
 #include "meter/MeterIdentity.h"
+#include "meter/MeterLink.h"
 #include "meter/TickRegulation.h"
 
 #include <gtest/gtest.h>
@@ -119,4 +121,18 @@ TEST(TickRegulation, CorrectsLateAndEarlyTicks)
     EXPECT_EQ(regulateTickInterval(1000, 700), 1300);
     EXPECT_EQ(regulateTickInterval(700, 700), 1000);
     EXPECT_EQ(regulateTickInterval(1000, 1000), 1000);
+}
+
+TEST(SearchOrder, NamedDevicesFirstInTheirOrderThenTheSystemListWithoutRepeats)
+{
+    const struct {
+        QStringList preferred, system, order;
+    } cases[] = {
+        {{}, {"ttyS0", "ttyUSB0"}, {"ttyS0", "ttyUSB0"}},
+        {{"/dev/ttyUSB1", "/dev/ttyS0"}, {"ttyS0", "ttyUSB0", "ttyUSB1"}, {"/dev/ttyUSB1", "/dev/ttyS0", "ttyUSB0"}},
+        {{"/dev/pts/4", "ttyUSB0", "/dev/ttyUSB0", "/dev/pts/4"}, {"ttyUSB0"}, {"/dev/pts/4", "ttyUSB0"}},
+        {{"", "/dev/ttyACM0"}, {}, {"/dev/ttyACM0"}},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(MeterLink::preferredFirst(c.preferred, c.system), c.order) << c.preferred.join(' ').toStdString();
 }
