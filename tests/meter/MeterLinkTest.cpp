@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The link against the simulated meter on pseudo-terminals: the search skips
-// what cannot be opened or does not answer, polling brings frames, the
+// what cannot be opened or does not answer, passes over devices that answer
+// but send no frames and goes round the list, polling brings frames, the
 // watchdog loses and finds the meter, keys skip a poll, and an unplugged
 // device is reopened when it returns.
 #include "meter/MeterLink.h"
@@ -120,6 +121,34 @@ TEST_P(MeterLinkStranger, TheMeterBehindAnotherDeviceIsFound)
 INSTANTIATE_TEST_SUITE_P(Devices, MeterLinkStranger,
                          testing::Values(Stranger::Silent, Stranger::EchoingModem, Stranger::Chatterer),
                          strangerName);
+
+// The meter comes first but does not answer at start-up; the modem after it
+// does, is given up for sending no frames, and the search comes round to the
+// meter again, which answers by then.
+TEST(MeterLinkSearch, GoesRoundTheListUntilAPortDeliversFrames)
+{
+    SimProcess sim({"--silence", "600"});
+    StrangerDevice modem(Stranger::EchoingModem);
+    Rig rig;
+    QSignalSpy lost(&rig.link, &MeterLink::meterLost);
+    QObject::connect(&rig.link, &MeterLink::meterLost, [&] {
+        if (lost.count() == 1) { // the spy saw it first
+            EXPECT_EQ(sim.command("silence 0").left(2), "OK");
+        }
+    });
+    rig.link.setPorts({sim.device(), modem.path()});
+    rig.link.SearchMeter();
+    EXPECT_EQ(rig.port.DeviceName(), modem.path());
+    EXPECT_TRUE(rig.link.state().MeterConnected); // on trial
+    rig.link.startTimers();
+
+    ASSERT_TRUE(waitUntil([&] { return rig.port.DeviceName() == sim.device() && rig.frames > 2; }, 20000));
+    EXPECT_EQ(lost.count(), 1);
+    EXPECT_TRUE(rig.link.state().MeterConnected);
+    EXPECT_EQ(rig.link.portIndex(), 0);
+    EXPECT_EQ(rig.statuses.count("Searching Meter on " + sim.device()), 2);
+    EXPECT_EQ(rig.statuses.count("Searching Meter on " + modem.path()), 1);
+}
 
 TEST(MeterLinkSearch, SkipsUnopenableAndSilentDevicesAndIdentifiesTheMeter)
 {
