@@ -32,7 +32,8 @@ CommandLine CommandLine::parse(const QStringList &arguments)
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
                                      QStringLiteral("Show the version and exit."));
     const QCommandLineOption port(QStringLiteral("port"),
-                                  QStringLiteral("Try DEVICE first when searching for the meter (e.g. /dev/ttyUSB0)."),
+                                  QStringLiteral("Try DEVICE first when searching for the meter (e.g. /dev/ttyUSB0).\n"
+                                                 "Give it more than once to try several devices in that order."),
                                   QStringLiteral("DEVICE"));
     const QCommandLineOption demo(QStringLiteral("demo"),
                                   QStringLiteral("Start the built-in simulated meter and connect to it."));
@@ -69,7 +70,7 @@ CommandLine CommandLine::parse(const QStringList &arguments)
         c.output = QStringLiteral("Unknown demo model or variant.\n\n") + usage(p);
         return c;
     }
-    c.port = p.value(port);
+    c.ports = p.values(port);
     c.demo = p.isSet(demo);
     c.demoModel = p.value(model);
     c.demoSuffix = p.value(suffix);

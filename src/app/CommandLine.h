@@ -8,7 +8,7 @@
 namespace vandrel {
 
 struct CommandLine {
-    QString port;            // --port DEVICE: tried first by the search
+    QStringList ports;       // --port DEVICE, repeatable: tried first by the search, in this order
     bool demo = false;       // --demo: start the simulated meter and use it
     QString demoModel = QStringLiteral("580");
     QString demoSuffix = QStringLiteral("D");

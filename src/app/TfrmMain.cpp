@@ -174,11 +174,7 @@ void TfrmMain::FormCreate()
     QStringList ports;
     if (options_.systemPorts)
         TComPort::EnumComDevices(ports);
-    for (auto it = options_.preferredPorts.crbegin(); it != options_.preferredPorts.crend(); ++it) {
-        ports.removeAll(*it);
-        ports.prepend(*it);
-    }
-    link_->setPorts(ports);
+    link_->setPorts(MeterLink::preferredFirst(options_.preferredPorts, ports));
 
     recovery_ = std::make_unique<RecoveryFiles>(options_.recoveryFolder);
     realTime_->setJournalPath(recovery_->runJournalPath());

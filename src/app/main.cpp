@@ -64,8 +64,8 @@ int main(int argc, char *argv[])
         else
             options.preferredPorts << device;
     }
-    if (!cmd.port.isEmpty())
-        options.preferredPorts.prepend(cmd.port);
+    // Devices named on the command line come first, in the order given.
+    options.preferredPorts = cmd.ports + options.preferredPorts;
 
     vandrel::TfrmMain window(options);
     window.showMaximized();

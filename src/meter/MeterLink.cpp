@@ -70,6 +70,22 @@ QString MeterLink::devicePath(const QString &item)
     return t.startsWith(QLatin1Char('/')) ? t : QStringLiteral("/dev/") + t;
 }
 
+QStringList MeterLink::preferredFirst(const QStringList &preferred, const QStringList &system)
+{
+    QStringList order;
+    QStringList paths;
+    for (const QStringList *list : {&preferred, &system}) {
+        for (const QString &item : *list) {
+            const QString path = devicePath(item);
+            if (item.trimmed().isEmpty() || paths.contains(path))
+                continue;
+            paths << path;
+            order << item;
+        }
+    }
+    return order;
+}
+
 void MeterLink::setPorts(const QStringList &ports)
 {
     ports_ = ports;
@@ -117,15 +133,31 @@ void MeterLink::writeQuietly(char byte)
     quietly([&] { port_.Write(&byte, 1, false); });
 }
 
-// Tries the device at `index`: "K", half a second for the four-byte reply.
+// Waits up to the identification window for the four-byte reply to "K". The
+// reply takes a few milliseconds on the line, so the wait ends as soon as it
+// is in: only a port that stays silent costs the whole window.
+bool MeterLink::waitForReply()
+{
+    QElapsedTimer clock;
+    clock.start();
+    for (;;) {
+        int waiting = 0;
+        quietly([&] { waiting = port_.InputCount(); });
+        if (waiting >= 4)
+            return true;
+        const qint64 left = kIdentifyMs - clock.elapsed();
+        if (left <= 0 || closing_)
+            return false;
+        WaitMs(static_cast<int>(qMin<qint64>(left, kReplyCheckMs)));
+    }
+}
+
+// Tries the device at `index`: "K", then the four-byte reply.
 // Leaves the port open when a meter answered with a known model.
 bool MeterLink::tryIdentifyOn(int index)
 {
     writeQuietly('K');
-    WaitMs(500);
-    int waiting = 0;
-    quietly([&] { waiting = port_.InputCount(); });
-    if (waiting < 4) {
+    if (!waitForReply()) {
         closeQuietly();
         return false;
     }
@@ -147,44 +179,57 @@ bool MeterLink::tryIdentifyOn(int index)
 
 void MeterLink::SearchMeter()
 {
+    searchFrom(0);
+}
+
+// Tries each port once, starting at `first` and going round the list.
+void MeterLink::searchFrom(int first)
+{
+    BusyFlag busy(searching_);
+    onTrial_ = false;
+    closeQuietly();
     port_.setOnRxChar(nullptr);
     openFailures_.clear();
     const int n = static_cast<int>(ports_.size());
-    int i = -1;
-    for (int k = 0; k < n; ++k) {
-        ++i;
+    int i = first;
+    for (int k = 0; k < n && !ports_.isEmpty() && !closing_; ++k) {
         if (i >= ports_.size())
-            break;
+            i = 0;
         selectPort(i);
         emit statusTextChanged(QStringLiteral("Searching Meter on ") + ports_.at(i));
-        WaitMs(300);
         if (!tryOpen()) {
             openFailures_.note(port_.DeviceName(), lastPortError_);
             // A device that cannot be opened is dropped for the rest of the run;
             // the next one moves into its place.
             ports_.removeAt(i);
             emit portsChanged();
-            --i;
             continue;
         }
         if (tryIdentifyOn(i))
             break;
+        ++i;
     }
+    finishSearch();
+}
 
-    closeQuietly();
-    WaitMs(300);
-    port_.setOnRxChar([this] { Comm1RxChar(); });
-    tryOpen();
-    WaitMs(100);
-    quietly([&] { port_.PurgeInput(); });
-
-    if (state_.MeterConnected) {
+void MeterLink::finishSearch()
+{
+    if (state_.MeterConnected && !closing_) {
+        // The identified port stays open; what followed the reply is dropped.
+        WaitMs(100);
+        quietly([&] { port_.PurgeInput(); });
+        port_.setOnRxChar([this] { Comm1RxChar(); });
+        onTrial_ = true;
         state_.LastConnectedPort = portIndex_;
         state_.MissedTicks = 0;
         emit statusTextChanged(port_.DeviceName());
         emit noLinkVisibleChanged(false);
         return;
     }
+    closeQuietly();
+    port_.setOnRxChar([this] { Comm1RxChar(); });
+    if (closing_)
+        return;
     // A device the user may not open, or one another program holds, may be
     // where the meter is: say so rather than just "No Connection".
     const QString refused = openFailures_.statusText();
@@ -192,13 +237,28 @@ void MeterLink::SearchMeter()
     emit noLinkVisibleChanged(true);
     if (state_.LastConnectedPort >= ports_.size() || state_.LastConnectedPort < 0)
         state_.LastConnectedPort = 0;
-    closeQuietly();
     WaitMs(100);
     selectPort(ports_.isEmpty() ? -1 : state_.LastConnectedPort);
     WaitMs(100);
     // Keep listening there: a meter switched on later is picked up by the watchdog.
-    if (!ports_.isEmpty())
+    if (!ports_.isEmpty() && !closing_)
         tryOpen();
+}
+
+// The port on trial never delivered a frame: whatever answered there is not
+// the meter. The search goes on with the next port, round the list.
+void MeterLink::resumeSearch()
+{
+    // Stopped timers mean the port was taken over (a download) or the link is
+    // closing: no search then.
+    if (closing_ || searching_ || state_.MeterConnected || ports_.isEmpty() || !mainTimer_.isActive())
+        return;
+    stopTimers(); // no poll may mix into an identification reply
+    vanished_ = false;
+    searchFrom(portIndex_ + 1);
+    state_.FirstTick = true;
+    if (!closing_)
+        startTimers();
 }
 
 void MeterLink::ATimerTimer()
@@ -255,6 +315,7 @@ void MeterLink::MainTimerTimer()
     emit tickStarted();
 
     if (state_.FrameSeen) {
+        onTrial_ = false;
         if (!state_.MeterConnected) {
             setConnected(true);
             emit runEnabledChanged(true);
@@ -273,6 +334,10 @@ void MeterLink::MainTimerTimer()
             state_.MissedTicks = 0;
             emit statusTextChanged(kNoConnection);
             emit meterLost();
+            if (onTrial_) {
+                onTrial_ = false;
+                QTimer::singleShot(0, this, &MeterLink::resumeSearch);
+            }
         }
     } else {
         emit noLinkVisibleChanged(true);
@@ -321,12 +386,14 @@ void MeterLink::tryReopenVanished()
 
 void MeterLink::ComboBoxDeviceNameChange(int index, const QString &text)
 {
-    if (state_.MainTimerBusy) {
-        // The tick is running further down the stack; come back when it is done.
+    if (state_.MainTimerBusy || searching_) {
+        // The tick or the search is running further down the stack; come back
+        // when it is done (the user's choice then wins).
         QTimer::singleShot(10, this, [this, index, text] { ComboBoxDeviceNameChange(index, text); });
         return;
     }
     vanished_ = false;
+    onTrial_ = false; // the user's choice is kept, frames or not
     closeQuietly();
     // A path typed into the box joins the list.
     bool added = false;
@@ -360,6 +427,12 @@ void MeterLink::writeCommand(char byte)
 
 void MeterLink::startTimers()
 {
+    // The first poll goes out at once rather than a poll period later.
+    if (!aTimer_.isActive())
+        QTimer::singleShot(0, this, [this] {
+            if (aTimer_.isActive())
+                ATimerTimer();
+        });
     aTimer_.start();
     mainTimer_.start();
 }
@@ -374,7 +447,7 @@ bool MeterLink::FormCloseQuery()
 {
     closing_ = true;
     stopTimers();
-    if (state_.MainTimerBusy || state_.RxBusy)
+    if (state_.MainTimerBusy || state_.RxBusy || searching_)
         return false;
     closeQuietly();
     return true;

@@ -38,6 +38,10 @@ public:
     static constexpr int kPollMs = 300;
     static constexpr int kWatchdogTicks = 3;
     static constexpr int kReopenMs = 3000;
+    // How long the search waits for the reply to "K" on each port, and how
+    // often it looks whether the reply is in.
+    static constexpr int kIdentifyMs = 500;
+    static constexpr int kReplyCheckMs = 10;
 
     MeterLink(TComPort &port, MeterReading &reading, MeterIdentity &identity, QObject *parent = nullptr);
 
@@ -50,19 +54,25 @@ public:
     // the search tries it first.
     void preferPort(const QString &device);
     static QString devicePath(const QString &item);
+    // The search order: `preferred` devices (named on the command line) in
+    // their order, then the system's list without the devices already named,
+    // whether a name is given as a path or as it appears in the system list.
+    static QStringList preferredFirst(const QStringList &preferred, const QStringList &system);
 
     // Fills the list from the system's serial devices and selects item 0.
     void fillPortList();
 
     // Steps of the link, named after the events that run them.
+    // SearchMeter tries every port from the first; a port it identifies is
+    // on trial until it delivers a frame (see MainTimerTimer).
     void SearchMeter();
     void ATimerTimer();
     void Comm1RxChar();
     void MainTimerTimer();
     void ComboBoxDeviceNameChange(int index, const QString &text);
     // Stops the timers and closes the port. Returns false, leaving the port
-    // open, while a tick or a receive handler is still running further down
-    // the stack; the caller asks again once they have returned.
+    // open, while a tick, a receive handler or the search is still running
+    // further down the stack; the caller asks again once they have returned.
     bool FormCloseQuery();
 
     // Starts the poll and the tick (end of start-up).
@@ -110,6 +120,10 @@ private:
     void closeQuietly();
     void writeQuietly(char byte);
     bool tryIdentifyOn(int index);
+    bool waitForReply();
+    void searchFrom(int first);
+    void finishSearch();
+    void resumeSearch();
     void regulateInterval();
     void tryReopenVanished();
     void onDeviceVanished();
@@ -127,6 +141,11 @@ private:
     qint64 lastTickMs_ = 0;
     QDateTime tickTime_;
     bool closing_ = false;
+    bool searching_ = false;
+    // The port was identified by the search and has not delivered a frame
+    // yet: something that answers the identification request without being
+    // a meter is given up when the watchdog runs out, and the search goes on.
+    bool onTrial_ = false;
     // Recovery after the device vanished underneath an open port.
     bool vanished_ = false;
     QString vanishedDevice_;

@@ -487,15 +487,32 @@ TEST(AboutBox, ShowsTheBuildVersionEachTime)
     }
 }
 
+TEST(CommandLine, RepeatedPortsKeepTheirOrder)
+{
+    const struct {
+        QStringList arguments;
+        QStringList ports;
+    } cases[] = {
+        {{"vandrel", "--port", "/dev/ttyUSB1", "--port", "/dev/ttyACM0"}, {"/dev/ttyUSB1", "/dev/ttyACM0"}},
+        {{"vandrel", "--port=/dev/ttyS2", "--demo", "--port", "/dev/ttyS0", "--port", "/dev/ttyS1"},
+         {"/dev/ttyS2", "/dev/ttyS0", "/dev/ttyS1"}},
+    };
+    for (const auto &c : cases) {
+        const CommandLine parsed = CommandLine::parse(c.arguments);
+        EXPECT_FALSE(parsed.exitNow) << c.arguments.join(' ').toStdString();
+        EXPECT_EQ(parsed.ports, c.ports) << c.arguments.join(' ').toStdString();
+    }
+}
+
 TEST(CommandLine, Options)
 {
     CommandLine c = CommandLine::parse({"vandrel"});
     EXPECT_FALSE(c.exitNow);
     EXPECT_FALSE(c.demo);
-    EXPECT_TRUE(c.port.isEmpty());
+    EXPECT_TRUE(c.ports.isEmpty());
 
     c = CommandLine::parse({"vandrel", "--port", "/dev/ttyUSB3", "--demo", "--demo-model", "560"});
-    EXPECT_EQ(c.port, "/dev/ttyUSB3");
+    EXPECT_EQ(c.ports, QStringList({"/dev/ttyUSB3"}));
     EXPECT_TRUE(c.demo);
     EXPECT_EQ(c.demoModel, "560");
     EXPECT_EQ(c.demoSuffix, "D");

@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The pure pieces of the link: frame cutting over every way a stream can be
 // chunked, the identification reply, the tick interval regulation and the
-// status text for devices that could not be opened.
+// order in which the search tries the ports, and the status text for devices
+// that could not be opened.
 #include "meter/FrameCutter.h"
 #include "meter/MeterIdentity.h"
+#include "meter/MeterLink.h"
 #include "meter/PortAccess.h"
 #include "meter/TickRegulation.h"
 
@@ -155,4 +157,18 @@ TEST(PortOpenFailures, StatusTextNamesTheMostTellingRefusal)
             failures.note(QString::fromLatin1(path), error);
         EXPECT_EQ(failures.statusText(), c.expected) << c.failures.size() << " failures";
     }
+}
+
+TEST(SearchOrder, NamedDevicesFirstInTheirOrderThenTheSystemListWithoutRepeats)
+{
+    const struct {
+        QStringList preferred, system, order;
+    } cases[] = {
+        {{}, {"ttyS0", "ttyUSB0"}, {"ttyS0", "ttyUSB0"}},
+        {{"/dev/ttyUSB1", "/dev/ttyS0"}, {"ttyS0", "ttyUSB0", "ttyUSB1"}, {"/dev/ttyUSB1", "/dev/ttyS0", "ttyUSB0"}},
+        {{"/dev/pts/4", "ttyUSB0", "/dev/ttyUSB0", "/dev/pts/4"}, {"ttyUSB0"}, {"/dev/pts/4", "ttyUSB0"}},
+        {{"", "/dev/ttyACM0"}, {}, {"/dev/ttyACM0"}},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(MeterLink::preferredFirst(c.preferred, c.system), c.order) << c.preferred.join(' ').toStdString();
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The link against the simulated meter on pseudo-terminals: the search skips
-// what cannot be opened or does not answer and names a busy device, polling
+// what cannot be opened or does not answer and names a busy device, passes
+// over devices that answer but send no frames and goes round the list, polling
 // brings frames, the watchdog loses and finds the meter, keys skip a poll, and
 // an unplugged device is reopened when it returns.
 #include "meter/MeterLink.h"
@@ -9,7 +10,12 @@
 #include "SimProcess.h"
 
 #include <QSignalSpy>
+#include <QSocketNotifier>
 #include <QTemporaryDir>
+#include <QTimer>
+
+#include <memory>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -30,7 +36,119 @@ struct Rig : vandrel::test::LinkRig {
     }
 };
 
+// A serial device that is not a meter, played on a pseudo-terminal.
+enum class Stranger { Silent, EchoingModem, Chatterer };
+
+class StrangerDevice {
+public:
+    explicit StrangerDevice(Stranger kind)
+    {
+        if (kind == Stranger::EchoingModem) {
+            // Echoes every byte it receives and answers it with a result code.
+            notifier_ = std::make_unique<QSocketNotifier>(pty_.master(), QSocketNotifier::Read);
+            QObject::connect(notifier_.get(), &QSocketNotifier::activated, [this] {
+                char buf[64];
+                const ssize_t n = ::read(pty_.master(), buf, sizeof buf);
+                for (ssize_t i = 0; i < n; ++i) {
+                    received_.append(buf[i]);
+                    pty_.write(QByteArray(1, buf[i]) + "\r\nOK\r\n");
+                }
+            });
+        } else if (kind == Stranger::Chatterer) {
+            // Sends text lines of its own, whatever it is told (like a GPS receiver).
+            timer_.setInterval(50);
+            QObject::connect(&timer_, &QTimer::timeout, [this] {
+                received_ += pty_.readAvailable();
+                pty_.write("$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47\r\n");
+            });
+            timer_.start();
+        }
+    }
+    QString path() const { return pty_.path(); }
+    // What the device was sent (the silent one is read on asking).
+    QByteArray received()
+    {
+        received_ += pty_.readAvailable();
+        return received_;
+    }
+
+private:
+    PtyPair pty_;
+    std::unique_ptr<QSocketNotifier> notifier_;
+    QTimer timer_;
+    QByteArray received_;
+};
+
 } // namespace
+
+static std::string strangerName(const testing::TestParamInfo<Stranger> &info)
+{
+    switch (info.param) {
+    case Stranger::Silent: return "Silent";
+    case Stranger::EchoingModem: return "EchoingModem";
+    case Stranger::Chatterer: return "Chatterer";
+    }
+    return "Unknown";
+}
+
+// A device that is not the meter comes first in the list: whether it stays
+// silent or answers the identification request with text of its own, the link
+// ends up on the meter behind it and frames flow.
+class MeterLinkStranger : public testing::TestWithParam<Stranger> {};
+
+TEST_P(MeterLinkStranger, TheMeterBehindAnotherDeviceIsFound)
+{
+    StrangerDevice stranger(GetParam());
+    SimProcess sim({"--model", "560"});
+    Rig rig;
+    rig.link.setPorts({stranger.path(), sim.device()});
+    rig.link.SearchMeter();
+    rig.link.startTimers();
+
+    ASSERT_TRUE(waitUntil([&] { return rig.port.DeviceName() == sim.device() && rig.frames > 2; }, 20000));
+    EXPECT_TRUE(rig.link.state().MeterConnected);
+    EXPECT_EQ(rig.link.portIndex(), 1);
+    EXPECT_EQ(rig.link.state().LastConnectedPort, 1);
+    EXPECT_EQ(rig.identity.MeterModel, 560);
+    EXPECT_EQ(rig.statuses.last(), sim.device());
+    EXPECT_TRUE(stranger.received().startsWith('K'));
+    // Once frames flow, the link stays there.
+    const int frames = rig.frames;
+    ASSERT_TRUE(waitUntil([&] { return rig.frames > frames + 10; }, 20000));
+    EXPECT_EQ(rig.port.DeviceName(), sim.device());
+}
+
+INSTANTIATE_TEST_SUITE_P(Devices, MeterLinkStranger,
+                         testing::Values(Stranger::Silent, Stranger::EchoingModem, Stranger::Chatterer),
+                         strangerName);
+
+// The meter comes first but does not answer at start-up; the modem after it
+// does, is given up for sending no frames, and the search comes round to the
+// meter again, which answers by then.
+TEST(MeterLinkSearch, GoesRoundTheListUntilAPortDeliversFrames)
+{
+    SimProcess sim({"--silence", "600"});
+    StrangerDevice modem(Stranger::EchoingModem);
+    Rig rig;
+    QSignalSpy lost(&rig.link, &MeterLink::meterLost);
+    QObject::connect(&rig.link, &MeterLink::meterLost, [&] {
+        if (lost.count() == 1) { // the spy saw it first
+            EXPECT_EQ(sim.command("silence 0").left(2), "OK");
+        }
+    });
+    rig.link.setPorts({sim.device(), modem.path()});
+    rig.link.SearchMeter();
+    EXPECT_EQ(rig.port.DeviceName(), modem.path());
+    EXPECT_TRUE(rig.link.state().MeterConnected); // on trial
+    rig.link.startTimers();
+
+    ASSERT_TRUE(waitUntil([&] { return rig.port.DeviceName() == sim.device() && rig.frames > 2; }, 20000));
+    EXPECT_EQ(lost.count(), 1);
+    EXPECT_TRUE(rig.link.state().MeterConnected);
+    EXPECT_EQ(rig.link.portIndex(), 0);
+    EXPECT_EQ(rig.statuses.count("Searching Meter on " + sim.device()), 2);
+    EXPECT_EQ(rig.statuses.count("Searching Meter on " + modem.path()), 1);
+}
 
 TEST(MeterLinkSearch, SkipsUnopenableAndSilentDevicesAndIdentifiesTheMeter)
 {
@@ -108,6 +226,7 @@ TEST(MeterLinkWatchdog, LostAfterThreeSilentTicksAndFoundAgain)
     ASSERT_TRUE(rig.connectTo(sim.device()));
     rig.link.startTimers();
     ASSERT_TRUE(waitUntil([&] { return rig.frames > 2; }));
+    rig.statuses.clear();
 
     QSignalSpy lost(&rig.link, &MeterLink::meterLost);
     QSignalSpy run(&rig.link, &MeterLink::runEnabledChanged);
@@ -122,6 +241,9 @@ TEST(MeterLinkWatchdog, LostAfterThreeSilentTicksAndFoundAgain)
     ASSERT_TRUE(waitUntil([&] { return rig.link.state().MeterConnected; }, 15000));
     EXPECT_TRUE(run.last().at(0).toBool());
     EXPECT_EQ(rig.statuses.last(), sim.device());
+    // A meter that delivered frames and fell silent is waited for, not searched for.
+    for (const QString &s : rig.statuses)
+        EXPECT_FALSE(s.startsWith("Searching")) << s.toStdString();
 }
 
 TEST(MeterLinkWatchdog, TicksWithoutFramesCountOnlyWhileConnected)
