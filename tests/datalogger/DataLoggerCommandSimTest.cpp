@@ -30,22 +30,36 @@ struct Messages : DownloadView {
     void message(const QString &text) override { shown << text; }
 };
 
-} // namespace
-
-TEST(DataLoggerCommand, ShowsTheSimulatedMetersSetsInTheWindow)
-{
-    SimProcess sim({"--model", "580", "--suffix", "D"});
+// A connected 580D, a client area for the window and the command's state.
+struct CommandRig {
+    SimProcess sim{{"--model", "580", "--suffix", "D"}};
     vandrel::test::LinkRig rig;
-    ASSERT_TRUE(rig.connectTo(sim.device()));
-    rig.link.startTimers();
     QMdiArea area;
-    area.resize(1000, 800);
-    area.show();
     DataLoggerState state;
     QPointer<TfrmDataLogger> window;
     Messages view;
 
-    ASSERT_EQ(LoadData1Click(area, rig.link, state, window, view, kTiming), kDownloadSuccess);
+    bool connect()
+    {
+        area.resize(1000, 800);
+        area.show();
+        if (!rig.connectTo(sim.device()))
+            return false;
+        rig.link.startTimers();
+        return true;
+    }
+    int command() { return LoadData1Click(area, rig.link, state, window, view, kTiming); }
+};
+
+} // namespace
+
+TEST(DataLoggerCommand, ShowsTheSimulatedMetersSetsInTheWindow)
+{
+    CommandRig c;
+    ASSERT_TRUE(c.connect());
+    auto &[sim, rig, area, state, window, view] = c;
+
+    ASSERT_EQ(c.command(), kDownloadSuccess);
     EXPECT_TRUE(view.shown.isEmpty());
     ASSERT_TRUE(window);
     ASSERT_GT(state.Table.setCount(), 0);
@@ -64,7 +78,7 @@ TEST(DataLoggerCommand, ShowsTheSimulatedMetersSetsInTheWindow)
     ASSERT_TRUE(sim.command("stop-after 500").startsWith("OK"));
     TfrmDataLogger *same = window;
     const QString firstCount = window->Grid2->Cells(4, 1);
-    EXPECT_EQ(LoadData1Click(area, rig.link, state, window, view, kTiming), kDownloadBrokeOff);
+    EXPECT_EQ(c.command(), kDownloadBrokeOff);
     EXPECT_EQ(window, same);
     EXPECT_EQ(window->Grid2->Cells(4, 1), firstCount);
     EXPECT_EQ(view.shown.size(), 1);
@@ -74,7 +88,7 @@ TEST(DataLoggerCommand, ShowsTheSimulatedMetersSetsInTheWindow)
     ASSERT_TRUE(sim.command("model 560").startsWith("OK"));
     rig.identity.MeterModel = 560;
     rig.identity.ModelSuffix = 0;
-    ASSERT_EQ(LoadData1Click(area, rig.link, state, window, view, kTiming), kDownloadSuccess);
+    ASSERT_EQ(c.command(), kDownloadSuccess);
     EXPECT_EQ(window, same);
     EXPECT_EQ(window->Grid1->ColCount(), 9);
     EXPECT_EQ(window->Grid1->Cells(5, 0), "Temperature");
@@ -86,24 +100,17 @@ TEST(DataLoggerCommand, ShowsTheSimulatedMetersSetsInTheWindow)
 // events through): ignored, so the meter is asked for its memory only once.
 TEST(DataLoggerCommand, SecondCommandDuringADownloadIsIgnored)
 {
-    SimProcess sim({"--model", "580", "--suffix", "D"});
-    vandrel::test::LinkRig rig;
-    ASSERT_TRUE(rig.connectTo(sim.device()));
-    rig.link.startTimers();
-    QMdiArea area;
-    area.resize(1000, 800);
-    area.show();
-    DataLoggerState state;
-    QPointer<TfrmDataLogger> window;
-    Messages view;
+    CommandRig c;
+    ASSERT_TRUE(c.connect());
+    auto &[sim, rig, area, state, window, view] = c;
     int nested = -1;
     bool nestedDuringDownload = false;
     QTimer::singleShot(0, &area, [&] {
         nestedDuringDownload = state.DownloadInProgress;
-        nested = LoadData1Click(area, rig.link, state, window, view, kTiming);
+        nested = c.command();
     });
 
-    ASSERT_EQ(LoadData1Click(area, rig.link, state, window, view, kTiming), kDownloadSuccess);
+    ASSERT_EQ(c.command(), kDownloadSuccess);
     ASSERT_TRUE(nestedDuringDownload);
     EXPECT_EQ(nested, kDownloadPrecondition);
     EXPECT_TRUE(view.shown.isEmpty());
