@@ -172,8 +172,14 @@ void TfrmMain::syncPortBox()
 void TfrmMain::FormCreate()
 {
     QStringList ports;
-    if (options_.systemPorts)
+    if (options_.systemPorts) {
         TComPort::EnumComDevices(ports);
+        link_->setDeviceSource([] {
+            QStringList now;
+            TComPort::EnumComDevices(now);
+            return now;
+        });
+    }
     link_->setPorts(MeterLink::preferredFirst(options_.preferredPorts, ports));
 
     recovery_ = std::make_unique<RecoveryFiles>(options_.recoveryFolder);

@@ -86,6 +86,62 @@ QStringList MeterLink::preferredFirst(const QStringList &preferred, const QStrin
     return order;
 }
 
+QStringList MeterLink::followDevices(const QStringList &ports, const QStringList &before, const QStringList &after)
+{
+    QStringList list;
+    for (const QString &item : ports) {
+        if (!before.contains(item) || after.contains(item))
+            list << item;
+    }
+    QStringList paths;
+    for (const QString &item : list)
+        paths << devicePath(item);
+    for (const QString &item : after) {
+        if (!before.contains(item) && !paths.contains(devicePath(item))) {
+            list << item;
+            paths << devicePath(item);
+        }
+    }
+    return list;
+}
+
+void MeterLink::setDeviceSource(DeviceSource source)
+{
+    deviceSource_ = std::move(source);
+    knownDevices_ = deviceSource_ ? deviceSource_() : QStringList();
+}
+
+// While no meter is connected the list follows the system's devices, so an
+// adapter plugged in after start-up is found; a new one is searched at once.
+void MeterLink::watchDevices()
+{
+    if (!deviceSource_ || closing_ || searching_ || state_.MeterConnected)
+        return;
+    const QStringList now = deviceSource_();
+    if (now == knownDevices_)
+        return;
+    const QStringList before = knownDevices_;
+    knownDevices_ = now;
+    const QString selected = portIndex_ >= 0 && portIndex_ < ports_.size() ? ports_.at(portIndex_) : QString();
+    ports_ = followDevices(ports_, before, now);
+    emit portsChanged();
+    portIndex_ = ports_.indexOf(selected);
+    emit portIndexChanged(portIndex_);
+    for (const QString &item : now) {
+        if (!before.contains(item)) {
+            QTimer::singleShot(0, this, [this, item] { searchNewDevice(item); });
+            return;
+        }
+    }
+}
+
+void MeterLink::searchNewDevice(const QString &item)
+{
+    const int index = ports_.indexOf(item);
+    if (index >= 0)
+        searchAgainFrom(index);
+}
+
 void MeterLink::setPorts(const QStringList &ports)
 {
     ports_ = ports;
@@ -249,13 +305,18 @@ void MeterLink::finishSearch()
 // the meter. The search goes on with the next port, round the list.
 void MeterLink::resumeSearch()
 {
+    searchAgainFrom(portIndex_ + 1);
+}
+
+void MeterLink::searchAgainFrom(int index)
+{
     // Stopped timers mean the port was taken over (a download) or the link is
     // closing: no search then.
     if (closing_ || searching_ || state_.MeterConnected || ports_.isEmpty() || !mainTimer_.isActive())
         return;
     stopTimers(); // no poll may mix into an identification reply
     vanished_ = false;
-    searchFrom(portIndex_ + 1);
+    searchFrom(index);
     state_.FirstTick = true;
     if (!closing_)
         startTimers();
@@ -347,6 +408,7 @@ void MeterLink::MainTimerTimer()
     if (!state_.MeterConnected)
         mainTimer_.setInterval(kTickMs);
     tryReopenVanished();
+    watchDevices();
 }
 
 void MeterLink::regulateInterval()

@@ -16,6 +16,8 @@
 #include <QStringList>
 #include <QTimer>
 
+#include <functional>
+
 namespace vandrel {
 
 // Link state shared with the rest of the program (all on the user-interface thread).
@@ -58,6 +60,16 @@ public:
     // their order, then the system's list without the devices already named,
     // whether a name is given as a path or as it appears in the system list.
     static QStringList preferredFirst(const QStringList &preferred, const QStringList &system);
+    // The port list after the system's devices changed from `before` to
+    // `after`: devices that went away leave it, new ones join at the end.
+    // Items that are not system devices (paths given or typed) always stay.
+    static QStringList followDevices(const QStringList &ports, const QStringList &before, const QStringList &after);
+
+    // Where the system's serial devices are listed. Set, the list follows them
+    // while no meter is connected (looked at once a tick) and a new device is
+    // searched at once; unset, the list stays as it was given.
+    using DeviceSource = std::function<QStringList()>;
+    void setDeviceSource(DeviceSource source);
 
     // Fills the list from the system's serial devices and selects item 0.
     void fillPortList();
@@ -124,6 +136,9 @@ private:
     void searchFrom(int first);
     void finishSearch();
     void resumeSearch();
+    void watchDevices();
+    void searchNewDevice(const QString &item);
+    void searchAgainFrom(int index);
     void regulateInterval();
     void tryReopenVanished();
     void onDeviceVanished();
@@ -154,6 +169,8 @@ private:
     // number of the port's latest failure.
     PortOpenFailures openFailures_;
     int lastPortError_ = 0;
+    DeviceSource deviceSource_;
+    QStringList knownDevices_; // the system's list as last looked at
 };
 
 } // namespace vandrel

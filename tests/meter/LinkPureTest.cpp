@@ -172,3 +172,20 @@ TEST(SearchOrder, NamedDevicesFirstInTheirOrderThenTheSystemListWithoutRepeats)
     for (const auto &c : cases)
         EXPECT_EQ(MeterLink::preferredFirst(c.preferred, c.system), c.order) << c.preferred.join(' ').toStdString();
 }
+
+TEST(SearchOrder, TheListFollowsTheSystemsDevicesAndKeepsGivenPaths)
+{
+    const struct {
+        QStringList ports, before, after, expected;
+    } cases[] = {
+        // A device that went away leaves, a new one joins at the end.
+        {{"ttyS0", "ttyUSB0"}, {"ttyS0", "ttyUSB0"}, {"ttyS0", "ttyACM0"}, {"ttyS0", "ttyACM0"}},
+        // A path given or typed stays, also when its device goes away.
+        {{"/dev/pts/4", "ttyS0"}, {"ttyS0"}, {}, {"/dev/pts/4"}},
+        // A new device already in the list by its path is not added again.
+        {{"/dev/ttyUSB0"}, {}, {"ttyUSB0"}, {"/dev/ttyUSB0"}},
+        {{}, {}, {"ttyUSB0", "ttyUSB1"}, {"ttyUSB0", "ttyUSB1"}},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(MeterLink::followDevices(c.ports, c.before, c.after), c.expected) << c.ports.join(' ').toStdString();
+}

@@ -193,6 +193,27 @@ TEST(MeterLinkSearch, NoMeterKeepsListeningAndFramesConnectLater)
     EXPECT_EQ(rig.identity.MeterModel, 580); // no identification happened
 }
 
+// A meter plugged in after start-up: the list follows the system's devices
+// while nothing is connected, and the new device is searched by itself.
+TEST(MeterLinkSearch, MeterPluggedInLaterIsFound)
+{
+    PtyPair silent;
+    QStringList system{silent.path()};
+    Rig rig;
+    rig.link.setDeviceSource([&] { return system; });
+    rig.link.setPorts(system);
+    rig.link.SearchMeter();
+    ASSERT_FALSE(rig.link.state().MeterConnected);
+    rig.link.startTimers();
+
+    SimProcess sim({"--model", "540", "--suffix", "D"});
+    system << sim.device();
+    ASSERT_TRUE(waitUntil([&] { return rig.link.state().MeterConnected && rig.frames > 0; }, 20000));
+    EXPECT_EQ(rig.port.DeviceName(), sim.device());
+    EXPECT_EQ(rig.identity.MeterModel, 540);
+    EXPECT_EQ(rig.link.ports(), system);
+}
+
 // A device held by another program is the likeliest place of the meter when
 // nothing answered: the status line says so instead of "No Connection".
 TEST(MeterLinkSearch, DeviceHeldByAnotherProgramIsNamedOnTheStatusLine)
