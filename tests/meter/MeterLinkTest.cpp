@@ -14,6 +14,8 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <cerrno>
+#include <fcntl.h>
 #include <memory>
 #include <unistd.h>
 
@@ -238,6 +240,28 @@ TEST(MeterLinkSearch, DeviceHeldByAnotherProgramIsNamedOnTheStatusLine)
     rig.link.setPorts({held.path()});
     rig.link.SearchMeter();
     EXPECT_EQ(rig.statuses.last(), "No Connection");
+}
+
+// A device the user may not open, as a real open refuses it: a sysfs file
+// that nobody, root included, may open for writing.
+TEST(MeterLinkSearch, RefusedDeviceIsNamedOnTheStatusLine)
+{
+    const char *refused = "/sys/kernel/notes";
+    const int fd = ::open(refused, O_RDWR | O_NOCTTY | O_NONBLOCK);
+    const int error = errno;
+    if (fd >= 0)
+        ::close(fd);
+    if (fd >= 0 || error != EACCES)
+        GTEST_SKIP() << refused << " is not refused here";
+    PtyPair silent;
+    Rig rig;
+    rig.link.setPorts({silent.path(), QString::fromLatin1(refused)});
+
+    rig.link.SearchMeter();
+
+    EXPECT_FALSE(rig.link.state().MeterConnected);
+    EXPECT_EQ(rig.statuses.last(), QStringLiteral("Permission denied: ") + QString::fromLatin1(refused) +
+                                       QStringLiteral(" \u2014 see Help \u203a Serial port access"));
 }
 
 TEST(MeterLinkWatchdog, LostAfterThreeSilentTicksAndFoundAgain)
