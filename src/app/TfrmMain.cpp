@@ -354,9 +354,8 @@ MeterChart *TfrmMain::activeChart() const
 
 void TfrmMain::LoadData1Click()
 {
-    // A second click while the port is being taken over or read is ignored.
-    if (logger_.DownloadInProgress)
-        return;
+    // A second click while the port is being taken over or read is ignored
+    // by the command itself (its result is then no success).
     const int result = vandrel::LoadData1Click(*mdi_, *link_, logger_, dataLogger_, this);
     if (result == kDownloadSuccess && recovery_->active()) {
         // Until its data is saved the download exists only here: keep it on disk.

@@ -132,6 +132,17 @@ void openWindow(QMdiArea &area, DataLoggerState &state, const LoggerModel &model
     frame->show();
 }
 
+// The set table in the window, laid out for the meter it was read from: a
+// window made for another model would lay its samples out wrongly.
+void showSetTable(QMdiArea &area, DataLoggerState &state, const LoggerModel &model,
+                  QPointer<TfrmDataLogger> &window)
+{
+    openWindow(area, state, model, window);
+    if (!(window->model() == model))
+        window->applyModel(model);
+    window->showDataSets();
+}
+
 } // namespace
 
 int LoadData1Click(QMdiArea &area, MeterLink &link, DataLoggerState &state, QPointer<TfrmDataLogger> &window,
@@ -145,12 +156,7 @@ int LoadData1Click(QMdiArea &area, MeterLink &link, DataLoggerState &state, QPoi
         return result;
     // The window may have been closed while the port was being given back;
     // the download is then shown in a new one rather than lost unseen.
-    openWindow(area, state, currentModel(link), window);
-    // The table was built for the meter just read; a window made for another
-    // model would lay its samples out wrongly.
-    if (!(window->model() == currentModel(link)))
-        window->applyModel(currentModel(link));
-    window->showDataSets();
+    showSetTable(area, state, currentModel(link), window);
     return result;
 }
 
@@ -171,11 +177,7 @@ bool showKeptMemory(QMdiArea &area, DataLoggerState &state, const KeptMemory &ke
     if (!rebuildSetTable(kept, state.Table))
         return false;
     state.LoggerDataUnsaved = true;
-    const LoggerModel model{kept.model, kept.suffix};
-    openWindow(area, state, model, window);
-    if (!(window->model() == model))
-        window->applyModel(model);
-    window->showDataSets();
+    showSetTable(area, state, LoggerModel{kept.model, kept.suffix}, window);
     return true;
 }
 

@@ -521,6 +521,16 @@ void TComPort::waitFd(short events, int timeoutMs, bool forRead)
         raiseErrno(EIO);
 }
 
+int TComPort::timeLeft(std::chrono::steady_clock::time_point deadline, int allowedMs)
+{
+    if (allowedMs <= 0)
+        return 0;
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0)
+        raiseComError(0, QStringLiteral("Timeout"));
+    return static_cast<int>(left.count());
+}
+
 int TComPort::Read(void *buffer, int length, bool waitOnCompletion)
 {
     requireOpen();
@@ -541,15 +551,7 @@ int TComPort::Read(void *buffer, int length, bool waitOnCompletion)
             raiseErrno(errno);
         if (!waitOnCompletion)
             break;
-        int remaining = 0;
-        if (readTimeoutMs_ > 0) {
-            remaining = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                             deadline - std::chrono::steady_clock::now())
-                                             .count());
-            if (remaining <= 0)
-                raiseComError(0, QStringLiteral("Timeout"));
-        }
-        waitFd(POLLIN, remaining, true);
+        waitFd(POLLIN, timeLeft(deadline, readTimeoutMs_), true);
     }
     return got;
 }
@@ -576,15 +578,7 @@ int TComPort::Write(const void *buffer, int length, bool waitOnCompletion)
             continue;
         if (r < 0 && errno != EAGAIN)
             raiseErrno(errno);
-        int remaining = 0;
-        if (allowedMs > 0) {
-            remaining = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                             deadline - std::chrono::steady_clock::now())
-                                             .count());
-            if (remaining <= 0)
-                raiseComError(0, QStringLiteral("Timeout"));
-        }
-        waitFd(POLLOUT, remaining, false);
+        waitFd(POLLOUT, timeLeft(deadline, allowedMs), false);
     }
     return sent;
 }

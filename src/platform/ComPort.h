@@ -3,6 +3,8 @@
 // reports received bytes on the user-interface thread and waits until handled.
 #pragma once
 
+#include <chrono>
+
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -126,6 +128,9 @@ private:
     void dispatchEvents();
     void handleThreadFailure(int error);
     void waitFd(short events, int timeoutMs, bool forRead);
+    // The milliseconds left until `deadline` of a call allowed `allowedMs`
+    // (0 means no limit, so no deadline); raises "Timeout" when none are left.
+    int timeLeft(std::chrono::steady_clock::time_point deadline, int allowedMs);
     [[noreturn]] void raiseComError(int errorCode, const QString &message);
     [[noreturn]] void raiseErrno(int error);
     void requireOpen();

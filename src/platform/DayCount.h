@@ -11,7 +11,7 @@ namespace vandrel {
 
 // The day count of a date and a time of day, both as a clock shows them.
 double toDays(const QDate &date, const QTime &time);
-// The day count of the date and time fields of `t`, whatever its time spec: a
+// The day count of the date and time fields of `t`, whether it is local, UTC or an offset: a
 // local reading counts as the clock showed it, also in an hour that a clock
 // change repeats or skips.
 double toDays(const QDateTime &t);
