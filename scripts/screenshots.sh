@@ -1,0 +1,83 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Makes the pictures in docs/screenshots by driving the program with its
+# simulated meter on a virtual screen: a real-time run, an opened table file
+# drawn as a graph, and the data-logger window after a download.
+# Usage: scripts/screenshots.sh [BUILD_DIR] [OUT_DIR]   (needs xvfb, xdotool, imagemagick)
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+build=$(cd "${1:-$here/build-asan}" && pwd)
+out=$(mkdir -p "${2:-$here/docs/screenshots}" && cd "${2:-$here/docs/screenshots}" && pwd)
+
+if [ -z "${VANDREL_SHOTS_INNER:-}" ]; then
+  VANDREL_SHOTS_INNER=1 exec xvfb-run -a -s "-screen 0 1280x960x24" "$0" "$build" "$out"
+fi
+
+work=$(mktemp -d)
+trap 'stop_app; rm -rf "$work"' EXIT
+export LANG=C.UTF-8 LC_ALL=C.UTF-8
+
+# Three days of readings every five minutes, in the program's table-file format.
+python3 - "$work/greenhouse.csv" <<'PY'
+import datetime, math, random, sys
+random.seed(7)
+t = datetime.datetime(2026, 11, 30, 0, 0, 0)
+with open(sys.argv[1], "w", newline="") as f:
+    for i in range(3 * 24 * 12):
+        h = (t.hour + t.minute / 60) / 24 * 2 * math.pi
+        t1 = 21 + 4 * math.sin(h - 2) + random.uniform(-0.2, 0.2)
+        t2 = 14 + 6 * math.sin(h - 2.3) + random.uniform(-0.2, 0.2)
+        rh = 62 - 14 * math.sin(h - 2) + random.uniform(-0.6, 0.6)
+        a, b = 17.27, 237.7
+        g = a * t1 / (b + t1) + math.log(rh / 100)
+        dp = b * g / (a - g)
+        f.write(f"{t.day} {t:%b %Y},{t:%H:%M:%S},{rh:.1f},%RH,{t1:.1f},C,{t2:.1f},C,{dp:.1f},\r\n")
+        t += datetime.timedelta(minutes=5)
+PY
+
+# Each picture comes from a fresh program with a home of its own, so no
+# settings, windows or recovery files carry over from the one before.
+start_app() {
+  export HOME=$work/$1 XDG_CONFIG_HOME=$work/$1/.config XDG_DATA_HOME=$work/$1/.local/share \
+         XDG_RUNTIME_DIR=$work/$1/run
+  mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+  "$build/bin/vandrel" --demo > "$work/$1.log" 2>&1 &
+  app=$!
+  win=$(xdotool search --sync --onlyvisible --pid "$app" --name '^Vandrel' | head -1)
+  xdotool windowsize --sync "$win" 1280 960 windowmove --sync "$win" 0 0
+  sleep 3   # the start-up search and the first frames
+}
+stop_app() {
+  if [ -n "${app:-}" ]; then kill "$app" 2>/dev/null || true; wait "$app" 2>/dev/null || true; fi
+  app=
+}
+press() { xdotool windowfocus --sync "$win"; xdotool key --clearmodifiers "$@"; }
+shoot() { sleep "$2"; import -window "$win" "$out/$1"; echo "wrote $out/$1"; }
+output_to_graph() { xdotool mousemove --sync 188 37 click 1; }   # the toolbar's graph button
+
+# 1. A run at the default two-second rate: panel, live graph and table.
+start_app run
+press F9
+shoot main-window-run.png 40
+stop_app
+
+# 2. A table file opened and drawn as a graph.
+start_app file
+press ctrl+o
+sleep 2
+xdotool type --delay 20 "$work/greenhouse.csv"
+xdotool key Return
+sleep 4
+output_to_graph
+shoot table-file-graph.png 5
+stop_app
+
+# 3. The simulated meter's logger memory, downloaded.
+start_app logger
+press alt+d
+for _ in $(seq 1 300); do
+  xdotool search --onlyvisible --name '^DataLogger$' >/dev/null 2>&1 && break
+  sleep 1
+done
+shoot datalogger-window.png 5
+stop_app
