@@ -143,6 +143,7 @@ void TerminalDownloadView::progressReceived(int bytes)
         clock_.start();
         firstBytes_ = bytes;
     }
+    receivedAtMs_ = clock_.isValid() ? clock_.elapsed() : 0;
     draw(false);
 }
 
@@ -170,8 +171,8 @@ void TerminalDownloadView::draw(bool force)
     if (!force && sinceDrawn_.isValid() && sinceDrawn_.elapsed() < kRedrawMs)
         return;
     sinceDrawn_.start();
-    const qint64 ms = clock_.isValid() ? clock_.elapsed() : 0;
-    const qint64 rate = ms > 0 ? static_cast<qint64>(bytes_ - firstBytes_) * 1000 / ms : 0;
+    // The silence that ends a transfer is no part of its rate.
+    const qint64 rate = receivedAtMs_ > 0 ? static_cast<qint64>(bytes_ - firstBytes_) * 1000 / receivedAtMs_ : 0;
     const QString text = progressText(bytes_, total_, rate);
     // Blanks over what a longer line before left behind.
     const QString padded = text.leftJustified(drawnWidth_);

@@ -38,6 +38,7 @@ private:
     // them is no part of the transfer.
     int firstBytes_ = 0;
     QElapsedTimer clock_;
+    qint64 receivedAtMs_ = 0; // on clock_, when bytes_ came in
     QElapsedTimer sinceDrawn_;
     qsizetype drawnWidth_ = 0;
 };
