@@ -18,21 +18,6 @@ namespace vandrel {
 
 namespace {
 
-QString twoDigits(int n) { return QString::number(n).rightJustified(2, QLatin1Char('0')); }
-
-QStringList sampleHeadings(const LoggerModel &model)
-{
-    QStringList h{QStringLiteral("NO"), QStringLiteral("DATE"), QStringLiteral("TIME"),
-                  QStringLiteral("Humidity"), QStringLiteral("UNIT")};
-    if (model.twoTemperatures())
-        h << QStringLiteral("T1") << QStringLiteral("UNIT") << QStringLiteral("T2") << QStringLiteral("UNIT");
-    else
-        h << QStringLiteral("Temperature") << QStringLiteral("UNIT") << QString() << QString();
-    if (model.dewPointColumn())
-        h << (model.twoTemperatures() ? QStringLiteral("Dewpoint") : QString());
-    return h;
-}
-
 void clearRow(StringGrid &grid, int row)
 {
     for (int c = 0; c < grid.ColCount(); ++c)
@@ -40,11 +25,6 @@ void clearRow(StringGrid &grid, int row)
 }
 
 } // namespace
-
-QString intervalText(int seconds)
-{
-    return twoDigits(seconds / 60) + QLatin1Char(':') + twoDigits(seconds % 60);
-}
 
 void setupSetList(StringGrid &grid2)
 {
@@ -87,7 +67,7 @@ void fillSetList(StringGrid &grid2, const DataSetTable &table, const QLocale &lo
 void setupSampleGrid(StringGrid &grid1, const LoggerModel &model)
 {
     grid1.setFixedColor(Qt::white);
-    grid1.setColCount(model.dewPointColumn() ? 10 : 9);
+    grid1.setColCount(sampleColumnCount(model));
     const QStringList h = sampleHeadings(model);
     for (int c = 0; c < grid1.ColCount(); ++c)
         grid1.setCells(c, 0, h.value(c));
@@ -104,27 +84,12 @@ void fillSampleRows(StringGrid &grid1, const DecodedSet &set, char unit, const L
     grid1.setRowCount(2);
     clearRow(grid1, 1);
     grid1.setRowCount(std::max(2, n + 1));
-    const QString rhUnit = QStringLiteral("%RH");
-    const QString unitText(QLatin1Char(unit == 'F' ? 'F' : 'C'));
     for (int i = 0; i < n; ++i) {
         if (progress)
             progress(i);
-        const LoggerSample &s = set.Samples.at(i);
-        const QDateTime t = fromDays(s.Time);
-        const int r = i + 1;
-        grid1.setCells(0, r, QString::number(r));
-        grid1.setCells(1, r, tableDate(t.date(), locale));
-        grid1.setCells(2, r, tableTime(t.time()));
-        grid1.setCells(3, r, s.RhText);
-        grid1.setCells(4, r, rhUnit);
-        grid1.setCells(5, r, s.T1Text);
-        grid1.setCells(6, r, unitText);
-        if (model.twoTemperatures()) {
-            grid1.setCells(7, r, s.T2Text);
-            grid1.setCells(8, r, unitText);
-        }
-        if (model.dewPointColumn() && s.HasDp)
-            grid1.setCells(9, r, s.DpText);
+        const QStringList cells = sampleRowCells(i + 1, set.Samples.at(i), unit, model, locale);
+        for (int c = 0; c < cells.size() && c < grid1.ColCount(); ++c)
+            grid1.setCells(c, i + 1, cells.at(c));
     }
     grid1.endUpdate();
 }

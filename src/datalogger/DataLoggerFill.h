@@ -4,6 +4,7 @@
 #pragma once
 
 #include "datalogger/LoggerRecords.h"
+#include "datalogger/LoggerTable.h"
 
 #include <QLocale>
 #include <QString>
@@ -16,18 +17,6 @@ namespace vandrel {
 
 class MeterChart;
 class StringGrid;
-
-// The model the window was built for; headings and decoding both follow it.
-struct LoggerModel {
-    int MeterModel = 580;
-    char ModelSuffix = 0;
-    bool twoTemperatures() const { return MeterModel == 580; }
-    bool dewPointColumn() const { return ModelSuffix == 'D'; }
-    bool operator==(const LoggerModel &) const = default;
-};
-
-// Minutes ":" seconds, each at least two digits: 90 s is "01:30", 6000 s "100:00".
-QString intervalText(int seconds);
 
 // Headings, widths and the empty row of the set list.
 void setupSetList(StringGrid &grid2);

@@ -98,7 +98,7 @@ int roundedTotal(int endAddress)
 }
 
 int DownloadStream(DownloadPort &port, DownloadView &view, int sampleSize, DataSetTable &table,
-                   const DownloadTiming &timing)
+                   const DownloadTiming &timing, QByteArray *received)
 {
     port.write(kRequest);
     const qint64 deadline = port.elapsedMs() + timing.headerMs;
@@ -124,6 +124,8 @@ int DownloadStream(DownloadPort &port, DownloadView &view, int sampleSize, DataS
     view.progressClosed();
     if (!complete)
         return kDownloadBrokeOff;
+    if (received)
+        *received = headerBytes + image;
     return finishMemory(header, image, sampleSize, table);
 }
 
@@ -252,7 +254,7 @@ void openBlockProgress(DownloadView &view)
 }
 
 int DownloadBlocks(DownloadPort &port, DownloadView &view, int sampleSize, DataSetTable &table,
-                   const DownloadTiming &timing)
+                   const DownloadTiming &timing, QByteArray *received)
 {
     port.write(kRequest);
     BlockTransfer t{port, view, timing, {}};
@@ -269,6 +271,8 @@ int DownloadBlocks(DownloadPort &port, DownloadView &view, int sampleSize, DataS
         return kDownloadEmpty;
     // The padding of the last block is not part of the memory.
     const qsizetype imageLength = qMax<qsizetype>(0, static_cast<qsizetype>(header.EndAddress) + 1 - kHeaderSize);
+    if (received)
+        *received = t.buffer.left(kHeaderSize + imageLength);
     return finishMemory(header, t.buffer.mid(kHeaderSize, imageLength), sampleSize, table);
 }
 

@@ -40,14 +40,16 @@ quint8 blockChecksum(const char *block, int length);
 int roundedTotal(int endAddress);
 
 // Both send "P" and receive the memory. On kDownloadSuccess `table` has been
-// replaced; on any other result it is untouched. The block variant expects
+// replaced; on any other result it is untouched. When the whole memory came
+// in (success, or a memory that does not decode), `received` (if given) gets
+// it from address 0 to its end address, as the meter sent it. The block variant expects
 // its progress window to be open already (it opens before the port is taken
 // over); the stream variant opens its own once the header is in. Both leave
 // the progress window closed.
 int DownloadStream(DownloadPort &port, DownloadView &view, int sampleSize, DataSetTable &table,
-                   const DownloadTiming &timing = {});
+                   const DownloadTiming &timing = {}, QByteArray *received = nullptr);
 int DownloadBlocks(DownloadPort &port, DownloadView &view, int sampleSize, DataSetTable &table,
-                   const DownloadTiming &timing = {});
+                   const DownloadTiming &timing = {}, QByteArray *received = nullptr);
 
 // The block variant's window before the transfer: range of the largest memory, no total yet.
 void openBlockProgress(DownloadView &view);

@@ -81,7 +81,7 @@ void giveBack(MeterLink &link, const DownloadTiming &timing)
 }
 
 int transfer(MeterLink &link, DataLoggerState &state, DownloadView &view, const DownloadTiming &timing,
-             DownloadPort &port)
+             DownloadPort &port, QByteArray *received)
 {
     if (!link.state().MeterConnected) {
         view.message(kNoMeterMessage);
@@ -98,14 +98,14 @@ int transfer(MeterLink &link, DataLoggerState &state, DownloadView &view, const 
     if (!stream)
         openBlockProgress(view);
     takeOver(link, port, stream, timing, view);
-    return stream ? DownloadStream(port, view, sampleSize, state.Table, timing)
-                  : DownloadBlocks(port, view, sampleSize, state.Table, timing);
+    return stream ? DownloadStream(port, view, sampleSize, state.Table, timing, received)
+                  : DownloadBlocks(port, view, sampleSize, state.Table, timing, received);
 }
 
 } // namespace
 
 int LoadData(MeterLink &link, DataLoggerState &state, DownloadView &view, const DownloadTiming &timing,
-             DownloadPort *transferPort)
+             DownloadPort *transferPort, QByteArray *received)
 {
     // The command again while a download takes the port over or runs (its
     // waits let events through): ignored, the port stays with the first one.
@@ -115,7 +115,7 @@ int LoadData(MeterLink &link, DataLoggerState &state, DownloadView &view, const 
     DownloadPort &port = transferPort ? *transferPort : comPort;
     int result = kDownloadPrecondition;
     try {
-        result = transfer(link, state, view, timing, port);
+        result = transfer(link, state, view, timing, port, received);
     } catch (...) {
         // Nothing below is meant to throw; if something does, the port still
         // goes back before the exception travels on.

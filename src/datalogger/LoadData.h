@@ -27,8 +27,9 @@ inline const QString kRecordingMessage =
 // DownloadInProgress is clear again on return. Called again while a download
 // runs (from an event during its waits), it does nothing and returns 0.
 // `transferPort` replaces the real port for the transfer itself (tests);
-// leave it null in the program.
+// leave it null in the program. `received` (if given) gets the memory as the
+// transfer received it (see DownloadStream).
 int LoadData(MeterLink &link, DataLoggerState &state, DownloadView &view, const DownloadTiming &timing = {},
-             DownloadPort *transferPort = nullptr);
+             DownloadPort *transferPort = nullptr, QByteArray *received = nullptr);
 
 } // namespace vandrel

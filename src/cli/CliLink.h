@@ -1,0 +1,58 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The meter link as the program without a window runs it: the same search,
+// poll, watchdog and recovery, with a deadline for the first reading.
+#pragma once
+
+#include "meter/MeterLink.h"
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+namespace vandrel::cli {
+
+class CliLink : public QObject {
+    Q_OBJECT
+public:
+    // How long start() waits for the first reading before it gives up.
+    static constexpr int kAnswerMs = 10000;
+
+    // `device` empty: the system's serial devices are searched (and followed
+    // while no meter is connected), as the program does.
+    explicit CliLink(const QString &device, QObject *parent = nullptr);
+
+    // Checks a named device opens, searches and starts polling. Emits ready()
+    // at the first tick with a reading, or failed() when the device cannot be
+    // opened or nothing answers within kAnswerMs.
+    void start();
+    // Stops polling and closes the port as soon as no handler of the link is
+    // running further down the stack; then emits closed(). Safe to call again.
+    void close();
+
+    MeterLink &link() { return link_; }
+    const MeterReading &reading() const { return reading_; }
+    const MeterIdentity &identity() const { return identity_; }
+    bool isReady() const { return ready_; }
+
+signals:
+    void ready();
+    void failed(const QString &message);
+    void closed();
+
+private:
+    void giveUp();
+    void tryClose();
+
+    QString device_;
+    TComPort port_;
+    MeterReading reading_;
+    MeterIdentity identity_;
+    MeterLink link_{port_, reading_, identity_};
+    QTimer answerTimer_;
+    QString lastStatus_;
+    bool ready_ = false;
+    bool closing_ = false;
+    bool closed_ = false;
+};
+
+} // namespace vandrel::cli

@@ -1,0 +1,212 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Parsing the command line: one parser per command, so each command's --help
+// lists only what it takes, and numbers are checked before anything runs.
+#include "cli/CliOptions.h"
+
+#include "cli/CliVersion.h"
+
+#include <QCommandLineParser>
+
+#include <limits>
+
+namespace vandrel::cli {
+
+namespace {
+
+const QString kProgram = QStringLiteral("vandrel-cli");
+
+const QString kOverview = QStringLiteral(
+    "Usage: vandrel-cli COMMAND [options]\n"
+    "Talks to a humidity and temperature meter on a serial port, without a window.\n"
+    "\n"
+    "Commands:\n"
+    "  ports      list the serial devices and whether they can be opened\n"
+    "  record     sample the meter's reading into a table file\n"
+    "  download   fetch the meter's data-logger memory into table files\n"
+    "\n"
+    "Run \"vandrel-cli COMMAND --help\" for the options of a command.\n");
+
+struct CommandSpec {
+    Command command;
+    const char *name;
+    const char *usage;
+    const char *description;
+};
+
+const CommandSpec kCommands[] = {
+    {Command::Ports, "ports", "ports [--probe] [--port DEVICE]...",
+     "Lists every serial device the system has, and each --port, with whether it can be\n"
+     "opened: ok, permission denied, busy or missing."},
+    {Command::Record, "record", "record [--port DEVICE] [--rate SECONDS] [--duration SECONDS] [--quiet] --out FILE",
+     "Finds the meter, samples its reading every --rate seconds and appends each sample\n"
+     "to FILE as one table row (comma-separated for .csv, tab-separated otherwise).\n"
+     "Ends cleanly on Ctrl+C or SIGTERM."},
+    {Command::Download, "download", "download [--port DEVICE] [--set N] [--tab] [--raw FILE] --out PATH",
+     "Downloads the meter's data-logger memory. With --set N, PATH is the table file of\n"
+     "set N; without it, PATH is a folder that receives every set as set-NN.csv."},
+};
+
+CliOptions stop(int code, const QString &text)
+{
+    CliOptions o;
+    o.exitNow = true;
+    o.exitCode = code;
+    o.output = text.endsWith(QLatin1Char('\n')) ? text : text + QLatin1Char('\n');
+    return o;
+}
+
+CliOptions usageError(const QString &message, const CommandSpec *spec)
+{
+    const QString hint = spec ? QStringLiteral("vandrel-cli %1 --help").arg(QLatin1String(spec->name))
+                              : QStringLiteral("vandrel-cli --help");
+    return stop(kExitUsage, QStringLiteral("vandrel-cli: %1 (see \"%2\")").arg(message, hint));
+}
+
+QString helpFor(const QCommandLineParser &p, const CommandSpec &spec)
+{
+    QString text = p.helpText();
+    const qsizetype eol = text.indexOf(QLatin1Char('\n'));
+    return text.replace(0, eol,
+                        QStringLiteral("Usage: vandrel-cli %1\n%2")
+                            .arg(QLatin1String(spec.usage), QLatin1String(spec.description)));
+}
+
+// A whole number within [low, high] or nothing.
+bool readNumber(const QString &text, int low, int high, int &value)
+{
+    bool ok = false;
+    const int n = text.trimmed().toInt(&ok);
+    if (!ok || n < low || n > high)
+        return false;
+    value = n;
+    return true;
+}
+
+QList<QCommandLineOption> optionsFor(Command command)
+{
+    QList<QCommandLineOption> list{
+        {{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help and exit.")},
+        {QStringLiteral("version"), QStringLiteral("Show the version and exit.")},
+    };
+    const QCommandLineOption port(QStringLiteral("port"),
+                                  QStringLiteral("The meter's serial device (e.g. /dev/ttyUSB0); without it every "
+                                                 "device the system lists is searched."),
+                                  QStringLiteral("DEVICE"));
+    switch (command) {
+    case Command::Ports:
+        list << QCommandLineOption(QStringLiteral("port"), QStringLiteral("Also check DEVICE; may be repeated."),
+                                   QStringLiteral("DEVICE"))
+             << QCommandLineOption(QStringLiteral("probe"),
+                                   QStringLiteral("Ask each device that opens for the meter's identification."));
+        break;
+    case Command::Record:
+        list << port
+             << QCommandLineOption(QStringLiteral("rate"),
+                                   QStringLiteral("Seconds between samples, 0 to 3660 (default 2; 0 samples every "
+                                                  "second that brought a reading)."),
+                                   QStringLiteral("SECONDS"), QStringLiteral("2"))
+             << QCommandLineOption(QStringLiteral("duration"),
+                                   QStringLiteral("Stop after SECONDS (default: until Ctrl+C or SIGTERM)."),
+                                   QStringLiteral("SECONDS"))
+             << QCommandLineOption(QStringLiteral("out"),
+                                   QStringLiteral("The table file; an existing one is appended to."),
+                                   QStringLiteral("FILE"))
+             << QCommandLineOption(QStringLiteral("quiet"), QStringLiteral("Do not copy the rows to standard output."));
+        break;
+    case Command::Download:
+        list << port
+             << QCommandLineOption(QStringLiteral("out"),
+                                   QStringLiteral("The table file of --set N, or else the folder for every set."),
+                                   QStringLiteral("PATH"))
+             << QCommandLineOption(QStringLiteral("set"),
+                                   QStringLiteral("Only set N, numbered from 1 as the data-logger window lists them."),
+                                   QStringLiteral("N"))
+             << QCommandLineOption(QStringLiteral("tab"),
+                                   QStringLiteral("Name the files of every set set-NN.txt, tab-separated."))
+             << QCommandLineOption(QStringLiteral("raw"), QStringLiteral("Also keep the memory as received in FILE."),
+                                   QStringLiteral("FILE"));
+        break;
+    case Command::None:
+        break;
+    }
+    return list;
+}
+
+// Reads the options of one command into `o`; returns what is wrong, or empty.
+QString readOptions(const QCommandLineParser &p, CliOptions &o)
+{
+    o.ports = p.isSet(QStringLiteral("port")) ? p.values(QStringLiteral("port")) : QStringList();
+    if (o.command != Command::Ports && o.ports.size() > 1)
+        return QStringLiteral("give --port once");
+    for (const QString &port : o.ports) {
+        if (port.trimmed().isEmpty())
+            return QStringLiteral("--port needs a device");
+    }
+    if (o.command == Command::Ports) {
+        o.probe = p.isSet(QStringLiteral("probe"));
+        return {};
+    }
+    o.out = p.value(QStringLiteral("out"));
+    if (o.out.isEmpty())
+        return QStringLiteral("--out is required");
+    if (o.command == Command::Record) {
+        o.quiet = p.isSet(QStringLiteral("quiet"));
+        if (!readNumber(p.value(QStringLiteral("rate")), 0, 3660, o.rate))
+            return QStringLiteral("--rate takes whole seconds from 0 to 3660");
+        if (p.isSet(QStringLiteral("duration")) &&
+            !readNumber(p.value(QStringLiteral("duration")), 1, std::numeric_limits<int>::max() / 1000, o.duration))
+            return QStringLiteral("--duration takes a whole number of seconds, at least 1");
+        return {};
+    }
+    o.tab = p.isSet(QStringLiteral("tab"));
+    o.raw = p.value(QStringLiteral("raw"));
+    if (p.isSet(QStringLiteral("raw")) && o.raw.isEmpty())
+        return QStringLiteral("--raw needs a file");
+    if (p.isSet(QStringLiteral("set")) && !readNumber(p.value(QStringLiteral("set")), 1, 9999, o.set))
+        return QStringLiteral("--set takes a set number from 1");
+    if (o.set > 0 && o.tab)
+        return QStringLiteral("--tab names the files of every set; with --set the file's own name decides");
+    return {};
+}
+
+} // namespace
+
+CliOptions CliOptions::parse(const QStringList &arguments)
+{
+    const QString first = arguments.value(1);
+    if (first == QLatin1String("--help") || first == QLatin1String("-h"))
+        return stop(0, kOverview);
+    if (first == QLatin1String("--version"))
+        return stop(0, kProgram + QLatin1Char(' ') + QLatin1String(kVersion));
+    if (first.isEmpty())
+        return usageError(QStringLiteral("no command given"), nullptr);
+
+    const CommandSpec *spec = nullptr;
+    for (const CommandSpec &s : kCommands) {
+        if (first == QLatin1String(s.name))
+            spec = &s;
+    }
+    if (!spec)
+        return usageError(QStringLiteral("unknown command \"%1\"").arg(first), nullptr);
+
+    QCommandLineParser p;
+    p.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    p.addOptions(optionsFor(spec->command));
+    if (!p.parse(QStringList{kProgram} + arguments.mid(2)))
+        return usageError(p.errorText(), spec);
+    if (p.isSet(QStringLiteral("help")))
+        return stop(0, helpFor(p, *spec));
+    if (p.isSet(QStringLiteral("version")))
+        return stop(0, kProgram + QLatin1Char(' ') + QLatin1String(kVersion));
+    if (!p.positionalArguments().isEmpty())
+        return usageError(QStringLiteral("unexpected argument \"%1\"").arg(p.positionalArguments().constFirst()), spec);
+
+    CliOptions o;
+    o.command = spec->command;
+    const QString problem = readOptions(p, o);
+    if (!problem.isEmpty())
+        return usageError(problem, spec);
+    return o;
+}
+
+} // namespace vandrel::cli

@@ -1,0 +1,40 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The command line of the program without a window: which command, its options,
+// and the help, version and error texts to print instead of running it.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace vandrel::cli {
+
+enum class Command { None, Ports, Record, Download };
+
+// Exit statuses other than 0.
+inline constexpr int kExitFailed = 1;   // the work itself failed (download error, file not written)
+inline constexpr int kExitNoMeter = 2;  // the port cannot be opened, or no meter answers
+inline constexpr int kExitUsage = 64;   // the command line is wrong
+
+struct CliOptions {
+    Command command = Command::None;
+    QStringList ports;   // --port DEVICE (several for "ports", at most one otherwise)
+    bool probe = false;  // ports --probe
+    int rate = 2;        // record --rate SECONDS
+    int duration = 0;    // record --duration SECONDS; 0 records until stopped
+    QString out;         // --out FILE or folder
+    bool quiet = false;  // record --quiet
+    int set = 0;         // download --set N (from 1); 0 writes every set
+    QString raw;         // download --raw FILE
+    bool tab = false;    // download --tab
+
+    // Set when the program prints `output` (to standard output when the
+    // status is 0, else to standard error) and ends with `exitCode`.
+    bool exitNow = false;
+    int exitCode = 0;
+    QString output;
+
+    // `arguments` as main receives them, the program's name first.
+    static CliOptions parse(const QStringList &arguments);
+};
+
+} // namespace vandrel::cli

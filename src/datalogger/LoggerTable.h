@@ -1,0 +1,44 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The sample table of a decoded set as texts: its headings, the cells of each
+// row, and the lines a save of the whole table writes. QtCore only.
+#pragma once
+
+#include "datalogger/LoggerRecords.h"
+
+#include <QLocale>
+#include <QString>
+#include <QStringList>
+
+#include <string>
+
+namespace vandrel {
+
+// The model the table is laid out for; headings and decoding both follow it.
+struct LoggerModel {
+    int MeterModel = 580;
+    char ModelSuffix = 0;
+    bool twoTemperatures() const { return MeterModel == 580; }
+    bool dewPointColumn() const { return ModelSuffix == 'D'; }
+    bool operator==(const LoggerModel &) const = default;
+};
+
+// Minutes ":" seconds, each at least two digits: 90 s is "01:30", 6000 s "100:00".
+QString intervalText(int seconds);
+
+// Columns of the sample table, the row number included: a dew-point column
+// only on the dew-point variants.
+int sampleColumnCount(const LoggerModel &model);
+QStringList sampleHeadings(const LoggerModel &model);
+
+// The sampleColumnCount() cells of table row `row` for sample `s`, with
+// temperatures in the set's `unit`.
+QStringList sampleRowCells(int row, const LoggerSample &s, char unit, const LoggerModel &model,
+                           const QLocale &locale = QLocale());
+
+// Every row of a set's table as a table file holds it (columns 1 on, each
+// cell followed by `sep`, CR LF line ends). A set without samples is one
+// empty row, as its table shows one.
+std::string sampleTableText(const DecodedSet &set, char unit, const LoggerModel &model, char sep,
+                            const QLocale &locale = QLocale());
+
+} // namespace vandrel

@@ -1,0 +1,148 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// vandrel-cli download against the simulated meter, both transfer variants:
+// each set's file holds exactly what the data-logger window's Save writes for
+// that set, the raw file is the memory as sent, and a failed transfer reports
+// the program's own message and writes no set.
+#include "datalogger/DataLoggerCommand.h"
+#include "datalogger/LoadData.h"
+#include "datalogger/TfrmDataLogger.h"
+#include "realtime/TableFileDialogs.h"
+
+#include "CliProcess.h"
+#include "LoggerMemory.h"
+#include "SimProcess.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace vandrel;
+using vandrel::test::CliProcess;
+using vandrel::test::SimProcess;
+
+namespace {
+
+class FixedUi : public TableFileUi {
+public:
+    explicit FixedUi(QString name) : name_(std::move(name)) {}
+    QString askSaveFileName() override { return name_; }
+    QString askOpenFileName() override { return {}; }
+    std::optional<RangeChoice> askRange(int) override { return RangeChoice{}; }
+    void showMessage(const QString &) override {}
+    std::unique_ptr<TableFileProgress> showProgress(Work, int) override { return nullptr; }
+
+private:
+    QString name_;
+};
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// What the data-logger window saves for each set of `memory`, as a meter of
+// `model` downloaded it.
+QList<QByteArray> windowSaves(const QByteArray &memory, const LoggerModel &model, const QString &extension)
+{
+    DataLoggerState state;
+    const MemoryHeader header = parseMemoryHeader(memory);
+    if (BuildSetTable(header.SetCount, memory.mid(kHeaderSize), sampleSizeFor(model.MeterModel), state.Table) !=
+        kSetTableAccepted)
+        return {};
+    TfrmDataLogger window(state, model);
+    window.decodeProgress = {};
+    window.showDataSets();
+    QTemporaryDir dir;
+    QList<QByteArray> saves;
+    for (int i = 0; i < state.Table.setCount(); ++i) {
+        window.DecodeDataSet(i);
+        const QString path = dir.filePath(QStringLiteral("set.") + extension);
+        FixedUi ui(path);
+        if (!saveDataLoggerTable(window, state, ui))
+            return {};
+        saves << readAll(path);
+    }
+    return saves;
+}
+
+struct DownloadCase {
+    const char *name;
+    int model;
+    const char *simSuffix;
+    char suffix;
+    int set;         // 0: every set into a folder
+    bool tab;
+    const char *out; // file or folder in the temporary folder
+    QStringList simExtra;
+    int exitCode;
+    const char *message;
+    bool memoryKept; // the raw file is written (the memory came in whole)
+};
+
+class CliDownload : public testing::TestWithParam<DownloadCase> {};
+
+} // namespace
+
+TEST_P(CliDownload, FilesAreWhatTheWindowsSaveWrites)
+{
+    const DownloadCase &c = GetParam();
+    QTemporaryDir dir;
+    const sim::Bytes bytes = sim::buildMemory(sim::plausibleSets(3, 7), sampleSizeFor(c.model));
+    const QByteArray memory(reinterpret_cast<const char *>(bytes.data()), static_cast<qsizetype>(bytes.size()));
+    {
+        QFile f(dir.filePath("memory.bin"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(memory);
+    }
+    SimProcess sim(QStringList{"--model", QString::number(c.model), "--suffix", c.simSuffix, "--memory",
+                               dir.filePath("memory.bin")} +
+                   c.simExtra);
+    const QString out = dir.filePath(c.out);
+    const QString raw = dir.filePath("raw.bin");
+    QStringList args{"download", "--port", sim.device(), "--out", out, "--raw", raw};
+    if (c.set > 0)
+        args << "--set" << QString::number(c.set);
+    if (c.tab)
+        args << "--tab";
+    CliProcess cli(args);
+    ASSERT_TRUE(cli.finish(90000));
+    ASSERT_EQ(cli.exitCode(), c.exitCode) << cli.errors().toStdString();
+    if (c.exitCode != 0) {
+        EXPECT_TRUE(cli.errors().contains(c.message)) << cli.errors().toStdString();
+        EXPECT_TRUE(QDir(out).entryList(QDir::Files).isEmpty());
+        EXPECT_EQ(QFile::exists(raw), c.memoryKept);
+        return;
+    }
+
+    const MemoryHeader header = parseMemoryHeader(memory);
+    EXPECT_EQ(readAll(raw), memory.left(header.EndAddress + 1));
+    const LoggerModel model{c.model, c.suffix};
+    const QString extension = c.tab ? QStringLiteral("txt") : QStringLiteral("csv");
+    const QList<QByteArray> saves = windowSaves(memory, model, c.set > 0 ? QFileInfo(out).suffix() : extension);
+    ASSERT_EQ(saves.size(), 3);
+    if (c.set > 0) {
+        EXPECT_EQ(readAll(out), saves.at(c.set - 1));
+        EXPECT_EQ(cli.lines(), QStringList{out});
+        return;
+    }
+    QStringList names;
+    for (int i = 1; i <= saves.size(); ++i)
+        names << QStringLiteral("set-%1.%2").arg(i, 2, 10, QLatin1Char('0')).arg(extension);
+    EXPECT_EQ(QDir(out).entryList(QDir::Files, QDir::Name), names);
+    for (int i = 0; i < saves.size(); ++i)
+        EXPECT_EQ(readAll(QDir(out).filePath(names.at(i))), saves.at(i)) << names.at(i).toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Variants, CliDownload,
+    testing::Values(DownloadCase{"BlocksOneSet", 580, "D", 'D', 2, false, "second.csv", {}, 0, "", true},
+                    DownloadCase{"StreamEverySet", 560, "CR", '\r', 0, true, "sets", {}, 0, "", true},
+                    DownloadCase{"BlocksEverySet", 580, "none", 0, 0, false, "sets", {}, 0, "", true},
+                    DownloadCase{"TransferBreaksOff", 580, "none", 0, 0, false, "sets", {"--stop-after", "500"}, 1,
+                                 "Error number=3", false},
+                    DownloadCase{"NoSuchSet", 580, "D", 'D', 4, false, "fourth.csv", {}, 1, "no set 4", true}),
+    [](const testing::TestParamInfo<DownloadCase> &info) { return std::string(info.param.name); });
