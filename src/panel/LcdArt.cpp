@@ -52,7 +52,9 @@ struct DigitShape {
 };
 
 constexpr DigitShape MainShape{1.0, 0.0, 13.0, 24.0, 3.0, 0.55};
-constexpr DigitShape SmallShape{0.0, 0.0, 8.0, 14.0, 2.0, 0.45};
+// The small rows put their point, dash and colon right against the digit
+// cells: the segments keep one pixel clear on either side, or "24.9" reads "249".
+constexpr DigitShape SmallShape{1.0, 0.0, 7.0, 14.0, 2.0, 0.45};
 
 QPolygonF horizontalSegment(double x0, double x1, double yCentre, double t)
 {
@@ -206,7 +208,8 @@ QImage drawIcon(int bit)
     case IconRh: return textIcon(bit, "%RH", true);
     case IconMonthDay: return textIcon(bit, "m-d", false, 2);
     case IconT1: return textIcon(bit, "T1", false);
-    case IconDash: return filledIcon(bit, QRect(0, 0, 3, 2));
+    // Its box reaches into the next digit's cell: its last column stays blank.
+    case IconDash: return filledIcon(bit, QRect(0, 0, 2, 2));
     case IconSubPoint:
     case IconThirdPoint: return filledIcon(bit, QRect(0, 0, 2, 2));
     case IconSubC:
