@@ -5,8 +5,8 @@
 
 #include "app/ProgramFiles.h"
 #include "app/TfrmAbout.h"
-#include "platform/WindowPlacement.h"
 #include "datalogger/KeptMemory.h"
+#include "platform/WindowPlacement.h"
 #include "realtime/GraphScale.h"
 #include "realtime/OutputToGraph.h"
 #include "realtime/RateEditor.h"
