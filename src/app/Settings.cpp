@@ -2,6 +2,8 @@
 // Settings kept with QSettings (an INI file in the user's configuration folder).
 #include "app/Settings.h"
 
+#include "panel/PanelScale.h"
+
 #include <QSettings>
 
 namespace vandrel {
@@ -30,6 +32,7 @@ AppSettings AppSettings::load(QSettings &store)
         s.RealTimeRate = rate;
     s.RegModel = readInt(store, "RegModel", s.RegModel);
     s.LastConnectedPort = readInt(store, "LastConnectedPort", s.LastConnectedPort);
+    s.PanelSize = panelPercentOrDefault(readInt(store, "PanelSize", s.PanelSize));
     return s;
 }
 
@@ -40,6 +43,7 @@ void AppSettings::save(QSettings &store) const
     store.setValue(QStringLiteral("RealTimeRate"), RealTimeRate);
     store.setValue(QStringLiteral("RegModel"), RegModel);
     store.setValue(QStringLiteral("LastConnectedPort"), LastConnectedPort);
+    store.setValue(QStringLiteral("PanelSize"), PanelSize);
     store.sync();
 }
 

@@ -6,6 +6,7 @@
 #include "app/ProgramFiles.h"
 #include "app/TfrmAbout.h"
 #include "datalogger/KeptMemory.h"
+#include "platform/WindowPlacement.h"
 #include "realtime/GraphScale.h"
 #include "realtime/OutputToGraph.h"
 #include "realtime/RateEditor.h"
@@ -23,6 +24,7 @@
 #include <QMdiSubWindow>
 #include <QScreen>
 #include <QSettings>
+#include <QStyle>
 #include <QTimer>
 #include <QToolButton>
 #include <QUrl>
@@ -65,9 +67,9 @@ TfrmMain::TfrmMain(const MainOptions &options, QWidget *parent) : QMainWindow(pa
 
     mdi_ = new QMdiArea(this);
     mdi_->setObjectName(QStringLiteral("ClientArea"));
-    // The client area never scrolls: child windows stay where the user puts them.
-    mdi_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    mdi_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // A window partly outside the client area can always be scrolled to.
+    mdi_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    mdi_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setCentralWidget(mdi_);
     realTime_ = std::make_unique<RealTimeController>(*link_, *mdi_);
     realTime_->setSaveTable([this] { return SaveTable(); });
@@ -189,6 +191,8 @@ void TfrmMain::FormCreate()
     realTime_->run().SampleRate = stored_.RealTimeRate;
     storedModel_ = stored_.RegModel;
     link_->state().LastConnectedPort = stored_.LastConnectedPort;
+    panelController_->setPanelPercent(stored_.PanelSize);
+    action(QStringLiteral("mnuPanelSize%1").arg(panelController_->panelPercent()))->setChecked(true);
 }
 
 void TfrmMain::showEvent(QShowEvent *event)
@@ -231,7 +235,8 @@ void TfrmMain::layoutStartupWindows()
     const int panelWidth = panelController_->panel() && panelController_->panel()->parentWidget()
                                ? panelController_->panel()->parentWidget()->frameGeometry().width()
                                : 0;
-    realTime_->createStartupWindows(startupLayout(panelWidth, mdi_->viewport()->width(), screenHeight));
+    const QSize client = mdi_->viewport()->size();
+    realTime_->createStartupWindows(startupLayout(panelWidth, client.width(), client.height(), screenHeight));
 }
 
 void TfrmMain::MaskEdit1Change()
@@ -456,6 +461,32 @@ void TfrmMain::ArrangeIcons1Click()
     }
 }
 
+// Steps the open child windows down from the top left, each keeping its size
+// as far as it fits (a graph squeezed to its title bar is of no use).
+void TfrmMain::Cascade1Click()
+{
+    QList<QMdiSubWindow *> windows;
+    QList<QSize> sizes, minimums;
+    for (QMdiSubWindow *w : mdi_->subWindowList(QMdiArea::StackingOrder)) {
+        if (w->isHidden() || w->isMinimized())
+            continue;
+        if (w->isMaximized())
+            w->showNormal();
+        windows.append(w);
+        sizes.append(w->size());
+        // A window of fixed size (the panel) keeps it.
+        minimums.append(w->minimumSize() == w->maximumSize() ? w->size() : kUsableWindowSize);
+    }
+    const int step = style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, mdi_) + 4;
+    const QList<QRect> places = cascadeLayout(sizes, minimums, mdi_->viewport()->size(), step);
+    for (qsizetype i = 0; i < windows.size(); ++i) {
+        windows.at(i)->setGeometry(places.at(i));
+        windows.at(i)->raise();
+    }
+    if (!windows.isEmpty())
+        mdi_->setActiveSubWindow(windows.last());
+}
+
 void TfrmMain::closeEvent(QCloseEvent *event)
 {
     // Unsaved samples and downloads are not lost by closing the program: the
@@ -486,6 +517,7 @@ void TfrmMain::FormClose()
     s.RealTimeRate = realTime_->run().SampleRate;
     s.RegModel = storedModel_;
     s.LastConnectedPort = ComboBoxDeviceName->currentIndex() < 0 ? 0 : ComboBoxDeviceName->currentIndex();
+    s.PanelSize = panelController_->panelPercent();
     s.save(*settings_);
 }
 

@@ -103,6 +103,7 @@ private:
     void Content1Click();
     void AboutVandrel1Click();
     void ArrangeIcons1Click();
+    void Cascade1Click();
     void fillWindowMenu();
     void mnuPanelClick();
     void btnOutputGraphClick();

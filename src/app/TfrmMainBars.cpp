@@ -3,9 +3,11 @@
 // caption, hint, shortcut and icon, wired to the handlers in TfrmMain.cpp.
 #include "app/TfrmMain.h"
 
+#include "panel/PanelScale.h"
 #include "realtime/GraphScale.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -69,6 +71,14 @@ void TfrmMain::buildActions()
 
     connect(makeAction(QStringLiteral("mnuPanel"), QStringLiteral("&Panel")), &QAction::triggered, this,
             &TfrmMain::mnuPanelClick);
+    // View › Panel size: the panel drawn larger for high-resolution screens.
+    auto *sizes = new QActionGroup(this);
+    for (int percent : PanelPercents) {
+        QAction *a = makeAction(QStringLiteral("mnuPanelSize%1").arg(percent), QStringLiteral("%1 %").arg(percent));
+        a->setCheckable(true);
+        sizes->addAction(a);
+        connect(a, &QAction::triggered, this, [this, percent] { panelController_->setPanelPercent(percent); });
+    }
     connect(makeAction(QStringLiteral("RealTimeGraph1"), QStringLiteral("&Real-Time Graph")), &QAction::triggered,
             this, [this] { realTime_->RealTimeGraph1Click(); });
     connect(makeAction(QStringLiteral("RealTimeTabular1"), QStringLiteral("Real-Time &Table")), &QAction::triggered,
@@ -88,8 +98,8 @@ void TfrmMain::buildActions()
 
     connect(makeAction(QStringLiteral("Title1"), QStringLiteral("&Tile")), &QAction::triggered, mdi_,
             &QMdiArea::tileSubWindows);
-    connect(makeAction(QStringLiteral("Cascade1"), QStringLiteral("&Cascade")), &QAction::triggered, mdi_,
-            &QMdiArea::cascadeSubWindows);
+    connect(makeAction(QStringLiteral("Cascade1"), QStringLiteral("&Cascade")), &QAction::triggered, this,
+            &TfrmMain::Cascade1Click);
     connect(makeAction(QStringLiteral("ArrangeIcons1"), QStringLiteral("&ArrangeIcons")), &QAction::triggered, this,
             &TfrmMain::ArrangeIcons1Click);
     QAction *contents = makeAction(QStringLiteral("Content1"), QStringLiteral("&Contents"));
@@ -117,7 +127,12 @@ void TfrmMain::buildMenus()
     file->addAction(action("Exit1"));
 
     QMenu *view = bar->addMenu(QStringLiteral("&View"));
-    view->addActions({action("mnuPanel"), action("RealTimeGraph1"), action("RealTimeTabular1")});
+    view->addAction(action("mnuPanel"));
+    QMenu *panelSize = view->addMenu(QStringLiteral("Panel &size"));
+    panelSize->setObjectName(QStringLiteral("mnuPanelSize"));
+    for (int percent : PanelPercents)
+        panelSize->addAction(action(QStringLiteral("mnuPanelSize%1").arg(percent)));
+    view->addActions({action("RealTimeGraph1"), action("RealTimeTabular1")});
 
     QMenu *realTime = bar->addMenu(QStringLiteral("&Real Time Data"));
     realTime->addActions({action("mnuRun"), action("mnuStop")});

@@ -11,6 +11,9 @@
 #include "realtime/TableRow.h"
 #include "realtime/TfrmList.h"
 
+#include <QFontMetrics>
+#include <QHeaderView>
+
 #include <algorithm>
 #include <stdexcept>
 
@@ -25,6 +28,32 @@ void clearRow(StringGrid &grid, int row)
 }
 
 } // namespace
+
+LoggerPaneHeights loggerPaneHeights(int screenHeight)
+{
+    // On small screens the splitter under the graph sits at 300.
+    if (screenHeight <= 600)
+        return {230, 300};
+    if (screenHeight <= 768)
+        return {310, 400};
+    return {400, 500};
+}
+
+void widenColumnsToTexts(StringGrid &grid, int lastRow)
+{
+    // Room for the cell's and the heading's margins on either side.
+    constexpr int padding = 12;
+    const QFontMetrics cells = grid.fontMetrics();
+    const QFontMetrics headings = grid.horizontalHeader()->fontMetrics();
+    lastRow = std::min(lastRow, grid.RowCount() - 1);
+    for (int c = 0; c < grid.ColCount(); ++c) {
+        int widest = headings.horizontalAdvance(grid.Cells(c, 0));
+        for (int r = 1; r <= lastRow; ++r)
+            widest = std::max(widest, cells.horizontalAdvance(grid.Cells(c, r)));
+        if (widest > 0)
+            grid.setColWidths(c, std::max(grid.ColWidths(c), widest + padding));
+    }
+}
 
 void setupSetList(StringGrid &grid2)
 {
@@ -41,7 +70,13 @@ void setupSetList(StringGrid &grid2)
     // never cut one off.
     const QString widest = tableDate(QDate(2028, 12, 28)) + QStringLiteral("  ");
     grid2.setColWidths(1, std::max(grid2.ColWidths(1), grid2.fontMetrics().horizontalAdvance(widest)));
+    // Likewise the longest interval ("1092:15") and the headings.
     grid2.setRowCount(2);
+    const QString longest[] = {QStringLiteral("999"), QString(), QStringLiteral("00:00:00"), intervalText(0xFFFF),
+                               QStringLiteral("99999")};
+    for (int c = 0; c < 5; ++c)
+        grid2.setCells(c, 1, longest[c]);
+    widenColumnsToTexts(grid2, 1);
     clearRow(grid2, 1);
 }
 
@@ -61,6 +96,7 @@ void fillSetList(StringGrid &grid2, const DataSetTable &table, const QLocale &lo
         grid2.setCells(3, r, intervalText(s.Interval));
         grid2.setCells(4, r, QString::number(s.Count));
     }
+    widenColumnsToTexts(grid2, grid2.RowCount() - 1);
     grid2.endUpdate();
 }
 
@@ -72,6 +108,7 @@ void setupSampleGrid(StringGrid &grid1, const LoggerModel &model)
     for (int c = 0; c < grid1.ColCount(); ++c)
         grid1.setCells(c, 0, h.value(c));
     ApplyTableColumnWidths(grid1);
+    widenColumnsToTexts(grid1, 0);
     grid1.setRowCount(2);
     clearRow(grid1, 1);
 }
@@ -91,6 +128,8 @@ void fillSampleRows(StringGrid &grid1, const DecodedSet &set, char unit, const L
         for (int c = 0; c < cells.size() && c < grid1.ColCount(); ++c)
             grid1.setCells(c, i + 1, cells.at(c));
     }
+    // The rows of a set differ only in their digits: the first ones tell.
+    widenColumnsToTexts(grid1, 200);
     grid1.endUpdate();
 }
 

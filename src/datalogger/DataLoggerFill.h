@@ -18,6 +18,18 @@ namespace vandrel {
 class MeterChart;
 class StringGrid;
 
+// The heights the window gives the set list and the graph on a screen this
+// high; the min/max block and the sample table take what is left below them.
+struct LoggerPaneHeights {
+    int setList = 0;
+    int graph = 0;
+};
+LoggerPaneHeights loggerPaneHeights(int screenHeight);
+
+// Widens (never narrows) each column so that its heading and the texts of
+// rows 1..lastRow show whole.
+void widenColumnsToTexts(StringGrid &grid, int lastRow);
+
 // Headings, widths and the empty row of the set list.
 void setupSetList(StringGrid &grid2);
 // One row per set, the rows before it cleared away.

@@ -232,11 +232,16 @@ void TfrmDataLogger::applyModel(const LoggerModel &model)
 void TfrmDataLogger::applySizesForScreen()
 {
     const QScreen *screen = QGuiApplication::primaryScreen();
-    const int h = screen ? screen->geometry().height() : 768;
-    const int grid2 = h <= 600 ? 230 : h <= 768 ? 310 : 400;
-    const int graph = h <= 600 ? 323 : h <= 768 ? 400 : 500;
-    m_leftSplit->setSizes({grid2, 100});
-    m_rightSplit->setSizes({h <= 600 ? 300 : graph, 100});
+    const LoggerPaneHeights heights = loggerPaneHeights(screen ? screen->geometry().height() : 768);
+    // The set list and the graph keep their heights; whatever the window has
+    // beyond them goes to the min/max block and to the sample table, never to
+    // the graph at the cost of the table's rows.
+    for (QSplitter *split : {m_leftSplit, m_rightSplit}) {
+        split->setStretchFactor(0, 0);
+        split->setStretchFactor(1, 1);
+    }
+    m_leftSplit->setSizes({heights.setList, 100});
+    m_rightSplit->setSizes({heights.graph, 100});
 }
 
 void TfrmDataLogger::showDataSets()

@@ -49,10 +49,15 @@ unsigned smallSegments(int code)
 // Geometry of one glyph cell: the outer box and the stroke thickness.
 struct DigitShape {
     double left, top, right, bottom, thickness, gap;
+    // Plain bars on whole pixels: at six pixels of width, tapered segments
+    // would leave the top of a 7 a dot.
+    bool square = false;
 };
 
 constexpr DigitShape MainShape{1.0, 0.0, 13.0, 24.0, 3.0, 0.55};
-constexpr DigitShape SmallShape{0.0, 0.0, 8.0, 14.0, 2.0, 0.45};
+// The small rows put their point, dash and colon right against the digit
+// cells: the segments keep one pixel clear on either side, or "24.9" reads "249".
+constexpr DigitShape SmallShape{1.0, 0.0, 7.0, 14.0, 2.0, 0.0, true};
 
 QPolygonF horizontalSegment(double x0, double x1, double yCentre, double t)
 {
@@ -68,8 +73,31 @@ QPolygonF verticalSegment(double y0, double y1, double xCentre, double t)
                       {xCentre, y1}, {xCentre - h, y1 - h}, {xCentre - h, y0 + h}});
 }
 
+QPainterPath squareSegmentPath(const DigitShape &s, unsigned segments)
+{
+    const double t = s.thickness;
+    const double w = s.right - s.left;
+    const double ym = std::floor((s.top + s.bottom - t) / 2);
+    QPainterPath path;
+    auto add = [&](unsigned bit, const QRectF &r) {
+        if (segments & bit)
+            path.addRect(r);
+    };
+    add(SegA, QRectF(s.left, s.top, w, t));
+    add(SegG, QRectF(s.left, ym, w, t));
+    add(SegD, QRectF(s.left, s.bottom - t, w, t));
+    add(SegF, QRectF(s.left, s.top, t, ym + t - s.top));
+    add(SegB, QRectF(s.right - t, s.top, t, ym + t - s.top));
+    add(SegE, QRectF(s.left, ym, t, s.bottom - ym));
+    add(SegC, QRectF(s.right - t, ym, t, s.bottom - ym));
+    path.setFillRule(Qt::WindingFill);
+    return path;
+}
+
 QPainterPath segmentPath(const DigitShape &s, unsigned segments)
 {
+    if (s.square)
+        return squareSegmentPath(s, segments);
     const double h = s.thickness / 2;
     const double xl = s.left + h, xr = s.right - h;
     const double yt = s.top + h, yb = s.bottom - h, ym = std::floor((yt + yb) / 2) + (s.thickness == 3 ? 0.5 : 0);
@@ -206,7 +234,8 @@ QImage drawIcon(int bit)
     case IconRh: return textIcon(bit, "%RH", true);
     case IconMonthDay: return textIcon(bit, "m-d", false, 2);
     case IconT1: return textIcon(bit, "T1", false);
-    case IconDash: return filledIcon(bit, QRect(0, 0, 3, 2));
+    // Its box reaches into the next digit's cell: its last column stays blank.
+    case IconDash: return filledIcon(bit, QRect(0, 0, 2, 2));
     case IconSubPoint:
     case IconThirdPoint: return filledIcon(bit, QRect(0, 0, 2, 2));
     case IconSubC:

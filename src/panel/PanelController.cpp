@@ -3,6 +3,7 @@
 #include "panel/PanelController.h"
 
 #include "panel/LcdPaint.h"
+#include "panel/PanelScale.h"
 
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -38,6 +39,7 @@ QMdiSubWindow *PanelController::createPanel(QMdiArea &area)
     connect(panel, &TfrmPanel::keyReleased, this, [this](int k) { keyEvent(PanelKey(k), KeyEvent::Release); });
     connect(panel, &TfrmPanel::keyClicked, this, [this](int k) { keyEvent(PanelKey(k), KeyEvent::Click); });
     panel->setNoLinkVisible(!link_.state().MeterConnected);
+    panel->setScale(percent_);
     return panel->showIn(area);
 }
 
@@ -45,6 +47,13 @@ void PanelController::setBackground(const QString &file)
 {
     if (panel_)
         panel_->setBackground(file);
+}
+
+void PanelController::setPanelPercent(int percent)
+{
+    percent_ = panelPercentOrDefault(percent);
+    if (panel_)
+        panel_->setScale(percent_);
 }
 
 void PanelController::apply(const PanelChanges &changes)

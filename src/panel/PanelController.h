@@ -32,6 +32,10 @@ public:
     TfrmPanel *panel() const { return panel_; }
     // Loads the meter body picture; does nothing without a panel.
     void setBackground(const QString &file);
+    // The panel's size in percent (100, 150 or 200), for the panel shown now
+    // and every panel created later.
+    void setPanelPercent(int percent);
+    int panelPercent() const { return percent_; }
 
     // Where key messages go ("No Connection", ...): a message box unless replaced.
     void setMessageSink(MessageSink sink) { showMessage_ = std::move(sink); }
@@ -54,6 +58,7 @@ private:
     QPointer<TfrmPanel> panel_;
     QTimer DPTimer;
     MessageSink showMessage_;
+    int percent_ = 100;
 };
 
 } // namespace vandrel

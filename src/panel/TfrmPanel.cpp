@@ -7,6 +7,8 @@
 #include "panel/PanelKeyArea.h"
 #include "panel/PanelKeys.h"
 #include "panel/PanelLayout.h"
+#include "panel/PanelScale.h"
+#include "panel/PlainBody.h"
 
 #include <QImage>
 #include <QLabel>
@@ -30,6 +32,14 @@ QLabel *placeLabel(QWidget *parent, const PanelElement &e)
     return label;
 }
 
+QPixmap scaledPixmap(const QImage &image, int percent)
+{
+    if (percent == 100 || image.isNull())
+        return QPixmap::fromImage(image);
+    return QPixmap::fromImage(image.scaled(scaledSize(image.size(), percent), Qt::IgnoreAspectRatio,
+                                           Qt::SmoothTransformation));
+}
+
 // The colour around the body picture; the picture's own corners use it too.
 const QColor WindowBackground(0x3a, 0x3f, 0x46);
 
@@ -39,19 +49,14 @@ TfrmPanel::TfrmPanel(LcdState &state, QWidget *parent)
     : QWidget(parent), state_(state)
 {
     setWindowTitle(QStringLiteral("Panel"));
-    setFixedSize(PanelClientWidth, PanelClientHeight);
     QPalette pal = palette();
     pal.setColor(QPalette::Window, WindowBackground);
     setPalette(pal);
     setAutoFillBackground(true);
 
-    const LcdArt &art = LcdArt::instance();
-    for (int code = 0; code < glyph::Count; ++code) {
-        const auto i = static_cast<std::size_t>(code);
-        mainPixmaps_[i] = QPixmap::fromImage(art.glyph(GlyphSet::Main, code));
-        smallPixmaps_[i] = QPixmap::fromImage(art.glyph(GlyphSet::Small, code));
-    }
+    body_ = plainBodyPicture();
     createElements();
+    applyScale();
     FormShow();
 }
 
@@ -59,12 +64,10 @@ void TfrmPanel::createElements()
 {
     Image1 = placeLabel(this, BackgroundElement);
 
-    const LcdArt &art = LcdArt::instance();
     for (int i = 0; i < GlyphPositionCount; ++i)
         glyphs_[static_cast<std::size_t>(i)] = placeLabel(this, GlyphElements[static_cast<std::size_t>(i)]);
     for (int bit = FirstIconBit; bit <= LastIconBit; ++bit) {
         QLabel *icon = placeLabel(this, IconElements[static_cast<std::size_t>(bit)]);
-        icon->setPixmap(QPixmap::fromImage(art.icon(bit)));
         icon->hide();
         icons_[static_cast<std::size_t>(bit)] = icon;
     }
@@ -72,10 +75,6 @@ void TfrmPanel::createElements()
     lblnolink = placeLabel(this, NoLinkElement);
     lblnolink->setText(QStringLiteral("No Connection"));
     lblnolink->setAlignment(Qt::AlignCenter);
-    QFont font = lblnolink->font();
-    font.setBold(true);
-    font.setPixelSize(12);
-    lblnolink->setFont(font);
     // The label lies over the icon row; an LCD-coloured ground keeps it readable.
     lblnolink->setAttribute(Qt::WA_TranslucentBackground, false);
     lblnolink->setAttribute(Qt::WA_NoSystemBackground, false);
@@ -101,6 +100,60 @@ void TfrmPanel::createElements()
             &TfrmPanel::label1Clicked);
 }
 
+void TfrmPanel::setScale(int percent)
+{
+    percent_ = panelPercentOrDefault(percent);
+    applyScale();
+    // The child window follows the panel's new size.
+    if (auto *sub = qobject_cast<QMdiSubWindow *>(parentWidget())) {
+        sub->setMinimumSize(0, 0);
+        sub->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+        sub->setFixedSize(sub->sizeHint());
+    }
+}
+
+// Every element where the layout puts it at the current size, with its
+// picture scaled smoothly; the digits show what was drawn last.
+void TfrmPanel::applyScale()
+{
+    setFixedSize(scaledSize(QSize(PanelClientWidth, PanelClientHeight), percent_));
+    const LcdArt &art = LcdArt::instance();
+    for (int code = 0; code < glyph::Count; ++code) {
+        const auto i = static_cast<std::size_t>(code);
+        mainPixmaps_[i] = scaledPixmap(art.glyph(GlyphSet::Main, code), percent_);
+        smallPixmaps_[i] = scaledPixmap(art.glyph(GlyphSet::Small, code), percent_);
+    }
+    for (int i = 0; i < GlyphPositionCount; ++i) {
+        const auto at = static_cast<std::size_t>(i);
+        glyphs_[at]->setGeometry(scaledRect(GlyphElements[at], percent_));
+        const auto code = static_cast<std::size_t>(std::clamp(state_.DrawnCodes[at], 0, 15));
+        glyphs_[at]->setPixmap(i < 4 ? mainPixmaps_[code] : smallPixmaps_[code]);
+    }
+    for (int bit = FirstIconBit; bit <= LastIconBit; ++bit) {
+        const auto at = static_cast<std::size_t>(bit);
+        icons_[at]->setGeometry(scaledRect(IconElements[at], percent_));
+        icons_[at]->setPixmap(scaledPixmap(art.icon(bit), percent_));
+    }
+    lblnolink->setGeometry(scaledRect(NoLinkElement, percent_));
+    QFont font = lblnolink->font();
+    font.setBold(true);
+    font.setPixelSize(scaledEdge(12, percent_));
+    lblnolink->setFont(font);
+    for (int k = 0; k < PanelKeyCount; ++k)
+        keys_[static_cast<std::size_t>(k)]->setGeometry(scaledRect(KeyElements[static_cast<std::size_t>(k)], percent_));
+    showBody();
+}
+
+void TfrmPanel::showBody()
+{
+    const PanelElement at{"Image1", BackgroundElement.left, BackgroundElement.top, body_.width(), body_.height()};
+    const QRect place = scaledRect(at, percent_);
+    Image1->setGeometry(place);
+    Image1->setPixmap(percent_ == 100 ? QPixmap::fromImage(body_)
+                                      : QPixmap::fromImage(body_.scaled(place.size(), Qt::IgnoreAspectRatio,
+                                                                        Qt::SmoothTransformation)));
+}
+
 QMdiSubWindow *TfrmPanel::showIn(QMdiArea &area)
 {
     QMdiSubWindow *sub = area.addSubWindow(this, Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint
@@ -108,7 +161,7 @@ QMdiSubWindow *TfrmPanel::showIn(QMdiArea &area)
     sub->setAttribute(Qt::WA_DeleteOnClose);
     sub->setWindowTitle(windowTitle());
     sub->show();
-    // The client area stays exactly the panel's size: the picture is not scaled.
+    // The client area stays exactly the panel's size: the window is not resized.
     sub->setFixedSize(sub->sizeHint());
     sub->move(0, 0);
     return sub;
@@ -165,14 +218,13 @@ bool TfrmPanel::setBackground(const QString &file)
     QImage picture;
     if (!file.isEmpty())
         picture.load(file);
-    if (picture.isNull()) {
-        Image1->clear();
-        return false;
-    }
-    // The picture sets the size of its element, like the body it shows.
-    Image1->resize(picture.size());
-    Image1->setPixmap(QPixmap::fromImage(picture));
-    return true;
+    const bool loaded = !picture.isNull();
+    // Without a picture the panel would show dark digits on a dark window and
+    // keys nobody can find: the plain glass and key outlines stand in. The
+    // picture sets the size of its element, like the body it shows.
+    body_ = loaded ? picture : plainBodyPicture();
+    showBody();
+    return loaded;
 }
 
 void TfrmPanel::setNoLinkVisible(bool visible)

@@ -47,10 +47,16 @@ public:
     // Carries out changes decided by the pure steps.
     void applyChanges(const PanelChanges &changes);
 
-    // The meter body picture; a missing or unreadable file leaves no picture.
-    // Returns whether a picture was loaded.
+    // The meter body picture. A missing or unreadable file (or none) shows the
+    // plain glass and key outlines, as a new panel does. Returns whether a
+    // picture was loaded.
     bool setBackground(const QString &file);
     void setNoLinkVisible(bool visible);
+
+    // Draws the whole panel, its keys included, at `percent` (100, 150 or 200;
+    // anything else is 100) and fits its child window around it.
+    void setScale(int percent);
+    int scalePercent() const { return percent_; }
 
     // How many elements the last applyChanges touched (for tests and benchmarks).
     int lastTouchCount() const { return lastTouchCount_; }
@@ -65,6 +71,8 @@ signals:
 
 private:
     void createElements();
+    void applyScale();
+    void showBody();
     void label1Clicked();
 
     LcdState &state_;
@@ -75,6 +83,8 @@ private:
     std::array<PanelKeyArea *, 6> keys_{};
     std::array<QPixmap, 16> mainPixmaps_;
     std::array<QPixmap, 16> smallPixmaps_;
+    QImage body_; // at 100 %
+    int percent_ = 100;
     int lastTouchCount_ = 0;
 };
 

@@ -2,6 +2,8 @@
 // Child windows of the main window.
 #include "platform/MdiChild.h"
 
+#include "platform/WindowPlacement.h"
+
 #include <QMdiArea>
 #include <QMdiSubWindow>
 
@@ -18,6 +20,9 @@ QMdiSubWindow *MdiChild::showIn(QMdiArea &area, const QString &caption, const QR
         w->setGeometry(bounds);
     else
         w->resize(defaultSize);
+    // The area chose a place for the window at its first, smaller size; a
+    // window the user must hunt for is no use, so all of it comes into view.
+    w->setGeometry(fitInside(w->geometry(), area.viewport()->size()));
     return w;
 }
 

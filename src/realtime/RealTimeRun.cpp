@@ -32,13 +32,21 @@ double graphSpanFor(int sampleRate)
     return sampleRate * 100 / 86400.0;
 }
 
-StartupLayout startupLayout(int panelWidth, int clientWidth, int screenHeight)
+StartupLayout startupLayout(int panelWidth, int clientWidth, int clientHeight, int screenHeight)
 {
     const bool tall = screenHeight > 600;
     const int width = std::max(clientWidth - panelWidth, 300);
+    int graphHeight = tall ? 400 : 227;
+    int tableHeight = tall ? 300 : 221;
+    const int wanted = graphHeight + tableHeight;
+    // A client area not laid out yet (0 high) keeps the sizes as they are.
+    if (clientHeight > 0 && wanted > clientHeight) {
+        graphHeight = graphHeight * clientHeight / wanted;
+        tableHeight = clientHeight - graphHeight;
+    }
     StartupLayout l;
-    l.graph = QRect(panelWidth, 0, width, tall ? 400 : 227);
-    l.table = QRect(panelWidth, l.graph.height(), width, tall ? 300 : 221);
+    l.graph = QRect(panelWidth, 0, width, graphHeight);
+    l.table = QRect(panelWidth, graphHeight, width, tableHeight);
     return l;
 }
 

@@ -41,11 +41,13 @@ double graphSpanFor(int sampleRate);
 
 // Where start-up puts the real-time windows: right of the panel, the graph on
 // top (400 high on screens taller than 600, else 227) and the table below it
-// (300, else 221), as wide as the rest of the client area.
+// (300, else 221), as wide as the rest of the client area. When the two do not
+// fit the client area's height both give up height in proportion, so the
+// table's bottom rows (the newest samples) are never cut off.
 struct StartupLayout {
     QRect graph, table;
 };
-StartupLayout startupLayout(int panelWidth, int clientWidth, int screenHeight);
+StartupLayout startupLayout(int panelWidth, int clientWidth, int clientHeight, int screenHeight);
 
 // The temperature-axis widening rule: a new maximum is value × 1.1 (× 0.9 when
 // the value is 0 or below) + 20, at least 140; a new minimum is value × 0.9

@@ -19,11 +19,13 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMap>
 #include <QMenu>
 #include <QPrinter>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QScreen>
+#include <QSet>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QToolButton>
@@ -433,6 +435,71 @@ TEST(MainWindowSettings, RealTimeRateOutsideTheEditorsRangeBecomesTwo)
         QSettings reread(store.settings.fileName(), QSettings::IniFormat);
         EXPECT_EQ(AppSettings::load(reread).RealTimeRate, rate) << qPrintable(stored.toString());
     }
+}
+
+// View › Panel size: the stored size is shown at start, a new choice applies
+// to the panel at once and to a reopened one, and the choice is remembered.
+TEST(MainWindowSettings, PanelSizeIsShownChangedAndRemembered)
+{
+    const std::pair<QVariant, int> stored[] = {{150, 150}, {200, 200}, {100, 100}, {175, 100},
+                                               {0, 100},   {"abc", 100}, {QVariant(), 100}};
+    for (const auto &[value, percent] : stored) {
+        SettingsFile store;
+        if (value.isValid())
+            store.settings.setValue("PanelSize", value);
+        EXPECT_EQ(AppSettings::load(store.settings).PanelSize, percent) << qPrintable(value.toString());
+    }
+
+    SettingsFile store;
+    store.settings.setValue("PanelSize", 150);
+    {
+        TfrmMain window(store.options());
+        window.resize(1000, 900);
+        window.show();
+        ASSERT_TRUE(waitUntil([&] { return window.startupDone(); }, 10000));
+        EXPECT_EQ(window.panelController().panel()->size(), QSize(192, 534));
+        EXPECT_TRUE(window.action("mnuPanelSize150")->isChecked());
+        window.action("mnuPanelSize200")->trigger();
+        EXPECT_EQ(window.panelController().panel()->size(), QSize(256, 712));
+        EXPECT_FALSE(window.action("mnuPanelSize150")->isChecked());
+        window.panelController().panel()->parentWidget()->close();
+        ASSERT_TRUE(waitUntil([&] { return window.panelController().panel() == nullptr; }));
+        window.action("mnuPanel")->trigger();
+        ASSERT_NE(window.panelController().panel(), nullptr);
+        EXPECT_EQ(window.panelController().panel()->size(), QSize(256, 712));
+        window.close();
+    }
+    store.settings.sync();
+    EXPECT_EQ(AppSettings::load(store.settings).PanelSize, 200);
+}
+
+// Window › Cascade steps the windows down without squeezing any of them below
+// a usable size, and leaves the fixed-size panel as it is.
+TEST(MainWindowCommands, CascadeKeepsEveryWindowUsable)
+{
+    SettingsFile store;
+    TfrmMain window(store.options());
+    window.resize(700, 520);
+    window.show();
+    ASSERT_TRUE(waitUntil([&] { return window.startupDone(); }, 10000));
+    QMap<QMdiSubWindow *, QSize> before;
+    for (QMdiSubWindow *w : window.mdiArea()->subWindowList())
+        before.insert(w, w->size());
+    ASSERT_EQ(before.size(), 3);
+    window.action("Cascade1")->trigger();
+    QSet<int> lefts;
+    for (QMdiSubWindow *w : window.mdiArea()->subWindowList()) {
+        const QSize was = before.value(w);
+        lefts.insert(w->x());
+        if (qobject_cast<TfrmPanel *>(w->widget())) {
+            EXPECT_EQ(w->size(), was);
+            continue;
+        }
+        EXPECT_GE(w->width(), std::min(was.width(), 320)) << qPrintable(w->windowTitle());
+        EXPECT_GE(w->height(), std::min(was.height(), 200)) << qPrintable(w->windowTitle());
+        EXPECT_LE(w->width(), was.width()) << qPrintable(w->windowTitle());
+    }
+    EXPECT_EQ(lefts.size(), 3) << "each window one step further";
 }
 
 TEST(MainWindowCommands, RateEditorAndToolbarHints)

@@ -16,9 +16,12 @@
 #include "ScopedEnvironment.h"
 
 #include <QApplication>
+#include <QFontMetrics>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMdiArea>
 #include <QProgressBar>
+#include <QScreen>
 
 #include <gtest/gtest.h>
 
@@ -123,6 +126,70 @@ TEST(DataLoggerWindow, FillsListTableGraphAndExtremesFromTheFirstSet)
     EXPECT_EQ(s.progress.positions, (QList<int>{0, 1, 2}));
     EXPECT_EQ(s.progress.closed, 1);
     EXPECT_TRUE(t.isVisible());
+}
+
+TEST(DataLoggerLayout, PaneHeightsFollowTheScreenHeight)
+{
+    struct Case {
+        int screen, setList, graph;
+    };
+    const Case cases[] = {{480, 230, 300}, {600, 230, 300}, {601, 310, 400},
+                          {768, 310, 400}, {769, 400, 500}, {1024, 400, 500}};
+    for (const Case &c : cases) {
+        const LoggerPaneHeights h = loggerPaneHeights(c.screen);
+        EXPECT_EQ(h.setList, c.setList) << c.screen;
+        EXPECT_EQ(h.graph, c.graph) << c.screen;
+    }
+}
+
+// The set list and the graph keep their heights as the window grows, the
+// sample table gets the rest; every heading and text shows whole.
+TEST(DataLoggerWindow, TableGetsTheSpareHeightAndColumnsFitTheirTexts)
+{
+    DataLoggerState state;
+    const QList<QByteArray> slow{value(50.0) + value(-12.5) + value(-33.3)};
+    ASSERT_EQ(buildTable(state.Table, 580,
+                         {twoTemperatureSet(), record(on15June(9, 0, 0), 6000, 0, slow),
+                          record(on15June(9, 0, 0), 65535, 0, slow)}),
+              kSetTableAccepted);
+    Shown s(state, {580, 'D'});
+    s.w->showDataSets();
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    const LoggerPaneHeights want = loggerPaneHeights(screen->geometry().height());
+    QWidget *graphPane = s.w->StaticText3->parentWidget();
+    QWidget *tablePane = s.w->StaticText4->parentWidget();
+    QWidget *listPane = s.w->StaticText1->parentWidget();
+    int tableBefore = 0;
+    for (int height : {720, 1000}) {
+        s.w->subWindow()->resize(880, height);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(graphPane->height(), want.graph) << height;
+        EXPECT_EQ(listPane->height(), want.setList) << height;
+        if (tableBefore > 0) {
+            EXPECT_EQ(tablePane->height() - tableBefore, 280) << "all the extra height goes to the table";
+        }
+        tableBefore = tablePane->height();
+    }
+
+    EXPECT_EQ(s.w->Grid2->Cells(3, 2), "100:00");
+    EXPECT_EQ(s.w->Grid2->Cells(3, 3), "1092:15");
+    const int designList[] = {25, 44, 76, 38, 64};
+    const int designTable[] = {51, 89, 83, 64, 38, 64, 51, 57, 51, 64};
+    struct GridCase {
+        StringGrid *grid;
+        const int *design;
+    };
+    for (const GridCase &g : {GridCase{s.w->Grid2, designList}, GridCase{s.w->Grid1, designTable}}) {
+        const QFontMetrics cells = g.grid->fontMetrics();
+        const QFontMetrics headings = g.grid->horizontalHeader()->fontMetrics();
+        for (int c = 0; c < g.grid->ColCount(); ++c) {
+            const QString where = g.grid->objectName() + QStringLiteral(" column %1").arg(c);
+            EXPECT_GE(g.grid->ColWidths(c), g.design[c]) << where.toStdString();
+            EXPECT_GT(g.grid->ColWidths(c), headings.horizontalAdvance(g.grid->Cells(c, 0))) << where.toStdString();
+            for (int r = 1; r < g.grid->RowCount(); ++r)
+                EXPECT_GT(g.grid->ColWidths(c), cells.horizontalAdvance(g.grid->Cells(c, r))) << where.toStdString();
+        }
+    }
 }
 
 TEST(DataLoggerWindow, ASetWithoutValidHumidityKeepsTheHumidityPanels)

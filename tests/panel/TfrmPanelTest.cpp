@@ -4,6 +4,7 @@
 #include "panel/LcdArt.h"
 #include "panel/PanelKeys.h"
 #include "panel/PanelLayout.h"
+#include "panel/PanelScale.h"
 #include "panel/TfrmPanel.h"
 
 #include <QApplication>
@@ -12,6 +13,9 @@
 #include <QMdiSubWindow>
 #include <QMouseEvent>
 #include <QPointer>
+
+#include <algorithm>
+#include <cstdlib>
 
 #include <gtest/gtest.h>
 
@@ -54,7 +58,8 @@ QWidget *element(TfrmPanel &panel, const char *name)
 
 void mouse(QWidget *w, QEvent::Type type, Qt::MouseButton button, QPoint at = {3, 3})
 {
-    const Qt::MouseButtons held = type == QEvent::MouseButtonPress ? Qt::MouseButtons(button) : Qt::NoButton;
+    const bool down = type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick;
+    const Qt::MouseButtons held = down ? Qt::MouseButtons(button) : Qt::NoButton;
     QMouseEvent e(type, QPointF(at), w->mapToGlobal(QPointF(at)), button, held, Qt::NoModifier);
     QApplication::sendEvent(w, &e);
 }
@@ -130,16 +135,92 @@ TEST(TfrmPanel, reopenedPanelStartsBlankFromSurvivingState)
     EXPECT_TRUE(element(second, "imgRH")->isVisibleTo(&second));
 }
 
-TEST(TfrmPanel, missingBackgroundLeavesNoPicture)
+int luminance(QRgb c) { return (299 * qRed(c) + 587 * qGreen(c) + 114 * qBlue(c)) / 1000; }
+
+// With or without its picture the panel reads: light glass behind the dark
+// segments, and every key standing out from the window around it.
+TEST(TfrmPanel, readableWithAndWithoutItsPicture)
+{
+    struct Case {
+        const char *what;
+        bool load;
+        QString file;
+        bool loaded;
+    };
+    const Case cases[] = {
+        {"model without a picture (nothing loaded)", false, QString(), false},
+        {"picture file missing", true, QStringLiteral("/nonexistent/RESOURCE/PANEL580.BMP"), false},
+        {"no file name", true, QString(), false},
+        {"picture found", true, QStringLiteral(VANDREL_PANEL_PICTURES "/PANEL560.BMP"), true},
+    };
+    const int segment = luminance(LcdArt::segmentColor().rgb());
+    for (const Case &c : cases) {
+        LcdState state;
+        TfrmPanel panel(state);
+        if (c.load) {
+            EXPECT_TRUE(panel.setBackground(QStringLiteral(VANDREL_PANEL_PICTURES "/PANEL520.BMP")));
+            EXPECT_EQ(panel.setBackground(c.file), c.loaded) << c.what;
+        }
+        const auto *image1 = qobject_cast<QLabel *>(element(panel, "Image1"));
+        EXPECT_EQ(image1->pixmap().size(), QSize(BackgroundWidth, BackgroundHeight)) << c.what;
+        const QImage shot = panel.grab().toImage();
+        const int windowColour = luminance(panel.palette().color(QPalette::Window).rgb());
+        // Glass around the digits of every row.
+        for (const QPoint at : {QPoint(10, 62), QPoint(60, 95), QPoint(64, 122), QPoint(118, 100)})
+            EXPECT_GT(luminance(shot.pixel(at)) - segment, 100) << c.what << " at " << at.x() << "," << at.y();
+        for (const PanelElement &key : KeyElements) {
+            int contrast = 0;
+            const QRect r = rectOf(key);
+            for (int y = r.top(); y <= r.bottom(); ++y)
+                for (int x = r.left(); x <= r.right(); ++x)
+                    contrast = std::max(contrast, std::abs(luminance(shot.pixel(x, y)) - windowColour));
+            EXPECT_GT(contrast, 80) << c.what << ": " << key.name << " cannot be seen";
+        }
+    }
+}
+
+// At every size the panel, its digits, icons and keys grow together, and its
+// child window fits around it.
+TEST(TfrmPanel, scalesWithItsKeysAndFitsItsWindow)
 {
     LcdState state;
-    TfrmPanel panel(state);
-    EXPECT_TRUE(panel.setBackground(QStringLiteral(VANDREL_PANEL_PICTURES "/PANEL560.BMP")));
-    const auto *image1 = qobject_cast<QLabel *>(element(panel, "Image1"));
-    EXPECT_EQ(image1->pixmap().size(), QSize(BackgroundWidth, BackgroundHeight));
-    EXPECT_FALSE(panel.setBackground(QStringLiteral("/nonexistent/RESOURCE/PANEL999.BMP")));
-    EXPECT_TRUE(image1->pixmap().isNull());
-    EXPECT_FALSE(panel.setBackground(QString()));
+    QMdiArea area;
+    area.resize(800, 900);
+    area.show();
+    auto *panel = new TfrmPanel(state);
+    QMdiSubWindow *sub = panel->showIn(area);
+    std::vector<PanelElement> all(GlyphElements.begin(), GlyphElements.end());
+    all.insert(all.end(), IconElements.begin() + 1, IconElements.end());
+    all.push_back(NoLinkElement);
+    BuildLcdState(busyReading(), MeterIdentity{580, 0}, state);
+    panel->PaintPanel();
+    for (int percent : {150, 200, 100, 150}) {
+        panel->setScale(percent);
+        EXPECT_EQ(panel->scalePercent(), percent);
+        const QSize size = scaledSize(QSize(PanelClientWidth, PanelClientHeight), percent);
+        EXPECT_EQ(panel->size(), size) << percent;
+        EXPECT_TRUE(sub->contentsRect().contains(QRect(panel->mapTo(sub, QPoint(0, 0)), size))) << percent;
+        EXPECT_LT(sub->width() - size.width(), 40) << "the window fits closely at " << percent;
+        for (const PanelElement &e : all)
+            EXPECT_EQ(element(*panel, e.name)->geometry(), scaledRect(e, percent)) << e.name << " at " << percent;
+        for (const PanelElement &e : KeyElements) {
+            QWidget *key = element(*panel, e.name);
+            EXPECT_EQ(key->geometry(), scaledRect(e, percent)) << e.name;
+            EXPECT_EQ(panel->childAt(scaledRect(e, percent).center()), key) << e.name << " at " << percent;
+        }
+        const auto *image1 = qobject_cast<QLabel *>(element(*panel, "Image1"));
+        EXPECT_EQ(image1->pixmap().size(), scaledRect(BackgroundElement, percent).size()) << percent;
+        const auto *digit = qobject_cast<QLabel *>(element(*panel, "MainD2"));
+        EXPECT_EQ(digit->pixmap().size(), scaledSize(QSize(14, 24), percent)) << percent;
+        // 45.6: the second digit shows the 4 drawn before the size changed.
+        const QImage four = LcdArt::instance().glyph(GlyphSet::Main, 4);
+        const QImage expected = percent == 100 ? four
+                                               : four.scaled(scaledSize(four.size(), percent), Qt::IgnoreAspectRatio,
+                                                             Qt::SmoothTransformation);
+        EXPECT_EQ(digit->pixmap().toImage().convertToFormat(expected.format()), expected) << percent;
+    }
+    panel->setScale(175);
+    EXPECT_EQ(panel->scalePercent(), 100);
 }
 
 TEST(TfrmPanel, noLinkLabelShowsAndHides)
@@ -175,6 +256,75 @@ TEST(TfrmPanel, keyAreasReportPressReleaseAndClick)
     mouse(hold, QEvent::MouseButtonPress, Qt::LeftButton);
     mouse(hold, QEvent::MouseButtonRelease, Qt::LeftButton);
     EXPECT_EQ(clicked, std::vector<int>{static_cast<int>(PanelKey::Hold)});
+}
+
+// What the system delivers for a double-click: press, release, then the
+// second press only as a double-click event, then its release.
+TEST(TfrmPanel, aDoubleClickOnAKeyIsOnePressAndOneClick)
+{
+    LcdState state;
+    TfrmPanel panel(state);
+    for (const PanelElement &e : KeyElements) {
+        if (qstrcmp(e.name, "Label1") == 0)
+            continue; // closes the panel
+        std::vector<int> pressed, clicked;
+        const auto p = QObject::connect(&panel, &TfrmPanel::keyPressed, [&pressed](int key) { pressed.push_back(key); });
+        const auto c = QObject::connect(&panel, &TfrmPanel::keyClicked, [&clicked](int key) { clicked.push_back(key); });
+        QWidget *area = element(panel, e.name);
+        mouse(area, QEvent::MouseButtonPress, Qt::LeftButton);
+        mouse(area, QEvent::MouseButtonRelease, Qt::LeftButton);
+        mouse(area, QEvent::MouseButtonDblClick, Qt::LeftButton);
+        mouse(area, QEvent::MouseButtonRelease, Qt::LeftButton);
+        EXPECT_EQ(pressed.size(), 1u) << e.name;
+        EXPECT_EQ(clicked.size(), 1u) << e.name;
+        // The next single click counts again.
+        mouse(area, QEvent::MouseButtonPress, Qt::LeftButton);
+        mouse(area, QEvent::MouseButtonRelease, Qt::LeftButton);
+        EXPECT_EQ(pressed.size(), 2u) << e.name;
+        EXPECT_EQ(clicked.size(), 2u) << e.name;
+        QObject::disconnect(p);
+        QObject::disconnect(c);
+    }
+}
+
+// Lit pixels of the small rows' point, dash and colon never touch (even
+// diagonally) a lit pixel of the digit beside them, whatever that digit shows.
+TEST(TfrmPanel, smallRowSeparatorsKeepClearOfTheirDigits)
+{
+    struct Case {
+        int bit;
+        int leftDigit, rightDigit; // glyph positions beside it
+    };
+    const Case cases[] = {
+        {IconDash, 5, 6}, {IconSubPoint, 6, 7}, {IconColon, 9, 10}, {IconThirdPoint, 10, 11},
+    };
+    const auto lit = [](const QImage &image, int x, int y, int alpha) {
+        return x >= 0 && y >= 0 && x < image.width() && y < image.height() && qAlpha(image.pixel(x, y)) >= alpha;
+    };
+    for (const Case &c : cases) {
+        const PanelElement &sep = IconElements[static_cast<std::size_t>(c.bit)];
+        const QImage sepImage = LcdArt::instance().icon(c.bit).convertToFormat(QImage::Format_ARGB32);
+        int sepPixels = 0;
+        for (int digit : {c.leftDigit, c.rightDigit}) {
+            const PanelElement &d = GlyphElements[static_cast<std::size_t>(digit)];
+            for (int code = 0; code < 16; ++code) {
+                const QImage g = LcdArt::instance().glyph(GlyphSet::Small, code).convertToFormat(QImage::Format_ARGB32);
+                for (int y = 0; y < sepImage.height(); ++y) {
+                    for (int x = 0; x < sepImage.width(); ++x) {
+                        if (!lit(sepImage, x, y, 128))
+                            continue;
+                        ++sepPixels;
+                        const int px = sep.left + x, py = sep.top + y;
+                        for (int dy = -1; dy <= 1; ++dy)
+                            for (int dx = -1; dx <= 1; ++dx)
+                                EXPECT_FALSE(lit(g, px + dx - d.left, py + dy - d.top, 64))
+                                    << sep.name << " touches " << d.name << " showing " << code;
+                    }
+                }
+            }
+        }
+        EXPECT_GT(sepPixels, 0) << sep.name << " draws nothing";
+    }
 }
 
 TEST(TfrmPanel, label1ClosesAndFreesItsSubWindow)

@@ -57,7 +57,7 @@ struct RunRig : vandrel::test::LinkRig {
     {
         ASSERT_TRUE(connectTo(device));
         rt.run().SampleRate = sampleRate;
-        rt.createStartupWindows(startupLayout(130, 1000, 768));
+        rt.createStartupWindows(startupLayout(130, 1000, 900, 768));
     }
 
     // One tick of the main timer with a fresh frame, as the program runs it.
@@ -469,7 +469,7 @@ TEST(RestoredRun, TableAndGraphAsTheRunLeftThem)
     QTemporaryDir dir;
     RunRig rig;
     rig.rt.setJournalPath(dir.filePath("realtime.journal"));
-    rig.rt.createStartupWindows(startupLayout(130, 1000, 768));
+    rig.rt.createStartupWindows(startupLayout(130, 1000, 900, 768));
     JournalContents run;
     run.hasHeader = true;
     run.header = {580, 'D', 300.0 / 86400};

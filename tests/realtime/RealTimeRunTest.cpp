@@ -67,14 +67,26 @@ TEST(DayCount, RoundTripsLocalTime)
     EXPECT_FALSE(fromDays(1e300).isValid());
 }
 
-TEST(StartupLayout, ByScreenHeight)
+TEST(StartupLayout, ByScreenHeightAndAlwaysWithinTheClientArea)
 {
-    const StartupLayout small = startupLayout(128, 1000, 600);
-    EXPECT_EQ(small.graph, QRect(128, 0, 872, 227));
-    EXPECT_EQ(small.table, QRect(128, 227, 872, 221));
-    const StartupLayout big = startupLayout(128, 1000, 768);
-    EXPECT_EQ(big.graph.height(), 400);
-    EXPECT_EQ(big.table, QRect(128, 400, 872, 300));
+    struct Case {
+        int clientHeight, screenHeight;
+        QRect graph, table;
+    };
+    const Case cases[] = {
+        {448, 600, QRect(128, 0, 872, 227), QRect(128, 227, 872, 221)},
+        {900, 768, QRect(128, 0, 872, 400), QRect(128, 400, 872, 300)},
+        {700, 768, QRect(128, 0, 872, 400), QRect(128, 400, 872, 300)},
+        // A 768-pixel screen leaves less than 700 under the bars: both give way.
+        {630, 768, QRect(128, 0, 872, 360), QRect(128, 360, 872, 270)},
+        {400, 600, QRect(128, 0, 872, 202), QRect(128, 202, 872, 198)},
+        {0, 768, QRect(128, 0, 872, 400), QRect(128, 400, 872, 300)}, // not laid out yet
+    };
+    for (const Case &c : cases) {
+        const StartupLayout l = startupLayout(128, 1000, c.clientHeight, c.screenHeight);
+        EXPECT_EQ(l.graph, c.graph) << c.clientHeight;
+        EXPECT_EQ(l.table, c.table) << c.clientHeight;
+    }
 }
 
 TEST(AxisFromExtremes, WidensOneSideAtATime)
