@@ -193,6 +193,8 @@ PrintOutcome printTableLines(QPrinter &printer, const PrintCells &cells, const P
     return painter.end() && pagesOk ? PrintOutcome::Printed : PrintOutcome::Failed;
 }
 
+PrintProgressWindow::PrintProgressWindow(QWidget *parent) : m_parent(parent) {}
+
 PrintProgressWindow::~PrintProgressWindow() = default;
 
 bool PrintProgressWindow::pageStarting(int page, int pages)

@@ -66,7 +66,7 @@ PrintOutcome printTableLines(QPrinter &printer, const PrintCells &cells, const P
 // program stays painted and the meter keeps being read while it prints.
 class PrintProgressWindow {
 public:
-    explicit PrintProgressWindow(QWidget *parent) : m_parent(parent) {}
+    explicit PrintProgressWindow(QWidget *parent);
     ~PrintProgressWindow();
     PrintProgressWindow(const PrintProgressWindow &) = delete;
     PrintProgressWindow &operator=(const PrintProgressWindow &) = delete;
