@@ -12,6 +12,7 @@
 #include "realtime/TfrmScope.h"
 
 #include <QApplication>
+#include <QEventLoop>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -56,6 +57,7 @@ void ScopeDownloadView::progressOpened(int maximum, const QString &totalText)
     m_scope->show();
     if (m_window)
         m_window->repaint();
+    letPaint();
 }
 
 void ScopeDownloadView::progressMaximum(int maximum)
@@ -70,7 +72,7 @@ void ScopeDownloadView::progressTotalText(const QString &text)
         return;
     m_scope->lblTotalBytes->setText(text);
     m_scope->lblTotalBytes->adjustSize();
-    m_scope->repaint();
+    letPaint();
 }
 
 void ScopeDownloadView::progressReceived(int bytes)
@@ -80,13 +82,24 @@ void ScopeDownloadView::progressReceived(int bytes)
     m_scope->Progress1->setValue(std::min(bytes, m_scope->Progress1->maximum()));
     m_scope->lblBytesReceived->setText(QString::number(bytes));
     m_scope->lblBytesReceived->adjustSize();
-    m_scope->repaint();
+    letPaint();
 }
 
 void ScopeDownloadView::blockRetried(int)
 {
+    letPaint();
+}
+
+void ScopeDownloadView::letPaint()
+{
+    // The transfer holds this thread for minutes. A repaint alone draws
+    // nothing into a window the window system has not mapped and exposed
+    // yet, and that news only comes as events: let those (and the paints of
+    // the other windows) through, but no clicks or keys, which could start
+    // another command in the middle of the transfer.
     if (m_scope)
-        m_scope->repaint();
+        m_scope->update();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 void ScopeDownloadView::progressClosed()

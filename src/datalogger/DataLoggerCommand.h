@@ -42,6 +42,8 @@ public:
     TfrmScope *scope() const { return m_scope.data(); }
 
 private:
+    void letPaint();
+
     QWidget *m_parent;
     DataLoggerState &m_state;
     QPointer<TfrmDataLogger> m_window;

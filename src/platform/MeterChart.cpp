@@ -390,6 +390,7 @@ void MeterChart::Refresh()
 bool MeterChart::PrintWithDialog()
 {
     QPrinter printer;
+    printer.setPageOrientation(QPageLayout::Landscape);
     QPrintDialog dialog(&printer, this);
     if (dialog.exec() != QDialog::Accepted)
         return false;
@@ -400,7 +401,6 @@ bool MeterChart::printTo(QPrinter &printer)
 {
     // At screen resolution the fonts keep their size against the lines; the output
     // stays vector graphics, so nothing is lost on paper.
-    printer.setPageOrientation(QPageLayout::Landscape);
     printer.setResolution(plot_->logicalDpiX());
     QCPPainter painter;
     if (!painter.begin(&printer))

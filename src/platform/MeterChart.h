@@ -118,8 +118,9 @@ public:
     // Asks for a printer and prints the chart as it looks, landscape, fitted to the
     // page. Returns when printing is done; false if cancelled or printing failed.
     bool PrintWithDialog();
-    // Prints without asking; turns the printer to landscape at screen resolution
-    // (still vector output) so text and lines keep their proportions.
+    // Prints without asking, fitted to the printer's page in its orientation;
+    // sets the printer to screen resolution (still vector output) so text and
+    // lines keep their proportions.
     bool printTo(QPrinter &printer);
 
     // The drawing engine, for tests and benchmarks that look inside.

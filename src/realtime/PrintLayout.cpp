@@ -19,6 +19,19 @@ int PrintLinesPerPage(int pageHeight)
     return std::max(fitting, 1);
 }
 
+int PrintPageCount(int rowCount, int pageHeight)
+{
+    if (rowCount <= 0)
+        return 0;
+    const int perPage = PrintLinesPerPage(pageHeight);
+    return static_cast<int>((static_cast<qint64>(rowCount) + perPage - 1) / perPage);
+}
+
+QString PrintProgressText(int page, int pages)
+{
+    return QStringLiteral("Printing page %1 of %2").arg(page).arg(pages);
+}
+
 QString PrintRowText(const PrintCells &cells, int row)
 {
     QString line;

@@ -40,6 +40,13 @@ struct PrintLine {
 // on pages too short for 10 lines, as many as fit, and never fewer than one.
 int PrintLinesPerPage(int pageHeight);
 
+// The pages a printout of `rowCount` rows fills (fewer when an "empty" row
+// ends it early): what its progress window counts towards.
+int PrintPageCount(int rowCount, int pageHeight);
+
+// The progress window's line while `page` of `pages` is being printed.
+QString PrintProgressText(int page, int pages);
+
 // The printed text of one row: each cell padded with spaces to 12 characters.
 QString PrintRowText(const PrintCells &cells, int row);
 

@@ -6,13 +6,17 @@
 #include "platform/MeterChart.h"
 #include "platform/StringGrid.h"
 #include "realtime/TfrmGraph.h"
+#include "realtime/PrinterSetupDialog.h"
 #include "realtime/TfrmList.h"
 
+#include <QApplication>
+#include <QFile>
 #include <QFontDatabase>
 #include <QMdiSubWindow>
-#include <QPageSetupDialog>
 #include <QPainter>
+#include <QPointer>
 #include <QPrintDialog>
+#include <QProgressDialog>
 
 #include <array>
 
@@ -87,6 +91,45 @@ QFont tableFont()
     return font;
 }
 
+// A cancelled printout must not come out of the printer. Engines that can
+// stop a job do so; the others (Qt's PDF-based ones) spool the job only when
+// it ends, and a job sent to a file leaves no partial file behind.
+void abortJob(QPrinter &printer, QPainter &painter)
+{
+    const bool aborted = printer.abort();
+    painter.end();
+    if (!aborted && printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty())
+        QFile::remove(printer.outputFileName());
+}
+
+// Puts back what a graph printout changes on the shared printer: the
+// resolution the table printout needs, and the page layout when the graph
+// printed landscape only because no set-up had been chosen.
+class ChartPrinterScope {
+public:
+    ChartPrinterScope(QPrinter &printer, bool landscapeUntilChosen)
+        : m_printer(printer), m_resolution(printer.resolution()), m_layout(printer.pageLayout()),
+          m_restoreLayout(landscapeUntilChosen)
+    {
+        if (m_restoreLayout)
+            printer.setPageOrientation(QPageLayout::Landscape);
+    }
+    ~ChartPrinterScope()
+    {
+        m_printer.setResolution(m_resolution);
+        if (m_restoreLayout)
+            m_printer.setPageLayout(m_layout);
+    }
+    ChartPrinterScope(const ChartPrinterScope &) = delete;
+    ChartPrinterScope &operator=(const ChartPrinterScope &) = delete;
+
+private:
+    QPrinter &m_printer;
+    int m_resolution;
+    QPageLayout m_layout;
+    bool m_restoreLayout;
+};
+
 } // namespace
 
 bool PrintDialogs::askPrint(QPrinter &printer)
@@ -97,13 +140,16 @@ bool PrintDialogs::askPrint(QPrinter &printer)
 
 bool PrintDialogs::askPrinterSetup(QPrinter &printer)
 {
-    QPageSetupDialog dialog(&printer, m_parent);
+    PrinterSetupDialog dialog(printer, availablePrinters(), m_parent);
     return dialog.exec() == QDialog::Accepted;
 }
 
-bool PrintDialogs::printChart(MeterChart &chart)
+bool PrintDialogs::printChart(MeterChart &chart, QPrinter &printer)
 {
-    return chart.PrintWithDialog();
+    QPrintDialog dialog(&printer, m_parent);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    return chart.printTo(printer);
 }
 
 PrintCells gridPrintCells(const StringGrid &grid)
@@ -112,27 +158,63 @@ PrintCells gridPrintCells(const StringGrid &grid)
             [&grid](int col, int row) { return grid.Cells(col, row); }};
 }
 
-bool printTableLines(QPrinter &printer, const PrintCells &cells)
+PrintOutcome printTableLines(QPrinter &printer, const PrintCells &cells, const PrintPageHook &beforePage)
 {
     QPainter painter;
     if (!painter.begin(&printer))
-        return false;
+        return PrintOutcome::Failed;
     painter.setFont(tableFont());
     // Lines are placed by their top; the painter draws text on its baseline.
     const int ascent = painter.fontMetrics().ascent();
-    int page = 1;
+    const int pageHeight = printer.height();
+    const int pages = PrintPageCount(cells.rowCount, pageHeight);
+    int page = 0;
     bool pagesOk = true;
-    ForEachPrintLine(cells, printer.height(), [&](const PrintLine &line) {
+    bool cancelled = false;
+    ForEachPrintLine(cells, pageHeight, [&](const PrintLine &line) {
         if (line.page != page) {
-            pagesOk = printer.newPage();
+            if (beforePage && !beforePage(line.page, pages)) {
+                cancelled = true;
+                return false;
+            }
+            if (page != 0)
+                pagesOk = printer.newPage();
             page = line.page;
         }
         if (pagesOk)
             painter.drawText(QPoint(kPrintLeftX, line.y + ascent), line.text);
         return pagesOk;
     });
+    if (cancelled) {
+        abortJob(printer, painter);
+        return PrintOutcome::Cancelled;
+    }
     // The job is ended also after a stop at an "empty" row.
-    return painter.end() && pagesOk;
+    return painter.end() && pagesOk ? PrintOutcome::Printed : PrintOutcome::Failed;
+}
+
+PrintProgressWindow::PrintProgressWindow(QWidget *parent) : m_parent(parent) {}
+
+PrintProgressWindow::~PrintProgressWindow() = default;
+
+bool PrintProgressWindow::pageStarting(int page, int pages)
+{
+    if (!m_dialog) {
+        m_dialog = std::make_unique<QProgressDialog>(QString(), QStringLiteral("Cancel"), 0, pages, m_parent);
+        m_dialog->setWindowTitle(QStringLiteral("Print"));
+        // Modal for the whole application: the table being printed cannot be
+        // cleared or closed, nor another command started, until it is done.
+        m_dialog->setWindowModality(Qt::ApplicationModal);
+        m_dialog->setAutoClose(false);
+        m_dialog->setAutoReset(false);
+        m_dialog->setMinimumDuration(0);
+        m_dialog->show();
+    }
+    m_dialog->setLabelText(PrintProgressText(page, pages));
+    m_dialog->setValue(page - 1);
+    // Paints, the link's timers and the Cancel button all run here.
+    QCoreApplication::processEvents();
+    return !m_dialog->wasCanceled();
 }
 
 bool PrintChart(MeterChart &chart, const std::function<bool(MeterChart &)> &print)
@@ -171,19 +253,33 @@ PrintService::~PrintService() = default;
 
 bool PrintService::printerSetup()
 {
-    return m_ui->askPrinterSetup(m_printer);
+    if (!m_ui->askPrinterSetup(m_printer))
+        return false;
+    m_layoutChosen = true;
+    return true;
 }
 
 bool PrintService::PrintStringGrid(const StringGrid &grid)
 {
     if (!m_ui->askPrint(m_printer))
         return false;
-    return printTableLines(m_printer, gridPrintCells(grid));
+    // Events run between pages; should the grid go away meanwhile, the
+    // printout stops rather than read a deleted table.
+    const QPointer<const StringGrid> alive(&grid);
+    const PrintCells all = gridPrintCells(grid);
+    const PrintCells cells{all.rowCount, all.colCount,
+                           [&alive, &all](int col, int row) { return alive ? all.cell(col, row) : QString(); }};
+    PrintProgressWindow progress(m_ui->dialogParent());
+    const PrintOutcome outcome = printTableLines(m_printer, cells, [&](int page, int pages) {
+        return progress.pageStarting(page, pages) && alive;
+    });
+    return outcome == PrintOutcome::Printed;
 }
 
 bool PrintService::PrintChart(MeterChart &chart)
 {
-    return vandrel::PrintChart(chart, [this](MeterChart &c) { return m_ui->printChart(c); });
+    const ChartPrinterScope scope(m_printer, !m_layoutChosen);
+    return vandrel::PrintChart(chart, [this](MeterChart &c) { return m_ui->printChart(c, m_printer); });
 }
 
 bool PrintService::printActiveChild(QWidget *activeChild)

@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 
+class QProgressDialog;
 class QWidget;
 
 namespace vandrel {
@@ -25,8 +26,11 @@ public:
     virtual bool askPrint(QPrinter &printer) = 0;
     // The printer set-up dialog on `printer`; true = accepted.
     virtual bool askPrinterSetup(QPrinter &printer) = 0;
-    // The chart's own print dialog and printout; true when it printed.
-    virtual bool printChart(MeterChart &chart) = 0;
+    // The chart's print dialog on `printer`, then the chart printed on it
+    // as the printer's page layout says; true when it printed.
+    virtual bool printChart(MeterChart &chart, QPrinter &printer) = 0;
+    // The window that owns the table printout's progress window.
+    virtual QWidget *dialogParent() const { return nullptr; }
 };
 
 // The real dialogs, parented to the main window.
@@ -35,7 +39,8 @@ public:
     explicit PrintDialogs(QWidget *parent) : m_parent(parent) {}
     bool askPrint(QPrinter &printer) override;
     bool askPrinterSetup(QPrinter &printer) override;
-    bool printChart(MeterChart &chart) override;
+    bool printChart(MeterChart &chart, QPrinter &printer) override;
+    QWidget *dialogParent() const override { return m_parent; }
 
 private:
     QWidget *m_parent;
@@ -44,9 +49,35 @@ private:
 // The cells of a grid as a table printout reads them.
 PrintCells gridPrintCells(const StringGrid &grid);
 
+enum class PrintOutcome { Printed, Cancelled, Failed };
+
+// Asked before each page of a table printout with the page number and the
+// page count; false cancels the printout.
+using PrintPageHook = std::function<bool(int page, int pages)>;
+
 // Draws a table's lines on `printer` as one print job, without asking.
-// False when the printer could not be opened (nothing printed).
-bool printTableLines(QPrinter &printer, const PrintCells &cells);
+// Failed when the printer could not be opened or a page not started.
+// Cancelled by `beforePage`, the job is aborted: a job printed to a file
+// leaves no file behind.
+PrintOutcome printTableLines(QPrinter &printer, const PrintCells &cells, const PrintPageHook &beforePage = {});
+
+// The progress window of a long table printout, with its Cancel button.
+// It is application-modal and lets events through at every page, so the
+// program stays painted and the meter keeps being read while it prints.
+class PrintProgressWindow {
+public:
+    explicit PrintProgressWindow(QWidget *parent);
+    ~PrintProgressWindow();
+    PrintProgressWindow(const PrintProgressWindow &) = delete;
+    PrintProgressWindow &operator=(const PrintProgressWindow &) = delete;
+    // Shows `page` of `pages` (opening the window the first time); false
+    // once the user has cancelled.
+    bool pageStarting(int page, int pages);
+
+private:
+    QWidget *m_parent;
+    std::unique_ptr<QProgressDialog> m_dialog;
+};
 
 // Prints the chart in black on white through `print` and then gives it back
 // its screen colours and line types exactly, also when `print` fails or throws.
@@ -74,11 +105,14 @@ public:
     QPrinter &printer() { return m_printer; }
 
     // The printer set-up dialog and nothing else; true when accepted.
+    // From then on graphs print in the orientation chosen there too.
     bool printerSetup();
-    // Asks with the print dialog, then prints every row of the grid. False
-    // when cancelled (nothing printed) or the printer could not be opened.
+    // Asks with the print dialog, then prints every row of the grid with a
+    // progress window. False when cancelled in either (nothing reaches the
+    // printer where it can be stopped) or the printer could not be opened.
     bool PrintStringGrid(const StringGrid &grid);
-    // The chart in black on white through its own print dialog.
+    // The chart in black on white through its print dialog, on the chosen
+    // printer; landscape until a page set-up has been chosen.
     bool PrintChart(MeterChart &chart);
     // The print command: the table of a table window, the chart of a graph
     // window, nothing for any other window or none. True when something printed.
@@ -87,6 +121,7 @@ public:
 private:
     std::unique_ptr<PrintUi> m_ui;
     QPrinter m_printer;
+    bool m_layoutChosen = false;
 };
 
 } // namespace vandrel

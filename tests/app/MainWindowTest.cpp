@@ -285,7 +285,7 @@ public:
         return true;
     }
     bool askPrinterSetup(QPrinter &) override { return true; }
-    bool printChart(MeterChart &) override
+    bool printChart(MeterChart &, QPrinter &) override
     {
         ++*charts;
         return true;

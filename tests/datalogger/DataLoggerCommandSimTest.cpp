@@ -119,6 +119,58 @@ TEST(DataLoggerCommand, SecondCommandDuringADownloadIsIgnored)
     EXPECT_TRUE(rig.port.hasOnRxChar()); // the port went back to frame reception once
 }
 
+namespace {
+
+// The download's progress window with its messages kept, and every byte
+// count its "bytes received" label showed on screen, in order.
+struct PaintedProgress : QObject, ScopeDownloadView {
+    using ScopeDownloadView::ScopeDownloadView;
+    QStringList shown;
+    QStringList messages;
+    void message(const QString &text) override { messages << text; }
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        auto *label = qobject_cast<QLabel *>(watched);
+        if (event->type() == QEvent::Paint && label && label->objectName() == "lblBytesReceived" &&
+            (shown.isEmpty() || shown.last() != label->text()))
+            shown << label->text();
+        return false;
+    }
+};
+
+} // namespace
+
+TEST(DownloadProgressWindow, StreamTransferShowsTheBytesAsTheyArrive)
+{
+    // The stream variant opens its window once the header is in, after the
+    // port take-over's last event wait, and then holds the thread until the
+    // memory is in: at the meter's real rate that takes a while.
+    SimProcess sim{{"--model", "580", "--suffix", "CR", "--pace"}};
+    vandrel::test::LinkRig rig;
+    QMdiArea area;
+    area.resize(1000, 800);
+    area.show();
+    ASSERT_TRUE(rig.connectTo(sim.device()));
+    ASSERT_EQ(rig.identity.ModelSuffix, '\r');
+    rig.link.startTimers();
+    DataLoggerState state;
+    QPointer<TfrmDataLogger> window;
+    QWidget parent;
+    PaintedProgress view(&parent, state, window);
+    qApp->installEventFilter(&view);
+
+    ASSERT_EQ(LoadData1Click(area, rig.link, state, window, view, kTiming), kDownloadSuccess);
+    qApp->removeEventFilter(&view);
+    EXPECT_TRUE(view.messages.isEmpty());
+    const int total = state.Table.Image.size();
+    ASSERT_GT(total, 0);
+    ASSERT_GE(view.shown.size(), 3) << view.shown.join(' ').toStdString();
+    EXPECT_EQ(view.shown.first(), "0");
+    EXPECT_EQ(view.shown.last(), QString::number(total));
+    for (int i = 1; i < view.shown.size(); ++i)
+        EXPECT_LT(view.shown[i - 1].toInt(), view.shown[i].toInt()) << view.shown.join(' ').toStdString();
+}
+
 TEST(DownloadProgressWindow, ShowsBytesAndRefusesToCloseWhileTheDownloadRuns)
 {
     QWidget parent;

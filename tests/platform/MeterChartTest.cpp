@@ -484,11 +484,15 @@ TEST_F(ChartTest, printsToAPdfFile)
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(path);
+    printer.setPageSize(QPageSize(QPageSize::A4));
+    printer.setPageOrientation(QPageLayout::Portrait);
     ASSERT_TRUE(chart.printTo(printer));
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QByteArray pdf = file.readAll();
     EXPECT_TRUE(pdf.startsWith("%PDF"));
     EXPECT_GT(pdf.size(), 5000);
-    EXPECT_EQ(printer.pageLayout().orientation(), QPageLayout::Landscape);
+    // The page keeps the orientation the printer was set up with.
+    EXPECT_EQ(printer.pageLayout().orientation(), QPageLayout::Portrait);
+    EXPECT_TRUE(pdf.contains("/MediaBox [0 0 595.000000 842.000000]")) << "an A4 portrait page";
 }

@@ -53,6 +53,24 @@ TEST(PrintLinesPerPage, RoundsWholeLinesDownToTensAndNeverReturnsZero)
         EXPECT_EQ(PrintLinesPerPage(height), lines) << "page height " << height;
 }
 
+TEST(PrintPageCount, CountsThePagesTheRowsFill)
+{
+    struct Case {
+        int rows, height, pages;
+    };
+    const Case cases[] = {
+        {0, 6600, 0}, {1, 6600, 1}, {60, 6600, 1}, {61, 6600, 2}, {200000, 6600, 3334},
+        {5, 350, 3}, {3, 0, 3}, {-1, 6600, 0},
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(PrintPageCount(c.rows, c.height), c.pages) << c.rows << " rows, height " << c.height;
+        // The count agrees with where the layout puts the last row.
+        if (c.rows > 0 && c.rows < 1000) {
+            EXPECT_EQ(LayoutPrintLines(numberedTable(c.rows).printCells(), c.height).back().page, c.pages);
+        }
+    }
+}
+
 TEST(PrintRowText, PadsEveryCellToTwelveAndKeepsLongerCellsWhole)
 {
     FakeTable t{1, 4, {}};

@@ -2,13 +2,21 @@
 // The print commands through their real code, with the dialogs answered by a
 // script and the output going to PDF files that the tests read back.
 #include "realtime/GraphSetup.h"
+#include "realtime/PrinterSetupDialog.h"
 #include "realtime/Printing.h"
 #include "realtime/TfrmGraph.h"
 #include "realtime/TfrmList.h"
 
+#include <QApplication>
+#include <QComboBox>
 #include <QFile>
+#include <QLabel>
 #include <QMdiArea>
 #include <QProcess>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -27,6 +35,7 @@ namespace {
 struct Script {
     bool acceptPrint = true;
     QString printToFile; // where an accepted print dialog sends the table
+    QString chartToFile; // where a graph printout goes; empty: not printed
     std::function<void(QPrinter &)> setupChoice;
     int printAsked = 0;
     int setupAsked = 0;
@@ -49,10 +58,13 @@ public:
         m_s.setupChoice(printer);
         return true;
     }
-    bool printChart(MeterChart &chart) override
+    bool printChart(MeterChart &chart, QPrinter &printer) override
     {
         m_s.chartsPrinted.push_back(&chart);
-        return true;
+        if (m_s.chartToFile.isEmpty())
+            return true;
+        printer.setOutputFileName(m_s.chartToFile);
+        return chart.printTo(printer);
     }
 
 private:
@@ -66,6 +78,22 @@ int pdfPageCount(const QString &path)
         return -1;
     const QString text = QString::fromLatin1(file.readAll());
     return static_cast<int>(text.count(QRegularExpression(QStringLiteral("/Type\\s*/Page(?!s)"))));
+}
+
+// The page sizes of a PDF in points, in page order.
+std::vector<QSizeF> pdfPageSizes(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QString text = QString::fromLatin1(file.readAll());
+    static const QRegularExpression box(QStringLiteral("/MediaBox\\s*\\[\\s*0\\s+0\\s+([\\d.]+)\\s+([\\d.]+)"));
+    std::vector<QSizeF> sizes;
+    for (auto it = box.globalMatch(text); it.hasNext();) {
+        const auto m = it.next();
+        sizes.emplace_back(m.captured(1).toDouble(), m.captured(2).toDouble());
+    }
+    return sizes;
 }
 
 // The text of each page, or nothing when the PDF text tool is not installed.
@@ -175,6 +203,75 @@ TEST_F(PrintServiceTest, PrinterChosenInSetUpIsTheOneTheTablePrintoutUses)
     EXPECT_EQ(pdfPageCount(script.printToFile), 2);
 }
 
+namespace {
+
+// Every text the printout's progress window showed on screen, in order.
+class ProgressPaints : public QObject {
+public:
+    QStringList painted;
+    ProgressPaints() { qApp->installEventFilter(this); }
+    ~ProgressPaints() override { qApp->removeEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        auto *label = qobject_cast<QLabel *>(watched);
+        if (event->type() == QEvent::Paint && label && qobject_cast<QProgressDialog *>(label->parent()) &&
+            (painted.isEmpty() || painted.last() != label->text()))
+            painted << label->text();
+        return false;
+    }
+};
+
+} // namespace
+
+TEST_F(PrintServiceTest, ProgressWindowShowsEveryPageAndItsCancelAbortsThePrintout)
+{
+    fillTable(*table.Grid1, 601); // eleven pages of sixty lines
+    struct Case {
+        int cancelAtPage; // 0: never
+        bool printed;
+    };
+    const Case cases[] = {{0, true}, {4, false}, {1, false}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.cancelAtPage);
+        script.printToFile = dir.filePath(QStringLiteral("progress%1.pdf").arg(c.cancelAtPage));
+        ProgressPaints paints;
+        // Cancel is clicked from an event once the window has shown the page
+        // on screen, so it only happens at all if the printout lets events
+        // through; the click lands while that page or the next one starts.
+        int clicks = 0;
+        QTimer clicker;
+        QObject::connect(&clicker, &QTimer::timeout, [&] {
+            auto *dialog = qobject_cast<QProgressDialog *>(QApplication::activeModalWidget());
+            if (c.cancelAtPage > 0 && clicks == 0 && dialog &&
+                paints.painted.contains(PrintProgressText(c.cancelAtPage, 11))) {
+                dialog->findChild<QPushButton *>()->click();
+                ++clicks;
+            }
+        });
+        clicker.start(0);
+        EXPECT_EQ(service.PrintStringGrid(*table.Grid1), c.printed);
+        clicker.stop();
+
+        EXPECT_EQ(clicks, c.cancelAtPage > 0 ? 1 : 0);
+        const int lastShown = static_cast<int>(paints.painted.size());
+        EXPECT_GE(lastShown, c.printed ? 11 : c.cancelAtPage);
+        EXPECT_LE(lastShown, c.printed ? 11 : c.cancelAtPage + 1);
+        QStringList everyPage;
+        for (int page = 1; page <= lastShown; ++page)
+            everyPage << PrintProgressText(page, 11);
+        EXPECT_EQ(paints.painted, everyPage);
+        EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+        EXPECT_NE(service.printer().printerState(), QPrinter::Active);
+        // A cancelled printout leaves nothing behind, not even its first pages.
+        EXPECT_EQ(QFile::exists(script.printToFile), c.printed);
+        if (c.printed) {
+            EXPECT_EQ(pdfPageCount(script.printToFile), 11);
+        }
+    }
+}
+
 TEST_F(PrintServiceTest, PrintCommandFollowsTheActiveWindowKind)
 {
     TfrmGraph graph;
@@ -273,4 +370,85 @@ TEST(PrintChart, ScreenLookComesBackWhenPrintingIsCancelledOrFails)
     EXPECT_THROW(PrintChart(chart, [](MeterChart &) -> bool { throw std::runtime_error("paper"); }),
                  std::runtime_error);
     EXPECT_EQ(lookOf(chart), screen);
+}
+
+TEST_F(PrintServiceTest, GraphsPrintInTheChosenOrientationAndTablesKeepTheirPaging)
+{
+    TfrmGraph graph;
+    setUpChart(*graph.Chart1);
+    fillTable(*table.Grid1, 55);
+    struct Case {
+        std::optional<QPageLayout::Orientation> chosen; // none: no set-up yet
+        bool landscapeGraph;
+        int tablePages;
+    };
+    const Case cases[] = {
+        {std::nullopt, true, 1},
+        {QPageLayout::Portrait, false, 1},
+        {QPageLayout::Landscape, true, 2},
+    };
+    int i = 0;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(i);
+        if (c.chosen) {
+            const QPageLayout::Orientation o = *c.chosen;
+            script.setupChoice = [o](QPrinter &p) { p.setPageOrientation(o); };
+            ASSERT_TRUE(service.printerSetup());
+        }
+        script.chartToFile = dir.filePath(QStringLiteral("graph%1.pdf").arg(i));
+        ASSERT_TRUE(service.printActiveChild(&graph));
+        const std::vector<QSizeF> sizes = pdfPageSizes(script.chartToFile);
+        ASSERT_EQ(sizes.size(), 1u);
+        EXPECT_EQ(sizes[0].width() > sizes[0].height(), c.landscapeGraph) << sizes[0].width();
+
+        // The graph leaves the printer as the table printout needs it.
+        script.printToFile = dir.filePath(QStringLiteral("table%1.pdf").arg(i++));
+        ASSERT_TRUE(service.PrintStringGrid(*table.Grid1));
+        EXPECT_EQ(pdfPageCount(script.printToFile), c.tablePages);
+    }
+}
+
+TEST(PrinterSetupDialog, OkAppliesTheChosenPaperAndOrientationCancelLeavesThePrinter)
+{
+    struct Case {
+        QPageSize::PageSizeId paper;
+        bool landscape;
+        bool ok;
+        QPageSize::PageSizeId expectedPaper;
+        QPageLayout::Orientation expectedOrientation;
+    };
+    const Case cases[] = {
+        {QPageSize::A4, true, true, QPageSize::A4, QPageLayout::Landscape},
+        {QPageSize::Legal, false, true, QPageSize::Legal, QPageLayout::Portrait},
+        {QPageSize::A3, true, false, QPageSize::Letter, QPageLayout::Portrait},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(QPageSize(c.paper).name().toStdString());
+        QPrinter printer;
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setPageSize(QPageSize(QPageSize::Letter));
+        printer.setPageOrientation(QPageLayout::Portrait);
+        PrinterSetupDialog dialog(printer, {QStringLiteral("Office"), QStringLiteral("Lab")});
+
+        // The system's printers and a PDF file, the printer's own settings selected.
+        QStringList printers;
+        for (int i = 0; i < dialog.cmbPrinter->count(); ++i)
+            printers << dialog.cmbPrinter->itemText(i);
+        EXPECT_EQ(printers, (QStringList{"Office", "Lab", "PDF file"}));
+        EXPECT_EQ(dialog.cmbPrinter->currentText(), "PDF file");
+        EXPECT_EQ(dialog.cmbPaper->currentText(), QPageSize(QPageSize::Letter).name());
+        EXPECT_TRUE(dialog.radPortrait->isChecked());
+
+        const int paper = dialog.cmbPaper->findText(QPageSize(c.paper).name());
+        ASSERT_GE(paper, 0);
+        dialog.cmbPaper->setCurrentIndex(paper);
+        (c.landscape ? dialog.radLandscape : dialog.radPortrait)->setChecked(true);
+        if (c.ok)
+            dialog.accept();
+        else
+            dialog.reject();
+        EXPECT_EQ(printer.pageLayout().pageSize().id(), c.expectedPaper);
+        EXPECT_EQ(printer.pageLayout().orientation(), c.expectedOrientation);
+        EXPECT_EQ(printer.outputFormat(), QPrinter::PdfFormat);
+    }
 }
