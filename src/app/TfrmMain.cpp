@@ -7,6 +7,7 @@
 #include "app/TfrmAbout.h"
 #include "datalogger/KeptMemory.h"
 #include "platform/WindowPlacement.h"
+#include "realtime/GraphExport.h"
 #include "realtime/GraphScale.h"
 #include "realtime/OutputToGraph.h"
 #include "realtime/RateEditor.h"
@@ -404,6 +405,7 @@ void TfrmMain::childActivated(QMdiSubWindow *window)
     QWidget *w = window ? window->widget() : nullptr;
     const bool table = qobject_cast<TfrmList *>(w) != nullptr;
     const bool graph = qobject_cast<TfrmGraph *>(w) != nullptr || dataLoggerOf(w) != nullptr;
+    action("mnuExportGraph")->setEnabled(graph);
     if (!table && !graph)
         return;
     action("btnOutputGraph")->setEnabled(table);
@@ -435,6 +437,12 @@ void TfrmMain::SpeedButton1Click()
 {
     // Only the graph the user is looking at; never the real-time graph behind it.
     vandrel::SpeedButton1Click(activeChart());
+}
+
+void TfrmMain::ExportGraphClick()
+{
+    if (MeterChart *chart = activeChart())
+        ExportGraphWithDialog(this, chart, activeChild()->windowTitle());
 }
 
 void TfrmMain::Content1Click()

@@ -110,6 +110,7 @@ private:
     void LoadData1Click();
     void Scale1Click(int axis);
     void SpeedButton1Click();
+    void ExportGraphClick();
     void childActivated(QMdiSubWindow *window);
     QWidget *activeChild() const;
     MeterChart *activeChart() const;

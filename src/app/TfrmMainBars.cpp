@@ -55,6 +55,9 @@ void TfrmMain::buildActions()
     connect(print, &QAction::triggered, this, [this] { print_->printActiveChild(mdi_->activeSubWindow()); });
     connect(makeAction(QStringLiteral("mnuPrinterSetup"), QStringLiteral("Printer Setup")), &QAction::triggered,
             this, [this] { print_->printerSetup(); });
+    QAction *exportGraph = makeAction(QStringLiteral("mnuExportGraph"), QStringLiteral("&Export Graph..."));
+    exportGraph->setEnabled(false); // until a graph window is active
+    connect(exportGraph, &QAction::triggered, this, &TfrmMain::ExportGraphClick);
     QAction *exit = makeAction(QStringLiteral("Exit1"), QStringLiteral("E&xit"));
     exit->setShortcut(QKeySequence::Quit);
     connect(exit, &QAction::triggered, this, &QWidget::close);
@@ -123,6 +126,8 @@ void TfrmMain::buildMenus()
     file->addActions({action("Open1"), action("mnuSave")});
     file->addSeparator();
     file->addActions({action("mnuPrint"), action("mnuPrinterSetup")});
+    file->addSeparator();
+    file->addAction(action("mnuExportGraph"));
     file->addSeparator();
     file->addAction(action("Exit1"));
 

@@ -141,6 +141,7 @@ void plotSamples(MeterChart &chart, const DataSet &set, const DecodedSet &decode
 {
     const int n = static_cast<int>(decoded.Samples.size());
     SetupMeterGraph(chart, n, set.StartTime + n * (set.Interval / 86400.0), set.StartTime, model.MeterModel);
+    ShowTemperatureUnit(chart, QString(QLatin1Char(set.Unit == 'F' ? 'F' : 'C')));
     const int series = chart.SeriesCount();
     for (int i = 0; i < n; ++i) {
         const LoggerSample &s = decoded.Samples.at(i);

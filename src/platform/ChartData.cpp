@@ -132,4 +132,17 @@ void ChartData::buildSeries(int series, QVector<QCPGraphData> &entries,
     pointOfEntry.swap(sortedPoints);
 }
 
+QVector<QCPGraphData> ChartData::isolatedEntries(const QVector<QCPGraphData> &entries)
+{
+    QVector<QCPGraphData> alone;
+    const auto drawn = [&entries](qsizetype i) {
+        return i >= 0 && i < entries.size() && !std::isnan(entries[i].value);
+    };
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        if (drawn(i) && !drawn(i - 1) && !drawn(i + 1))
+            alone.append(entries[i]);
+    }
+    return alone;
+}
+
 } // namespace vandrel

@@ -36,6 +36,10 @@ public:
     // them. pointOfEntry gets our point index per entry (-1 for a gap entry).
     void buildSeries(int series, QVector<QCPGraphData> &entries, std::vector<int> &pointOfEntry) const;
 
+    // The entries of a built series that no line reaches: neither neighbour is
+    // drawn (a gap or the end), so they show only as dots.
+    static QVector<QCPGraphData> isolatedEntries(const QVector<QCPGraphData> &entries);
+
 private:
     std::size_t index(int series, int point) const;
     bool isNullValue(float y) const;

@@ -209,7 +209,6 @@ void MeterChart::showContextMenu(const QPoint &pos)
         Refresh();
     });
     undo->setEnabled(zoomed_);
-    menu.addAction(tr("Print..."), this, [this] { PrintWithDialog(); });
     menu.exec(plot_->mapToGlobal(pos));
 }
 

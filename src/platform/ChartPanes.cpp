@@ -17,6 +17,7 @@ namespace {
 constexpr Qt::PenStyle LineStyles[] = {Qt::SolidLine, Qt::DashLine, Qt::DotLine, Qt::DashDotLine,
                                        Qt::DashDotDotLine};
 constexpr int PaneSeparatorWidth = 3;
+constexpr double IsolatedDotSize = 4.0;
 
 // A vertical line at a time, from the top to the bottom of one pane.
 QCPItemStraightLine *verticalLine(QCustomPlot *plot, QCPAxisRect *rect, QCPLayer *layer)
@@ -63,6 +64,7 @@ void MeterChart::buildPanes()
     plot_->clearItems();
     plot_->clearGraphs();
     graphs_.clear();
+    dots_.clear();
     panes_.clear();
     takeSharedElements();
     QCPLayoutGrid *layout = plot_->plotLayout();
@@ -122,6 +124,10 @@ void MeterChart::makeGraphs()
         graph->setLineStyle(QCPGraph::lsLine);
         graph->setAdaptiveSampling(true);
         graphs_.push_back(graph);
+        QCPGraph *dots = plot_->addGraph(rect->axis(QCPAxis::atBottom), rect->axis(QCPAxis::atLeft));
+        dots->setLineStyle(QCPGraph::lsNone);
+        dots->removeFromLegend(legend_);
+        dots_.push_back(dots);
     }
 }
 
@@ -242,6 +248,8 @@ void MeterChart::applySeriesLook(int series)
     const QColor colour = BgrToQColor(look.colour);
     graph->setPen(QPen(colour, 1, LineStyles[look.lineType]));
     graph->setName(look.label);
+    dots_[static_cast<std::size_t>(series)]->setScatterStyle(
+        QCPScatterStyle(QCPScatterStyle::ssDisc, colour, colour, IsolatedDotSize));
     // Unnamed series stay out of the legend.
     if (look.label.isEmpty()) {
         graph->removeFromLegend(legend_);
@@ -264,6 +272,17 @@ void MeterChart::applyRanges()
             a->setRange(a->orientation() == Qt::Horizontal ? x : y);
     }
     applyMarker();
+    lookChanged();
+}
+
+void MeterChart::showFixedYRange()
+{
+    const auto axis = static_cast<std::size_t>(workingAxis_);
+    if (axis >= panes_.size())
+        return;
+    const AxisLook &look = axisLooks_[axis];
+    for (QCPAxis *a : panes_[axis].rect->axes(QCPAxis::atLeft | QCPAxis::atRight))
+        a->setRange(shownRange(look.yMin, look.yMax));
     lookChanged();
 }
 

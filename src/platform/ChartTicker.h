@@ -1,11 +1,33 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Time axis ticks for MeterChart, whose X values count days since 30 December 1899
-// in local wall-clock time: time of day, and the date too once the view spans days.
+// in local wall-clock time, spaced so that no two labels overlap at any size and span.
 #pragma once
 
 #include <qcustomplot.h>
 
 namespace vandrel {
+
+// What a time label shows: the time of day, the date above the time, or the date.
+enum class TimeLabelKind { Time, DateAndTime, Date };
+
+// Pixel widths of the widest label of each part, and the room kept between labels.
+struct TimeLabelRoom {
+    double timeWidth = 0.0;
+    double dateWidth = 0.0;
+    double gap = 0.0;
+};
+
+struct TimeAxisStep {
+    double seconds = 1.0; // the step as the date-time ticker counts it
+    TimeLabelKind kind = TimeLabelKind::Time;
+};
+
+// The finest clock-friendly step (1 s, 2 s, 5 s ... 1 day, 1 week, 1 month ... years)
+// whose labels, each as wide as `room` says, fit side by side with `room.gap` between
+// them on an axis `axisPixels` long showing `spanSeconds`. Months count as 28 days,
+// the shortest they get. Past a day the label shows the date, over spans of more than
+// a day with finer steps the date above the time.
+TimeAxisStep timeAxisStep(double spanSeconds, double axisPixels, const TimeLabelRoom &room);
 
 class ChartTicker : public QCPAxisTickerDateTime {
 public:
@@ -17,11 +39,28 @@ public:
     static double daysToSeconds(double days);
     static double secondsToDays(double seconds);
 
-protected:
-    double getTickStep(const QCPRange &range) override;
+    // The length of the time axis and the font of its labels, which decide how many
+    // labels fit. The chart sets them as it lays itself out.
+    void setAxisPixels(double pixels) { axisPixels_ = pixels; }
+    double axisPixels() const { return axisPixels_; }
+    void setLabelFont(const QFont &font) { labelFont_ = font; }
+
     void generate(const QCPRange &range, const QLocale &locale, QChar formatChar, int precision,
                   QVector<double> &ticks, QVector<double> *subTicks,
                   QVector<QString> *tickLabels) override;
+
+protected:
+    double getTickStep(const QCPRange &range) override;
+
+private:
+    const TimeLabelRoom &labelRoom(const QLocale &locale);
+
+    double axisPixels_ = 600.0;
+    QFont labelFont_;
+    TimeAxisStep step_;
+    // The widths measured last, and the font and locale they were measured for.
+    QString roomKey_;
+    TimeLabelRoom room_;
 };
 
 } // namespace vandrel

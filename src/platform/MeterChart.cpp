@@ -5,7 +5,6 @@
 
 #include "platform/ChartTicker.h"
 
-#include <QPrintDialog>
 #include <QPrinter>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -23,14 +22,43 @@ void checkAxis(int axis)
 }
 
 // A palette that stays readable on the black graph background.
-constexpr BgrColor DefaultSeriesColours[] = {0x00FFFF, 0xFF00FF, 0xFFFF00, 0xFF0000,
+constexpr BgrColor DefaultSeriesColours[] = {0x00FFFF, 0xFF00FF, 0xFFFF00, 0xFFA040,
                                              0x00FF00, 0x0080FF, 0xFFFFFF, 0x8080FF};
+
+// The time labels are spaced by the length of the time axis, which is known only
+// once the layout has placed the labels; when that length changed, a second pass
+// places them again for the length found (the layout does not move by that).
+class ChartPlot : public QCustomPlot {
+public:
+    ChartPlot(QWidget *parent, QSharedPointer<ChartTicker> ticker)
+        : QCustomPlot(parent), ticker_(std::move(ticker))
+    {
+    }
+
+protected:
+    void updateLayout() override
+    {
+        QCPAxisRect *rect = axisRect();
+        if (rect)
+            ticker_->setLabelFont(rect->axis(QCPAxis::atBottom)->tickLabelFont());
+        QCustomPlot::updateLayout();
+        rect = axisRect();
+        if (!rect || rect->width() == ticker_->axisPixels())
+            return;
+        ticker_->setAxisPixels(rect->width());
+        QCustomPlot::updateLayout();
+    }
+
+private:
+    QSharedPointer<ChartTicker> ticker_;
+};
 
 } // namespace
 
 MeterChart::MeterChart(QWidget *parent)
-    : QWidget(parent), plot_(new QCustomPlot(this)), ticker_(new ChartTicker)
+    : QWidget(parent), ticker_(new ChartTicker)
 {
+    plot_ = new ChartPlot(this, ticker_);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(plot_);
@@ -202,6 +230,11 @@ double MeterChart::GetYMax() const
     return axisLooks_[static_cast<std::size_t>(workingAxis_)].yMax;
 }
 
+QString MeterChart::GetYLabel() const
+{
+    return axisLooks_[static_cast<std::size_t>(workingAxis_)].label;
+}
+
 void MeterChart::UndoZoom()
 {
     zoomed_ = false;
@@ -356,6 +389,13 @@ QCPGraph *MeterChart::graphOf(int series) const
     return graphs_[static_cast<std::size_t>(series)];
 }
 
+QCPGraph *MeterChart::dotsOf(int series) const
+{
+    if (series < 0 || series >= static_cast<int>(dots_.size()))
+        return nullptr;
+    return dots_[static_cast<std::size_t>(series)];
+}
+
 void MeterChart::lookChanged()
 {
     // Several calls in a row (a set-up, a print colour swap) cost one redraw, and
@@ -378,6 +418,8 @@ void MeterChart::Refresh()
             continue;
         data_.buildSeries(static_cast<int>(s), entries_, pointOfEntry_[s]);
         graphs_[s]->data()->set(entries_, true);
+        // A line needs two points; a point alone between gaps would not show at all.
+        dots_[s]->data()->set(ChartData::isolatedEntries(entries_), true);
         dirty_[s] = 0;
     }
     applyMarker();
@@ -386,16 +428,6 @@ void MeterChart::Refresh()
 }
 
 // ---- printing
-
-bool MeterChart::PrintWithDialog()
-{
-    QPrinter printer;
-    printer.setPageOrientation(QPageLayout::Landscape);
-    QPrintDialog dialog(&printer, this);
-    if (dialog.exec() != QDialog::Accepted)
-        return false;
-    return printTo(printer);
-}
 
 bool MeterChart::printTo(QPrinter &printer)
 {
@@ -406,11 +438,18 @@ bool MeterChart::printTo(QPrinter &printer)
     if (!painter.begin(&printer))
         return false;
     painter.setMode(QCPPainter::pmVectorized);
+    paintTo(painter, QSize(printer.width(), printer.height()));
+    return painter.end();
+}
+
+void MeterChart::paintTo(QCPPainter &painter, QSize size)
+{
     const bool cursorShown = cursorLayer_->visible();
     cursorLayer_->setVisible(false);
-    plot_->toPainter(&painter, printer.width(), printer.height());
+    plot_->toPainter(&painter, size.width(), size.height());
     cursorLayer_->setVisible(cursorShown);
-    return painter.end();
+    // Drawing at another size laid the chart out for that size.
+    plot_->replot();
 }
 
 } // namespace vandrel

@@ -76,6 +76,9 @@ public:
     void SetYMax(double value);
     double GetYMin() const;
     double GetYMax() const;
+    // Shows the working axis's fixed Y range at once, also while zoomed; a zoomed
+    // time range stays as it is.
+    void showFixedYRange();
     bool IsZoomed() const { return zoomed_; }
     void UndoZoom();
 
@@ -84,6 +87,7 @@ public:
     void SetSubTitle(const QString &text);
     void SetXLabel(const QString &text);
     void SetYLabel(const QString &text);
+    QString GetYLabel() const;
     void SetYAxisColor(BgrColor colour);
     void SetSeriesLabel(int series, const QString &text);
     QString GetSeriesLabel(int series) const;
@@ -109,24 +113,27 @@ public:
     QString MarkerText() const { return markerText_; }
     bool MarkerShown() const { return markerShown_; }
 
-    // The built-in menu (Undo Zoom, Print) on the right mouse button.
+    // The built-in menu (Undo Zoom) on the right mouse button. It has no print entry:
+    // printing goes through the program's black-on-white printout.
     void SetContextMenu(bool enabled);
 
     // Shows data changes: rebuilds the drawn curves from the points and redraws.
     void Refresh();
 
-    // Asks for a printer and prints the chart as it looks, landscape, fitted to the
-    // page. Returns when printing is done; false if cancelled or printing failed.
-    bool PrintWithDialog();
     // Prints without asking, fitted to the printer's page in its orientation;
     // sets the printer to screen resolution (still vector output) so text and
     // lines keep their proportions.
     bool printTo(QPrinter &printer);
+    // Draws the chart as it looks, without the mouse cursor, on `painter` as if it
+    // were `size` pixels large; the screen copy is laid out again afterwards.
+    void paintTo(QCPPainter &painter, QSize size);
 
     // The drawing engine, for tests and benchmarks that look inside.
     QCustomPlot *customPlot() const { return plot_; }
     // The graph drawing a series (null if the series does not exist).
     QCPGraph *graphOf(int series) const;
+    // The dots drawn for the points of a series that have no drawn neighbour.
+    QCPGraph *dotsOf(int series) const;
 
 signals:
     // A click on (or next to) a drawn point; pointIndex is the point as stored.
@@ -218,6 +225,7 @@ private:
     QSharedPointer<ChartTicker> ticker_;
     std::vector<Pane> panes_;
     std::vector<QCPGraph *> graphs_;
+    std::vector<QCPGraph *> dots_; // per series: its points with no line to them
     QCPLegend *legend_ = nullptr;
     QCPLayoutGrid *legendRow_ = nullptr; // centres the legend under the panes
     QCPTextElement *title_ = nullptr;

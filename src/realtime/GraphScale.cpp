@@ -124,6 +124,8 @@ bool Scale1Click(MeterChart *chart, int axis, GraphScaleUi &ui, const QLocale &l
         return false;
     chart->SetYMax(bounds->max);
     chart->SetYMin(bounds->min);
+    // The user asked for this scale now: it shows also on a zoomed chart.
+    chart->showFixedYRange();
     chart->Refresh();
     return true;
 }

@@ -11,7 +11,9 @@ namespace vandrel {
 
 namespace {
 
-constexpr BgrColor kYellow = 0x00FFFF, kFuchsia = 0xFF00FF, kAqua = 0xFFFF00, kBlue = 0xFF0000;
+// The dew point is a light blue: pure blue hardly shows on the black background.
+constexpr BgrColor kYellow = 0x00FFFF, kFuchsia = 0xFF00FF, kAqua = 0xFFFF00, kDewPointBlue = 0xFFA040;
+const QString kTemperatureLabel = QStringLiteral("TEMPERATURE");
 
 // Widens the temperature axis so that T2 stays in view.
 void widenForT2(MeterChart &chart, const MeterReading &reading)
@@ -40,7 +42,7 @@ void SetupMeterGraph(MeterChart &chart, int points, double maxX, double minX, in
     chart.SetNullY(kNullY);
     const QString labels[] = {QStringLiteral("%RH"), QStringLiteral("T1"), QStringLiteral("T2"),
                               QStringLiteral("Dewpoint")};
-    const BgrColor colours[] = {kYellow, kFuchsia, kAqua, kBlue};
+    const BgrColor colours[] = {kYellow, kFuchsia, kAqua, kDewPointBlue};
     for (int s = 0; s < 4; ++s) {
         chart.SetSeriesLabel(s, labels[s]);
         chart.SetSeriesColor(s, colours[s]);
@@ -55,7 +57,7 @@ void SetupMeterGraph(MeterChart &chart, int points, double maxX, double minX, in
     chart.SetAxisSeries(1, four ? 3 : 1);
 
     chart.SetWorkingAxis(0);
-    chart.SetYLabel(QStringLiteral("HUMIDITY"));
+    chart.SetYLabel(QStringLiteral("HUMIDITY (%RH)"));
     chart.SetYMin(0);
     chart.SetYMax(110);
     if (minX != 0) {
@@ -63,7 +65,7 @@ void SetupMeterGraph(MeterChart &chart, int points, double maxX, double minX, in
         chart.SetXMax(maxX);
     }
     chart.SetWorkingAxis(1);
-    chart.SetYLabel(QStringLiteral("TEMPERATURE"));
+    chart.SetYLabel(kTemperatureLabel);
     chart.SetYAxisColor(0x0000FF);
     chart.SetYMin(-20);
     chart.SetYMax(140);
@@ -82,6 +84,7 @@ void AppendGraphSample(MeterChart &chart, int &nextPointIndex, double graphSpan,
             chart.ShiftPoints(kShiftPoints);
             chart.SetXMin(chart.GetX(0, 0));
         }
+        ShowTemperatureUnit(chart, reading.TempUnit);
         chart.SetX(0, i, timestamp);
         chart.SetY(0, i, reading.Rh);
         chart.SetX(1, i, timestamp);
@@ -107,6 +110,26 @@ void AppendGraphSample(MeterChart &chart, int &nextPointIndex, double graphSpan,
     }
     if (refresh)
         chart.Refresh();
+}
+
+QString temperatureAxisLabel(const QString &unit)
+{
+    if (unit == QLatin1String("C") || unit == QLatin1String("F"))
+        return kTemperatureLabel + QStringLiteral(" (\u00b0") + unit + QLatin1Char(')');
+    return kTemperatureLabel;
+}
+
+void ShowTemperatureUnit(MeterChart &chart, const QString &unit)
+{
+    if (unit != QLatin1String("C") && unit != QLatin1String("F"))
+        return;
+    const int working = chart.WorkingAxis();
+    chart.SetWorkingAxis(1);
+    // Set only on a change: a new label lays the whole chart out again.
+    const QString label = temperatureAxisLabel(unit);
+    if (chart.GetYLabel() != label)
+        chart.SetYLabel(label);
+    chart.SetWorkingAxis(working);
 }
 
 void ClearGraph(MeterChart &chart, double now, double graphSpan)

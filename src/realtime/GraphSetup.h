@@ -21,10 +21,17 @@ void SetupMeterGraph(MeterChart &chart, int points, double maxX, double minX, in
 // oldest 100 points when the chart is full; the dew point only where the reading
 // has one, else the null value), widens the temperature axis for
 // T2 and moves the time window when the sample reaches its right edge and the
-// chart is not zoomed. Chart errors are swallowed: the run goes on. Without
+// chart is not zoomed. The temperature axis shows the reading's unit. Chart errors are swallowed: the run goes on. Without
 // `refresh` the caller redraws once after many samples.
 void AppendGraphSample(MeterChart &chart, int &nextPointIndex, double graphSpan, const MeterReading &reading,
                        double timestamp, bool refresh = true);
+
+// The temperature axis's label for a unit as the data gives it ("C" or "F");
+// without a known unit the label names no unit.
+QString temperatureAxisLabel(const QString &unit);
+// Shows the unit ("C" or "F") on the temperature axis; any other text leaves the
+// label as it is. The working axis stays as it was.
+void ShowTemperatureUnit(MeterChart &chart, const QString &unit);
 
 // Makes every point null again and starts the time window at `now`.
 void ClearGraph(MeterChart &chart, double now, double graphSpan);

@@ -32,7 +32,7 @@ constexpr int kFourSeriesModel = 580;
 constexpr int kTwoSeriesModel = 520;
 
 // Table columns the graph reads.
-enum Column { ColDate = 1, ColTime = 2, ColHumidity = 3, ColT1 = 5, ColT2 = 7, ColSecondUnit = 8, ColDewPoint = 9 };
+enum Column { ColDate = 1, ColTime = 2, ColHumidity = 3, ColT1 = 5, ColUnit = 6, ColT2 = 7, ColSecondUnit = 8, ColDewPoint = 9 };
 
 QString notADateTime(const QString &date, const QString &time)
 {
@@ -229,6 +229,7 @@ TfrmGraph *OutputToGraph(QMdiArea &area, TfrmList &table, OutputGraphUi &ui, con
 
     MeterChart &chart = *graph->Chart1;
     SetupMeterGraph(chart, rows, *end, *start, four ? kFourSeriesModel : kTwoSeriesModel);
+    ShowTemperatureUnit(chart, grid.Cells(ColUnit, 1).trimmed());
     RowPainter painter(chart, grid, locale, *start);
     {
         const QPointer<TfrmList> tableAlive = &table;

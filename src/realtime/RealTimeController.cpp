@@ -280,6 +280,7 @@ void RealTimeController::replayGraph(const JournalContents &contents)
         reading.T2 = s.t2;
         reading.DewPoint = s.dewPoint;
         reading.T2Over = s.t2Over;
+        reading.TempUnit = s.cells.value(6); // the table row's unit column
         AppendGraphSample(chart, run_.NextPointIndex, run_.GraphSpan, reading, s.time, false);
     }
     chart.Refresh();

@@ -352,6 +352,7 @@ TEST(MainWindowGraph, OutputToGraphFromAnOpenedTableAndTheCommandsThatFollowTheA
     ASSERT_EQ(tableWindow->windowTitle(), file);
     EXPECT_TRUE(window.action("btnOutputGraph")->isEnabled());
     EXPECT_FALSE(window.findChild<QMenu *>("Graph1")->isEnabled());
+    EXPECT_FALSE(window.action("mnuExportGraph")->isEnabled());
 
     window.action("btnOutputGraph")->trigger();
     QMdiSubWindow *graphWindow = window.mdiArea()->activeSubWindow();
@@ -364,6 +365,7 @@ TEST(MainWindowGraph, OutputToGraphFromAnOpenedTableAndTheCommandsThatFollowTheA
     EXPECT_NEAR(graph->Chart1->GetY(0, 2), 45.6, 1e-4);
     EXPECT_FALSE(window.action("btnOutputGraph")->isEnabled());
     EXPECT_TRUE(window.findChild<QMenu *>("Graph1")->isEnabled());
+    EXPECT_TRUE(window.action("mnuExportGraph")->isEnabled());
     EXPECT_TRUE(messages.isEmpty());
 
     // Undo Zoom acts on the active graph only.
@@ -399,6 +401,7 @@ TEST(MainWindowDataLogger, DownloadsTheMetersMemoryAndGivesThePortBack)
     window.mdiArea()->setActiveSubWindow(logger->subWindow());
     EXPECT_TRUE(window.findChild<QMenu *>("Graph1")->isEnabled());
     EXPECT_FALSE(window.action("btnOutputGraph")->isEnabled());
+    EXPECT_TRUE(window.action("mnuExportGraph")->isEnabled());
 }
 
 TEST(MainWindowSettings, StoredValuesAreReadAndZeroRateBecomesTwo)

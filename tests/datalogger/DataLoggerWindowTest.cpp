@@ -109,6 +109,7 @@ TEST(DataLoggerWindow, FillsListTableGraphAndExtremesFromTheFirstSet)
     EXPECT_NEAR(g.GetX(1, 2), at(14, 32, 0), 1e-9);
     EXPECT_NEAR(g.GetY(0, 1), 100.0, 1e-4) << "an overloaded value is still drawn";
     EXPECT_NEAR(g.GetY(1, 1), -10.0, 1e-4);
+    EXPECT_EQ(g.graphOf(1)->valueAxis()->label(), QStringLiteral("TEMPERATURE (\u00b0C)"));
 
     EXPECT_EQ(s.panel(RhMax), "14:30:00\t45.3");
     EXPECT_EQ(s.panel(RhMin), "14:30:00\t45.3");

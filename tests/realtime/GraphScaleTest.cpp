@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
@@ -108,6 +109,57 @@ TEST(Scale1Click, ABoxWithoutNumberIsReportedAndKeepsItsLimit)
     EXPECT_EQ(g.axis(kTemperatureAxis), (ScaleBounds{140, 10}));
     EXPECT_TRUE(g.ui.messages.isEmpty());
 }
+
+namespace {
+
+struct ZoomCase {
+    int zoomedPane; // where the rubber band was drawn
+    int scaledAxis; // the scale then set by hand
+};
+
+class ScaleWhileZoomed : public ::testing::TestWithParam<ZoomCase> {};
+
+void mouse(QWidget *w, QEvent::Type type, QPoint pos, Qt::MouseButton button, Qt::MouseButtons buttons)
+{
+    QMouseEvent event(type, QPointF(pos), QPointF(w->mapToGlobal(pos)), button, buttons, Qt::NoModifier);
+    QApplication::sendEvent(w, &event);
+}
+
+QCPAxisRect *paneOf(MeterChart &chart, int axis)
+{
+    return chart.graphOf(axis)->keyAxis()->axisRect();
+}
+
+} // namespace
+
+// A scale set by hand shows at once on a zoomed chart, in its own pane; the zoomed
+// time range stays until Undo Zoom.
+TEST_P(ScaleWhileZoomed, TheHandSetScaleShowsAtOnceAndTheTimeZoomStays)
+{
+    const ZoomCase c = GetParam();
+    Graph g;
+    g.chart.resize(532, 421);
+    g.chart.show();
+    g.chart.Refresh();
+    QWidget *plot = g.chart.customPlot();
+    const QRect band = paneOf(g.chart, c.zoomedPane)->rect();
+    const QPoint from = band.center() - QPoint(50, 15), to = band.center() + QPoint(50, 15);
+    mouse(plot, QEvent::MouseButtonPress, from, Qt::LeftButton, Qt::LeftButton);
+    mouse(plot, QEvent::MouseMove, to, Qt::NoButton, Qt::LeftButton);
+    mouse(plot, QEvent::MouseButtonRelease, to, Qt::LeftButton, Qt::NoButton);
+    ASSERT_TRUE(g.chart.IsZoomed());
+    const QCPRange zoomedTime = paneOf(g.chart, 0)->axis(QCPAxis::atBottom)->range();
+    const QCPRange otherY = paneOf(g.chart, 1 - c.scaledAxis)->axis(QCPAxis::atLeft)->range();
+
+    ASSERT_TRUE(g.enter(c.scaledAxis, "75", "5"));
+    EXPECT_EQ(paneOf(g.chart, c.scaledAxis)->axis(QCPAxis::atLeft)->range(), QCPRange(5, 75));
+    EXPECT_EQ(paneOf(g.chart, 1 - c.scaledAxis)->axis(QCPAxis::atLeft)->range(), otherY);
+    EXPECT_EQ(paneOf(g.chart, 1)->axis(QCPAxis::atBottom)->range(), zoomedTime);
+    EXPECT_TRUE(g.chart.IsZoomed());
+}
+
+INSTANTIATE_TEST_SUITE_P(Panes, ScaleWhileZoomed,
+                         ::testing::Values(ZoomCase{0, 0}, ZoomCase{1, 1}, ZoomCase{0, 1}, ZoomCase{1, 0}));
 
 TEST(GraphScaleDialog, ShowsTheBoxesWithoutTheRadioButtonsAndAppliesOk)
 {

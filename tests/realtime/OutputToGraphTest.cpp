@@ -317,3 +317,30 @@ INSTANTIATE_TEST_SUITE_P(Meters, DewPointCurve,
                                            DewPointCase{"Model580D", {580, 'D'}, 0, true},
                                            DewPointCase{"Model580DHumidityOverloaded", {580, 'D'}, 0x40, false}),
                          [](const auto &info) { return std::string(info.param.name); });
+
+// The live graph and the graph drawn from a table name the temperature unit the
+// data gives, and the humidity axis its %RH; the live one follows a unit change.
+TEST(GraphUnits, AxesNameTheUnitsTheDataGives)
+{
+    struct Case {
+        QString unit;
+        QString label;
+    };
+    MeterChart live;
+    SetupMeterGraph(live, 10, 1, 0.5, 580);
+    EXPECT_EQ(live.graphOf(1)->valueAxis()->label(), "TEMPERATURE") << "no unit before any data";
+    int next = 0;
+    for (const Case &c : {Case{"F", QStringLiteral("TEMPERATURE (\u00b0F)")},
+                          Case{"C", QStringLiteral("TEMPERATURE (\u00b0C)")}}) {
+        SCOPED_TRACE(c.unit.toStdString());
+        MeterReading r;
+        r.TempUnit = c.unit;
+        AppendGraphSample(live, next, 0.1, r, 0.6 + next * 0.01);
+        Table table({{"45.6", "%RH", "21.3", c.unit, "19.8", c.unit, "9.2"}});
+        MeterChart &drawn = *table.draw()->Chart1;
+        for (MeterChart *chart : {&live, &drawn}) {
+            EXPECT_EQ(chart->graphOf(1)->valueAxis()->label(), c.label);
+            EXPECT_EQ(chart->graphOf(0)->valueAxis()->label(), "HUMIDITY (%RH)");
+        }
+    }
+}
