@@ -36,9 +36,14 @@ public:
     // them. pointOfEntry gets our point index per entry (-1 for a gap entry).
     void buildSeries(int series, QVector<QCPGraphData> &entries, std::vector<int> &pointOfEntry) const;
 
+    // The stored values of one series, point by point, for bulk readers (no range
+    // checks beyond the series index, which throws std::out_of_range).
+    const float *ys(int series) const;
+    const double *xs(int series) const;
+    bool isNullValue(float y) const;
+
 private:
     std::size_t index(int series, int point) const;
-    bool isNullValue(float y) const;
 
     int series_ = 0;
     int points_ = 0;

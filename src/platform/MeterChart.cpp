@@ -65,6 +65,8 @@ MeterChart::MeterChart(QWidget *parent)
     for (int s = 0; s < StyledSeries; ++s)
         seriesLooks_.push_back({QString(), DefaultSeriesColours[s % 8], 0});
     connectMouse();
+    // Reduced series follow every zoom and resize, just before they are drawn.
+    connect(plot_, &QCustomPlot::afterLayout, this, &MeterChart::reduceShownSeries);
     buildPanes();
 }
 
@@ -134,6 +136,8 @@ void MeterChart::resetGrouping()
     nextGroupedSeries_ = 0;
     dirty_.assign(static_cast<std::size_t>(data_.seriesCount()), 1);
     pointOfEntry_.assign(static_cast<std::size_t>(data_.seriesCount()), {});
+    overviews_.assign(static_cast<std::size_t>(data_.seriesCount()), {});
+    reducedFor_.assign(static_cast<std::size_t>(data_.seriesCount()), {});
 }
 
 int MeterChart::paneCountNeeded() const
@@ -376,13 +380,34 @@ void MeterChart::Refresh()
     for (std::size_t s = 0; s < graphs_.size(); ++s) {
         if (!dirty_[s])
             continue;
+        dirty_[s] = 0;
+        // A long series is reduced when the layout of the coming replot is known.
+        reducedFor_[s] = {};
+        if (data_.pointCount() > ReducedAbove && overviews_[s].build(data_, static_cast<int>(s)))
+            continue;
+        overviews_[s].clear();
         data_.buildSeries(static_cast<int>(s), entries_, pointOfEntry_[s]);
         graphs_[s]->data()->set(entries_, true);
-        dirty_[s] = 0;
     }
     applyMarker();
     replotPending_ = false;
     plot_->replot();
+}
+
+void MeterChart::reduceShownSeries()
+{
+    for (std::size_t s = 0; s < graphs_.size(); ++s) {
+        // Changed points wait for Refresh, as everywhere else.
+        if (dirty_[s] || !overviews_[s].built())
+            continue;
+        const QCPAxis *time = graphs_[s]->keyAxis();
+        const ReducedView view{time->range().lower, time->range().upper, std::max(1, time->axisRect()->width())};
+        if (view == reducedFor_[s])
+            continue;
+        overviews_[s].reduce(data_, view.lower, view.upper, view.columns, entries_, pointOfEntry_[s]);
+        graphs_[s]->data()->set(entries_, true);
+        reducedFor_[s] = view;
+    }
 }
 
 // ---- printing
