@@ -110,14 +110,21 @@ INSTANTIATE_TEST_SUITE_P(
                       t.set(1, B - 1, "short again"); // back to one-byte offsets
                       t.setRow(B + 1, {std::string(255, 'a'), "b"});
                   }},
-        StoreCase{"RowsCutAndGrownAgainComeBackEmpty",
+        StoreCase{"RowsCutInsideABlockComeBackEmpty",
                   [](Both &t) {
                       t.resize(2 * B + 50);
                       for (int r = 0; r < 2 * B + 50; ++r)
                           t.setRow(r, fileRow(r));
-                      t.resize(B + 44); // inside a block
+                      t.resize(B + 44);
                       t.resize(2 * B + 50);
-                      t.resize(B); // on a block edge
+                      t.setRow(2 * B + 1, fileRow(1));
+                  }},
+        StoreCase{"RowsCutOnABlockEdgeOrAllComeBackEmpty",
+                  [](Both &t) {
+                      t.resize(2 * B + 50);
+                      for (int r = 0; r < 2 * B + 50; ++r)
+                          t.setRow(r, fileRow(r));
+                      t.resize(B);
                       t.resize(B + 3);
                       t.setRow(B + 2, fileRow(1));
                       t.resize(0);
