@@ -72,32 +72,56 @@ std::size_t recordSize(const char *record)
     return static_cast<std::size_t>(textOf(h) - record) + (h.count ? endOf(h, h.count - 1) : 0);
 }
 
-// The record of `cells` (trailing empty ones dropped) into `out`; empty for a row without text.
-void encode(std::span<const std::string_view> cells, std::string &out)
+// How the record of some cells is laid out; trailing empty cells are dropped.
+struct Layout {
+    std::size_t count = 0;
+    std::size_t textBytes = 0;
+    int code = 0;
+    std::size_t headerBytes = 0;
+    std::size_t size = 0; // 0: a row without text has no record
+};
+
+Layout layoutOf(std::span<const std::string_view> cells)
 {
-    out.clear();
-    std::size_t count = cells.size();
-    while (count > 0 && cells[count - 1].empty())
-        --count;
-    if (count == 0)
-        return;
-    std::size_t bytes = 0;
-    for (std::size_t i = 0; i < count; ++i)
-        bytes += cells[i].size();
-    const int code = widthCode(bytes);
-    for (std::uint64_t v = std::uint64_t(count) << 2 | unsigned(code); ; v >>= 7) {
-        out.push_back(static_cast<char>((v & 0x7F) | (v > 0x7F ? 0x80 : 0)));
+    Layout l;
+    l.count = cells.size();
+    while (l.count > 0 && cells[l.count - 1].empty())
+        --l.count;
+    if (l.count == 0)
+        return l;
+    for (std::size_t i = 0; i < l.count; ++i)
+        l.textBytes += cells[i].size();
+    l.code = widthCode(l.textBytes);
+    for (std::uint64_t v = std::uint64_t(l.count) << 2; v > 0x7F; v >>= 7)
+        ++l.headerBytes;
+    ++l.headerBytes;
+    l.size = l.headerBytes + l.count * widthOf(l.code) + l.textBytes;
+    return l;
+}
+
+void write(char *out, std::span<const std::string_view> cells, const Layout &l)
+{
+    auto *p = reinterpret_cast<unsigned char *>(out);
+    for (std::uint64_t v = std::uint64_t(l.count) << 2 | unsigned(l.code);; v >>= 7) {
+        *p++ = static_cast<unsigned char>((v & 0x7F) | (v > 0x7F ? 0x80 : 0));
         if (v <= 0x7F)
             break;
     }
+    const std::size_t width = widthOf(l.code);
+    char *text = out + l.headerBytes + l.count * width;
     std::size_t end = 0;
-    for (std::size_t i = 0; i < count; ++i) {
-        end += cells[i].size();
-        for (std::size_t k = 0; k < widthOf(code); ++k)
-            out.push_back(static_cast<char>((end >> (8 * k)) & 0xFF));
+    for (std::size_t i = 0; i < l.count; ++i) {
+        const std::string_view cell = cells[i];
+        if (!cell.empty())
+            std::memcpy(text + end, cell.data(), cell.size());
+        end += cell.size();
+        if (width == 1) { // nearly every row: its own loop costs more than the byte
+            *p++ = static_cast<unsigned char>(end);
+            continue;
+        }
+        for (std::size_t k = 0; k < width; ++k)
+            *p++ = static_cast<unsigned char>(end >> (8 * k));
     }
-    for (std::size_t i = 0; i < count; ++i)
-        out.append(cells[i]);
 }
 
 // Most rows have ten or fewer cells; bigger ones fall back to the heap.
@@ -107,9 +131,22 @@ constexpr std::size_t InlineCells = 16;
 
 struct StringGridStore::Block {
     Block() { std::fill(std::begin(start), std::end(start), NoRecord); }
-    std::vector<char> bytes;
+    // Not zero-filled: only what records were written to is ever read.
+    std::unique_ptr<char[]> bytes;
+    std::size_t size = 0;
+    std::size_t capacity = 0;
     std::size_t dead = 0; // bytes of records no row points to any more
     std::uint32_t start[BlockRows];
+
+    // Moves the records to a buffer of `room` bytes.
+    void reallocate(std::size_t room)
+    {
+        std::unique_ptr<char[]> moved = std::make_unique_for_overwrite<char[]>(room);
+        if (size)
+            std::memcpy(moved.get(), bytes.get(), size);
+        bytes = std::move(moved);
+        capacity = room;
+    }
 };
 
 StringGridStore::StringGridStore() = default;
@@ -141,7 +178,7 @@ const char *StringGridStore::record(int row) const
     if (!b)
         return nullptr;
     const std::uint32_t at = b->start[row % BlockRows];
-    return at == NoRecord ? nullptr : b->bytes.data() + at;
+    return at == NoRecord ? nullptr : b->bytes.get() + at;
 }
 
 std::string_view StringGridStore::cell(int col, int row) const
@@ -185,34 +222,40 @@ void StringGridStore::setRow(int row, std::span<const std::string_view> cells)
 {
     if (row < 0 || row >= m_rows)
         return;
-    // Encoded aside first: the cells may point into the buffer the record goes to.
-    encode(cells, m_scratch);
-    place(row, m_scratch);
-}
-
-void StringGridStore::place(int row, std::string_view rec)
-{
+    const Layout layout = layoutOf(cells);
     const auto index = static_cast<std::size_t>(row / BlockRows);
     std::unique_ptr<Block> &slot = m_blocks[index];
     if (!slot) {
-        if (rec.empty())
+        if (layout.size == 0)
             return;
         slot = std::make_unique<Block>();
     }
     Block &b = *slot;
     std::uint32_t &at = b.start[row % BlockRows];
     if (at != NoRecord)
-        b.dead += recordSize(b.bytes.data() + at);
+        b.dead += recordSize(b.bytes.get() + at);
     at = NoRecord;
-    if (!rec.empty()) {
+    if (layout.size > 0) {
+        // The cells may point into any block: a buffer is shrunk or let go only
+        // after the record is written.
+        std::unique_ptr<char[]> outgrown;
+        if (b.capacity - b.size < layout.size) {
+            const std::size_t room = std::max({b.size + layout.size, 2 * b.capacity, m_lastClosedBytes});
+            outgrown = std::move(b.bytes);
+            b.bytes = std::make_unique_for_overwrite<char[]>(room);
+            if (b.size)
+                std::memcpy(b.bytes.get(), outgrown.get(), b.size);
+            b.capacity = room;
+        }
+        write(b.bytes.get() + b.size, cells, layout);
+        at = static_cast<std::uint32_t>(b.size);
+        b.size += layout.size;
         if (m_open != index) {
             closeOpenBlock();
             m_open = index;
         }
-        at = static_cast<std::uint32_t>(b.bytes.size());
-        b.bytes.insert(b.bytes.end(), rec.begin(), rec.end());
     }
-    if (b.dead > CompactAbove && b.dead > b.bytes.size() / 2)
+    if (b.dead > CompactAbove && b.dead > b.size / 2)
         compact(b);
 }
 
@@ -221,10 +264,11 @@ void StringGridStore::closeOpenBlock()
     if (m_open == SIZE_MAX || m_open >= m_blocks.size() || !m_blocks[m_open])
         return;
     // Rows are mostly written block after block: the one left behind is done
-    // growing and gives back its spare room.
+    // growing and gives back its spare room; the next starts at its size.
     Block &b = *m_blocks[m_open];
-    if (b.bytes.capacity() > b.bytes.size() + b.bytes.size() / 16)
-        b.bytes.shrink_to_fit();
+    if (b.capacity > b.size + b.size / 16)
+        b.reallocate(b.size);
+    m_lastClosedBytes = b.size;
     m_open = SIZE_MAX;
 }
 
@@ -232,17 +276,20 @@ void StringGridStore::compact(Block &b)
 {
     std::size_t live = 0;
     for (const std::uint32_t at : b.start)
-        live += at == NoRecord ? 0 : recordSize(b.bytes.data() + at);
-    std::vector<char> bytes;
-    bytes.reserve(live);
+        live += at == NoRecord ? 0 : recordSize(b.bytes.get() + at);
+    std::unique_ptr<char[]> bytes = std::make_unique_for_overwrite<char[]>(live);
+    std::size_t size = 0;
     for (std::uint32_t &at : b.start) {
         if (at == NoRecord)
             continue;
-        const char *r = b.bytes.data() + at;
-        at = static_cast<std::uint32_t>(bytes.size());
-        bytes.insert(bytes.end(), r, r + recordSize(r));
+        const char *r = b.bytes.get() + at;
+        const std::size_t n = recordSize(r);
+        std::memcpy(bytes.get() + size, r, n);
+        at = static_cast<std::uint32_t>(size);
+        size += n;
     }
-    b.bytes.swap(bytes);
+    b.bytes = std::move(bytes);
+    b.size = b.capacity = size;
     b.dead = 0;
 }
 

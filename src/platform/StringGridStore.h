@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <memory>
 #include <span>
-#include <string>
 #include <string_view>
 #include <vector>
 
@@ -41,7 +40,6 @@ public:
 private:
     struct Block;
     const char *record(int row) const;
-    void place(int row, std::string_view record);
     void closeOpenBlock();
     static void compact(Block &block);
 
@@ -49,7 +47,7 @@ private:
     int m_rows = 0;
     // The block rows were last written to; it keeps room to grow, the others are exact.
     std::size_t m_open = SIZE_MAX;
-    std::string m_scratch;
+    std::size_t m_lastClosedBytes = 0;
 };
 
 } // namespace vandrel
