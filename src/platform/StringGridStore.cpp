@@ -99,6 +99,25 @@ Layout layoutOf(std::span<const std::string_view> cells)
     return l;
 }
 
+// Copies a cell's text. Cells are mostly a few bytes, where a call to memcpy
+// costs more than the copy: fixed-size (overlapping) moves do them inline.
+void copyText(char *to, const char *from, std::size_t n)
+{
+    if (n >= 8 && n <= 16) {
+        std::memcpy(to, from, 8);
+        std::memcpy(to + n - 8, from + n - 8, 8);
+    } else if (n >= 4 && n < 8) {
+        std::memcpy(to, from, 4);
+        std::memcpy(to + n - 4, from + n - 4, 4);
+    } else if (n > 0 && n < 4) {
+        to[0] = from[0];
+        to[n / 2] = from[n / 2];
+        to[n - 1] = from[n - 1];
+    } else if (n > 16) {
+        std::memcpy(to, from, n);
+    }
+}
+
 void write(char *out, std::span<const std::string_view> cells, const Layout &l)
 {
     auto *p = reinterpret_cast<unsigned char *>(out);
@@ -112,8 +131,7 @@ void write(char *out, std::span<const std::string_view> cells, const Layout &l)
     std::size_t end = 0;
     for (std::size_t i = 0; i < l.count; ++i) {
         const std::string_view cell = cells[i];
-        if (!cell.empty())
-            std::memcpy(text + end, cell.data(), cell.size());
+        copyText(text + end, cell.data(), cell.size());
         end += cell.size();
         if (width == 1) { // nearly every row: its own loop costs more than the byte
             *p++ = static_cast<unsigned char>(end);

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -109,6 +110,20 @@ INSTANTIATE_TEST_SUITE_P(
                       t.set(3, B, "z");             // a short edit in a long row
                       t.set(1, B - 1, "short again"); // back to one-byte offsets
                       t.setRow(B + 1, {std::string(255, 'a'), "b"});
+                  }},
+        StoreCase{"CellsOfEveryShortLength",
+                  [](Both &t) {
+                      t.resize(3);
+                      std::vector<std::string> cells;
+                      for (int n = 0; n <= 40; ++n) {
+                          std::string cell;
+                          for (int i = 0; i < n; ++i)
+                              cell.push_back(static_cast<char>('A' + (n + i) % 26));
+                          cells.push_back(cell);
+                      }
+                      t.setRow(1, cells);
+                      std::reverse(cells.begin(), cells.end());
+                      t.setRow(2, cells);
                   }},
         StoreCase{"RowsCutInsideABlockComeBackEmpty",
                   [](Both &t) {
