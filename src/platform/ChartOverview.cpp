@@ -107,7 +107,8 @@ bool ChartOverview::build(const ChartData &data, int series)
                 anyNull = true;
                 continue;
             }
-            if (x[p] < lastKey)
+            // A time that is not a number has no column either.
+            if (!(x[p] >= lastKey))
                 return false;
             lastKey = x[p];
             if (block.lo == Empty)

@@ -127,15 +127,17 @@ INSTANTIATE_TEST_SUITE_P(
                    [](int p) { return 45000.0 + p / 86400.0; }}),
     [](const auto &info) { return std::string(info.param.name); });
 
-TEST(ReducedSeriesOrder, TimesRunningBackwardsAreNotReduced)
+TEST(ReducedSeriesOrder, TimesRunningBackwardsOrNotANumberAreNotReduced)
 {
-    ChartData data;
-    data.reset(1, 300);
-    for (int p = 0; p < 300; ++p)
-        data.setX(0, p, p == 200 ? 1.0 : 100.0 + p), data.setY(0, p, p);
-    ChartOverview overview;
-    EXPECT_FALSE(overview.build(data, 0));
-    EXPECT_FALSE(overview.built());
+    for (const double odd : {1.0, std::nan("")}) {
+        ChartData data;
+        data.reset(1, 300);
+        for (int p = 0; p < 300; ++p)
+            data.setX(0, p, p == 200 ? odd : 100.0 + p), data.setY(0, p, p);
+        ChartOverview overview;
+        EXPECT_FALSE(overview.build(data, 0)) << odd;
+        EXPECT_FALSE(overview.built());
+    }
 }
 
 // A chart of more points than it reduces above: what is drawn follows the shown
