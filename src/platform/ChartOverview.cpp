@@ -131,7 +131,8 @@ bool ChartOverview::build(const ChartData &data, int series)
 void ChartOverview::reduce(const ChartData &data, double lower, double upper, int columns,
                            QVector<QCPGraphData> &entries, std::vector<int> &pointOfEntry) const
 {
-    if (!built_ || blocks_.size() != blockCount(data.pointCount()) || !(upper > lower) || columns < 1) {
+    if (!built_ || blocks_.size() != blockCount(data.pointCount()) || !(upper > lower) || columns < 1 ||
+        !std::isfinite(columns / (upper - lower))) {
         data.buildSeries(series_, entries, pointOfEntry);
         return;
     }
