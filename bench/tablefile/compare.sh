@@ -51,3 +51,10 @@ echo "open  (ours)         ${open_s} s   python csv read  ${pyr} s   ratio $(ech
 echo "save  (ours)         ${save_s} s   python csv write ${pyw} s   ratio $(echo "$save_s $pyw" | awk '{printf "%.2f", $1/$2}')"
 echo "append one row + repaint: $(pick append_us_small "$work/ours") us on a small table, $(pick append_us_million "$work/ours") us on a million rows"
 echo "memory per row       VmRSS delta $(pick rss_bytes_per_row "$work/ours") B, VmHWM delta $(pick hwm_bytes_per_row "$work/ours") B"
+n=$(pick rows "$work/ours" | awk '{ s = sprintf("%d", $1); while (s ~ /[0-9][0-9][0-9][0-9]/) sub(/[0-9][0-9][0-9]($|,)/, ",&", s); print s }')
+rss=$(pick rss_bytes_per_row "$work/ours")
+echo "RESULT | Open table file, $n rows, best of 3 | ${open_s} s | ≤ 0.15 s for 1,000,000 rows"
+echo "RESULT | Open against Python csv read, $n rows | $(echo "$open_s $pyr" | awk '{printf "%.2f", $1/$2}') × | —"
+echo "RESULT | Save table file, $n rows, best of 3 | ${save_s} s | —"
+echo "RESULT | Save against Python csv write, $n rows | $(echo "$save_s $pyw" | awk '{printf "%.2f", $1/$2}') × | —"
+echo "RESULT | Table memory per row, $n rows | ${rss} B | ≤ 80 B"

@@ -37,6 +37,20 @@ bool ChartData::isNullValue(float y) const
     return y == nullY_ || std::isnan(y);
 }
 
+const float *ChartData::ys(int series) const
+{
+    if (series < 0 || series >= series_)
+        throw std::out_of_range("chart: no series " + std::to_string(series));
+    return y_.data() + static_cast<std::ptrdiff_t>(series) * points_;
+}
+
+const double *ChartData::xs(int series) const
+{
+    if (series < 0 || series >= series_)
+        throw std::out_of_range("chart: no series " + std::to_string(series));
+    return x_.data() + static_cast<std::ptrdiff_t>(series) * points_;
+}
+
 void ChartData::setY(int series, int point, double value)
 {
     y_[index(series, point)] = static_cast<float>(value);

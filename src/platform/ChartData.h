@@ -40,9 +40,14 @@ public:
     // drawn (a gap or the end), so they show only as dots.
     static QVector<QCPGraphData> isolatedEntries(const QVector<QCPGraphData> &entries);
 
+    // The stored values of one series, point by point, for bulk readers (no range
+    // checks beyond the series index, which throws std::out_of_range).
+    const float *ys(int series) const;
+    const double *xs(int series) const;
+    bool isNullValue(float y) const;
+
 private:
     std::size_t index(int series, int point) const;
-    bool isNullValue(float y) const;
 
     int series_ = 0;
     int points_ = 0;

@@ -116,20 +116,30 @@ bool MeterChart::hitPoint(const QPointF &pos, int &series, int &point) const
         const QCPAxis *x = graph->keyAxis();
         const double a = x->pixelToCoord(pos.x() - tolerance);
         const double b = x->pixelToCoord(pos.x() + tolerance);
-        const auto data = graph->data();
-        const auto end = data->findEnd(std::max(a, b), false);
-        for (auto it = data->findBegin(std::min(a, b), false); it != end; ++it) {
-            if (std::isnan(it->value))
-                continue;
-            const QPointF d = graph->coordsToPixels(it->key, it->value) - pos;
+        const auto consider = [&](double key, double value, int mapped) {
+            const QPointF d = graph->coordsToPixels(key, value) - pos;
             const double distance = d.x() * d.x() + d.y() * d.y();
-            const int mapped = pointOfEntry_[s][static_cast<std::size_t>(it - data->constBegin())];
             if (distance <= best && mapped >= 0) {
                 best = distance;
                 series = static_cast<int>(s);
                 point = mapped;
                 found = true;
             }
+        };
+        if (overviews_[s].built()) {
+            // A reduced series draws only some of its points; any of them may be hit.
+            const double *keys = data_.xs(static_cast<int>(s));
+            const float *values = data_.ys(static_cast<int>(s));
+            overviews_[s].forEachPointBetween(data_, std::min(a, b), std::max(a, b),
+                                              [&](int p) { consider(keys[p], values[p], p); });
+            continue;
+        }
+        const auto data = graph->data();
+        const auto end = data->findEnd(std::max(a, b), false);
+        for (auto it = data->findBegin(std::min(a, b), false); it != end; ++it) {
+            if (std::isnan(it->value))
+                continue;
+            consider(it->key, it->value, pointOfEntry_[s][static_cast<std::size_t>(it - data->constBegin())]);
         }
     }
     return found;

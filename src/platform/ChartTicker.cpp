@@ -158,4 +158,15 @@ void ChartTicker::generate(const QCPRange &range, const QLocale &locale, QChar f
     }
 }
 
+QString fittedAxisTitle(const QString &title, int room, const QFontMetrics &metrics)
+{
+    if (metrics.horizontalAdvance(title) <= room)
+        return title;
+    const qsizetype open = title.lastIndexOf(QLatin1Char('('));
+    const qsizetype close = title.lastIndexOf(QLatin1Char(')'));
+    if (open < 0 || close <= open + 1)
+        return title;
+    return title.mid(open + 1, close - open - 1);
+}
+
 } // namespace vandrel

@@ -3,6 +3,7 @@
 // in local wall-clock time, spaced so that no two labels overlap at any size and span.
 #pragma once
 
+#include <QFontMetrics>
 #include <qcustomplot.h>
 
 namespace vandrel {
@@ -28,6 +29,11 @@ struct TimeAxisStep {
 // the shortest they get. Past a day the label shows the date, over spans of more than
 // a day with finer steps the date above the time.
 TimeAxisStep timeAxisStep(double spanSeconds, double axisPixels, const TimeLabelRoom &room);
+
+// The title of a value axis as it fits along a pane `room` pixels high: the whole
+// title when it fits, else the unit it names in brackets ("HUMIDITY (%RH)" gives
+// "%RH"), so a short pane still says what it shows instead of a cut-off word.
+QString fittedAxisTitle(const QString &title, int room, const QFontMetrics &metrics);
 
 class ChartTicker : public QCPAxisTickerDateTime {
 public:

@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <functional>
 #include <stdexcept>
 
 namespace vandrel {
@@ -27,13 +28,18 @@ constexpr BgrColor DefaultSeriesColours[] = {0x00FFFF, 0xFF00FF, 0xFFFF00, 0xFFA
 
 // The time labels are spaced by the length of the time axis, which is known only
 // once the layout has placed the labels; when that length changed, a second pass
-// places them again for the length found (the layout does not move by that).
+// places them again for the length found (the layout does not move by that). The
+// value axes' titles are fitted to their panes' heights in the same pass.
 class ChartPlot : public QCustomPlot {
 public:
     ChartPlot(QWidget *parent, QSharedPointer<ChartTicker> ticker)
         : QCustomPlot(parent), ticker_(std::move(ticker))
     {
     }
+
+    // Called after each layout pass with the panes' sizes known; true when it
+    // changed something the layout depends on (an axis title).
+    std::function<bool()> fitAxisTitles;
 
 protected:
     void updateLayout() override
@@ -43,10 +49,15 @@ protected:
             ticker_->setLabelFont(rect->axis(QCPAxis::atBottom)->tickLabelFont());
         QCustomPlot::updateLayout();
         rect = axisRect();
-        if (!rect || rect->width() == ticker_->axisPixels())
+        if (!rect)
             return;
-        ticker_->setAxisPixels(rect->width());
-        QCustomPlot::updateLayout();
+        bool again = fitAxisTitles && fitAxisTitles();
+        if (rect->width() != ticker_->axisPixels()) {
+            ticker_->setAxisPixels(rect->width());
+            again = true;
+        }
+        if (again)
+            QCustomPlot::updateLayout();
     }
 
 private:
@@ -58,7 +69,9 @@ private:
 MeterChart::MeterChart(QWidget *parent)
     : QWidget(parent), ticker_(new ChartTicker)
 {
-    plot_ = new ChartPlot(this, ticker_);
+    auto *plot = new ChartPlot(this, ticker_);
+    plot->fitAxisTitles = [this] { return fitAxisTitles(); };
+    plot_ = plot;
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(plot_);
@@ -93,6 +106,8 @@ MeterChart::MeterChart(QWidget *parent)
     for (int s = 0; s < StyledSeries; ++s)
         seriesLooks_.push_back({QString(), DefaultSeriesColours[s % 8], 0});
     connectMouse();
+    // Reduced series follow every zoom and resize, just before they are drawn.
+    connect(plot_, &QCustomPlot::afterLayout, this, &MeterChart::reduceShownSeries);
     buildPanes();
 }
 
@@ -162,6 +177,8 @@ void MeterChart::resetGrouping()
     nextGroupedSeries_ = 0;
     dirty_.assign(static_cast<std::size_t>(data_.seriesCount()), 1);
     pointOfEntry_.assign(static_cast<std::size_t>(data_.seriesCount()), {});
+    overviews_.assign(static_cast<std::size_t>(data_.seriesCount()), {});
+    reducedFor_.assign(static_cast<std::size_t>(data_.seriesCount()), {});
 }
 
 int MeterChart::paneCountNeeded() const
@@ -416,15 +433,55 @@ void MeterChart::Refresh()
     for (std::size_t s = 0; s < graphs_.size(); ++s) {
         if (!dirty_[s])
             continue;
+        dirty_[s] = 0;
+        // A long series is reduced when the layout of the coming replot is known.
+        reducedFor_[s] = {};
+        if (data_.pointCount() > ReducedAbove && overviews_[s].build(data_, static_cast<int>(s))) {
+            dots_[s]->data()->clear();
+            continue;
+        }
+        overviews_[s].clear();
         data_.buildSeries(static_cast<int>(s), entries_, pointOfEntry_[s]);
         graphs_[s]->data()->set(entries_, true);
         // A line needs two points; a point alone between gaps would not show at all.
         dots_[s]->data()->set(ChartData::isolatedEntries(entries_), true);
-        dirty_[s] = 0;
     }
     applyMarker();
     replotPending_ = false;
     plot_->replot();
+}
+
+bool MeterChart::fitAxisTitles()
+{
+    bool changed = false;
+    for (std::size_t i = 0; i < panes_.size(); ++i) {
+        QCPAxis *y = panes_[i].rect->axis(QCPAxis::atLeft);
+        const QString title = fittedAxisTitle(axisLooks_[i].label, panes_[i].rect->height(),
+                                              QFontMetrics(y->labelFont()));
+        if (y->label() != title) {
+            y->setLabel(title);
+            changed = true;
+        }
+    }
+    return changed;
+}
+
+void MeterChart::reduceShownSeries()
+{
+    for (std::size_t s = 0; s < graphs_.size(); ++s) {
+        // Changed points wait for Refresh, as everywhere else.
+        if (dirty_[s] || !overviews_[s].built())
+            continue;
+        const QCPAxis *time = graphs_[s]->keyAxis();
+        const ReducedView view{time->range().lower, time->range().upper, std::max(1, time->axisRect()->width())};
+        if (view == reducedFor_[s])
+            continue;
+        overviews_[s].reduce(data_, view.lower, view.upper, view.columns, entries_, pointOfEntry_[s]);
+        graphs_[s]->data()->set(entries_, true);
+        // The reduction keeps every gap, so a point alone between gaps is found here too.
+        dots_[s]->data()->set(ChartData::isolatedEntries(entries_), true);
+        reducedFor_[s] = view;
+    }
 }
 
 // ---- printing

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "platform/ChartData.h"
+#include "platform/ChartOverview.h"
 
 #include <QSharedPointer>
 #include <QWidget>
@@ -41,6 +42,9 @@ public:
     // Per-series appearance can be set for at least this many series whatever the
     // series count is, so a set-up can style four series on a two-series chart.
     static constexpr int StyledSeries = 16;
+    // Series of more points than this whose times run forward are drawn reduced to
+    // what each pixel column shows, and reduced again for each zoom and size.
+    static constexpr int ReducedAbove = 20000;
 
     explicit MeterChart(QWidget *parent = nullptr);
     ~MeterChart() override;
@@ -130,7 +134,8 @@ public:
 
     // The drawing engine, for tests and benchmarks that look inside.
     QCustomPlot *customPlot() const { return plot_; }
-    // The graph drawing a series (null if the series does not exist).
+    // The graph drawing a series (null if the series does not exist). A reduced
+    // series holds only what the shown range needs.
     QCPGraph *graphOf(int series) const;
     // The dots drawn for the points of a series that have no drawn neighbour.
     QCPGraph *dotsOf(int series) const;
@@ -172,6 +177,9 @@ private:
     void applyRanges();
     void applyMarker();
     void placeTitles();
+    void reduceShownSeries();
+    // Shortens the value axes' titles that do not fit their panes; true if one changed.
+    bool fitAxisTitles();
     void lookChanged();
 
     // ChartMouse.cpp: zoom, clicks, cursor and the context menu.
@@ -198,6 +206,15 @@ private:
     std::vector<char> dirty_;
     std::vector<std::vector<int>> pointOfEntry_;
     QVector<QCPGraphData> entries_;
+    // What a reduced series was last reduced for: shown time range and pane width.
+    struct ReducedView {
+        double lower = 0.0;
+        double upper = 0.0;
+        int columns = 0;
+        bool operator==(const ReducedView &) const = default;
+    };
+    std::vector<ChartOverview> overviews_;
+    std::vector<ReducedView> reducedFor_;
 
     std::array<AxisLook, MaxAxes> axisLooks_;
     std::vector<SeriesLook> seriesLooks_;

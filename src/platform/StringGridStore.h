@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Compact cell storage of the string grid: one heap block per row holding the
-// row's UTF-8 text and cell offsets, so a million rows stay small.
+// Compact cell storage of the string grid: rows in blocks, each block one byte
+// buffer of row records (cell end offsets, then the row's UTF-8 text).
 #pragma once
 
 #include <cstdint>
@@ -12,26 +12,42 @@
 namespace vandrel {
 
 // Rows of text cells, addressed (column, row) from 0. A row that holds no
-// text costs one null pointer; trailing empty cells are not stored.
+// text costs four bytes in its block (nothing in a block of empty rows);
+// trailing empty cells are not stored.
 class StringGridStore
 {
 public:
-    int rowCount() const { return static_cast<int>(m_rows.size()); }
+    StringGridStore();
+    ~StringGridStore();
+    StringGridStore(StringGridStore &&) noexcept;
+    StringGridStore &operator=(StringGridStore &&) noexcept;
+
+    int rowCount() const { return m_rows; }
     // New rows are empty; rows beyond n are freed.
     void resizeRows(int n);
-    // Empty for a cell never written or out of range. Valid until the row changes.
+    // Empty for a cell never written or out of range. Valid until the store changes.
     std::string_view cell(int col, int row) const;
     void setCell(int col, int row, std::string_view utf8);
     // Replaces the whole row: cells 0..size-1 from `cells`, the rest empty.
+    // The cells may be views into this store.
     void setRow(int row, std::span<const std::string_view> cells);
     // Number of cells stored in the row (the last non-empty one + 1).
     int storedCells(int row) const;
 
+    // Rows per block.
+    static constexpr int BlockRows = 256;
+
 private:
-    // Layout in 32-bit words: [count][end offset of each cell][text bytes...].
-    using Block = std::unique_ptr<std::uint32_t[]>;
-    static Block makeBlock(std::span<const std::string_view> cells);
-    std::vector<Block> m_rows;
+    struct Block;
+    const char *record(int row) const;
+    void closeOpenBlock();
+    static void compact(Block &block);
+
+    std::vector<std::unique_ptr<Block>> m_blocks; // null: a block of empty rows
+    int m_rows = 0;
+    // The block rows were last written to; it keeps room to grow, the others are exact.
+    std::size_t m_open = SIZE_MAX;
+    std::size_t m_lastClosedBytes = 0;
 };
 
 } // namespace vandrel

@@ -5,6 +5,7 @@
 
 #include "platform/MeterChart.h"
 #include "platform/StringGrid.h"
+#include "realtime/GraphCells.h"
 #include "realtime/GraphSetup.h"
 #include "realtime/RealTimeRun.h"
 #include "realtime/TableRow.h"
@@ -37,11 +38,6 @@ enum Column { ColDate = 1, ColTime = 2, ColHumidity = 3, ColT1 = 5, ColUnit = 6,
 QString notADateTime(const QString &date, const QString &time)
 {
     return QStringLiteral("'%1' is not a valid date and time").arg(date + QLatin1Char(' ') + time);
-}
-
-bool isOverloadMark(const QString &text)
-{
-    return text == QLatin1String("OL") || text == QLatin1String("-OL");
 }
 
 // A plain number the chart can hold (its Y values are single precision).
@@ -110,7 +106,7 @@ class RowPainter
 {
 public:
     RowPainter(MeterChart &chart, const StringGrid &grid, const QLocale &locale, double startTime)
-        : m_chart(chart), m_grid(grid), m_locale(locale), m_four(chart.SeriesCount() == 4), m_time(startTime)
+        : m_chart(chart), m_grid(grid), m_cells(locale), m_four(chart.SeriesCount() == 4), m_time(startTime)
     {
     }
 
@@ -121,19 +117,19 @@ public:
         const int point = row - 1;
         // A row without a readable time keeps the previous row's time for its
         // temperatures; its humidity point is left out.
-        if (const auto when = tableDateTime(m_grid.Cells(ColDate, row), m_grid.Cells(ColTime, row), m_locale)) {
+        if (const auto when = m_cells.dateTime(m_grid.cellUtf8(ColDate, row), m_grid.cellUtf8(ColTime, row))) {
             m_time = *when;
             m_chart.SetX(0, point, m_time);
-            if (const auto rh = graphCellValue(m_grid.Cells(ColHumidity, row), m_locale))
+            if (const auto rh = m_cells.value(m_grid.cellUtf8(ColHumidity, row)))
                 m_chart.SetY(0, point, *rh);
         }
         drawTemperature(1, ColT1, row);
         if (m_four && drawTemperature(2, ColT2, row)) {
             // The dew point is drawn only as a number: an overload there is a gap.
-            const QString dewPoint = m_grid.Cells(ColDewPoint, row);
-            if (!dewPoint.isEmpty()) {
+            const std::string_view dewPoint = m_grid.cellUtf8(ColDewPoint, row);
+            if (!dewPoint.empty()) {
                 m_chart.SetX(3, point, m_time);
-                if (const auto y = plainNumber(dewPoint, m_locale))
+                if (const auto y = m_cells.plainNumber(dewPoint))
                     m_chart.SetY(3, point, *y);
             }
         }
@@ -145,21 +141,21 @@ private:
     // True when the cell held a value.
     bool drawTemperature(int series, int column, int row)
     {
-        const QString text = m_grid.Cells(column, row);
+        const std::string_view text = m_grid.cellUtf8(column, row);
         m_chart.SetX(series, row - 1, m_time);
-        const auto y = graphCellValue(text, m_locale);
+        const auto y = m_cells.value(text);
         if (!y)
             return false;
         m_chart.SetY(series, row - 1, *y);
         // Overloads are drawn off the scale and must not stretch it.
-        if (!isOverloadMark(text))
+        if (text != "OL" && text != "-OL")
             m_extremes.take(*y);
         return true;
     }
 
     MeterChart &m_chart;
     const StringGrid &m_grid;
-    const QLocale &m_locale;
+    GraphCellReader m_cells;
     bool m_four;
     double m_time;
     TemperatureExtremes m_extremes;

@@ -6,6 +6,7 @@
 #include <QIODevice>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -87,7 +88,14 @@ bool readQuoted(std::string_view line, std::size_t pos, char sep, std::string &s
 
 std::size_t asciiPrefix(std::string_view s)
 {
+    // Eight bytes at a time while none has its top bit set.
     std::size_t i = 0;
+    for (; i + 8 <= s.size(); i += 8) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, s.data() + i, 8);
+        if (word & 0x8080808080808080u)
+            break;
+    }
     while (i < s.size() && static_cast<unsigned char>(s[i]) < 0x80)
         ++i;
     return i;
@@ -163,8 +171,11 @@ bool splitTableLine(std::string_view line, char sep, int maxCells, std::vector<s
         std::string_view field;
         std::size_t next = 0;
         if (line[pos] != '"' || !readQuoted(line, pos, sep, scratch, field, next)) {
-            const std::size_t s = line.find(sep, pos);
-            if (s == std::string_view::npos)
+            // Fields are a few characters: a plain loop beats a library search here.
+            std::size_t s = pos;
+            while (s < line.size() && line[s] != sep)
+                ++s;
+            if (s == line.size())
                 break;
             field = line.substr(pos, s - pos);
             next = s + 1;

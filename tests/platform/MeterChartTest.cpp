@@ -607,3 +607,27 @@ TEST_F(ChartTest, pointsWithoutDrawnNeighboursShowAsDots)
         }
     }
 }
+
+// A value axis's title runs along its pane: when the pane is too short for it the
+// unit alone is shown, never a title cut off at the pane's ends.
+TEST_F(ChartTest, axisTitlesFallBackToTheirUnitWhenThePaneIsTooShort)
+{
+    const QString titles[] = {QStringLiteral("HUMIDITY (%RH)"), QStringLiteral("TEMPERATURE (\u00b0C)")};
+    const QString units[] = {QStringLiteral("%RH"), QStringLiteral("\u00b0C")};
+    for (int axis = 0; axis < 2; ++axis) {
+        chart.SetWorkingAxis(axis);
+        chart.SetYLabel(titles[axis]);
+    }
+    for (const int height : {160, 240, 360, 480, 900}) {
+        SCOPED_TRACE(height);
+        chart.resize(640, height);
+        chart.Refresh();
+        for (int axis = 0; axis < 2; ++axis) {
+            const QCPAxis *y = pane(axis)->axis(QCPAxis::atLeft);
+            const bool fits = QFontMetrics(y->labelFont()).horizontalAdvance(titles[axis]) <= pane(axis)->height();
+            EXPECT_EQ(y->label(), fits ? titles[axis] : units[axis]);
+        }
+    }
+    // Titles without a unit in brackets stay whole.
+    EXPECT_EQ(fittedAxisTitle(QStringLiteral("HUMIDITY"), 1, QFontMetrics(QFont())), QStringLiteral("HUMIDITY"));
+}

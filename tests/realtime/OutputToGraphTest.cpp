@@ -4,6 +4,7 @@
 #include "meter/DecodeFrame.h"
 #include "platform/MeterChart.h"
 #include "platform/StringGrid.h"
+#include "realtime/GraphCells.h"
 #include "realtime/GraphSetup.h"
 #include "realtime/OutputToGraph.h"
 #include "realtime/RealTimeRun.h"
@@ -341,6 +342,43 @@ TEST(GraphUnits, AxesNameTheUnitsTheDataGives)
         for (MeterChart *chart : {&live, &drawn}) {
             EXPECT_EQ(chart->graphOf(1)->valueAxis()->label(), c.label);
             EXPECT_EQ(chart->graphOf(0)->valueAxis()->label(), "HUMIDITY (%RH)");
+        }
+    }
+}
+
+// The cells of a big table are read without the locale's readers where that
+// cannot change a value: every text must still read exactly as they read it.
+TEST(GraphCellReader, ReadsEveryTextAsTheLocaleReadersDo)
+{
+    const QLocale locales[] = {kUs, QLocale::c(), QLocale(QLocale::German, QLocale::Germany),
+                               QLocale(QLocale::Swedish, QLocale::Sweden), QLocale(QLocale::French, QLocale::France),
+                               QLocale(QLocale::Arabic, QLocale::Egypt)};
+    const char *numbers[] = {"45.6", "-3.25", "0.5", "0", "-0", "05.5", "007", "21,5", "-21,5", "1,234.5",
+                             "1.234,5", "1e5", " 4.5", "4.5 ", "+4.5", ".5", "5.", "4..5", "-", "123456789012345",
+                             "1234567890123456.5", "99999999999999.9", "OL", "-OL", "ol", "", "\xE2\x88\x92" "3.5",
+                             "\xD9\xA4\xD9\xA5\xD9\xAB\xD9\xA6", "1e39", "nan"};
+    const std::pair<const char *, const char *> times[] = {
+        {"6/12/2026", "13:05:30"}, {"6/12/2026", "23:59:59"}, {"6/12/2026", "24:00:00"}, {"6/12/2026", "12:60:00"},
+        {"6/12/2026", "1:05:30"},  {"12.06.2026", "13:05"},   {"12.06.2026", " 13:05:30"}, {"13/1/2000", "00:00:00"},
+        {"13/1/2000", "00:00:01"}, {"12.06.26", "00:00:00"},  {"6/12/26", "\xD9\xA0\xD9\xA1:00:00"},
+        {"", "12:00:00"},          {"6/12/2026", "12:00:00"}, {"2026-06-12", "12:00:00"}};
+    for (const QLocale &l : locales) {
+        SCOPED_TRACE(qPrintable(l.name()));
+        GraphCellReader reader(l);
+        for (const char *text : numbers) {
+            SCOPED_TRACE(text);
+            const QString q = QString::fromUtf8(text);
+            EXPECT_EQ(reader.value(text), graphCellValue(q, l));
+            const bool mark = q == "OL" || q == "-OL";
+            EXPECT_EQ(reader.plainNumber(text), mark ? std::nullopt : graphCellValue(q, l));
+        }
+        // In this order each date is read after a different one and after itself.
+        for (int pass = 0; pass < 2; ++pass) {
+            for (const auto &[date, time] : times) {
+                SCOPED_TRACE(std::string(date) + " " + time);
+                EXPECT_EQ(reader.dateTime(date, time),
+                          tableDateTime(QString::fromUtf8(date), QString::fromUtf8(time), l));
+            }
         }
     }
 }
