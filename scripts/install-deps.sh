@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Installs the Debian packages needed to build, run and test the program.
+# Installs the Debian packages needed to build, run, test and package the program.
 # Runs apt-get through sudo when not started as root.
 set -euo pipefail
 
@@ -11,6 +11,7 @@ packages=(
   googletest libgtest-dev libbenchmark-dev
   fonts-dejavu-core xdg-utils xvfb xauth poppler-utils
   clang libclang-rt-14-dev
+  dpkg-dev file lintian desktop-file-utils appstream strace librsvg2-bin
 )
 
 missing=()
