@@ -65,28 +65,34 @@ lintian --fail-on error "$deb" || fail lintian
 
 # --- The unpacked program finds its files through its own folder:
 # ../share/vandrel for the pictures and the simulator beside it for --demo.
-echo "== start with --demo from the unpacked package"
-mkdir -p "$root/home" "$root/trace"
-# In its own session, so that the program, the simulator, the X server and
-# strace end together; the session leader writes its id, which is the group's.
-HOME=$root/home XDG_CONFIG_HOME=$root/home/.config XDG_DATA_HOME=$root/home/.local/share \
-  setsid bash -c 'echo $$ > "$0/group"; exec xvfb-run -a strace -f -ff -e trace=openat,execve \
-    -o "$0/trace/t" "$0/pkg/usr/bin/vandrel" --demo' "$root" > "$root/run.log" 2>&1 &
-for _ in $(seq 1 100); do [ -s "$root/group" ] && break; sleep 0.1; done
-group=$(cat "$root/group")
-picture="\"$root/pkg/usr/share/vandrel/RESOURCE/PANEL580.BMP\", O_RDONLY[^)]*\) = [0-9]"
-simulator="execve\(\"$root/pkg/usr/bin/vandrel-meter-sim\""
-seen() { grep -qsE "$1" "$root"/trace/t.*; }
-for _ in $(seq 1 180); do
-  seen "$picture" && seen "$simulator" && break
-  kill -0 -- -"$group" 2> /dev/null || break
-  sleep 1
-done
-seen "$simulator" || fail "--demo did not start the packaged simulator"
-seen "$picture" || fail "the panel picture was not read from the package"
-[ ${#failed[@]} -eq 0 ] || cat "$root/run.log"
-kill -- -"$group" 2> /dev/null || true
-for _ in $(seq 1 50); do kill -0 -- -"$group" 2> /dev/null || break; sleep 0.1; done
+if ! strace -o /dev/null true 2> /dev/null; then
+  # Containers may forbid tracing; the file list above still holds the paths.
+  echo "== strace cannot trace here: the start check from the unpacked package is skipped"
+else
+  echo "== start with --demo from the unpacked package"
+  mkdir -p "$root/home" "$root/trace"
+  # In its own session, so that the program, the simulator, the X server and
+  # strace end together; the session leader writes its id, which is the group's.
+  HOME=$root/home XDG_CONFIG_HOME=$root/home/.config XDG_DATA_HOME=$root/home/.local/share \
+    setsid bash -c 'echo $$ > "$0/group"; exec xvfb-run -a strace -f -ff -e trace=openat,execve \
+      -o "$0/trace/t" "$0/pkg/usr/bin/vandrel" --demo' "$root" > "$root/run.log" 2>&1 &
+  for _ in $(seq 1 100); do [ -s "$root/group" ] && break; sleep 0.1; done
+  group=$(cat "$root/group")
+  picture="\"$root/pkg/usr/share/vandrel/RESOURCE/PANEL580.BMP\", O_RDONLY[^)]*\) = [0-9]"
+  simulator="execve\(\"$root/pkg/usr/bin/vandrel-meter-sim\""
+  seen() { grep -qsE "$1" "$root"/trace/t.*; }
+  for _ in $(seq 1 180); do
+    seen "$picture" && seen "$simulator" && break
+    kill -0 -- -"$group" 2> /dev/null || break
+    sleep 1
+  done
+  seen "$simulator" || fail "--demo did not start the packaged simulator"
+  seen "$picture" || fail "the panel picture was not read from the package"
+  [ ${#failed[@]} -eq 0 ] || cat "$root/run.log"
+  kill -- -"$group" 2> /dev/null || true
+  for _ in $(seq 1 50); do kill -0 -- -"$group" 2> /dev/null || break; sleep 0.1; done
+
+fi
 
 if [ ${#failed[@]} -gt 0 ]; then
   echo "The package check failed: ${#failed[@]} problem(s)."
