@@ -106,14 +106,23 @@ void fillSampleRows(StringGrid &grid1, const DecodedSet &set, char unit, const L
     grid1.setRowCount(std::max(2, n + 1));
     const QString rhUnit = QStringLiteral("%RH");
     const QString unitText(QLatin1Char(unit == 'F' ? 'F' : 'C'));
+    // Samples a few seconds or minutes apart share their date: it is written once a day.
+    QDate lastDate;
+    QString dateText;
+    bool haveDate = false;
     for (int i = 0; i < n; ++i) {
         if (progress)
             progress(i);
         const LoggerSample &s = set.Samples.at(i);
         const QDateTime t = fromDays(s.Time);
         const int r = i + 1;
+        if (!haveDate || t.date() != lastDate) {
+            lastDate = t.date();
+            dateText = tableDate(lastDate, locale);
+            haveDate = true;
+        }
         grid1.setCells(0, r, QString::number(r));
-        grid1.setCells(1, r, tableDate(t.date(), locale));
+        grid1.setCells(1, r, dateText);
         grid1.setCells(2, r, tableTime(t.time()));
         grid1.setCells(3, r, s.RhText);
         grid1.setCells(4, r, rhUnit);
