@@ -12,13 +12,32 @@
 #include "realtime/TfrmList.h"
 
 #include <algorithm>
+#include <array>
+#include <span>
 #include <stdexcept>
+#include <string>
+#include <string_view>
 
 namespace vandrel {
 
 namespace {
 
 QString twoDigits(int n) { return QString::number(n).rightJustified(2, QLatin1Char('0')); }
+
+// Appends `text` as UTF-8; our number texts are plain ASCII but for a decimal
+// separator some languages write otherwise.
+void appendUtf8(std::string &out, const QString &text)
+{
+    for (QChar c : text) {
+        if (c.unicode() >= 0x80) {
+            const QByteArray utf8 = text.toUtf8();
+            out.append(utf8.constData(), static_cast<std::size_t>(utf8.size()));
+            return;
+        }
+    }
+    for (QChar c : text)
+        out += static_cast<char>(c.unicode());
+}
 
 QStringList sampleHeadings(const LoggerModel &model)
 {
@@ -104,36 +123,56 @@ void fillSampleRows(StringGrid &grid1, const DecodedSet &set, char unit, const L
     grid1.setRowCount(2);
     clearRow(grid1, 1);
     grid1.setRowCount(std::max(2, n + 1));
-    const QString rhUnit = QStringLiteral("%RH");
-    const QString unitText(QLatin1Char(unit == 'F' ? 'F' : 'C'));
-    // Samples a few seconds or minutes apart share their date: it is written once a day.
+    const int cols = std::min(grid1.ColCount(), 10);
+    const char unitChar = unit == 'F' ? 'F' : 'C';
+    // Each row goes to the grid in one call, its cells laid out side by side
+    // in one buffer; samples a few seconds or minutes apart share their date,
+    // which is written once a day.
     QDate lastDate;
-    QString dateText;
+    QByteArray dateUtf8;
     bool haveDate = false;
+    std::string row;
+    std::array<std::size_t, 11> bounds{};
+    std::array<std::string_view, 10> cells{};
     for (int i = 0; i < n; ++i) {
         if (progress)
             progress(i);
         const LoggerSample &s = set.Samples.at(i);
         const QDateTime t = fromDays(s.Time);
-        const int r = i + 1;
         if (!haveDate || t.date() != lastDate) {
             lastDate = t.date();
-            dateText = tableDate(lastDate, locale);
+            dateUtf8 = tableDate(lastDate, locale).toUtf8();
             haveDate = true;
         }
-        grid1.setCells(0, r, QString::number(r));
-        grid1.setCells(1, r, dateText);
-        grid1.setCells(2, r, tableTime(t.time()));
-        grid1.setCells(3, r, s.RhText);
-        grid1.setCells(4, r, rhUnit);
-        grid1.setCells(5, r, s.T1Text);
-        grid1.setCells(6, r, unitText);
-        if (model.twoTemperatures()) {
-            grid1.setCells(7, r, s.T2Text);
-            grid1.setCells(8, r, unitText);
-        }
-        if (model.dewPointColumn() && s.HasDp)
-            grid1.setCells(9, r, s.DpText);
+        row.clear();
+        int c = 0;
+        auto cell = [&](auto &&append) {
+            bounds[c] = row.size();
+            append();
+            bounds[++c] = row.size();
+        };
+        cell([&] { row += std::to_string(i + 1); });
+        cell([&] { row.append(dateUtf8.constData(), static_cast<std::size_t>(dateUtf8.size())); });
+        cell([&] { appendUtf8(row, tableTime(t.time())); });
+        cell([&] { appendUtf8(row, s.RhText); });
+        cell([&] { row += "%RH"; });
+        cell([&] { appendUtf8(row, s.T1Text); });
+        cell([&] { row += unitChar; });
+        cell([&] {
+            if (model.twoTemperatures())
+                appendUtf8(row, s.T2Text);
+        });
+        cell([&] {
+            if (model.twoTemperatures())
+                row += unitChar;
+        });
+        cell([&] {
+            if (model.dewPointColumn() && s.HasDp)
+                appendUtf8(row, s.DpText);
+        });
+        for (int k = 0; k < cols; ++k)
+            cells[k] = std::string_view(row).substr(bounds[k], bounds[k + 1] - bounds[k]);
+        grid1.setRowUtf8(i + 1, std::span<const std::string_view>(cells.data(), static_cast<std::size_t>(cols)));
     }
     grid1.endUpdate();
 }
