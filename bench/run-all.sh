@@ -21,8 +21,10 @@ run() {
     local name=$1
     shift
     echo "=== $name" >&2
-    "$@" > "$work/out" 2>&1
+    "$@" > "$work/raw" 2>&1
     local rc=$?
+    # Colour codes of the console reporters would hide a line's start.
+    sed 's/\x1b\[[0-9;]*m//g' "$work/raw" > "$work/out"
     cat "$work/out" >&2
     if grep -q '^RESULT |' "$work/out"; then
         grep '^RESULT |' "$work/out" >> "$results"

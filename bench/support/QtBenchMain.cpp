@@ -24,11 +24,9 @@ public:
                 continue;
             if (r.run_type == Run::RT_Aggregate && r.aggregate_name != "median")
                 continue;
-            char value[64];
-            std::snprintf(value, sizeof value, "%.3g %s", r.GetAdjustedRealTime(),
-                          benchmark::GetTimeUnitString(r.time_unit));
-            lines_.push_back("RESULT | " + r.report_label.substr(0, split) + " | " + value + " | " +
-                             r.report_label.substr(split + 2));
+            lines_.push_back("RESULT | " + r.report_label.substr(0, split) + " | " +
+                             readable(r.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(r.time_unit)) +
+                             " | " + r.report_label.substr(split + 2));
         }
     }
     void Finalize() override
@@ -40,6 +38,21 @@ public:
     }
 
 private:
+    // Seconds in the unit that keeps three digits before the point at most.
+    static std::string readable(double seconds)
+    {
+        const char *units[] = {"ns", "us", "ms", "s"};
+        double v = seconds * 1e9;
+        int u = 0;
+        while (u < 3 && v >= 1000.0) {
+            v /= 1000.0;
+            ++u;
+        }
+        char text[32];
+        std::snprintf(text, sizeof text, v < 100.0 ? "%.3g %s" : "%.0f %s", v, units[u]);
+        return text;
+    }
+
     std::vector<std::string> lines_;
 };
 
