@@ -67,6 +67,7 @@ void BM_AppendRefreshPaint(benchmark::State &bench)
         chart.Refresh();
         benchmark::DoNotOptimize(chart.grab());
     }
+    bench.SetLabel("Chart: one sample on a full 5000x4 graph, drawn; <= 16.7 ms (one 60 Hz refresh)");
 }
 BENCHMARK(BM_AppendRefreshPaint)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
 
@@ -89,6 +90,7 @@ void BM_ShiftAppendRefreshPaint(benchmark::State &bench)
         chart.SetXMax(time);
         bench.ResumeTiming();
     }
+    bench.SetLabel("Chart: the sample that scrolls a full graph by 100, drawn; <= 16.7 ms (one 60 Hz refresh)");
 }
 BENCHMARK(BM_ShiftAppendRefreshPaint)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
 
@@ -113,6 +115,7 @@ void BM_RealTimeAppendGraphSample(benchmark::State &bench)
         AppendGraphSample(chart, next, 100 * Second, reading, t += Second);
         benchmark::DoNotOptimize(chart.grab());
     }
+    bench.SetLabel("Chart: the program's append on a full real-time graph, drawn; <= 16.7 ms (one 60 Hz refresh)");
 }
 BENCHMARK(BM_RealTimeAppendGraphSample)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
 

@@ -54,6 +54,7 @@ void BM_FrameNothingChanged(benchmark::State &bench)
         panel.PaintPanel();
     }
     bench.counters["touched"] = panel.lastTouchCount();
+    bench.SetLabel("Panel: one frame, nothing changed; <= 16.7 ms (one 60 Hz refresh)");
 }
 BENCHMARK(BM_FrameNothingChanged);
 
@@ -70,6 +71,7 @@ void BM_FrameEverythingChanged(benchmark::State &bench)
         next ^= 1;
     }
     bench.counters["touched"] = panel.lastTouchCount();
+    bench.SetLabel("Panel: one frame, everything changed; <= 16.7 ms (one 60 Hz refresh)");
 }
 BENCHMARK(BM_FrameEverythingChanged);
 

@@ -112,6 +112,18 @@ WaitStatus ComPortDownload::waitForInput(int ms)
     }
 }
 
+double ComPortDownload::lineBytesPerSecond()
+{
+    // A setting left to the driver leaves the rate unknown.
+    if (port_.BaudRate() <= 0 || port_.DataBits() <= 0 || port_.Parity() == TParity::paDefault ||
+        port_.StopBits() == TStopBits::sbDefault)
+        return 0.0;
+    const int parity = port_.Parity() == TParity::paNone ? 0 : 1;
+    // One and a half stop bits count as one: erring short only wakes us early.
+    const int stop = port_.StopBits() == TStopBits::sb2 ? 2 : 1;
+    return port_.BaudRate() / static_cast<double>(1 + port_.DataBits() + parity + stop);
+}
+
 void ComPortDownload::pause(int ms)
 {
     if (ms > 0)

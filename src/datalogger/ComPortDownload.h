@@ -21,6 +21,8 @@ public:
     WaitStatus waitForInput(int ms) override;
     void pause(int ms) override;
     qint64 elapsedMs() override { return clock_.elapsed(); }
+    // From the port's line settings: a start bit, the data bits, parity and stop bits per byte.
+    double lineBytesPerSecond() override;
 
     // Whether a port failure has been seen (the transfer then ends quietly).
     bool broken() const { return broken_; }

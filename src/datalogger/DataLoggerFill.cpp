@@ -15,7 +15,10 @@
 #include <QHeaderView>
 
 #include <algorithm>
+#include <array>
+#include <span>
 #include <stdexcept>
+#include <string_view>
 
 namespace vandrel {
 
@@ -121,12 +124,20 @@ void fillSampleRows(StringGrid &grid1, const DecodedSet &set, char unit, const L
     grid1.setRowCount(2);
     clearRow(grid1, 1);
     grid1.setRowCount(std::max(2, n + 1));
+    // The cells come from the one place that also makes the set's table file;
+    // each row goes to the grid in one call, without a QString per stored cell.
+    std::array<QByteArray, 10> utf8;
+    std::array<std::string_view, 10> cells{};
     for (int i = 0; i < n; ++i) {
         if (progress)
             progress(i);
-        const QStringList cells = sampleRowCells(i + 1, set.Samples.at(i), unit, model, locale);
-        for (int c = 0; c < cells.size() && c < grid1.ColCount(); ++c)
-            grid1.setCells(c, i + 1, cells.at(c));
+        const QStringList texts = sampleRowCells(i + 1, set.Samples.at(i), unit, model, locale);
+        const auto cols = static_cast<std::size_t>(std::min({grid1.ColCount(), int(texts.size()), 10}));
+        for (std::size_t k = 0; k < cols; ++k) {
+            utf8[k] = texts.at(qsizetype(k)).toUtf8();
+            cells[k] = std::string_view(utf8[k].constData(), static_cast<std::size_t>(utf8[k].size()));
+        }
+        grid1.setRowUtf8(i + 1, std::span<const std::string_view>(cells.data(), cols));
     }
     // The rows of a set differ only in their digits: the first ones tell.
     widenColumnsToTexts(grid1, 200);

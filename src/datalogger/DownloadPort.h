@@ -30,6 +30,10 @@ public:
     virtual void pause(int ms) = 0;
     // A steady clock in milliseconds.
     virtual qint64 elapsedMs() = 0;
+    // Bytes a second the line carries at most; 0 when not known. A transfer
+    // sleeps through the time missing bytes need on the line instead of
+    // waking at every arrival.
+    virtual double lineBytesPerSecond() { return 0.0; }
 };
 
 inline const QString kProgressCaption = QStringLiteral("Data Retriving Progress");

@@ -13,6 +13,11 @@ namespace {
 constexpr int kFirstEndAddress = 273; // the stream variant refuses anything smaller
 constexpr int kMaxEndAddress = kLoggerMemorySize;
 constexpr int kEmptyReadPauseMs = 20;
+// The stream is looked at once this many bytes can have come (a tenth of a
+// second at 9600 baud): fewer wake-ups and progress repaints, same data.
+constexpr int kStreamChunk = 96;
+// Shorter naps than this are not worth a wake-up of their own.
+constexpr int kShortestNapMs = 2;
 
 // Waits until more input arrives or `deadline` (on the port's clock) passes.
 // Returns false when waiting again would be pointless: the port broke.
@@ -20,6 +25,24 @@ bool waitUntil(DownloadPort &port, qint64 deadline)
 {
     const qint64 left = deadline - port.elapsedMs();
     return port.waitForInput(static_cast<int>(std::clamp<qint64>(left, 1, 60000))) != WaitStatus::Broken;
+}
+
+// Bytes have begun to come and `missing` more are wanted: sleeps through the
+// time the line needs for all but the last of them (never past `deadline`),
+// so a slow line costs a few wake-ups per block rather than one per arrival;
+// the last byte is then waited for as it arrives. Returns the bytes waiting.
+// A port that does not know its rate never sleeps here.
+int awaitLine(DownloadPort &port, int waiting, int wanted, qint64 deadline)
+{
+    const double rate = port.lineBytesPerSecond();
+    const int missing = wanted - waiting;
+    if (waiting <= 0 || rate <= 0.0 || missing <= 1)
+        return waiting;
+    const qint64 nap = std::min(static_cast<qint64>((missing - 1) * 1000.0 / rate), deadline - port.elapsedMs());
+    if (nap < kShortestNapMs)
+        return waiting;
+    port.pause(static_cast<int>(nap));
+    return port.inputCount();
 }
 
 // Reads `n` waiting bytes into `out`, or fewer if the port hands over fewer.
@@ -61,7 +84,8 @@ bool receiveStream(DownloadPort &port, DownloadView &view, int expected, QByteAr
     qint64 lastChunk = port.elapsedMs();
     QByteArray chunk;
     while (received < expected) {
-        const int n = port.inputCount();
+        const int wanted = static_cast<int>(qMin<qint64>(expected - received, kStreamChunk));
+        const int n = awaitLine(port, port.inputCount(), wanted, lastChunk + timing.headerMs);
         chunk.clear();
         const int got = n > 0 ? readInto(port, chunk, n) : 0;
         if (got == 0) {
@@ -103,7 +127,7 @@ int DownloadStream(DownloadPort &port, DownloadView &view, int sampleSize, DataS
     port.write(kRequest);
     const qint64 deadline = port.elapsedMs() + timing.headerMs;
     while (port.inputCount() < kHeaderSize && port.elapsedMs() < deadline) {
-        if (!waitUntil(port, deadline))
+        if (awaitLine(port, port.inputCount(), kHeaderSize, deadline) < kHeaderSize && !waitUntil(port, deadline))
             break;
     }
     QByteArray headerBytes;
@@ -214,7 +238,7 @@ void BlockTransfer::run()
         // The queue is looked at before the clock: a block that came in while
         // this thread was not running (a busy machine) arrived within the
         // silence and is taken, not mistaken for the end of the transfer.
-        const int n = port.inputCount();
+        const int n = awaitLine(port, port.inputCount(), kBlockSize + 1, lastBlock + timing.partialBlockMs + 1);
         if (n > kBlockSize) {
             if (complete()) {
                 abandon();

@@ -49,7 +49,7 @@ double startTime(const QByteArray &image, int s, const QDateTime &now)
     return toDays(date, time);
 }
 
-void decodeT2(const QByteArray &image, int p, LoggerSample &out)
+void decodeT2(const QByteArray &image, int p, LoggerSample &out, const DecimalPoint &point)
 {
     const Raw r = rawValue(image, p + 4);
     const float t2 = r.flag ? -r.value : r.value;
@@ -57,10 +57,10 @@ void decodeT2(const QByteArray &image, int p, LoggerSample &out)
     const bool wide = t2 > 200.0f || t2 < -200.0f;
     out.T2 = wide ? std::trunc(static_cast<double>(t2)) : static_cast<double>(t2);
     out.T2Valid = !(t2 >= 2500.0f || t2 <= -400.0f);
-    out.T2Text = out.T2Valid ? formatFixed(out.T2, wide ? 0 : 1) : overloadText(r.flag);
+    out.T2Text = out.T2Valid ? formatFixed(out.T2, wide ? 0 : 1, point) : overloadText(r.flag);
 }
 
-void decodeDewPoint(LoggerSample &out)
+void decodeDewPoint(LoggerSample &out, const DecimalPoint &point)
 {
     out.HasDp = true;
     const float rh = static_cast<float>(out.Rh), t1 = static_cast<float>(out.T1);
@@ -77,7 +77,7 @@ void decodeDewPoint(LoggerSample &out)
     }
     out.Dp = dp;
     out.DpValid = true;
-    out.DpText = formatFixed(out.Dp, 1);
+    out.DpText = formatFixed(out.Dp, 1, point);
 }
 
 } // namespace
@@ -126,6 +126,12 @@ int BuildSetTable(int setCount, const MemoryImage &image, int sampleSize, DataSe
 
 LoggerSample DecodeSample(const MemoryImage &image, int offset, int meterModel, char modelSuffix)
 {
+    return DecodeSample(image, offset, meterModel, modelSuffix, DecimalPoint());
+}
+
+LoggerSample DecodeSample(const MemoryImage &image, int offset, int meterModel, char modelSuffix,
+                          const DecimalPoint &point)
+{
     LoggerSample out;
     const int needed = meterModel == 580 ? 6 : 4;
     if (offset < 0 || static_cast<qint64>(offset) + needed > image.size())
@@ -137,18 +143,18 @@ LoggerSample DecodeSample(const MemoryImage &image, int offset, int meterModel, 
     const Raw rh = rawValue(image, offset);
     out.Rh = rh.value;
     out.RhValid = !(rh.value >= 100.0f || rh.value <= 0.0f);
-    out.RhText = out.RhValid ? formatFixed(out.Rh, 1) : overloadText(rh.flag);
+    out.RhText = out.RhValid ? formatFixed(out.Rh, 1, point) : overloadText(rh.flag);
 
     const Raw t1 = rawValue(image, offset + 2);
     const float t1v = t1.flag ? -t1.value : t1.value;
     out.T1 = t1v;
     out.T1Valid = !(t1v >= 200.0f || t1v <= -40.0f);
-    out.T1Text = out.T1Valid ? formatFixed(out.T1, 1) : overloadText(t1.flag);
+    out.T1Text = out.T1Valid ? formatFixed(out.T1, 1, point) : overloadText(t1.flag);
 
     if (meterModel == 580) {
-        decodeT2(image, offset, out);
+        decodeT2(image, offset, out, point);
         if (modelSuffix == 'D')
-            decodeDewPoint(out);
+            decodeDewPoint(out, point);
     }
     return out;
 }
@@ -173,9 +179,10 @@ DecodedSet decodeSetSamples(const DataSetTable &table, int index, int meterModel
     const double step = set.Interval / 86400.0;
     double t = set.StartTime;
     out.Samples.reserve(set.Count);
+    const DecimalPoint point; // looked up once for the whole set
     for (int i = 0; i < set.Count; ++i) {
         const int p = set.StartOffset + 14 + i * table.SampleSize;
-        LoggerSample s = DecodeSample(table.Image, p, meterModel, modelSuffix);
+        LoggerSample s = DecodeSample(table.Image, p, meterModel, modelSuffix, point);
         s.Time = t;
         t += step;
         const int row = i + 1;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "platform/DayCount.h"
+#include "platform/NumberText.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -81,6 +82,9 @@ struct LoggerSample {
 // Decodes the sample at `offset` (its time is left 0 for the caller). A sample
 // whose bytes do not all lie inside the image comes back incomplete and empty.
 LoggerSample DecodeSample(const MemoryImage &image, int offset, int meterModel, char modelSuffix);
+// The same with the decimal separator looked up once by the caller, for a whole set.
+LoggerSample DecodeSample(const MemoryImage &image, int offset, int meterModel, char modelSuffix,
+                          const DecimalPoint &point);
 
 struct Extreme {
     double Value = 0.0;

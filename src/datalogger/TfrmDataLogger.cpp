@@ -22,6 +22,7 @@
 #include <QSplitter>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace vandrel {
@@ -276,8 +277,11 @@ void TfrmDataLogger::DecodeDataSet(int index)
         const DecodedSet decoded = decodeSetSamples(m_state.Table, index, m_model.MeterModel, m_model.ModelSuffix);
         plotSamples(*Chart1, set, decoded, m_model);
         m_extremeRows = extremeRows(decoded, m_model);
+        // The bar moves in hundredths: every visible step is a repaint, which
+        // costs more than the rows it stands for.
+        const int step = std::max(1, set.Count / 100);
         fillSampleRows(*Grid1, decoded, set.Unit, m_model, [&](int i) {
-            if (progress)
+            if (progress && i % step == 0)
                 progress->position(i);
         });
         progress.reset();

@@ -73,10 +73,20 @@ void updateWideRange(MeterReading &r)
         r.WideRangeT2 = r.T2 > 200 || r.T2 < -200;
 }
 
-void makeTexts(MeterReading &r, bool noDewPoint, const QLocale &locale)
+// A text of the reading: the overload mark, or the value written over the
+// text it replaces (a frame a third of a second later mostly reads the same).
+void setText(QString &text, bool over, bool negative, double value, int decimals, const DecimalPoint &point)
 {
-    r.RhText = r.RhOver ? overloadText(r.RhNeg) : formatFixed(r.Rh, 1, locale);
-    r.T1Text = r.T1Over ? overloadText(r.T1Neg) : formatFixed(r.T1, 1, locale);
+    if (over)
+        text = overloadText(negative);
+    else
+        formatFixedInto(text, value, decimals, point);
+}
+
+void makeTexts(MeterReading &r, bool noDewPoint, const DecimalPoint &point)
+{
+    setText(r.RhText, r.RhOver, r.RhNeg, r.Rh, 1, point);
+    setText(r.T1Text, r.T1Over, r.T1Neg, r.T1, 1, point);
     if (r.T1Over || r.RhOver) {
         r.DewPointText = QStringLiteral("OL");
         r.DewPointOverload = true;
@@ -85,16 +95,11 @@ void makeTexts(MeterReading &r, bool noDewPoint, const QLocale &locale)
         r.DewPointOverload = true;
     } else {
         r.DewPointOverload = false;
-        r.DewPointText = formatFixed(r.DewPoint, 1, locale);
+        formatFixedInto(r.DewPointText, r.DewPoint, 1, point);
     }
-    if (r.T2Over) {
-        r.T2Text = overloadText(r.T2Neg);
-    } else if (r.WideRangeT2) {
+    if (!r.T2Over && r.WideRangeT2)
         r.T2 = std::trunc(r.T2);
-        r.T2Text = formatFixed(r.T2, 0, locale);
-    } else {
-        r.T2Text = formatFixed(r.T2, 1, locale);
-    }
+    setText(r.T2Text, r.T2Over, r.T2Neg, r.T2, r.WideRangeT2 ? 0 : 1, point);
 }
 
 void applyModes(MeterReading &r, const MeterIdentity &id)
@@ -167,6 +172,12 @@ bool computeDewPoint(double rh, double t, double &dewPoint)
 void DecodeFrame(MeterReading &r, const DisplayFrame &f, const MeterIdentity &id, const QDateTime &now,
                  const QLocale &locale)
 {
+    DecodeFrame(r, f, id, now, DecimalPoint(locale));
+}
+
+void DecodeFrame(MeterReading &r, const DisplayFrame &f, const MeterIdentity &id, const QDateTime &now,
+                 const DecimalPoint &point)
+{
     r.FrameTime = now;
     decodeStatus(r, f[1], f[2], id.MeterModel);
 
@@ -192,11 +203,17 @@ void DecodeFrame(MeterReading &r, const DisplayFrame &f, const MeterIdentity &id
         r.DewPoint = noDewPoint ? kNoDewPoint : dp;
     }
 
-    makeTexts(r, noDewPoint, locale);
+    makeTexts(r, noDewPoint, point);
     r.HasDewPoint = models::isDewPointVariant(id) && !r.DewPointOverload;
 
-    for (int i = 0; i < 2; ++i)
-        r.ByteTimeText[i] = QString::number(f[7 + i]).rightJustified(2, QLatin1Char('0')).right(2);
+    // Each byte's last two decimal digits (5 gives 05, 123 gives 23).
+    for (int i = 0; i < 2; ++i) {
+        const int v = f[7 + i] % 100;
+        QString &t = r.ByteTimeText[i];
+        t.resize(2);
+        t[0] = QLatin1Char(static_cast<char>('0' + v / 10));
+        t[1] = QLatin1Char(static_cast<char>('0' + v % 10));
+    }
 
     applyModes(r, id);
 }

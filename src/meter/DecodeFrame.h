@@ -25,6 +25,9 @@ constexpr std::uint8_t kFrameEnd = 0x03;
 // texts use the decimal separator of `locale`.
 void DecodeFrame(MeterReading &r, const DisplayFrame &frame, const MeterIdentity &id,
                  const QDateTime &now = QDateTime::currentDateTime(), const QLocale &locale = QLocale());
+// The same with the decimal separator looked up once by the caller, for many frames at a time.
+void DecodeFrame(MeterReading &r, const DisplayFrame &frame, const MeterIdentity &id, const QDateTime &now,
+                 const DecimalPoint &point);
 
 // The dew point of humidity `rh` (%) and temperature `t`. Returns false when
 // no dew point exists (humidity of zero or below, or a result that is not a

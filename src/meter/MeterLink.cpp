@@ -352,9 +352,17 @@ void MeterLink::Comm1RxChar()
             n -= got;
         }
     });
-    for (const DisplayFrame &f : cutFrames(state_.RxBuffer)) {
+    const std::vector<DisplayFrame> frames = cutFrames(state_.RxBuffer);
+    if (frames.empty())
+        return;
+    // The frames of one read arrived together; the local time and the
+    // decimal separator cost more to look up than a frame to decode, so they
+    // are looked up once for all of them.
+    const QDateTime now = QDateTime::currentDateTime();
+    const DecimalPoint point;
+    for (const DisplayFrame &f : frames) {
         state_.FrameSeen = true;
-        DecodeFrame(reading_, f, identity_);
+        DecodeFrame(reading_, f, identity_, now, point);
         emit frameDecoded();
     }
 }

@@ -55,7 +55,18 @@ QDate readTableDate(const QString &text, const QLocale &locale)
 
 QString tableTime(const QTime &time)
 {
-    return time.toString(QStringLiteral("HH:mm:ss"));
+    // As QTime writes "HH:mm:ss", without parsing that format for every row.
+    if (!time.isValid())
+        return {};
+    const int parts[3] = {time.hour(), time.minute(), time.second()};
+    char text[8];
+    for (int i = 0; i < 3; ++i) {
+        text[3 * i] = static_cast<char>('0' + parts[i] / 10);
+        text[3 * i + 1] = static_cast<char>('0' + parts[i] % 10);
+        if (i < 2)
+            text[3 * i + 2] = ':';
+    }
+    return QString::fromLatin1(text, 8);
 }
 
 QStringList realTimeRowCells(int row, const QDateTime &timestamp, const MeterReading &reading,

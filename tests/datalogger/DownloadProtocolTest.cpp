@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <deque>
 #include <optional>
 
@@ -32,6 +33,9 @@ public:
     bool broken = false;
     int latencyMs = 5;
     int wakeDelayMs = 0; // how late the waiting thread runs again after input came
+    // A line of this many bytes a second hands over one byte at a time; 0 = each answer at once.
+    double rate = 0.0;
+    int pauses = 0;
     // Bytes the port claims to hold on top of those it has, and never hands over.
     int phantom = 0;
     int inputCounts = 0;
@@ -62,8 +66,15 @@ public:
         if (!meter)
             return;
         const sim::Bytes out = byte == 'P' ? meter->start() : meter->onHandshake(static_cast<std::uint8_t>(byte));
-        if (!out.empty())
+        if (out.empty())
+            return;
+        if (rate <= 0.0) {
             arrive(now_ + latencyMs, toQ(out));
+            return;
+        }
+        for (std::size_t i = 0; i < out.size(); ++i)
+            arrive(now_ + latencyMs + static_cast<qint64>(std::ceil((i + 1) * 1000.0 / rate)),
+                   QByteArray(1, static_cast<char>(out[i])));
     }
     WaitStatus waitForInput(int ms) override
     {
@@ -81,8 +92,13 @@ public:
         now_ += ms;
         return WaitStatus::Timeout;
     }
-    void pause(int ms) override { now_ += ms; }
+    void pause(int ms) override
+    {
+        ++pauses;
+        now_ += ms;
+    }
     qint64 elapsedMs() override { return now_; }
+    double lineBytesPerSecond() override { return rate; }
 
 private:
     struct Arrival {
@@ -240,6 +256,40 @@ TEST_P(BlockTransfer, WholeMemoryArrivesBlockByBlock)
 }
 
 INSTANTIATE_TEST_SUITE_P(SampleSizes, BlockTransfer, ::testing::Values(4, 6));
+
+// On a line of known rate the transfer sleeps while a block or a stream chunk
+// is still on its way: a few wake-ups per block instead of one per byte, every
+// byte still taken, and no later than the line allows.
+class PacedLine : public ::testing::TestWithParam<sim::DownloadVariant> {};
+
+TEST_P(PacedLine, SleepsWhileTheLineCarriesTheBytesAndTakesThemAll)
+{
+    const sim::DownloadVariant variant = GetParam();
+    const bool stream = variant == sim::DownloadVariant::Stream;
+    const sim::Bytes memory = plausibleMemory(4, 6);
+    ClockPort port;
+    port.rate = 960.0;
+    port.latencyMs = 0;
+    port.meter.emplace(memory, variant, sim::DownloadFaults{});
+    ViewLog view;
+    DataSetTable table;
+    const DownloadTiming timing;
+
+    ASSERT_EQ(stream ? DownloadStream(port, view, 6, table) : runBlocks(port, view, table, 6), kDownloadSuccess);
+    EXPECT_EQ(table.Image, imageOf(memory));
+    const auto bytes = static_cast<qint64>(port.meter->bytesSent());
+    const qint64 blocks = bytes / 65 + 1;
+    EXPECT_LE(port.waits + port.pauses, 3 * blocks + 6) << bytes << " bytes";
+    // Each block costs at most two milliseconds of rounding beyond its line time.
+    const qint64 lineMs = bytes * 1000 / 960 + 2 * blocks + (stream ? 0 : timing.silenceMs);
+    EXPECT_LE(port.elapsedMs(), lineMs);
+}
+
+INSTANTIATE_TEST_SUITE_P(Variants, PacedLine,
+                         ::testing::Values(sim::DownloadVariant::Stream, sim::DownloadVariant::Blocks),
+                         [](const auto &info) {
+                             return std::string(info.param == sim::DownloadVariant::Stream ? "Stream" : "Blocks");
+                         });
 
 // A slow meter on a busy machine: every block comes just before the silence
 // would end, and the program only runs again just after that moment. A block

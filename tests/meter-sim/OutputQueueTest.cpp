@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <random>
 
 using namespace vandrel::sim;
 using namespace std::chrono_literals;
@@ -96,6 +97,64 @@ TEST(OutputQueue, pacingNeverRunsAheadOfTheLineRate)
     EXPECT_LT(now - t0, 2200ms);
     EXPECT_LE(writes, 2000 / static_cast<int>(OutputQueue::kPaceBatch) + 2);
 }
+
+// A paced transfer keeps the line's rate however late the event loop wakes:
+// the schedule runs from the start of each transmission, so lateness is made
+// up at the next wake-up instead of adding up byte batch after byte batch.
+struct PaceCase {
+    const char *name;
+    std::size_t total;            // bytes the meter sends
+    std::size_t piece;            // the whole transfer, or one block answered at once
+    std::chrono::microseconds late; // how late each wake-up comes at most
+    bool jitter;                  // lateness random up to `late`, else always `late`
+};
+
+class Pacing : public ::testing::TestWithParam<PaceCase> {};
+
+TEST_P(Pacing, HoldsTheLineRateWithinHalfAPercentAndNeverRunsAhead)
+{
+    const PaceCase &c = GetParam();
+    OutputQueue q;
+    q.setPace(true);
+    std::mt19937 rng(7);
+    std::uniform_int_distribution<long> spread(0, c.late.count());
+    auto now = t0;
+    std::size_t sent = 0, sentInPiece = 0;
+    auto pieceStart = now;
+    q.push(Bytes(c.piece, 0x55), now);
+    while (sent < c.total) {
+        const auto ready = q.ready(now);
+        if (ready.empty()) {
+            ASSERT_TRUE(q.nextDue(now).has_value());
+            now = *q.nextDue(now) + std::chrono::microseconds(c.jitter ? spread(rng) : c.late.count());
+            continue;
+        }
+        sent += ready.size();
+        sentInPiece += ready.size();
+        q.consumed(ready.size(), now);
+        // No byte before its ten bits have passed on the wire.
+        const double onWire = std::chrono::duration<double>(now - pieceStart).count() * 960.0;
+        ASSERT_LE(static_cast<double>(sentInPiece), onWire + 1e-6);
+        if (q.empty() && sent < c.total) {
+            // The host answers a block the moment its last byte is in.
+            pieceStart = now;
+            sentInPiece = 0;
+            q.push(Bytes(c.piece, 0x55), now);
+        }
+    }
+    const double seconds = std::chrono::duration<double>(now - t0).count();
+    const double wire = static_cast<double>(c.total) / 960.0;
+    EXPECT_NEAR(c.total / seconds, 960.0, 960.0 * 0.005) << seconds << " s for " << wire << " s of wire time";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lateness, Pacing,
+    ::testing::Values(PaceCase{"StreamOnTime", 98304, 98304, std::chrono::microseconds(0), false},
+                      PaceCase{"StreamMillisecondLate", 98304, 98304, std::chrono::microseconds(900), false},
+                      PaceCase{"StreamJittery", 98304, 98304, std::chrono::microseconds(20000), true},
+                      PaceCase{"BlocksOnTime", 99840, 65, std::chrono::microseconds(0), false},
+                      PaceCase{"BlocksJittery", 99840, 65, std::chrono::microseconds(150), true}),
+    [](const auto &info) { return std::string(info.param.name); });
 
 TEST(OutputQueue, pacingSavesNoCreditWhileIdle)
 {

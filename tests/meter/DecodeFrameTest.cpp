@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <iomanip>
 
 using namespace vandrel;
 
@@ -223,3 +225,64 @@ TEST(DecodeFrame, DewPointVariantHoldBitIsDewPointMode)
     EXPECT_DOUBLE_EQ(d.r.ShownRh, 52.0); // no HOLD capture: values stay live
     EXPECT_NEAR(d.r.ShownT2, 9.2467 - 10.0, 0.01); // previous dew point minus T2
 }
+
+namespace {
+
+// Qt's own fixed-point digits, with no sign on a value that rounds to zero:
+// what every number text has always been.
+QString qtDigits(double v, int decimals)
+{
+    QString s = QString::number(v, 'f', decimals);
+    if (s.startsWith(QLatin1Char('-')) &&
+        std::none_of(s.begin(), s.end(), [](QChar c) { return c >= QLatin1Char('1') && c <= QLatin1Char('9'); }))
+        s.remove(0, 1);
+    return s;
+}
+
+struct DigitsCase {
+    const char *name;
+    int decimals;
+    int count;
+    double (*value)(int i);
+};
+
+class FixedDigits : public ::testing::TestWithParam<DigitsCase> {};
+
+} // namespace
+
+// The texts are written without Qt's number formatting but must read digit for
+// digit the same, halves included (Qt rounds a true half away from zero).
+TEST_P(FixedDigits, ReadDigitForDigitAsQtWritesThem)
+{
+    const DigitsCase &c = GetParam();
+    const DecimalPoint point(QLocale::c()), comma(QLocale(QLocale::German, QLocale::Germany));
+    int mismatches = 0;
+    for (int i = 0; i < c.count && mismatches < 5; ++i) {
+        const double v = c.value(i);
+        const QString expected = qtDigits(v, c.decimals);
+        const QString text = formatFixed(v, c.decimals, point);
+        QString reused = QStringLiteral("x");
+        formatFixedInto(reused, v, c.decimals, comma);
+        if (text != expected || reused != QString(expected).replace(QLatin1Char('.'), QLatin1Char(','))) {
+            ++mismatches;
+            ADD_FAILURE() << std::setprecision(17) << v << " with " << c.decimals << " decimals: "
+                          << text.toStdString() << " / " << reused.toStdString() << ", Qt writes "
+                          << expected.toStdString();
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, FixedDigits,
+    ::testing::Values(
+        DigitsCase{"MeterTenths", 1, 140001, [](int i) { return (i - 70000) * 0.1; }},
+        DigitsCase{"QuartersAreHalvesAtOneDecimal", 1, 8001, [](int i) { return (i - 4000) / 4.0; }},
+        DigitsCase{"HalvesAtNoDecimals", 0, 8001, [](int i) { return (i - 4000) / 2.0; }},
+        DigitsCase{"EighthsAtTwoDecimals", 2, 8001, [](int i) { return (i - 4000) / 8.0; }},
+        DigitsCase{"SinglePrecisionDewPoints", 1, 100000,
+                   [](int i) { return static_cast<double>(static_cast<float>(std::sin(i * 0.37) * 90.0)); }},
+        DigitsCase{"JustBelowZero", 1, 400, [](int i) { return -i * 0.00025; }},
+        DigitsCase{"LargeAndHuge", 1, 4000, [](int i) { return (i - 2000) * 987654.321 * (i % 7 == 0 ? 1e6 : 1.0); }},
+        DigitsCase{"NotANumberOrInfinite", 1, 3,
+                   [](int i) { return i == 0 ? std::nan("") : (i == 1 ? HUGE_VAL : -HUGE_VAL); }}),
+    [](const auto &info) { return std::string(info.param.name); });

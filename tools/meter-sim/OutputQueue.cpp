@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Scheduling of outgoing bytes: split pieces wait for their gap, and pacing
-// is a byte credit that refills at the line rate and cannot be saved up.
+// hands each byte over when its ten bits have passed since the start of the
+// transmission, so late wake-ups never slow the line down.
 #include "OutputQueue.h"
 
 #include <algorithm>
@@ -42,29 +43,47 @@ bool OutputQueue::push(Bytes answer, Clock::time_point now)
         }
     }
     if (wasEmpty)
-        startHead(now);
+        startHead(now, false);
     return true;
 }
 
-void OutputQueue::startHead(Clock::time_point now)
+void OutputQueue::setPace(bool on, Clock::time_point now)
+{
+    if (on && !pace_) {
+        // Bytes already waiting go out at the line rate from now on.
+        lineStart_ = now;
+        lineSent_ = 0;
+    }
+    pace_ = on;
+}
+
+void OutputQueue::startHead(Clock::time_point now, bool lineContinues)
 {
     if (pieces_.empty())
         return;
-    headDue_ = now + pieces_.front().gapBefore;
-    if (pace_ && creditAt(now) > 1.0) {
-        // An idle line has no saved-up credit: the next byte goes at once,
-        // the rest at the line rate.
-        credit_ = 1.0;
-        creditTime_ = now;
-    }
+    const Piece &head = pieces_.front();
+    headDue_ = now + head.gapBefore;
+    if (!pace_ || (lineContinues && head.gapBefore.count() == 0))
+        return; // unpaced, or the next piece follows on the line without a pause
+    // A new transmission starts when its piece is due, and not before the
+    // line has finished the previous one.
+    lineStart_ = std::max(headDue_, lineFreeAt());
+    lineSent_ = 0;
 }
 
-double OutputQueue::creditAt(Clock::time_point now) const
+OutputQueue::Clock::time_point OutputQueue::lineFreeAt() const
 {
-    // Credit never piles up beyond one batch, so pacing cannot turn into a burst.
-    const double elapsed = std::chrono::duration<double>(now - creditTime_).count();
-    return std::min(credit_ + std::max(0.0, elapsed) * kBytesPerSecond,
-                    std::max(credit_, static_cast<double>(kPaceBatch)));
+    return lineStart_ + std::chrono::duration_cast<Clock::duration>(
+                            std::chrono::duration<double>(static_cast<double>(lineSent_) / kBytesPerSecond));
+}
+
+std::size_t OutputQueue::dueBy(Clock::time_point now) const
+{
+    if (now <= lineStart_)
+        return 0;
+    const double seconds = std::chrono::duration<double>(now - lineStart_).count();
+    // The small allowance absorbs rounding when we wake exactly on time.
+    return static_cast<std::size_t>(std::floor(seconds * kBytesPerSecond + 1e-6));
 }
 
 std::span<const std::uint8_t> OutputQueue::ready(Clock::time_point now)
@@ -73,8 +92,10 @@ std::span<const std::uint8_t> OutputQueue::ready(Clock::time_point now)
         return {};
     const Piece &p = pieces_.front();
     std::size_t n = p.bytes.size() - p.offset;
-    if (pace_)
-        n = std::min(n, static_cast<std::size_t>(std::floor(creditAt(now))));
+    if (pace_) {
+        const std::size_t due = dueBy(now);
+        n = std::min(n, due > lineSent_ ? due - lineSent_ : 0);
+    }
     return {p.bytes.data() + p.offset, n};
 }
 
@@ -82,17 +103,15 @@ void OutputQueue::consumed(std::size_t n, Clock::time_point now)
 {
     if (pieces_.empty() || n == 0)
         return;
-    if (pace_) {
-        credit_ = creditAt(now) - static_cast<double>(n);
-        creditTime_ = now;
-    }
     Piece &p = pieces_.front();
     n = std::min(n, p.bytes.size() - p.offset);
     p.offset += n;
     queued_ -= n;
+    if (pace_)
+        lineSent_ += n;
     if (p.offset == p.bytes.size()) {
         pieces_.pop_front();
-        startHead(now);
+        startHead(now, true);
     }
 }
 
@@ -103,13 +122,13 @@ std::optional<OutputQueue::Clock::time_point> OutputQueue::nextDue(Clock::time_p
     Clock::time_point due = std::max(now, headDue_);
     if (pace_) {
         const Piece &p = pieces_.front();
-        const double want = static_cast<double>(std::min(kPaceBatch, p.bytes.size() - p.offset));
-        const double missing = want - creditAt(due);
+        const std::size_t want = lineSent_ + std::min(kPaceBatch, p.bytes.size() - p.offset);
         // Rounded up to whole microseconds: a wake-up a hair too early would
-        // find the credit still short and spin.
-        if (missing > 0.0)
-            due += std::chrono::ceil<std::chrono::microseconds>(
-                std::chrono::duration<double>(missing / kBytesPerSecond + 1e-9));
+        // find the byte not yet due and spin.
+        const Clock::time_point at =
+            lineStart_ + std::chrono::ceil<std::chrono::microseconds>(
+                             std::chrono::duration<double>(static_cast<double>(want) / kBytesPerSecond));
+        due = std::max(due, at);
     }
     return due;
 }

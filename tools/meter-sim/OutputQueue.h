@@ -22,6 +22,8 @@ public:
     static constexpr double kBytesPerSecond = 960.0;
     // While pacing, wake for at least this many bytes at a time, so a long
     // transfer costs tens of wake-ups per second rather than a thousand.
+    // Waking late costs nothing: the schedule runs from the start of the
+    // transfer, so the bytes that came due meanwhile go out at once.
     static constexpr std::size_t kPaceBatch = 8;
     // Cap on what the queue holds; a host that never reads cannot make it grow.
     static constexpr std::size_t kMaxQueued = 1 << 20;
@@ -29,7 +31,8 @@ public:
     explicit OutputQueue(std::uint32_t seed = 1) : rng_(seed) {}
 
     void setSplit(bool on) { split_ = on; }
-    void setPace(bool on) { pace_ = on; }
+    // With pacing switched on at `now`, what is queued goes out at the line rate from then on.
+    void setPace(bool on, Clock::time_point now = {});
     bool split() const { return split_; }
     bool pace() const { return pace_; }
 
@@ -58,14 +61,18 @@ private:
         std::chrono::milliseconds gapBefore{0};
     };
 
-    void startHead(Clock::time_point now);
-    double creditAt(Clock::time_point now) const;
+    void startHead(Clock::time_point now, bool lineContinues);
+    // Bytes of the current transmission whose ten bits are complete by `now`.
+    std::size_t dueBy(Clock::time_point now) const;
+    Clock::time_point lineFreeAt() const;
 
     std::deque<Piece> pieces_;
     std::size_t queued_ = 0;
     Clock::time_point headDue_{};
-    double credit_ = 0.0; // bytes the paced line may send, as of creditTime_
-    Clock::time_point creditTime_{};
+    // The paced line: when its current transmission began and how many bytes
+    // of it have gone out. A byte is handed over once its ten bits have passed.
+    Clock::time_point lineStart_{};
+    std::size_t lineSent_ = 0;
     bool split_ = false;
     bool pace_ = false;
     std::mt19937 rng_;

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Event loop of the simulator: it sleeps in poll() until a byte, a command, a
+// Event loop of the simulator: it sleeps in ppoll() until a byte, a command, a
 // signal or a scheduled write is due, so an idle simulator costs no CPU.
 #include "SimServer.h"
 
@@ -44,7 +44,7 @@ SimServer::SimServer(SimOptions options, MeterEngine engine)
     : options_(std::move(options)), engine_(std::move(engine)), out_(options_.seed + 2)
 {
     out_.setSplit(options_.split);
-    out_.setPace(options_.pace);
+    out_.setPace(options_.pace, Clock::now());
     memoryFromFile_ = !options_.memoryFile.empty();
 }
 
@@ -174,7 +174,7 @@ void SimServer::flush(Clock::time_point now)
     }
 }
 
-int SimServer::pollTimeout(Clock::time_point now) const
+std::optional<Clock::duration> SimServer::pollTimeout(Clock::time_point now) const
 {
     std::optional<Clock::time_point> next = reopenAt_;
     auto consider = [&](std::optional<Clock::time_point> t) {
@@ -185,12 +185,10 @@ int SimServer::pollTimeout(Clock::time_point now) const
         consider(out_.nextDue(now));
     consider(engine_.nextDeadline());
     if (!next)
-        return -1;
-    if (*next <= now)
-        return 0;
-    // Round up so we never wake a hair early and spin once more.
-    const auto us = std::chrono::duration_cast<std::chrono::microseconds>(*next - now).count();
-    return static_cast<int>(std::min<long long>((us + 999) / 1000, 60'000));
+        return std::nullopt;
+    // To the microsecond: a paced line is due every millisecond or so, and a
+    // wake-up rounded to whole milliseconds would hold every block back.
+    return std::clamp<Clock::duration>(*next - now, Clock::duration::zero(), std::chrono::seconds(60));
 }
 
 void SimServer::printEvents()
@@ -321,7 +319,7 @@ bool SimServer::applyFault(const SimCommand &c, Clock::time_point now)
         out_.setSplit(c.on);
         return true;
     case K::Pace:
-        out_.setPace(c.on);
+        out_.setPace(c.on, now);
         return true;
     case K::CorruptBlock:
         faults.download.corruptBlock = static_cast<int>(c.number);
@@ -432,7 +430,14 @@ int SimServer::run()
         if (pty_)
             fds[masterIndex] = {pty_->master(), static_cast<short>(POLLIN | (wantWrite_ ? POLLOUT : 0)), 0};
 
-        const int ready = ::poll(fds, count, pollTimeout(now));
+        const std::optional<Clock::duration> wait = pollTimeout(now);
+        timespec limit{};
+        if (wait) {
+            const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(*wait).count();
+            limit.tv_sec = static_cast<time_t>(ns / 1'000'000'000);
+            limit.tv_nsec = static_cast<long>(ns % 1'000'000'000);
+        }
+        const int ready = ::ppoll(fds, count, wait ? &limit : nullptr, nullptr);
         if (ready < 0) {
             if (errno == EINTR)
                 continue;

@@ -37,7 +37,8 @@ private:
     bool applyFault(const SimCommand &command, Clock::time_point now);
     void applyMeterCommand(const SimCommand &command, std::string &error);
     void flush(Clock::time_point now);
-    int pollTimeout(Clock::time_point now) const;
+    // How long the loop may sleep; nullopt = until something happens.
+    std::optional<Clock::duration> pollTimeout(Clock::time_point now) const;
     void say(const std::string &line);
     void printEvents();
     void logReceived(const std::uint8_t *data, std::size_t n);
