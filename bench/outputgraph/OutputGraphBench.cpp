@@ -8,6 +8,8 @@
 #include "realtime/TfrmGraph.h"
 #include "realtime/TfrmList.h"
 
+#include "../support/ProcStatus.h"
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -22,23 +24,9 @@
 #include <string>
 
 using namespace vandrel;
+using vandrel::bench::statusKb;
 
 namespace {
-
-// A value in kB from /proc/self/status.
-long statusKb(const char *key)
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    QTextStream in(&f);
-    const QString prefix = QString::fromLatin1(key) + QLatin1Char(':');
-    for (QString line = in.readLine(); !line.isNull(); line = in.readLine()) {
-        if (line.startsWith(prefix))
-            return line.mid(prefix.size()).trimmed().section(QLatin1Char(' '), 0, 0).toLong();
-    }
-    return -1;
-}
 
 // Rows as an opened table file of a two-temperature meter with dew point holds them.
 void fillTable(StringGrid &g, int rows)

@@ -4,6 +4,8 @@
 #include "platform/StringGrid.h"
 #include "realtime/TableFileDialogs.h"
 
+#include "../support/ProcStatus.h"
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -15,6 +17,7 @@
 #include <string>
 
 using namespace vandrel;
+using vandrel::bench::statusKb;
 
 namespace {
 
@@ -32,21 +35,6 @@ private:
     QString m_in;
     QString m_out;
 };
-
-// A value in kB from /proc/self/status ("VmRSS", "VmHWM").
-long statusKb(const char *key)
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    QTextStream in(&f);
-    const QString prefix = QString::fromLatin1(key) + QLatin1Char(':');
-    for (QString line = in.readLine(); !line.isNull(); line = in.readLine()) {
-        if (line.startsWith(prefix))
-            return line.mid(prefix.size()).trimmed().section(QLatin1Char(' '), 0, 0).toLong();
-    }
-    return -1;
-}
 
 // Mean microseconds of appending one sample the way the real-time table
 // does, each followed by the repaint it causes.

@@ -9,6 +9,7 @@
 #include "realtime/TableFileDialogs.h"
 
 #include "CliProcess.h"
+#include "CliRig.h"
 #include "LoggerMemory.h"
 #include "SimProcess.h"
 
@@ -21,28 +22,11 @@
 
 using namespace vandrel;
 using vandrel::test::CliProcess;
+using vandrel::test::FixedUi;
+using vandrel::test::readAll;
 using vandrel::test::SimProcess;
 
 namespace {
-
-class FixedUi : public TableFileUi {
-public:
-    explicit FixedUi(QString name) : name_(std::move(name)) {}
-    QString askSaveFileName() override { return name_; }
-    QString askOpenFileName() override { return {}; }
-    std::optional<RangeChoice> askRange(int) override { return RangeChoice{}; }
-    void showMessage(const QString &) override {}
-    std::unique_ptr<TableFileProgress> showProgress(Work, int) override { return nullptr; }
-
-private:
-    QString name_;
-};
-
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 // What the data-logger window saves for each set of `memory`, as a meter of
 // `model` downloaded it.

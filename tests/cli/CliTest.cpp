@@ -12,6 +12,7 @@
 #include "realtime/TfrmList.h"
 
 #include "CliProcess.h"
+#include "CliRig.h"
 #include "DisplayFrame.h"
 #include "SimProcess.h"
 
@@ -23,28 +24,11 @@
 
 using namespace vandrel;
 using vandrel::test::CliProcess;
+using vandrel::test::FixedUi;
+using vandrel::test::readAll;
 using vandrel::test::SimProcess;
 
 namespace {
-
-class FixedUi : public TableFileUi {
-public:
-    explicit FixedUi(QString name) : name_(std::move(name)) {}
-    QString askSaveFileName() override { return name_; }
-    QString askOpenFileName() override { return {}; }
-    std::optional<RangeChoice> askRange(int) override { return RangeChoice{}; }
-    void showMessage(const QString &) override {}
-    std::unique_ptr<TableFileProgress> showProgress(Work, int) override { return nullptr; }
-
-private:
-    QString name_;
-};
-
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 void writeFile(const QString &path, const QByteArray &bytes)
 {
