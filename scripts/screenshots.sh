@@ -3,7 +3,9 @@
 # Makes the pictures in docs/screenshots by driving the program with its
 # simulated meter on a virtual screen: a real-time run, an opened table file
 # drawn as a graph, and the data-logger window after a download.
-# Usage: scripts/screenshots.sh [BUILD_DIR] [OUT_DIR]   (needs xvfb, xdotool, imagemagick)
+# Usage: scripts/screenshots.sh [BUILD_DIR] [OUT_DIR]
+# (needs xvfb, xdotool, imagemagick and matchbox-window-manager, which maximises
+# the main window as a desktop does)
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:-$here/build-asan}" && pwd)
@@ -14,7 +16,9 @@ if [ -z "${VANDREL_SHOTS_INNER:-}" ]; then
 fi
 
 work=$(mktemp -d)
-trap 'stop_app; rm -rf "$work"' EXIT
+trap 'stop_app; kill "${wm:-0}" 2>/dev/null || true; rm -rf "$work"' EXIT
+matchbox-window-manager -use_titlebar no > /dev/null 2>&1 &
+wm=$!
 export LANG=C.UTF-8 LC_ALL=C.UTF-8
 
 # Three days of readings every five minutes, in the program's table-file format.
@@ -44,7 +48,6 @@ start_app() {
   "$build/bin/vandrel" --demo > "$work/$1.log" 2>&1 &
   app=$!
   win=$(xdotool search --sync --onlyvisible --pid "$app" --name '^Vandrel' | head -1)
-  xdotool windowsize --sync "$win" 1280 960 windowmove --sync "$win" 0 0
   sleep 3   # the start-up search and the first frames
 }
 stop_app() {
@@ -61,23 +64,27 @@ press F9
 shoot main-window-run.png 40
 stop_app
 
-# 2. A table file opened and drawn as a graph.
+# 2. A table file opened and drawn as a graph, the empty real-time windows closed.
 start_app file
+press ctrl+w
+press ctrl+w
 press ctrl+o
 sleep 2
 xdotool type --delay 20 "$work/greenhouse.csv"
 xdotool key Return
 sleep 4
 output_to_graph
+xdotool mousemove 640 940   # off the toolbar, so no button shows as hovered
 shoot table-file-graph.png 5
 stop_app
 
-# 3. The simulated meter's logger memory, downloaded.
+# 3. The simulated meter's logger memory, downloaded: the progress window comes
+# and goes, then the data-logger window shows the sets.
+windows() { xdotool search --onlyvisible --pid "$app" --name . 2>/dev/null | wc -l; }
 start_app logger
-press alt+d
-for _ in $(seq 1 300); do
-  xdotool search --onlyvisible --name '^DataLogger$' >/dev/null 2>&1 && break
-  sleep 1
-done
+xdotool mousemove --sync 226 8 click 1   # the menu bar's DataLogger command
+for _ in $(seq 1 30); do [ "$(windows)" -gt 1 ] && break; sleep 1; done
+for _ in $(seq 1 300); do [ "$(windows)" -le 1 ] && break; sleep 1; done
+xdotool mousemove 640 940
 shoot datalogger-window.png 5
 stop_app

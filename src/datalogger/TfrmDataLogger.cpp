@@ -36,10 +36,11 @@ struct PanelLook {
     const char *caption;
     const char *colour;
 };
+// The dew point is the graph's light blue: pure blue hardly shows on black.
 const PanelLook kPanels[8] = {
     {"lblRHMAX", "RH MAX", "#ffff00"}, {"lblRHMIN", "RH MIN", "#ffff00"}, {"lblT1MAX", "T1 MAX", "#ff00ff"},
     {"lblT1MIN", "T1 MIN", "#ff00ff"}, {"lblT2MAX", "T2 MAX", "#00ffff"}, {"lblT2MIN", "T2 MIN", "#00ffff"},
-    {"lblDPMAX", "DP MAX", "#0000ff"}, {"lblDPMIN", "DP MIN", "#0000ff"},
+    {"lblDPMAX", "DP MAX", "#40a0ff"}, {"lblDPMIN", "DP MIN", "#40a0ff"},
 };
 const char *const kUnitPictureNames[8] = {"", "", "imgT1Max", "imgT1Min", "imgT2Max", "imgT2Min", "imgDPMax", "imgDPMin"};
 
