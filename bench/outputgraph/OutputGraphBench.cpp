@@ -8,7 +8,7 @@
 #include "realtime/TfrmGraph.h"
 #include "realtime/TfrmList.h"
 
-#include "../support/ProcStatus.h"
+#include "../support/BenchSupport.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -25,6 +25,7 @@
 
 using namespace vandrel;
 using vandrel::bench::statusKb;
+using vandrel::bench::thousands;
 
 namespace {
 
@@ -95,12 +96,6 @@ double bestMs(int runs, Action action)
         best = std::min(best, t.nsecsElapsed() / 1e6);
     }
     return best;
-}
-
-// 1000000 as "1,000,000".
-std::string thousands(int n)
-{
-    return QLocale(QLocale::English, QLocale::UnitedStates).toString(n).toStdString();
 }
 
 } // namespace

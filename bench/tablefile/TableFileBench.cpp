@@ -4,7 +4,7 @@
 #include "platform/StringGrid.h"
 #include "realtime/TableFileDialogs.h"
 
-#include "../support/ProcStatus.h"
+#include "../support/BenchSupport.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -18,6 +18,7 @@
 
 using namespace vandrel;
 using vandrel::bench::statusKb;
+using vandrel::bench::thousands;
 
 namespace {
 
@@ -53,12 +54,6 @@ double appendMicros(QApplication &app, StringGrid &g, int count)
         app.processEvents();
     }
     return t.nsecsElapsed() / 1e3 / count;
-}
-
-// 1000000 as "1,000,000".
-std::string thousands(int n)
-{
-    return QLocale(QLocale::English, QLocale::UnitedStates).toString(n).toStdString();
 }
 
 } // namespace

@@ -1,10 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The process's own memory figures, for benchmarks that report bytes per row.
+// What the benchmarks share: the process's own memory figures, for bytes per
+// row, and counts written as the tables print them.
 #pragma once
 
 #include <QFile>
+#include <QLocale>
 #include <QString>
 #include <QTextStream>
+
+#include <string>
 
 namespace vandrel::bench {
 
@@ -21,6 +25,12 @@ inline long statusKb(const char *key)
             return line.mid(prefix.size()).trimmed().section(QLatin1Char(' '), 0, 0).toLong();
     }
     return -1;
+}
+
+// 1000000 as "1,000,000".
+inline std::string thousands(int n)
+{
+    return QLocale(QLocale::English, QLocale::UnitedStates).toString(n).toStdString();
 }
 
 } // namespace vandrel::bench
