@@ -1,0 +1,122 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The chart's axes as they are laid out: time labels that never overlap at any
+// width and span, and value-axis titles that fit their panes.
+#include "platform/ChartTicker.h"
+#include "platform/MeterChart.h"
+
+#include <QFontMetrics>
+#include <QFontMetricsF>
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <vector>
+
+using namespace vandrel;
+
+namespace {
+
+constexpr double Noon = 45000.5; // a day count at 12:00:00
+constexpr double Second = 1.0 / 86400.0;
+
+} // namespace
+
+namespace {
+
+struct LabelCase {
+    int width;          // of the chart, in pixels
+    double spanSeconds; // of the time axis
+};
+
+std::ostream &operator<<(std::ostream &os, const LabelCase &c)
+{
+    return os << c.width << " px, " << c.spanSeconds << " s";
+}
+
+class TimeLabelTest : public ::testing::TestWithParam<LabelCase> {};
+
+// A chart of two panes, humidity over temperature, `width` x `height` pixels.
+void setUpTwoPanes(MeterChart &chart, int width, int height)
+{
+    chart.resize(width, height);
+    chart.show();
+    chart.SetPointCount(2);
+    chart.SetSeriesCount(2);
+    chart.SetAxisSeries(0, 1);
+    chart.SetAxisSeries(1, 1);
+    for (int axis : {0, 1}) {
+        chart.SetWorkingAxis(axis);
+        chart.SetYLabel(axis == 0 ? QStringLiteral("HUMIDITY (%RH)") : QStringLiteral("TEMPERATURE (\u00b0C)"));
+        chart.SetYMin(-20);
+        chart.SetYMax(140);
+    }
+}
+
+} // namespace
+
+// Whatever the chart's width and the span shown, the time labels sit side by side
+// with room between them, and at least two of them show.
+TEST_P(TimeLabelTest, labelsNeverOverlapAndAtLeastTwoShow)
+{
+    const LabelCase c = GetParam();
+    MeterChart chart;
+    setUpTwoPanes(chart, c.width, 421);
+    chart.SetXMin(Noon);
+    chart.SetXMax(Noon + c.spanSeconds * Second);
+    chart.Refresh();
+
+    const QCPAxis *time = chart.graphOf(1)->keyAxis();
+    ASSERT_TRUE(time->tickLabels());
+    const QFontMetricsF metrics(time->tickLabelFont());
+    struct Shown {
+        double pixel, halfWidth;
+    };
+    std::vector<Shown> shown;
+    const QVector<double> ticks = time->tickVector();
+    const QVector<QString> labels = time->tickVectorLabels();
+    ASSERT_EQ(ticks.size(), labels.size());
+    for (int i = 0; i < ticks.size(); ++i) {
+        if (!time->range().contains(ticks[i]))
+            continue;
+        double width = 0.0;
+        for (const QString &line : labels[i].split(QLatin1Char('\n')))
+            width = std::max(width, metrics.horizontalAdvance(line));
+        shown.push_back({time->coordToPixel(ticks[i]), width / 2});
+    }
+    ASSERT_GE(shown.size(), 2u) << labels.join(QLatin1Char('|')).toStdString();
+    for (std::size_t i = 1; i < shown.size(); ++i) {
+        const double room = shown[i].pixel - shown[i - 1].pixel - shown[i].halfWidth - shown[i - 1].halfWidth;
+        EXPECT_GE(room, 4.0) << "between " << labels[static_cast<int>(i) - 1].toStdString() << " and "
+                             << labels[static_cast<int>(i)].toStdString();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    WidthsAndSpans, TimeLabelTest,
+    ::testing::Values(LabelCase{532, 20}, LabelCase{532, 60}, LabelCase{532, 600}, LabelCase{532, 3600 * 6},
+                      LabelCase{532, 86400 * 3}, LabelCase{532, 86400 * 91}, LabelCase{532, 86400 * 800},
+                      LabelCase{300, 20}, LabelCase{300, 86400 * 1.5}, LabelCase{400, 86400 * 91},
+                      LabelCase{1400, 20}, LabelCase{1400, 86400 * 91}, LabelCase{1400, 86400 * 3}));
+
+// A value axis's title runs along its pane: when the pane is too short for it the
+// unit alone is shown, never a title cut off at the pane's ends.
+TEST(ChartAxisTitles, fallBackToTheirUnitWhenThePaneIsTooShort)
+{
+    const QString titles[] = {QStringLiteral("HUMIDITY (%RH)"), QStringLiteral("TEMPERATURE (\u00b0C)")};
+    const QString units[] = {QStringLiteral("%RH"), QStringLiteral("\u00b0C")};
+    MeterChart chart;
+    setUpTwoPanes(chart, 640, 480);
+    for (const int height : {160, 240, 360, 480, 900}) {
+        SCOPED_TRACE(height);
+        chart.resize(640, height);
+        chart.Refresh();
+        for (int axis = 0; axis < 2; ++axis) {
+            const QCPAxisRect *pane = chart.graphOf(axis)->keyAxis()->axisRect();
+            const QCPAxis *y = pane->axis(QCPAxis::atLeft);
+            const bool fits = QFontMetrics(y->labelFont()).horizontalAdvance(titles[axis]) <= pane->height();
+            EXPECT_EQ(y->label(), fits ? titles[axis] : units[axis]);
+        }
+    }
+    // Titles without a unit in brackets stay whole.
+    EXPECT_EQ(fittedAxisTitle(QStringLiteral("HUMIDITY"), 1, QFontMetrics(QFont())), QStringLiteral("HUMIDITY"));
+}
