@@ -18,6 +18,8 @@
 #include "SimProcess.h"
 #include "TestSupport.h"
 
+#include "../support/BenchSupport.h"
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -213,8 +215,7 @@ bool download(const QString &memoryPath, const QByteArray &image, bool stream, d
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    vandrel::bench::defaultToOffscreen();
     QApplication app(argc, argv);
     QStringList wanted = app.arguments().mid(1);
     if (wanted.isEmpty())

@@ -11,6 +11,8 @@
 
 #include "FullMemory.h"
 
+#include "../support/BenchSupport.h"
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QMdiArea>
@@ -71,8 +73,7 @@ std::vector<double> decodeAndShow(const Meter &m, int passes, int &samples)
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    vandrel::bench::defaultToOffscreen();
     QApplication app(argc, argv);
     const int passes = argc > 1 ? std::max(1, std::atoi(argv[1])) : 7;
     const Meter meters[] = {{"580D", 580, 'D'}, {"560", 560, 0}};

@@ -102,8 +102,7 @@ double bestMs(int runs, Action action)
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    vandrel::bench::defaultToOffscreen();
     QApplication app(argc, argv);
     const int rows = argc > 1 ? std::max(2, std::atoi(argv[1])) : 1000000;
 

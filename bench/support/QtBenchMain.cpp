@@ -3,6 +3,8 @@
 // object on the offscreen platform, then the benchmarks. A benchmark whose
 // label reads "<figure>; <target>" also gets a RESULT line for bench/run-all.sh,
 // with its median time (or its only one when it is not repeated).
+#include "BenchSupport.h"
+
 #include <QApplication>
 
 #include <benchmark/benchmark.h>
@@ -60,8 +62,7 @@ private:
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    vandrel::bench::defaultToOffscreen();
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))

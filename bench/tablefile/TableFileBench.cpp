@@ -60,8 +60,7 @@ double appendMicros(QApplication &app, StringGrid &g, int count)
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    vandrel::bench::defaultToOffscreen();
     QApplication app(argc, argv);
     if (argc < 3) {
         std::fprintf(stderr, "usage: bench_tablefile IN_FILE OUT_FILE\n");

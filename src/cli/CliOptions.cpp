@@ -26,14 +26,14 @@ const QString kOverview = QStringLiteral(
     "\n"
     "Run \"vandrel-cli COMMAND --help\" for the options of a command.\n");
 
-struct CommandSpec {
+struct CommandInfo {
     Command command;
     const char *name;
     const char *usage;
     const char *description;
 };
 
-const CommandSpec kCommands[] = {
+const CommandInfo kCommands[] = {
     {Command::Ports, "ports", "ports [--probe] [--port DEVICE]...",
      "Lists every serial device the system has, and each --port, with whether it can be\n"
      "opened: ok, permission denied, busy or missing."},
@@ -55,20 +55,20 @@ CliOptions stop(int code, const QString &text)
     return o;
 }
 
-CliOptions usageError(const QString &message, const CommandSpec *spec)
+CliOptions usageError(const QString &message, const CommandInfo *info)
 {
-    const QString hint = spec ? QStringLiteral("vandrel-cli %1 --help").arg(QLatin1String(spec->name))
+    const QString hint = info ? QStringLiteral("vandrel-cli %1 --help").arg(QLatin1String(info->name))
                               : QStringLiteral("vandrel-cli --help");
     return stop(kExitUsage, QStringLiteral("vandrel-cli: %1 (see \"%2\")").arg(message, hint));
 }
 
-QString helpFor(const QCommandLineParser &p, const CommandSpec &spec)
+QString helpFor(const QCommandLineParser &p, const CommandInfo &info)
 {
     QString text = p.helpText();
     const qsizetype eol = text.indexOf(QLatin1Char('\n'));
     return text.replace(0, eol,
                         QStringLiteral("Usage: vandrel-cli %1\n%2")
-                            .arg(QLatin1String(spec.usage), QLatin1String(spec.description)));
+                            .arg(QLatin1String(info.usage), QLatin1String(info.description)));
 }
 
 // A whole number within [low, high] or nothing.
@@ -181,31 +181,31 @@ CliOptions CliOptions::parse(const QStringList &arguments)
     if (first.isEmpty())
         return usageError(QStringLiteral("no command given"), nullptr);
 
-    const CommandSpec *spec = nullptr;
-    for (const CommandSpec &s : kCommands) {
+    const CommandInfo *info = nullptr;
+    for (const CommandInfo &s : kCommands) {
         if (first == QLatin1String(s.name))
-            spec = &s;
+            info = &s;
     }
-    if (!spec)
+    if (!info)
         return usageError(QStringLiteral("unknown command \"%1\"").arg(first), nullptr);
 
     QCommandLineParser p;
     p.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    p.addOptions(optionsFor(spec->command));
+    p.addOptions(optionsFor(info->command));
     if (!p.parse(QStringList{kProgram} + arguments.mid(2)))
-        return usageError(p.errorText(), spec);
+        return usageError(p.errorText(), info);
     if (p.isSet(QStringLiteral("help")))
-        return stop(0, helpFor(p, *spec));
+        return stop(0, helpFor(p, *info));
     if (p.isSet(QStringLiteral("version")))
         return stop(0, kProgram + QLatin1Char(' ') + QLatin1String(kVersion));
     if (!p.positionalArguments().isEmpty())
-        return usageError(QStringLiteral("unexpected argument \"%1\"").arg(p.positionalArguments().constFirst()), spec);
+        return usageError(QStringLiteral("unexpected argument \"%1\"").arg(p.positionalArguments().constFirst()), info);
 
     CliOptions o;
-    o.command = spec->command;
+    o.command = info->command;
     const QString problem = readOptions(p, o);
     if (!problem.isEmpty())
-        return usageError(problem, spec);
+        return usageError(problem, info);
     return o;
 }
 

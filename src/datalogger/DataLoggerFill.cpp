@@ -128,10 +128,11 @@ void fillSampleRows(StringGrid &grid1, const DecodedSet &set, char unit, const L
     // each row goes to the grid in one call, without a QString per stored cell.
     std::array<QByteArray, 10> utf8;
     std::array<std::string_view, 10> cells{};
+    SampleRowCells rowCells(unit, model, locale);
     for (int i = 0; i < n; ++i) {
         if (progress)
             progress(i);
-        const QStringList texts = sampleRowCells(i + 1, set.Samples.at(i), unit, model, locale);
+        const QStringList texts = rowCells(i + 1, set.Samples.at(i));
         const auto cols = static_cast<std::size_t>(std::min({grid1.ColCount(), int(texts.size()), 10}));
         for (std::size_t k = 0; k < cols; ++k) {
             utf8[k] = texts.at(qsizetype(k)).toUtf8();

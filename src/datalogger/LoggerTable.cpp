@@ -39,23 +39,31 @@ QStringList sampleHeadings(const LoggerModel &model)
     return h;
 }
 
-QStringList sampleRowCells(int row, const LoggerSample &s, char unit, const LoggerModel &model,
-                           const QLocale &locale)
+SampleRowCells::SampleRowCells(char unit, const LoggerModel &model, const QLocale &locale)
+    : unit_(QLatin1Char(unit == 'F' ? 'F' : 'C')), model_(model), locale_(locale)
 {
-    QStringList c(sampleColumnCount(model));
+}
+
+QStringList SampleRowCells::operator()(int row, const LoggerSample &s)
+{
+    QStringList c(sampleColumnCount(model_));
     const QDateTime t = fromDays(s.Time);
+    if (t.date() != lastDate_ || lastDateText_.isNull()) {
+        lastDate_ = t.date();
+        lastDateText_ = tableDate(lastDate_, locale_);
+    }
     c[0] = QString::number(row);
-    c[1] = tableDate(t.date(), locale);
+    c[1] = lastDateText_;
     c[2] = tableTime(t.time());
     c[3] = s.RhText;
     c[4] = QStringLiteral("%RH");
     c[5] = s.T1Text;
-    c[6] = QString(QLatin1Char(unit == 'F' ? 'F' : 'C'));
-    if (model.twoTemperatures()) {
+    c[6] = unit_;
+    if (model_.twoTemperatures()) {
         c[7] = s.T2Text;
-        c[8] = c[6];
+        c[8] = unit_;
     }
-    if (model.dewPointColumn() && s.HasDp)
+    if (model_.dewPointColumn() && s.HasDp)
         c[9] = s.DpText;
     return c;
 }
@@ -67,10 +75,11 @@ std::string sampleTableText(const DecodedSet &set, char unit, const LoggerModel 
     std::vector<std::string> utf8(static_cast<std::size_t>(sampleColumnCount(model) - 1));
     std::vector<std::string_view> cells(utf8.size());
     const int rows = std::max(1, static_cast<int>(set.Samples.size()));
+    SampleRowCells rowCells(unit, model, locale);
     for (int i = 0; i < rows; ++i) {
         QStringList row(sampleColumnCount(model));
         if (i < set.Samples.size())
-            row = sampleRowCells(i + 1, set.Samples.at(i), unit, model, locale);
+            row = rowCells(i + 1, set.Samples.at(i));
         for (std::size_t c = 0; c < utf8.size(); ++c) {
             utf8[c] = row.at(static_cast<int>(c) + 1).toStdString();
             cells[c] = utf8[c];

@@ -5,6 +5,7 @@
 
 #include "datalogger/LoggerRecords.h"
 
+#include <QDate>
 #include <QLocale>
 #include <QString>
 #include <QStringList>
@@ -30,10 +31,22 @@ QString intervalText(int seconds);
 int sampleColumnCount(const LoggerModel &model);
 QStringList sampleHeadings(const LoggerModel &model);
 
-// The sampleColumnCount() cells of table row `row` for sample `s`, with
-// temperatures in the set's `unit`.
-QStringList sampleRowCells(int row, const LoggerSample &s, char unit, const LoggerModel &model,
-                           const QLocale &locale = QLocale());
+// The sampleColumnCount() cells of the table's rows, temperatures in the set's
+// `unit`. Samples a few seconds or minutes apart share their date, so its text
+// is made once a day rather than for every row.
+class SampleRowCells {
+public:
+    SampleRowCells(char unit, const LoggerModel &model, const QLocale &locale = QLocale());
+    // The cells of table row `row` for sample `s`.
+    QStringList operator()(int row, const LoggerSample &s);
+
+private:
+    QString unit_;
+    LoggerModel model_;
+    QLocale locale_;
+    QDate lastDate_;
+    QString lastDateText_;
+};
 
 // Every row of a set's table as a table file holds it (columns 1 on, each
 // cell followed by `sep`, CR LF line ends). A set without samples is one
