@@ -41,6 +41,17 @@ bool writePng(MeterChart &chart, QIODevice &out, QSize size)
     return image.save(&out, "PNG");
 }
 
+// Drawing commands rather than pixels, for the formats that keep them.
+bool paintVectorized(MeterChart &chart, QPaintDevice &device, QSize size)
+{
+    QCPPainter painter;
+    if (!painter.begin(&device))
+        return false;
+    painter.setMode(QCPPainter::pmVectorized);
+    chart.paintTo(painter, size);
+    return painter.end();
+}
+
 bool writeSvg(MeterChart &chart, QIODevice &out, QSize size)
 {
     QSvgGenerator svg;
@@ -48,12 +59,7 @@ bool writeSvg(MeterChart &chart, QIODevice &out, QSize size)
     svg.setSize(size);
     svg.setViewBox(QRect(QPoint(0, 0), size));
     svg.setResolution(chart.logicalDpiX());
-    QCPPainter painter;
-    if (!painter.begin(&svg))
-        return false;
-    painter.setMode(QCPPainter::pmVectorized);
-    chart.paintTo(painter, size);
-    return painter.end();
+    return paintVectorized(chart, svg, size);
 }
 
 bool writePdf(MeterChart &chart, QIODevice &out, QSize size)
@@ -66,12 +72,7 @@ bool writePdf(MeterChart &chart, QIODevice &out, QSize size)
     const QSizeF points = QSizeF(size) * (kPointsPerInch / dpi);
     pdf.setPageLayout(QPageLayout(QPageSize(points, QPageSize::Point, QString(), QPageSize::ExactMatch), QPageLayout::Portrait, QMarginsF()));
     pdf.setCreator(QApplication::applicationName());
-    QCPPainter painter;
-    if (!painter.begin(&pdf))
-        return false;
-    painter.setMode(QCPPainter::pmVectorized);
-    chart.paintTo(painter, size);
-    return painter.end();
+    return paintVectorized(chart, pdf, size);
 }
 
 bool writeKind(GraphFileKind kind, MeterChart &chart, QIODevice &out, QSize size)
