@@ -33,14 +33,13 @@ void CliLink::start()
         }
         link_.setPorts({device_});
     } else {
-        QStringList devices;
-        TComPort::EnumComDevices(devices);
-        link_.setDeviceSource([] {
+        const auto systemDevices = [] {
             QStringList now;
             TComPort::EnumComDevices(now);
             return now;
-        });
-        link_.setPorts(devices);
+        };
+        link_.setDeviceSource(systemDevices);
+        link_.setPorts(systemDevices());
     }
     answerTimer_.start();
     link_.SearchMeter();
