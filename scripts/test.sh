@@ -2,7 +2,8 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what the tests need, builds everything with AddressSanitizer and
 # UndefinedBehaviorSanitizer and runs every test; then runs the serial port
-# tests once more under ThreadSanitizer. (Only those: tests that start the
+# tests and the table file tests (whose reader runs ahead on a thread) once
+# more under ThreadSanitizer. (Only those: tests that start the
 # simulated meter through QProcess confuse ThreadSanitizer, whose bookkeeping
 # does not survive the way Qt starts child processes.)
 set -euo pipefail
@@ -17,6 +18,6 @@ ctest --test-dir build-asan --output-on-failure --parallel "$jobs"
 
 if [ "${VANDREL_SKIP_TSAN:-0}" != 1 ]; then
   cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANDREL_TSAN=ON > /dev/null
-  cmake --build build-tsan --parallel "$jobs" --target platform_comport_tests
-  ctest --test-dir build-tsan --output-on-failure -R '^ComPort'
+  cmake --build build-tsan --parallel "$jobs" --target platform_comport_tests realtime_tablefile_tests
+  ctest --test-dir build-tsan --output-on-failure -R '^(ComPort|TableFile\.)'
 fi

@@ -6,9 +6,14 @@
 #include <QIODevice>
 
 #include <algorithm>
+#include <bit>
+#include <condition_variable>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
+#include <mutex>
+#include <thread>
 
 namespace vandrel {
 
@@ -142,6 +147,59 @@ std::size_t characterStart(std::string_view s, std::size_t at)
     return cut;
 }
 
+enum class Plain { No, Ended, Row };
+
+// Bytes i..i+7 of s, byte i lowest; bytes past the end are 0. A whole word is
+// one load; the tail is put together in a register, since copying it through
+// memory would stall the load that follows.
+std::uint64_t littleEndianWord(std::string_view s, std::size_t i)
+{
+    std::uint64_t w = 0;
+    if (s.size() - i >= 8) {
+        std::memcpy(&w, s.data() + i, 8);
+        if constexpr (std::endian::native == std::endian::big)
+            w = __builtin_bswap64(w);
+        return w;
+    }
+    for (std::size_t k = s.size(); k-- > i;)
+        w = w << 8 | static_cast<unsigned char>(s[k]);
+    return w;
+}
+
+// Splits a short line of ASCII without quotes, the line of nearly every table
+// file, eight bytes at a time; Plain::No for any other line, which the general
+// reading takes. Cells come out exactly as splitTableLine gives them.
+Plain splitPlainLine(std::string_view line, char sep, int maxCells, std::vector<std::string_view> &cells)
+{
+    constexpr std::uint64_t Ones = 0x0101010101010101u;
+    constexpr std::uint64_t Lows = 0x7F7F7F7F7F7F7F7Fu;
+    constexpr std::uint64_t Highs = 0x8080808080808080u;
+    // The top bit of each byte of w that equals the byte in `pattern`, and no other.
+    const auto equalBytes = [](std::uint64_t w, std::uint64_t pattern) {
+        const std::uint64_t t = w ^ pattern;
+        return ~(((t & Lows) + Lows) | t) & Highs;
+    };
+    const std::uint64_t seps = Ones * static_cast<unsigned char>(sep);
+    const std::uint64_t quotes = Ones * static_cast<unsigned char>('"');
+    cells.clear();
+    bool terminated = false;
+    std::size_t fieldStart = 0;
+    const auto limit = static_cast<std::size_t>(std::max(0, maxCells));
+    for (std::size_t i = 0; i < line.size(); i += 8) {
+        const std::uint64_t w = littleEndianWord(line, i);
+        if ((w & Highs) != 0 || equalBytes(w, quotes) != 0)
+            return Plain::No;
+        for (std::uint64_t m = equalBytes(w, seps); m != 0; m &= m - 1) {
+            const std::size_t at = i + static_cast<std::size_t>(std::countr_zero(m)) / 8;
+            terminated = true;
+            if (cells.size() < limit)
+                cells.push_back(line.substr(fieldStart, at - fieldStart));
+            fieldStart = at + 1;
+        }
+    }
+    return terminated ? Plain::Row : Plain::Ended;
+}
+
 } // namespace
 
 char tableSeparator(const QString &fileName)
@@ -241,7 +299,7 @@ bool TableFileReader::nextLine(std::string_view &line)
         }
         if (!raw.empty() && raw.back() == '\r')
             raw.remove_suffix(1);
-        line = decodeAndCut(raw);
+        line = raw;
         return true;
     }
 }
@@ -303,10 +361,185 @@ bool TableFileReader::nextRow(int maxCells, std::vector<std::string_view> &cells
         m_done = true;
         return false;
     }
-    if (!splitTableLine(line, m_sep, maxCells, cells, m_scratch)) {
+    m_line = line;
+    if (line.size() <= static_cast<std::size_t>(TableLineMaxChars)) {
+        switch (splitPlainLine(line, m_sep, maxCells, cells)) {
+        case Plain::Row:
+            return true;
+        case Plain::Ended:
+            m_done = true;
+            return false;
+        case Plain::No:
+            break;
+        }
+    }
+    m_line = decodeAndCut(line);
+    if (!splitTableLine(m_line, m_sep, maxCells, cells, m_scratch)) {
         m_done = true;
         return false;
     }
+    return true;
+}
+
+struct TableRowReadAhead::Batch {
+    explicit Batch(std::size_t room) { bytes.reserve(room); }
+    // Never grows past its reserve, so the cells' views into it stay put.
+    std::string bytes;
+    std::vector<std::string_view> cells;
+    std::vector<std::size_t> rowEnds; // index in cells past each row's last cell
+    bool last = false;                // the end of the table follows this batch
+
+    // Unquoted cells lie in the line they were split from: the stretch they
+    // cover is copied whole, not cell by cell.
+    static bool inLine(std::span<const std::string_view> row, std::string_view line)
+    {
+        const auto begin = reinterpret_cast<std::uintptr_t>(line.data());
+        return !row.empty() && std::all_of(row.begin(), row.end(), [&](std::string_view cell) {
+            const auto at = reinterpret_cast<std::uintptr_t>(cell.data());
+            return at >= begin && at - begin <= line.size() && cell.size() <= line.size() - (at - begin);
+        });
+    }
+    static std::size_t bytesFor(std::span<const std::string_view> row, std::string_view line)
+    {
+        if (inLine(row, line))
+            return static_cast<std::size_t>(row.back().data() + row.back().size() - row.front().data());
+        std::size_t size = 0;
+        for (const std::string_view cell : row)
+            size += cell.size();
+        return size;
+    }
+    // Needs bytesFor(row, line) bytes of room.
+    void add(std::span<const std::string_view> row, std::string_view line)
+    {
+        if (inLine(row, line)) {
+            const char *from = row.front().data();
+            const char *copy = bytes.data() + bytes.size();
+            bytes.append(from, bytesFor(row, line));
+            for (const std::string_view cell : row)
+                cells.emplace_back(copy + (cell.data() - from), cell.size());
+        } else {
+            for (const std::string_view cell : row) {
+                cells.emplace_back(bytes.data() + bytes.size(), cell.size());
+                bytes.append(cell);
+            }
+        }
+        rowEnds.push_back(cells.size());
+    }
+
+    // A batch of about a hundred kilobytes keeps both threads busy on a big
+    // file and hands a small file over at once.
+    static constexpr std::size_t BatchBytes = 128 * 1024;
+    static constexpr std::size_t BatchRows = 4096;
+};
+
+// Batches go round: the reading thread fills free ones, the caller empties
+// full ones and gives them back. Three let each side work while the third waits.
+struct TableRowReadAhead::Queue {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<std::unique_ptr<Batch>> free;
+    std::deque<std::unique_ptr<Batch>> full;
+    bool stop = false;
+    bool failed = false;
+    QString error;
+    std::thread thread;
+};
+
+TableRowReadAhead::TableRowReadAhead(QIODevice &device, char separator, int maxCells) : m_queue(new Queue)
+{
+    // A small file needs no more room than its size (and the longest row a
+    // batch must always take: a cut line decoded to UTF-8).
+    const qint64 left = device.isSequential() ? 0 : device.size() - device.pos();
+    const auto room = left > 0 && static_cast<quint64>(left) < Batch::BatchBytes
+                          ? std::max<std::size_t>(static_cast<std::size_t>(left), 4 * TableLineMaxChars + 64)
+                          : Batch::BatchBytes;
+    for (int i = 0; i < 3; ++i)
+        m_queue->free.push_back(std::make_unique<Batch>(room));
+    m_queue->thread = std::thread([this, &device, separator, maxCells] { read(device, separator, maxCells); });
+}
+
+TableRowReadAhead::~TableRowReadAhead()
+{
+    {
+        const std::lock_guard lock(m_queue->mutex);
+        m_queue->stop = true;
+    }
+    m_queue->changed.notify_all();
+    m_queue->thread.join();
+}
+
+void TableRowReadAhead::read(QIODevice &device, char separator, int maxCells)
+{
+    Queue &q = *m_queue;
+    const auto take = [&q]() -> std::unique_ptr<Batch> {
+        std::unique_lock lock(q.mutex);
+        q.changed.wait(lock, [&q] { return q.stop || !q.free.empty(); });
+        if (q.stop)
+            return nullptr;
+        std::unique_ptr<Batch> b = std::move(q.free.back());
+        q.free.pop_back();
+        b->bytes.clear();
+        b->cells.clear();
+        b->rowEnds.clear();
+        return b;
+    };
+    const auto hand = [&q](std::unique_ptr<Batch> b) {
+        {
+            const std::lock_guard lock(q.mutex);
+            q.full.push_back(std::move(b));
+        }
+        q.changed.notify_all();
+    };
+
+    TableFileReader reader(device, separator);
+    std::vector<std::string_view> row;
+    std::unique_ptr<Batch> batch = take();
+    while (batch && reader.nextRow(maxCells, row)) {
+        const std::size_t size = Batch::bytesFor(row, reader.lastLine());
+        if (batch->rowEnds.size() == Batch::BatchRows || batch->bytes.capacity() - batch->bytes.size() < size) {
+            hand(std::move(batch));
+            batch = take();
+            if (!batch)
+                return;
+            if (batch->bytes.capacity() < size)
+                batch->bytes.reserve(size); // still empty: no view into it yet
+        }
+        batch->add(row, reader.lastLine());
+    }
+    if (!batch)
+        return;
+    batch->last = true;
+    {
+        const std::lock_guard lock(q.mutex);
+        q.failed = reader.failed();
+        if (q.failed)
+            q.error = reader.errorString();
+    }
+    hand(std::move(batch));
+}
+
+bool TableRowReadAhead::nextRow(std::span<const std::string_view> &cells)
+{
+    Queue &q = *m_queue;
+    while (!m_current || m_row == m_current->rowEnds.size()) {
+        if (m_current && m_current->last)
+            return false;
+        std::unique_lock lock(q.mutex);
+        if (m_current)
+            q.free.push_back(std::move(m_current));
+        q.changed.notify_all();
+        q.changed.wait(lock, [&q] { return !q.full.empty(); });
+        m_current = std::move(q.full.front());
+        q.full.pop_front();
+        m_row = 0;
+        if (m_current->last) {
+            m_failed = q.failed;
+            m_error = q.error;
+        }
+    }
+    const std::size_t from = m_row == 0 ? 0 : m_current->rowEnds[m_row - 1];
+    cells = std::span<const std::string_view>(m_current->cells).subspan(from, m_current->rowEnds[m_row] - from);
+    ++m_row;
     return true;
 }
 

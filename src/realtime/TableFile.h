@@ -54,8 +54,11 @@ public:
     bool nextRow(int maxCells, std::vector<std::string_view> &cells);
     bool failed() const { return m_failed; }
     QString errorString() const;
+    // The line (as UTF-8) the last row was split from; its unquoted cells lie in it.
+    std::string_view lastLine() const { return m_line; }
 
 private:
+    // The next line as it stands in the file, without its line end.
     bool nextLine(std::string_view &line);
     bool fill();
     std::string_view decodeAndCut(std::string_view raw);
@@ -72,6 +75,39 @@ private:
     bool m_failed = false;
     std::string m_decoded;
     std::string m_scratch;
+    std::string_view m_line;
+};
+
+// The rows of a table file read on a thread of its own, a batch ahead of the
+// caller, so that reading and splitting the next lines overlaps whatever the
+// caller does with the last ones. Same rows as TableFileReader. The device is
+// used by that thread until this object is destroyed.
+class TableRowReadAhead
+{
+public:
+    TableRowReadAhead(QIODevice &device, char separator, int maxCells);
+    // Stops reading (the rest of the file is left unread) and waits for the thread.
+    ~TableRowReadAhead();
+    TableRowReadAhead(const TableRowReadAhead &) = delete;
+    TableRowReadAhead &operator=(const TableRowReadAhead &) = delete;
+
+    // The next row's cells, valid until the next call; false at the end of
+    // the table as TableFileReader::nextRow.
+    bool nextRow(std::span<const std::string_view> &cells);
+    // Valid once nextRow returned false.
+    bool failed() const { return m_failed; }
+    QString errorString() const { return m_error; }
+
+private:
+    struct Batch;
+    struct Queue;
+    void read(QIODevice &device, char separator, int maxCells);
+
+    std::unique_ptr<Queue> m_queue;
+    std::unique_ptr<Batch> m_current;
+    std::size_t m_row = 0;
+    bool m_failed = false;
+    QString m_error;
 };
 
 // Rows to save, both inclusive; empty when to < from.

@@ -22,6 +22,7 @@
 #include <QSaveFile>
 
 #include <charconv>
+#include <limits>
 
 namespace vandrel {
 
@@ -34,6 +35,8 @@ namespace {
 
 // Bytes gathered before each write to the device.
 constexpr std::size_t WriteChunk = 256 * 1024;
+// Rows the grid is grown by at a time while a file is read.
+constexpr int GrowRows = 64 * 1024;
 
 // Progress is shown, and clicks let through, a few dozen times a second at
 // most: doing it for every one of a million rows would cost more than the rows.
@@ -235,13 +238,17 @@ TableIoResult writeTableRows(QIODevice &out, const StringGrid &grid, SaveRange r
 TableIoResult readTableRows(QIODevice &in, StringGrid &grid, char sep, TableFileProgress *progress)
 {
     TableIoResult r;
-    TableFileReader reader(in, sep);
     const int maxCells = std::max(0, grid.ColCount() - 1);
-    std::vector<std::string_view> fields;
+    TableRowReadAhead reader(in, sep, maxCells);
+    std::span<const std::string_view> fields;
     std::vector<std::string_view> row(static_cast<std::size_t>(maxCells) + 1);
     char number[16];
     Pacer pacer;
-    while (reader.nextRow(maxCells, fields)) {
+    // The grid grows ahead in steps and is cut back to the rows read at the end:
+    // growing it row by row costs more than storing a row.
+    const int rowsBefore = grid.RowCount();
+    int room = rowsBefore;
+    while (reader.nextRow(fields)) {
         if (progress && progress->cancelled()) {
             r.cancelled = true;
             break;
@@ -249,8 +256,10 @@ TableIoResult readTableRows(QIODevice &in, StringGrid &grid, char sep, TableFile
         const int n = ++r.rows;
         if (progress && pacer.due(n))
             progress->report(n);
-        if (grid.RowCount() - 1 < n)
-            grid.setRowCount(grid.RowCount() + 1);
+        if (room - 1 < n) {
+            room = n < std::numeric_limits<int>::max() - GrowRows ? n + GrowRows : std::numeric_limits<int>::max();
+            grid.setRowCount(room);
+        }
         if (fields.empty())
             continue; // a grid of one column: nothing of the line has a place
         const auto written = std::to_chars(number, number + sizeof number, n);
@@ -258,6 +267,8 @@ TableIoResult readTableRows(QIODevice &in, StringGrid &grid, char sep, TableFile
         std::copy(fields.begin(), fields.end(), row.begin() + 1);
         grid.setRowUtf8(n, std::span(row.data(), fields.size() + 1));
     }
+    if (room != rowsBefore)
+        grid.setRowCount(std::max(rowsBefore, r.rows + 1));
     if (progress)
         progress->report(r.rows);
     if (reader.failed())

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzz target: a table file of any content, read with either separator and
-// any column count. Checks the rows against the lines they come from, that
+// any column count, directly and read ahead on a thread. Checks the rows against the lines they come from, that
 // every cell is UTF-8, and that rows written back read back the same.
 #include "FuzzCheck.h"
 
@@ -30,6 +30,18 @@ Rows readRows(const QByteArray &bytes, char sep, int maxCells)
     while (reader.nextRow(maxCells, cells))
         rows.emplace_back(cells.begin(), cells.end());
     FUZZ_CHECK(!reader.failed());
+
+    // Reading ahead on a thread of its own finds the very same rows.
+    QBuffer again(&data);
+    again.open(QIODevice::ReadOnly);
+    TableRowReadAhead ahead(again, sep, maxCells);
+    std::span<const std::string_view> row;
+    std::size_t n = 0;
+    while (ahead.nextRow(row)) {
+        FUZZ_CHECK(n < rows.size() && std::equal(row.begin(), row.end(), rows[n].begin(), rows[n].end()));
+        ++n;
+    }
+    FUZZ_CHECK(n == rows.size() && !ahead.failed());
     return rows;
 }
 

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 using namespace vandrel;
 
 namespace {
@@ -24,22 +26,65 @@ std::string line(const std::vector<std::string> &cells, char sep)
     return out;
 }
 
-// Every row a reader finds in `bytes`, with at most `maxCells` cells each.
-std::vector<std::vector<std::string>> readAll(const QByteArray &bytes, char sep, int maxCells = 9)
+using Rows = std::vector<std::vector<std::string>>;
+
+// Every row the read-ahead reader finds on a device, and whether it failed.
+std::pair<Rows, bool> readAhead(QIODevice &device, char sep, int maxCells)
+{
+    TableRowReadAhead reader(device, sep, maxCells);
+    Rows rows;
+    std::span<const std::string_view> cells;
+    while (reader.nextRow(cells))
+        rows.emplace_back(cells.begin(), cells.end());
+    return {rows, reader.failed()};
+}
+
+// Every row a reader finds in `bytes`, with at most `maxCells` cells each;
+// the reader on a thread of its own must find the very same rows.
+Rows readAll(const QByteArray &bytes, char sep, int maxCells = 9)
 {
     QByteArray data = bytes;
     QBuffer buffer(&data);
     buffer.open(QIODevice::ReadOnly);
     TableFileReader reader(buffer, sep);
-    std::vector<std::vector<std::string>> rows;
+    Rows rows;
     std::vector<std::string_view> cells;
     while (reader.nextRow(maxCells, cells))
         rows.emplace_back(cells.begin(), cells.end());
     EXPECT_FALSE(reader.failed());
+
+    QBuffer again(&data);
+    again.open(QIODevice::ReadOnly);
+    const auto [ahead, failed] = readAhead(again, sep, maxCells);
+    EXPECT_EQ(ahead, rows) << "read ahead";
+    EXPECT_FALSE(failed);
     return rows;
 }
 
-using Rows = std::vector<std::vector<std::string>>;
+// Hands out its bytes, then fails.
+class FailingDevice : public QIODevice
+{
+public:
+    explicit FailingDevice(QByteArray bytes) : m_bytes(std::move(bytes)) { open(ReadOnly); }
+
+protected:
+    qint64 readData(char *data, qint64 max) override
+    {
+        if (m_at == m_bytes.size()) {
+            setErrorString(QStringLiteral("Input/output error"));
+            return -1;
+        }
+        const qint64 n = std::min(max, m_bytes.size() - m_at);
+        std::memcpy(data, m_bytes.constData() + m_at, static_cast<std::size_t>(n));
+        m_at += n;
+        return n;
+    }
+    qint64 writeData(const char *, qint64) override { return -1; }
+
+private:
+    QByteArray m_bytes;
+    qint64 m_at = 0;
+};
 
 } // namespace
 
@@ -222,4 +267,72 @@ TEST(TableFile, OpenedHeadingsFollowColumnSeven)
 {
     EXPECT_EQ(openedTableHeadings(true), (QStringList{"Temperature", "UNIT", "", ""}));
     EXPECT_EQ(openedTableHeadings(false), (QStringList{"T1", "UNIT", "T2", "UNIT", "Dewpoint"}));
+}
+
+TEST(TableFile, EveryLineSplitsAsTheGeneralRuleSplitsIt)
+{
+    // Short ASCII lines take a quicker way through the reader than others;
+    // both must cut the same cells wherever the separators fall within and
+    // across eight-byte words, and however many cells are kept.
+    std::string text;
+    std::vector<std::string> lines;
+    for (std::size_t length = 0; length <= 40; ++length) {
+        for (std::size_t step : {1u, 2u, 3u, 7u, 8u, 9u, 41u}) {
+            std::string line;
+            for (std::size_t i = 0; i < length; ++i)
+                line += (i + 1) % step == 0 ? ',' : static_cast<char>('a' + i % 26);
+            if (line.find(',') == std::string::npos)
+                continue; // it would end the table
+            lines.push_back(line);
+            text += line + "\r\n";
+        }
+    }
+    for (const int maxCells : {1, 3, 9, 40}) {
+        const Rows rows = readAll(QByteArray::fromStdString(text), ',', maxCells);
+        ASSERT_EQ(rows.size(), lines.size()) << maxCells;
+        std::vector<std::string_view> cells;
+        std::string scratch;
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            ASSERT_TRUE(splitTableLine(lines[i], ',', maxCells, cells, scratch));
+            EXPECT_EQ(rows[i], std::vector<std::string>(cells.begin(), cells.end())) << lines[i] << " " << maxCells;
+        }
+    }
+}
+
+TEST(TableFile, ReadingAheadKeepsOrderThroughAFailureAndAnEarlyStop)
+{
+    // Enough rows, some quoted or single-byte, for many batches between the threads.
+    QByteArray text;
+    Rows expected;
+    for (int i = 0; i < 20000; ++i) {
+        const std::string n = std::to_string(i);
+        if (i % 97 == 0) {
+            text += QByteArray::fromStdString("\"" + n + ",5\",\xb0" "C,\r\n");
+            expected.push_back({n + ",5", "\xc2\xb0" "C"});
+        } else {
+            text += QByteArray::fromStdString(n + ",06/12/2026,45.6,%RH,\r\n");
+            expected.push_back({n, "06/12/2026", "45.6", "%RH"});
+        }
+    }
+    EXPECT_EQ(readAll(text, ',', 4), expected);
+
+    // A read error ends the rows where the bytes did and is reported.
+    const qsizetype cut = text.indexOf("15000,");
+    FailingDevice failing(text.left(cut));
+    const auto [rows, failed] = readAhead(failing, ',', 4);
+    EXPECT_TRUE(failed);
+    EXPECT_EQ(rows, Rows(expected.begin(), expected.begin() + 15000));
+
+    // A caller that stops early stops the reading thread: it neither waits
+    // forever nor reads the rest of a big file.
+    QByteArray big = text.repeated(6);
+    QBuffer device(&big);
+    device.open(QIODevice::ReadOnly);
+    {
+        TableRowReadAhead reader(device, ',', 4);
+        std::span<const std::string_view> cells;
+        ASSERT_TRUE(reader.nextRow(cells));
+        EXPECT_EQ(std::vector<std::string>(cells.begin(), cells.end()), expected[0]);
+    }
+    EXPECT_LT(device.pos(), big.size() / 2);
 }
