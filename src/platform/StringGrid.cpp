@@ -70,6 +70,11 @@ void StringGrid::setRowUtf8(int row, std::span<const std::string_view> cells)
     m_model->setRow(row, cells);
 }
 
+void StringGrid::setRowRecord(int row, std::string_view record)
+{
+    m_model->setRowRecord(row, record);
+}
+
 int StringGrid::RowCount() const
 {
     return m_model->gridRows();

@@ -38,6 +38,8 @@ public:
     std::string_view cellUtf8(int col, int row) const;
     // Replaces a whole row: columns 0.. from `cells` (extra ones dropped), the rest empty.
     void setRowUtf8(int row, std::span<const std::string_view> cells);
+    // As setRowUtf8, with the row laid out by StringGridStore::appendRecord.
+    void setRowRecord(int row, std::string_view record);
 
     // Counts include the heading row; at least 1 row and 1 column. New rows are empty.
     int RowCount() const;

@@ -98,13 +98,32 @@ void StringGridModel::setRow(int row, std::span<const std::string_view> cells)
     if (cells.size() > static_cast<std::size_t>(m_cols))
         cells = cells.first(static_cast<std::size_t>(m_cols));
     m_store.setRow(row, cells);
-    if (held()) {
-        m_dirty = true;
-    } else if (row == 0) {
-        emit headerDataChanged(Qt::Horizontal, 0, m_cols - 1);
-    } else {
-        emit dataChanged(index(row - 1, 0), index(row - 1, m_cols - 1), {Qt::DisplayRole});
+    rowChanged(row);
+}
+
+void StringGridModel::setRowRecord(int row, std::string_view record)
+{
+    if (row < 0 || row >= gridRows())
+        return;
+    m_store.setRowRecord(row, record);
+    if (m_store.storedCells(row) > m_cols) {
+        // Cells beyond the last column are not kept, as setRow drops them.
+        std::vector<std::string_view> cells(static_cast<std::size_t>(m_cols));
+        for (int c = 0; c < m_cols; ++c)
+            cells[static_cast<std::size_t>(c)] = m_store.cell(c, row);
+        m_store.setRow(row, cells);
     }
+    rowChanged(row);
+}
+
+void StringGridModel::rowChanged(int row)
+{
+    if (held())
+        m_dirty = true;
+    else if (row == 0)
+        emit headerDataChanged(Qt::Horizontal, 0, m_cols - 1);
+    else
+        emit dataChanged(index(row - 1, 0), index(row - 1, m_cols - 1), {Qt::DisplayRole});
 }
 
 void StringGridModel::cellChanged(int col, int row)

@@ -30,6 +30,8 @@ public:
     std::string_view cell(int col, int row) const;
     void setCell(int col, int row, std::string_view utf8);
     void setRow(int row, std::span<const std::string_view> cells);
+    // As setRow, with the row laid out by StringGridStore::appendRecord.
+    void setRowRecord(int row, std::string_view record);
 
     void setHeadingColor(const QColor &c);
     QColor headingColor() const { return m_headingColor; }
@@ -44,6 +46,7 @@ private:
     void publishRows();
     void publishCols();
     void cellChanged(int col, int row);
+    void rowChanged(int row);
 
     StringGridStore m_store;
     int m_cols = 0;

@@ -238,13 +238,32 @@ void StringGridStore::setCell(int col, int row, std::string_view utf8)
 
 void StringGridStore::setRow(int row, std::span<const std::string_view> cells)
 {
+    const Layout layout = layoutOf(cells);
+    place(row, layout.size, [&](char *to) { write(to, cells, layout); });
+}
+
+void StringGridStore::appendRecord(std::span<const std::string_view> cells, std::string &out)
+{
+    const Layout layout = layoutOf(cells);
+    const std::size_t at = out.size();
+    out.resize(at + layout.size);
+    write(out.data() + at, cells, layout);
+}
+
+void StringGridStore::setRowRecord(int row, std::string_view record)
+{
+    place(row, record.size(), [&](char *to) { copyText(to, record.data(), record.size()); });
+}
+
+template <typename Write>
+void StringGridStore::place(int row, std::size_t size, const Write &writeTo)
+{
     if (row < 0 || row >= m_rows)
         return;
-    const Layout layout = layoutOf(cells);
     const auto index = static_cast<std::size_t>(row / BlockRows);
     std::unique_ptr<Block> &slot = m_blocks[index];
     if (!slot) {
-        if (layout.size == 0)
+        if (size == 0)
             return;
         slot = std::make_unique<Block>();
     }
@@ -253,21 +272,21 @@ void StringGridStore::setRow(int row, std::span<const std::string_view> cells)
     if (at != NoRecord)
         b.dead += recordSize(b.bytes.get() + at);
     at = NoRecord;
-    if (layout.size > 0) {
+    if (size > 0) {
         // The cells may point into any block: a buffer is shrunk or let go only
         // after the record is written.
         std::unique_ptr<char[]> outgrown;
-        if (b.capacity - b.size < layout.size) {
-            const std::size_t room = std::max({b.size + layout.size, 2 * b.capacity, m_lastClosedBytes});
+        if (b.capacity - b.size < size) {
+            const std::size_t room = std::max({b.size + size, 2 * b.capacity, m_lastClosedBytes});
             outgrown = std::move(b.bytes);
             b.bytes = std::make_unique_for_overwrite<char[]>(room);
             if (b.size)
                 std::memcpy(b.bytes.get(), outgrown.get(), b.size);
             b.capacity = room;
         }
-        write(b.bytes.get() + b.size, cells, layout);
+        writeTo(b.bytes.get() + b.size);
         at = static_cast<std::uint32_t>(b.size);
-        b.size += layout.size;
+        b.size += size;
         if (m_open != index) {
             closeOpenBlock();
             m_open = index;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -31,6 +32,13 @@ public:
     // Replaces the whole row: cells 0..size-1 from `cells`, the rest empty.
     // The cells may be views into this store.
     void setRow(int row, std::span<const std::string_view> cells);
+    // A row's cells laid out as this store keeps them, appended to `out`
+    // (nothing for a row without text); setRowRecord() then stores the row
+    // with one copy. Lets rows be laid out on another thread than the one
+    // that owns the store.
+    static void appendRecord(std::span<const std::string_view> cells, std::string &out);
+    // Replaces the whole row by one laid out by appendRecord (empty: no text).
+    void setRowRecord(int row, std::string_view record);
     // Number of cells stored in the row (the last non-empty one + 1).
     int storedCells(int row) const;
 
@@ -40,6 +48,9 @@ public:
 private:
     struct Block;
     const char *record(int row) const;
+    // Makes room for a record of `size` bytes as the row's and has writeTo fill it.
+    template <typename Write>
+    void place(int row, std::size_t size, const Write &writeTo);
     void closeOpenBlock();
     static void compact(Block &block);
 

@@ -3,10 +3,13 @@
 // headings of an opened table.
 #include "realtime/TableFile.h"
 
+#include "platform/StringGridStore.h"
+
 #include <QIODevice>
 
 #include <algorithm>
 #include <bit>
+#include <charconv>
 #include <condition_variable>
 #include <cstdint>
 #include <cstdlib>
@@ -166,14 +169,21 @@ std::uint64_t littleEndianWord(std::string_view s, std::size_t i)
     return w;
 }
 
-// Splits a short line of ASCII without quotes, the line of nearly every table
-// file, eight bytes at a time; Plain::No for any other line, which the general
-// reading takes. Cells come out exactly as splitTableLine gives them.
-Plain splitPlainLine(std::string_view line, char sep, int maxCells, std::vector<std::string_view> &cells)
+// Appends the cells of a short line of ASCII without quotes, the line of
+// nearly every table file; Plain::No (and nothing appended) for any other
+// line, which the general reading takes. The cells are exactly those
+// splitTableLine gives. The separators are first gathered into a bit per
+// byte, eight bytes at a time, so the fields come out of a loop without a
+// branch per byte or per word.
+Plain appendPlainCells(std::string_view line, char sep, int maxCells, std::vector<std::string_view> &cells)
 {
     constexpr std::uint64_t Ones = 0x0101010101010101u;
     constexpr std::uint64_t Lows = 0x7F7F7F7F7F7F7F7Fu;
     constexpr std::uint64_t Highs = 0x8080808080808080u;
+    constexpr std::size_t Words = (TableLineMaxChars + 63) / 64;
+    static_assert(std::endian::native == std::endian::little || std::endian::native == std::endian::big);
+    if (line.size() > static_cast<std::size_t>(TableLineMaxChars))
+        return Plain::No;
     // The top bit of each byte of w that equals the byte in `pattern`, and no other.
     const auto equalBytes = [](std::uint64_t w, std::uint64_t pattern) {
         const std::uint64_t t = w ^ pattern;
@@ -181,19 +191,37 @@ Plain splitPlainLine(std::string_view line, char sep, int maxCells, std::vector<
     };
     const std::uint64_t seps = Ones * static_cast<unsigned char>(sep);
     const std::uint64_t quotes = Ones * static_cast<unsigned char>('"');
-    cells.clear();
-    bool terminated = false;
+    std::uint64_t bits[Words] = {};
+    std::uint64_t odd = 0;
+    std::size_t count = 0;
+    for (std::size_t k = 0; k < Words && 64 * k < line.size(); ++k) {
+        std::uint64_t b = 0;
+        for (std::size_t j = 0; j < 8; ++j) {
+            const std::size_t i = 64 * k + 8 * j;
+            if (i >= line.size())
+                break;
+            const std::uint64_t w = littleEndianWord(line, i);
+            odd |= (w & Highs) | equalBytes(w, quotes);
+            // The separators' top bits moved to bits 0, 8, ...: one product
+            // gathers them in its top byte, another adds them up there.
+            const std::uint64_t found = equalBytes(w, seps) >> 7;
+            b |= ((found * 0x0102040810204080u) >> 56) << (8 * j);
+            count += static_cast<std::size_t>((found * Ones) >> 56);
+        }
+        bits[k] = b;
+    }
+    if (odd != 0)
+        return Plain::No;
+    const bool terminated = count > 0;
+    count = std::min(count, static_cast<std::size_t>(std::max(0, maxCells)));
+    const std::size_t first = cells.size();
+    cells.resize(first + count);
+    std::string_view *out = cells.data() + first;
     std::size_t fieldStart = 0;
-    const auto limit = static_cast<std::size_t>(std::max(0, maxCells));
-    for (std::size_t i = 0; i < line.size(); i += 8) {
-        const std::uint64_t w = littleEndianWord(line, i);
-        if ((w & Highs) != 0 || equalBytes(w, quotes) != 0)
-            return Plain::No;
-        for (std::uint64_t m = equalBytes(w, seps); m != 0; m &= m - 1) {
-            const std::size_t at = i + static_cast<std::size_t>(std::countr_zero(m)) / 8;
-            terminated = true;
-            if (cells.size() < limit)
-                cells.push_back(line.substr(fieldStart, at - fieldStart));
+    for (std::size_t k = 0; k < Words && count > 0; ++k) {
+        for (std::uint64_t m = bits[k]; m != 0 && count > 0; m &= m - 1, --count) {
+            const std::size_t at = 64 * k + static_cast<std::size_t>(std::countr_zero(m));
+            *out++ = std::string_view(line.data() + fieldStart, at - fieldStart);
             fieldStart = at + 1;
         }
     }
@@ -354,6 +382,12 @@ std::string_view TableFileReader::decodeAndCut(std::string_view raw)
 
 bool TableFileReader::nextRow(int maxCells, std::vector<std::string_view> &cells)
 {
+    cells.clear();
+    return appendRow(maxCells, cells);
+}
+
+bool TableFileReader::appendRow(int maxCells, std::vector<std::string_view> &cells)
+{
     if (m_done)
         return false;
     std::string_view line;
@@ -362,74 +396,32 @@ bool TableFileReader::nextRow(int maxCells, std::vector<std::string_view> &cells
         return false;
     }
     m_line = line;
-    if (line.size() <= static_cast<std::size_t>(TableLineMaxChars)) {
-        switch (splitPlainLine(line, m_sep, maxCells, cells)) {
-        case Plain::Row:
-            return true;
-        case Plain::Ended:
-            m_done = true;
-            return false;
-        case Plain::No:
-            break;
-        }
+    switch (appendPlainCells(line, m_sep, maxCells, cells)) {
+    case Plain::Row:
+        return true;
+    case Plain::Ended:
+        m_done = true;
+        return false;
+    case Plain::No:
+        break;
     }
     m_line = decodeAndCut(line);
-    if (!splitTableLine(m_line, m_sep, maxCells, cells, m_scratch)) {
+    if (!splitTableLine(m_line, m_sep, maxCells, m_cells, m_scratch)) {
         m_done = true;
         return false;
     }
+    cells.insert(cells.end(), m_cells.begin(), m_cells.end());
     return true;
 }
 
 struct TableRowReadAhead::Batch {
-    explicit Batch(std::size_t room) { bytes.reserve(room); }
-    // Never grows past its reserve, so the cells' views into it stay put.
-    std::string bytes;
-    std::vector<std::string_view> cells;
-    std::vector<std::size_t> rowEnds; // index in cells past each row's last cell
-    bool last = false;                // the end of the table follows this batch
+    std::string records;
+    std::vector<std::size_t> ends; // end of each row's record in `records`
+    bool last = false;             // the end of the table follows this batch
 
-    // Unquoted cells lie in the line they were split from: the stretch they
-    // cover is copied whole, not cell by cell.
-    static bool inLine(std::span<const std::string_view> row, std::string_view line)
-    {
-        const auto begin = reinterpret_cast<std::uintptr_t>(line.data());
-        return !row.empty() && std::all_of(row.begin(), row.end(), [&](std::string_view cell) {
-            const auto at = reinterpret_cast<std::uintptr_t>(cell.data());
-            return at >= begin && at - begin <= line.size() && cell.size() <= line.size() - (at - begin);
-        });
-    }
-    static std::size_t bytesFor(std::span<const std::string_view> row, std::string_view line)
-    {
-        if (inLine(row, line))
-            return static_cast<std::size_t>(row.back().data() + row.back().size() - row.front().data());
-        std::size_t size = 0;
-        for (const std::string_view cell : row)
-            size += cell.size();
-        return size;
-    }
-    // Needs bytesFor(row, line) bytes of room.
-    void add(std::span<const std::string_view> row, std::string_view line)
-    {
-        if (inLine(row, line)) {
-            const char *from = row.front().data();
-            const char *copy = bytes.data() + bytes.size();
-            bytes.append(from, bytesFor(row, line));
-            for (const std::string_view cell : row)
-                cells.emplace_back(copy + (cell.data() - from), cell.size());
-        } else {
-            for (const std::string_view cell : row) {
-                cells.emplace_back(bytes.data() + bytes.size(), cell.size());
-                bytes.append(cell);
-            }
-        }
-        rowEnds.push_back(cells.size());
-    }
-
-    // A batch of about a hundred kilobytes keeps both threads busy on a big
-    // file and hands a small file over at once.
-    static constexpr std::size_t BatchBytes = 128 * 1024;
-    static constexpr std::size_t BatchRows = 4096;
+    // Small enough to stay in a core's cache on its way between the threads,
+    // big enough that handing it over costs next to nothing.
+    static constexpr std::size_t BatchRows = 1024;
 };
 
 // Batches go round: the reading thread fills free ones, the caller empties
@@ -447,14 +439,8 @@ struct TableRowReadAhead::Queue {
 
 TableRowReadAhead::TableRowReadAhead(QIODevice &device, char separator, int maxCells) : m_queue(new Queue)
 {
-    // A small file needs no more room than its size (and the longest row a
-    // batch must always take: a cut line decoded to UTF-8).
-    const qint64 left = device.isSequential() ? 0 : device.size() - device.pos();
-    const auto room = left > 0 && static_cast<quint64>(left) < Batch::BatchBytes
-                          ? std::max<std::size_t>(static_cast<std::size_t>(left), 4 * TableLineMaxChars + 64)
-                          : Batch::BatchBytes;
     for (int i = 0; i < 3; ++i)
-        m_queue->free.push_back(std::make_unique<Batch>(room));
+        m_queue->free.push_back(std::make_unique<Batch>());
     m_queue->thread = std::thread([this, &device, separator, maxCells] { read(device, separator, maxCells); });
 }
 
@@ -478,9 +464,8 @@ void TableRowReadAhead::read(QIODevice &device, char separator, int maxCells)
             return nullptr;
         std::unique_ptr<Batch> b = std::move(q.free.back());
         q.free.pop_back();
-        b->bytes.clear();
-        b->cells.clear();
-        b->rowEnds.clear();
+        b->records.clear();
+        b->ends.clear();
         return b;
     };
     const auto hand = [&q](std::unique_ptr<Batch> b) {
@@ -492,19 +477,26 @@ void TableRowReadAhead::read(QIODevice &device, char separator, int maxCells)
     };
 
     TableFileReader reader(device, separator);
-    std::vector<std::string_view> row;
+    std::vector<std::string_view> cells;
+    char number[16];
+    std::size_t rows = 0;
     std::unique_ptr<Batch> batch = take();
-    while (batch && reader.nextRow(maxCells, row)) {
-        const std::size_t size = Batch::bytesFor(row, reader.lastLine());
-        if (batch->rowEnds.size() == Batch::BatchRows || batch->bytes.capacity() - batch->bytes.size() < size) {
+    while (batch) {
+        cells.resize(1); // the row's number goes first
+        if (!reader.appendRow(maxCells, cells))
+            break;
+        if (cells.size() > 1) {
+            const auto written = std::to_chars(number, number + sizeof number, ++rows);
+            cells[0] = std::string_view(number, static_cast<std::size_t>(written.ptr - number));
+            StringGridStore::appendRecord(cells, batch->records);
+        } else {
+            ++rows; // no cell has a place, not even the number
+        }
+        batch->ends.push_back(batch->records.size());
+        if (batch->ends.size() == Batch::BatchRows) {
             hand(std::move(batch));
             batch = take();
-            if (!batch)
-                return;
-            if (batch->bytes.capacity() < size)
-                batch->bytes.reserve(size); // still empty: no view into it yet
         }
-        batch->add(row, reader.lastLine());
     }
     if (!batch)
         return;
@@ -518,10 +510,10 @@ void TableRowReadAhead::read(QIODevice &device, char separator, int maxCells)
     hand(std::move(batch));
 }
 
-bool TableRowReadAhead::nextRow(std::span<const std::string_view> &cells)
+bool TableRowReadAhead::nextRow(std::string_view &record)
 {
     Queue &q = *m_queue;
-    while (!m_current || m_row == m_current->rowEnds.size()) {
+    while (!m_current || m_row == m_current->ends.size()) {
         if (m_current && m_current->last)
             return false;
         std::unique_lock lock(q.mutex);
@@ -537,8 +529,8 @@ bool TableRowReadAhead::nextRow(std::span<const std::string_view> &cells)
             m_error = q.error;
         }
     }
-    const std::size_t from = m_row == 0 ? 0 : m_current->rowEnds[m_row - 1];
-    cells = std::span<const std::string_view>(m_current->cells).subspan(from, m_current->rowEnds[m_row] - from);
+    const std::size_t from = m_row == 0 ? 0 : m_current->ends[m_row - 1];
+    record = std::string_view(m_current->records).substr(from, m_current->ends[m_row] - from);
     ++m_row;
     return true;
 }

@@ -52,6 +52,8 @@ public:
     // the table: end of file, a line without separator, after a cut long
     // line, or a read error (failed()).
     bool nextRow(int maxCells, std::vector<std::string_view> &cells);
+    // As nextRow, but the row's cells are appended to `cells`.
+    bool appendRow(int maxCells, std::vector<std::string_view> &cells);
     bool failed() const { return m_failed; }
     QString errorString() const;
     // The line (as UTF-8) the last row was split from; its unquoted cells lie in it.
@@ -75,12 +77,15 @@ private:
     bool m_failed = false;
     std::string m_decoded;
     std::string m_scratch;
+    std::vector<std::string_view> m_cells;
     std::string_view m_line;
 };
 
 // The rows of a table file read on a thread of its own, a batch ahead of the
-// caller, so that reading and splitting the next lines overlaps whatever the
-// caller does with the last ones. Same rows as TableFileReader. The device is
+// caller, and laid out there as a table grid keeps them: the row's number
+// (1, 2, ...) in its first cell, then its cells, as StringGridStore::appendRecord
+// lays them out. Reading, splitting and laying out the next rows so overlaps
+// storing the last ones. The rows are those of TableFileReader. The device is
 // used by that thread until this object is destroyed.
 class TableRowReadAhead
 {
@@ -91,9 +96,9 @@ public:
     TableRowReadAhead(const TableRowReadAhead &) = delete;
     TableRowReadAhead &operator=(const TableRowReadAhead &) = delete;
 
-    // The next row's cells, valid until the next call; false at the end of
-    // the table as TableFileReader::nextRow.
-    bool nextRow(std::span<const std::string_view> &cells);
+    // The next row's record, valid until the next call; empty for a row with
+    // no cell (maxCells 0). False at the end of the table, as TableFileReader::nextRow.
+    bool nextRow(std::string_view &record);
     // Valid once nextRow returned false.
     bool failed() const { return m_failed; }
     QString errorString() const { return m_error; }

@@ -238,17 +238,14 @@ TableIoResult writeTableRows(QIODevice &out, const StringGrid &grid, SaveRange r
 TableIoResult readTableRows(QIODevice &in, StringGrid &grid, char sep, TableFileProgress *progress)
 {
     TableIoResult r;
-    const int maxCells = std::max(0, grid.ColCount() - 1);
-    TableRowReadAhead reader(in, sep, maxCells);
-    std::span<const std::string_view> fields;
-    std::vector<std::string_view> row(static_cast<std::size_t>(maxCells) + 1);
-    char number[16];
+    TableRowReadAhead reader(in, sep, std::max(0, grid.ColCount() - 1));
+    std::string_view record;
     Pacer pacer;
     // The grid grows ahead in steps and is cut back to the rows read at the end:
     // growing it row by row costs more than storing a row.
     const int rowsBefore = grid.RowCount();
     int room = rowsBefore;
-    while (reader.nextRow(fields)) {
+    while (reader.nextRow(record)) {
         if (progress && progress->cancelled()) {
             r.cancelled = true;
             break;
@@ -260,12 +257,8 @@ TableIoResult readTableRows(QIODevice &in, StringGrid &grid, char sep, TableFile
             room = n < std::numeric_limits<int>::max() - GrowRows ? n + GrowRows : std::numeric_limits<int>::max();
             grid.setRowCount(room);
         }
-        if (fields.empty())
-            continue; // a grid of one column: nothing of the line has a place
-        const auto written = std::to_chars(number, number + sizeof number, n);
-        row[0] = std::string_view(number, static_cast<std::size_t>(written.ptr - number));
-        std::copy(fields.begin(), fields.end(), row.begin() + 1);
-        grid.setRowUtf8(n, std::span(row.data(), fields.size() + 1));
+        if (!record.empty()) // else a grid of one column: nothing of the line has a place
+            grid.setRowRecord(n, record);
     }
     if (room != rowsBefore)
         grid.setRowCount(std::max(rowsBefore, r.rows + 1));

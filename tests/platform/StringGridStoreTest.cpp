@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The grid's compact store against a plain table of strings: rows across block
-// edges, cells rewritten after loading, very long cells, cut and regrown rows.
+// edges, cells rewritten after loading, very long cells, cut and regrown rows,
+// rows laid out apart and stored whole.
 #include "platform/StringGridStore.h"
 
 #include <gtest/gtest.h>
@@ -38,6 +39,15 @@ struct Both {
     {
         std::vector<std::string_view> views(cells.begin(), cells.end());
         store.setRow(row, views);
+        want[static_cast<std::size_t>(row)] = cells;
+    }
+    // The row laid out apart from the store, as another thread would, then stored.
+    void setRecord(int row, const std::vector<std::string> &cells)
+    {
+        std::string records = "before";
+        std::vector<std::string_view> views(cells.begin(), cells.end());
+        StringGridStore::appendRecord(views, records);
+        store.setRowRecord(row, std::string_view(records).substr(6));
         want[static_cast<std::size_t>(row)] = cells;
     }
 };
@@ -145,6 +155,15 @@ INSTANTIATE_TEST_SUITE_P(
                       t.resize(0);
                       t.resize(5);
                       t.setRow(4, fileRow(4));
+                  }},
+        StoreCase{"RowsLaidOutElsewhereAndStoredWhole",
+                  [](Both &t) {
+                      t.resize(2 * B + 3);
+                      for (int r = 0; r < 2 * B + 3; ++r)
+                          t.setRecord(r, fileRow(r));
+                      t.setRecord(B, {"1", std::string(300, 'w'), "", "x"}); // wider offsets
+                      t.setRecord(B + 1, {"", "", ""});                      // no text: no record
+                      t.setRecord(5, {});
                   }},
         StoreCase{"ARowCopiedFromViewsIntoTheStore",
                   [](Both &t) {

@@ -2,6 +2,7 @@
 // The string grid: addressing with the heading row, row counts, scrolling to
 // the newest row, selection, clicks, and what the model tells its views.
 #include "platform/StringGrid.h"
+#include "platform/StringGridStore.h"
 #include "platform/StringGridModel.h"
 
 #include <QHeaderView>
@@ -66,6 +67,25 @@ TEST(StringGrid, CellsAreAddressedColumnThenRowWithTheHeadingRowAsRowZero)
     g.setCells(1, 2, "ccc");
     g.setCells(3, 2, "");
     EXPECT_EQ(g.Cells(1, 2) + "|" + g.Cells(2, 2) + "|" + g.Cells(3, 2), "ccc|bb|");
+}
+
+TEST(StringGrid, WholeRowsKeepNoCellBeyondTheLastColumn)
+{
+    StringGrid g;
+    g.setColCount(3);
+    g.setRowCount(3);
+    const std::string_view cells[] = {"1", "a", "b", "c", "d"};
+    std::string record;
+    StringGridStore::appendRecord(cells, record);
+    g.setRowRecord(1, record);
+    g.setRowUtf8(2, cells);
+    for (const int row : {1, 2}) {
+        EXPECT_EQ(g.Cells(0, row) + g.Cells(1, row) + g.Cells(2, row), "1ab") << row;
+        EXPECT_EQ(g.Cells(3, row), "") << row;
+        g.setColCount(5); // a column added later comes up empty, not with the dropped cell
+        EXPECT_EQ(g.Cells(3, row), "") << row;
+        g.setColCount(3);
+    }
 }
 
 TEST(StringGrid, RowCountCountsTheHeadingRowAndNewRowsAreEmpty)
