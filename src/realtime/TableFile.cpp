@@ -181,7 +181,6 @@ Plain appendPlainCells(std::string_view line, char sep, int maxCells, std::vecto
     constexpr std::uint64_t Lows = 0x7F7F7F7F7F7F7F7Fu;
     constexpr std::uint64_t Highs = 0x8080808080808080u;
     constexpr std::size_t Words = (TableLineMaxChars + 63) / 64;
-    static_assert(std::endian::native == std::endian::little || std::endian::native == std::endian::big);
     if (line.size() > static_cast<std::size_t>(TableLineMaxChars))
         return Plain::No;
     // The top bit of each byte of w that equals the byte in `pattern`, and no other.
@@ -485,12 +484,11 @@ void TableRowReadAhead::read(QIODevice &device, char separator, int maxCells)
         cells.resize(1); // the row's number goes first
         if (!reader.appendRow(maxCells, cells))
             break;
-        if (cells.size() > 1) {
-            const auto written = std::to_chars(number, number + sizeof number, ++rows);
+        ++rows;
+        if (cells.size() > 1) { // else no cell has a place, not even the number
+            const auto written = std::to_chars(number, number + sizeof number, rows);
             cells[0] = std::string_view(number, static_cast<std::size_t>(written.ptr - number));
             StringGridStore::appendRecord(cells, batch->records);
-        } else {
-            ++rows; // no cell has a place, not even the number
         }
         batch->ends.push_back(batch->records.size());
         if (batch->ends.size() == Batch::BatchRows) {
