@@ -250,6 +250,60 @@ void StringGridStore::appendRecord(std::span<const std::string_view> cells, std:
     write(out.data() + at, cells, layout);
 }
 
+void StringGridStore::appendRecord(std::string_view first, std::string_view line,
+                                   std::span<const std::uint8_t> fieldEnds, std::string &out)
+{
+    // Field i runs from just after the separator that ends field i-1 to fieldEnds[i].
+    const auto startOf = [&](std::size_t i) -> std::size_t { return i == 0 ? 0 : fieldEnds[i - 1] + 1u; };
+    std::size_t fields = fieldEnds.size();
+    while (fields > 0 && fieldEnds[fields - 1] == startOf(fields - 1))
+        --fields; // empty cells at the end are not kept
+    if (fields == 0 && first.empty())
+        return;
+    // The fields' text is the stretch they cover less the separators between them.
+    const std::size_t textBytes = first.size() + (fields ? fieldEnds[fields - 1] - (fields - 1) : 0);
+    Layout l;
+    l.count = 1 + fields;
+    l.textBytes = textBytes;
+    l.code = widthCode(textBytes);
+    l.headerBytes = 1;
+    for (std::uint64_t v = std::uint64_t(l.count) << 2; v > 0x7F; v >>= 7)
+        ++l.headerBytes;
+    l.size = l.headerBytes + l.count * widthOf(l.code) + textBytes;
+
+    // Sixteen bytes of slack let short fields be copied sixteen bytes at a
+    // time, the bytes past a field overwritten by the next.
+    constexpr std::size_t Slack = 16;
+    const std::size_t at = out.size();
+    out.resize(at + l.size + Slack);
+    auto *p = reinterpret_cast<unsigned char *>(out.data() + at);
+    for (std::uint64_t v = std::uint64_t(l.count) << 2 | unsigned(l.code);; v >>= 7) {
+        *p++ = static_cast<unsigned char>((v & 0x7F) | (v > 0x7F ? 0x80 : 0));
+        if (v <= 0x7F)
+            break;
+    }
+    const std::size_t width = widthOf(l.code);
+    char *text = reinterpret_cast<char *>(p) + l.count * width;
+    const auto putEnd = [&](std::size_t end) {
+        for (std::size_t k = 0; k < width; ++k)
+            *p++ = static_cast<unsigned char>(end >> (8 * k));
+    };
+    copyText(text, first.data(), first.size());
+    std::size_t end = first.size();
+    putEnd(end);
+    for (std::size_t i = 0; i < fields; ++i) {
+        const std::size_t start = startOf(i);
+        const std::size_t n = fieldEnds[i] - start;
+        if (n <= Slack && start + Slack <= line.size())
+            std::memcpy(text + end, line.data() + start, Slack);
+        else
+            copyText(text + end, line.data() + start, n);
+        end += n;
+        putEnd(end);
+    }
+    out.resize(at + l.size);
+}
+
 void StringGridStore::setRowRecord(int row, std::string_view record)
 {
     place(row, record.size(), [&](char *to) { copyText(to, record.data(), record.size()); });

@@ -37,6 +37,10 @@ public:
     // with one copy. Lets rows be laid out on another thread than the one
     // that owns the store.
     static void appendRecord(std::span<const std::string_view> cells, std::string &out);
+    // The same for the cells `first`, then the fields of `line`: field i ends
+    // at fieldEnds[i], and the next one starts a byte (its separator) later.
+    static void appendRecord(std::string_view first, std::string_view line, std::span<const std::uint8_t> fieldEnds,
+                             std::string &out);
     // Replaces the whole row by one laid out by appendRecord (empty: no text).
     void setRowRecord(int row, std::string_view record);
     // Number of cells stored in the row (the last non-empty one + 1).

@@ -169,13 +169,18 @@ std::uint64_t littleEndianWord(std::string_view s, std::size_t i)
     return w;
 }
 
-// Appends the cells of a short line of ASCII without quotes, the line of
-// nearly every table file; Plain::No (and nothing appended) for any other
-// line, which the general reading takes. The cells are exactly those
-// splitTableLine gives. The separators are first gathered into a bit per
-// byte, eight bytes at a time, so the fields come out of a loop without a
-// branch per byte or per word.
-Plain appendPlainCells(std::string_view line, char sep, int maxCells, std::vector<std::string_view> &cells)
+// Where the fields of a plain line end, at most maxCells of them.
+struct PlainFields {
+    std::uint8_t ends[TableLineMaxChars];
+    std::size_t count = 0;
+};
+
+// The fields of a short line of ASCII without quotes, the line of nearly every
+// table file; Plain::No for any other line, which the general reading takes.
+// The fields are exactly the cells splitTableLine gives. The separators are
+// first gathered into a bit per byte, eight bytes at a time, so the fields come
+// out of a loop without a branch per byte or per word.
+Plain plainFields(std::string_view line, char sep, int maxCells, PlainFields &fields)
 {
     constexpr std::uint64_t Ones = 0x0101010101010101u;
     constexpr std::uint64_t Lows = 0x7F7F7F7F7F7F7F7Fu;
@@ -211,20 +216,16 @@ Plain appendPlainCells(std::string_view line, char sep, int maxCells, std::vecto
     }
     if (odd != 0)
         return Plain::No;
-    const bool terminated = count > 0;
-    count = std::min(count, static_cast<std::size_t>(std::max(0, maxCells)));
-    const std::size_t first = cells.size();
-    cells.resize(first + count);
-    std::string_view *out = cells.data() + first;
-    std::size_t fieldStart = 0;
-    for (std::size_t k = 0; k < Words && count > 0; ++k) {
-        for (std::uint64_t m = bits[k]; m != 0 && count > 0; m &= m - 1, --count) {
-            const std::size_t at = 64 * k + static_cast<std::size_t>(std::countr_zero(m));
-            *out++ = std::string_view(line.data() + fieldStart, at - fieldStart);
-            fieldStart = at + 1;
-        }
+    if (count == 0)
+        return Plain::Ended;
+    fields.count = std::min(count, static_cast<std::size_t>(std::max(0, maxCells)));
+    std::uint8_t *out = fields.ends;
+    std::size_t left = fields.count;
+    for (std::size_t k = 0; k < Words && left > 0; ++k) {
+        for (std::uint64_t m = bits[k]; m != 0 && left > 0; m &= m - 1, --left)
+            *out++ = static_cast<std::uint8_t>(64 * k + static_cast<std::size_t>(std::countr_zero(m)));
     }
-    return terminated ? Plain::Row : Plain::Ended;
+    return Plain::Row;
 }
 
 } // namespace
@@ -387,25 +388,40 @@ bool TableFileReader::nextRow(int maxCells, std::vector<std::string_view> &cells
 
 bool TableFileReader::appendRow(int maxCells, std::vector<std::string_view> &cells)
 {
+    std::string_view line;
+    return nextRawLine(line) && appendCells(line, maxCells, cells);
+}
+
+bool TableFileReader::nextRawLine(std::string_view &line)
+{
     if (m_done)
         return false;
-    std::string_view line;
     if (!nextLine(line)) {
         m_done = true;
         return false;
     }
-    m_line = line;
-    switch (appendPlainCells(line, m_sep, maxCells, cells)) {
-    case Plain::Row:
+    return true;
+}
+
+bool TableFileReader::appendCells(std::string_view line, int maxCells, std::vector<std::string_view> &cells)
+{
+    PlainFields plain;
+    switch (plainFields(line, m_sep, maxCells, plain)) {
+    case Plain::Row: {
+        std::size_t start = 0;
+        for (std::size_t i = 0; i < plain.count; ++i) {
+            cells.push_back(line.substr(start, plain.ends[i] - start));
+            start = plain.ends[i] + 1u;
+        }
         return true;
+    }
     case Plain::Ended:
         m_done = true;
         return false;
     case Plain::No:
         break;
     }
-    m_line = decodeAndCut(line);
-    if (!splitTableLine(m_line, m_sep, maxCells, m_cells, m_scratch)) {
+    if (!splitTableLine(decodeAndCut(line), m_sep, maxCells, m_cells, m_scratch)) {
         m_done = true;
         return false;
     }
@@ -477,19 +493,29 @@ void TableRowReadAhead::read(QIODevice &device, char separator, int maxCells)
 
     TableFileReader reader(device, separator);
     std::vector<std::string_view> cells;
+    PlainFields plain;
     char number[16];
     std::size_t rows = 0;
     std::unique_ptr<Batch> batch = take();
     while (batch) {
-        cells.resize(1); // the row's number goes first
-        if (!reader.appendRow(maxCells, cells))
+        std::string_view line;
+        if (!reader.nextRawLine(line))
             break;
-        ++rows;
-        if (cells.size() > 1) { // else no cell has a place, not even the number
-            const auto written = std::to_chars(number, number + sizeof number, rows);
-            cells[0] = std::string_view(number, static_cast<std::size_t>(written.ptr - number));
+        const Plain kind = plainFields(line, separator, maxCells, plain);
+        if (kind == Plain::Ended)
+            break;
+        cells.resize(1); // the row's number goes first
+        if (kind == Plain::No && !reader.appendCells(line, maxCells, cells))
+            break;
+        const auto written = std::to_chars(number, number + sizeof number, ++rows);
+        const std::string_view first(number, static_cast<std::size_t>(written.ptr - number));
+        // A plain line is laid out straight from where its fields end.
+        if (kind == Plain::Row && plain.count > 0) {
+            StringGridStore::appendRecord(first, line, std::span(plain.ends, plain.count), batch->records);
+        } else if (cells.size() > 1) {
+            cells[0] = first;
             StringGridStore::appendRecord(cells, batch->records);
-        }
+        } // else no cell has a place, not even the number
         batch->ends.push_back(batch->records.size());
         if (batch->ends.size() == Batch::BatchRows) {
             hand(std::move(batch));

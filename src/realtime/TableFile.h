@@ -54,10 +54,13 @@ public:
     bool nextRow(int maxCells, std::vector<std::string_view> &cells);
     // As nextRow, but the row's cells are appended to `cells`.
     bool appendRow(int maxCells, std::vector<std::string_view> &cells);
+    // appendRow in two steps, for a caller that takes some lines its own way:
+    // the next line as it stands (false at the end of the table), then its
+    // cells appended (false when the line ends the table).
+    bool nextRawLine(std::string_view &line);
+    bool appendCells(std::string_view line, int maxCells, std::vector<std::string_view> &cells);
     bool failed() const { return m_failed; }
     QString errorString() const;
-    // The line (as UTF-8) the last row was split from; its unquoted cells lie in it.
-    std::string_view lastLine() const { return m_line; }
 
 private:
     // The next line as it stands in the file, without its line end.
@@ -78,7 +81,6 @@ private:
     std::string m_decoded;
     std::string m_scratch;
     std::vector<std::string_view> m_cells;
-    std::string_view m_line;
 };
 
 // The rows of a table file read on a thread of its own, a batch ahead of the

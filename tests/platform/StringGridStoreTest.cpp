@@ -50,6 +50,23 @@ struct Both {
         store.setRowRecord(row, std::string_view(records).substr(6));
         want[static_cast<std::size_t>(row)] = cells;
     }
+    // The cells `first`, then the fields of a line with one-byte separators,
+    // laid out straight from where the fields end.
+    void setLine(int row, const std::string &first, const std::string &line, char sep)
+    {
+        std::vector<std::uint8_t> ends;
+        std::vector<std::string> cells{first};
+        std::size_t start = 0;
+        for (std::size_t at = line.find(sep); at != std::string::npos; at = line.find(sep, start)) {
+            ends.push_back(static_cast<std::uint8_t>(at));
+            cells.push_back(line.substr(start, at - start));
+            start = at + 1;
+        }
+        std::string records = "before";
+        StringGridStore::appendRecord(first, line, ends, records);
+        store.setRowRecord(row, std::string_view(records).substr(6));
+        want[static_cast<std::size_t>(row)] = cells;
+    }
 };
 
 // A table row as the files hold it, different for every row.
@@ -164,6 +181,19 @@ INSTANTIATE_TEST_SUITE_P(
                       t.setRecord(B, {"1", std::string(300, 'w'), "", "x"}); // wider offsets
                       t.setRecord(B + 1, {"", "", ""});                      // no text: no record
                       t.setRecord(5, {});
+                  }},
+        StoreCase{"FieldsOfALineLaidOutWhereTheyEnd",
+                  [](Both &t) {
+                      t.resize(9);
+                      t.setLine(0, "1", "06/12/2026,13:05:09,45.6,%RH,21.3,C,,,,", ',');
+                      t.setLine(1, "2", ",,,", ',');             // only empty fields: the number alone
+                      t.setLine(2, "", ",,x,", ',');             // an empty first cell kept before text
+                      t.setLine(3, "", ",,", ',');               // nothing at all: no record
+                      t.setLine(4, "4", "a-seventeen-bytes,b,", ','); // a field longer than one copy
+                      t.setLine(5, std::string(300, 'n'), "x,y,", ','); // wider offsets
+                      t.setLine(6, "6", "ab,c,d,", ',');         // fields within sixteen bytes of the end
+                      t.setLine(7, "7", "p\tq\t", '\t');
+                      t.setLine(8, "8", "", ',');                // no field
                   }},
         StoreCase{"ARowCopiedFromViewsIntoTheStore",
                   [](Both &t) {
