@@ -101,7 +101,7 @@ Layout layoutOf(std::span<const std::string_view> cells)
 
 // Copies a cell's text. Cells are mostly a few bytes, where a call to memcpy
 // costs more than the copy: fixed-size (overlapping) moves do them inline.
-void copyText(char *to, const char *from, std::size_t n)
+inline void copyText(char *to, const char *from, std::size_t n)
 {
     if (n >= 8 && n <= 16) {
         std::memcpy(to, from, 8);
@@ -253,6 +253,7 @@ void StringGridStore::appendRecord(std::span<const std::string_view> cells, std:
 void StringGridStore::appendRecord(std::string_view first, std::string_view line,
                                    std::span<const std::uint8_t> fieldEnds, std::string &out)
 {
+    // `line` may go on past its last field: those bytes are only ever read.
     // Field i runs from just after the separator that ends field i-1 to fieldEnds[i].
     const auto startOf = [&](std::size_t i) -> std::size_t { return i == 0 ? 0 : fieldEnds[i - 1] + 1u; };
     std::size_t fields = fieldEnds.size();
@@ -285,6 +286,10 @@ void StringGridStore::appendRecord(std::string_view first, std::string_view line
     const std::size_t width = widthOf(l.code);
     char *text = reinterpret_cast<char *>(p) + l.count * width;
     const auto putEnd = [&](std::size_t end) {
+        if (width == 1) { // nearly every row
+            *p++ = static_cast<unsigned char>(end);
+            return;
+        }
         for (std::size_t k = 0; k < width; ++k)
             *p++ = static_cast<unsigned char>(end >> (8 * k));
     };

@@ -39,6 +39,8 @@ public:
     static void appendRecord(std::span<const std::string_view> cells, std::string &out);
     // The same for the cells `first`, then the fields of `line`: field i ends
     // at fieldEnds[i], and the next one starts a byte (its separator) later.
+    // `line` may reach past the last field (up to whatever is readable there):
+    // short fields are then copied a whole word at a time.
     static void appendRecord(std::string_view first, std::string_view line, std::span<const std::uint8_t> fieldEnds,
                              std::string &out);
     // Replaces the whole row by one laid out by appendRecord (empty: no text).

@@ -403,6 +403,12 @@ bool TableFileReader::nextRawLine(std::string_view &line)
     return true;
 }
 
+std::string_view TableFileReader::readableFrom(std::string_view line) const
+{
+    const char *end = m_buf.get() + m_end;
+    return {line.data(), static_cast<std::size_t>(end - line.data())};
+}
+
 bool TableFileReader::appendCells(std::string_view line, int maxCells, std::vector<std::string_view> &cells)
 {
     PlainFields plain;
@@ -511,7 +517,8 @@ void TableRowReadAhead::read(QIODevice &device, char separator, int maxCells)
         const std::string_view first(number, static_cast<std::size_t>(written.ptr - number));
         // A plain line is laid out straight from where its fields end.
         if (kind == Plain::Row && plain.count > 0) {
-            StringGridStore::appendRecord(first, line, std::span(plain.ends, plain.count), batch->records);
+            StringGridStore::appendRecord(first, reader.readableFrom(line), std::span(plain.ends, plain.count),
+                                          batch->records);
         } else if (cells.size() > 1) {
             cells[0] = first;
             StringGridStore::appendRecord(cells, batch->records);

@@ -58,6 +58,9 @@ public:
     // the next line as it stands (false at the end of the table), then its
     // cells appended (false when the line ends the table).
     bool nextRawLine(std::string_view &line);
+    // The line from nextRawLine and what is read after it, as far as the
+    // reader holds it: bytes that may be read but belong to no cell of the line.
+    std::string_view readableFrom(std::string_view line) const;
     bool appendCells(std::string_view line, int maxCells, std::vector<std::string_view> &cells);
     bool failed() const { return m_failed; }
     QString errorString() const;
