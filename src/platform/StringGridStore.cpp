@@ -81,22 +81,31 @@ struct Layout {
     std::size_t size = 0; // 0: a row without text has no record
 };
 
-Layout layoutOf(std::span<const std::string_view> cells)
+// The layout of a record of `count` cells (the last one not empty) and `textBytes` of text.
+Layout layoutFor(std::size_t count, std::size_t textBytes)
 {
     Layout l;
-    l.count = cells.size();
-    while (l.count > 0 && cells[l.count - 1].empty())
-        --l.count;
-    if (l.count == 0)
-        return l;
-    for (std::size_t i = 0; i < l.count; ++i)
-        l.textBytes += cells[i].size();
-    l.code = widthCode(l.textBytes);
-    for (std::uint64_t v = std::uint64_t(l.count) << 2; v > 0x7F; v >>= 7)
+    l.count = count;
+    l.textBytes = textBytes;
+    l.code = widthCode(textBytes);
+    l.headerBytes = 1;
+    for (std::uint64_t v = std::uint64_t(count) << 2; v > 0x7F; v >>= 7)
         ++l.headerBytes;
-    ++l.headerBytes;
-    l.size = l.headerBytes + l.count * widthOf(l.code) + l.textBytes;
+    l.size = l.headerBytes + count * widthOf(l.code) + textBytes;
     return l;
+}
+
+Layout layoutOf(std::span<const std::string_view> cells)
+{
+    std::size_t count = cells.size();
+    while (count > 0 && cells[count - 1].empty())
+        --count;
+    if (count == 0)
+        return {};
+    std::size_t textBytes = 0;
+    for (std::size_t i = 0; i < count; ++i)
+        textBytes += cells[i].size();
+    return layoutFor(count, textBytes);
 }
 
 // Copies a cell's text. Cells are mostly a few bytes, where a call to memcpy
@@ -118,7 +127,8 @@ inline void copyText(char *to, const char *from, std::size_t n)
     }
 }
 
-void write(char *out, std::span<const std::string_view> cells, const Layout &l)
+// Writes a record's header; returns where its cell ends go.
+unsigned char *writeHeader(char *out, const Layout &l)
 {
     auto *p = reinterpret_cast<unsigned char *>(out);
     for (std::uint64_t v = std::uint64_t(l.count) << 2 | unsigned(l.code);; v >>= 7) {
@@ -126,6 +136,24 @@ void write(char *out, std::span<const std::string_view> cells, const Layout &l)
         if (v <= 0x7F)
             break;
     }
+    return p;
+}
+
+// Writes one cell's end offset at p in `width` bytes; returns the next place.
+unsigned char *writeEnd(unsigned char *p, std::size_t end, std::size_t width)
+{
+    if (width == 1) { // nearly every row: a loop costs more than the byte
+        *p = static_cast<unsigned char>(end);
+        return p + 1;
+    }
+    for (std::size_t k = 0; k < width; ++k)
+        *p++ = static_cast<unsigned char>(end >> (8 * k));
+    return p;
+}
+
+void write(char *out, std::span<const std::string_view> cells, const Layout &l)
+{
+    unsigned char *p = writeHeader(out, l);
     const std::size_t width = widthOf(l.code);
     char *text = out + l.headerBytes + l.count * width;
     std::size_t end = 0;
@@ -133,12 +161,7 @@ void write(char *out, std::span<const std::string_view> cells, const Layout &l)
         const std::string_view cell = cells[i];
         copyText(text + end, cell.data(), cell.size());
         end += cell.size();
-        if (width == 1) { // nearly every row: its own loop costs more than the byte
-            *p++ = static_cast<unsigned char>(end);
-            continue;
-        }
-        for (std::size_t k = 0; k < width; ++k)
-            *p++ = static_cast<unsigned char>(end >> (8 * k));
+        p = writeEnd(p, end, width);
     }
 }
 
@@ -262,40 +285,19 @@ void StringGridStore::appendRecord(std::string_view first, std::string_view line
     if (fields == 0 && first.empty())
         return;
     // The fields' text is the stretch they cover less the separators between them.
-    const std::size_t textBytes = first.size() + (fields ? fieldEnds[fields - 1] - (fields - 1) : 0);
-    Layout l;
-    l.count = 1 + fields;
-    l.textBytes = textBytes;
-    l.code = widthCode(textBytes);
-    l.headerBytes = 1;
-    for (std::uint64_t v = std::uint64_t(l.count) << 2; v > 0x7F; v >>= 7)
-        ++l.headerBytes;
-    l.size = l.headerBytes + l.count * widthOf(l.code) + textBytes;
+    const Layout l = layoutFor(1 + fields, first.size() + (fields ? fieldEnds[fields - 1] - (fields - 1) : 0));
 
     // Sixteen bytes of slack let short fields be copied sixteen bytes at a
     // time, the bytes past a field overwritten by the next.
     constexpr std::size_t Slack = 16;
     const std::size_t at = out.size();
     out.resize(at + l.size + Slack);
-    auto *p = reinterpret_cast<unsigned char *>(out.data() + at);
-    for (std::uint64_t v = std::uint64_t(l.count) << 2 | unsigned(l.code);; v >>= 7) {
-        *p++ = static_cast<unsigned char>((v & 0x7F) | (v > 0x7F ? 0x80 : 0));
-        if (v <= 0x7F)
-            break;
-    }
+    unsigned char *p = writeHeader(out.data() + at, l);
     const std::size_t width = widthOf(l.code);
-    char *text = reinterpret_cast<char *>(p) + l.count * width;
-    const auto putEnd = [&](std::size_t end) {
-        if (width == 1) { // nearly every row
-            *p++ = static_cast<unsigned char>(end);
-            return;
-        }
-        for (std::size_t k = 0; k < width; ++k)
-            *p++ = static_cast<unsigned char>(end >> (8 * k));
-    };
+    char *text = out.data() + at + l.headerBytes + l.count * width;
     copyText(text, first.data(), first.size());
     std::size_t end = first.size();
-    putEnd(end);
+    p = writeEnd(p, end, width);
     for (std::size_t i = 0; i < fields; ++i) {
         const std::size_t start = startOf(i);
         const std::size_t n = fieldEnds[i] - start;
@@ -304,7 +306,7 @@ void StringGridStore::appendRecord(std::string_view first, std::string_view line
         else
             copyText(text + end, line.data() + start, n);
         end += n;
-        putEnd(end);
+        p = writeEnd(p, end, width);
     }
     out.resize(at + l.size);
 }
