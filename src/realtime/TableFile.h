@@ -58,10 +58,10 @@ public:
     // the next line as it stands (false at the end of the table), then its
     // cells appended (false when the line ends the table).
     bool nextRawLine(std::string_view &line);
+    bool appendCells(std::string_view line, int maxCells, std::vector<std::string_view> &cells);
     // The line from nextRawLine and what is read after it, as far as the
     // reader holds it: bytes that may be read but belong to no cell of the line.
     std::string_view readableFrom(std::string_view line) const;
-    bool appendCells(std::string_view line, int maxCells, std::vector<std::string_view> &cells);
     bool failed() const { return m_failed; }
     QString errorString() const;
 
@@ -89,7 +89,7 @@ private:
 // The rows of a table file read on a thread of its own, a batch ahead of the
 // caller, and laid out there as a table grid keeps them: the row's number
 // (1, 2, ...) in its first cell, then its cells, as StringGridStore::appendRecord
-// lays them out. Reading, splitting and laying out the next rows so overlaps
+// lays them out. Reading, splitting and laying out the next rows thus overlap
 // storing the last ones. The rows are those of TableFileReader. The device is
 // used by that thread until this object is destroyed.
 class TableRowReadAhead

@@ -21,7 +21,6 @@
 #include <QRadioButton>
 #include <QSaveFile>
 
-#include <charconv>
 #include <limits>
 
 namespace vandrel {
