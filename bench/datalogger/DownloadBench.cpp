@@ -15,6 +15,7 @@
 #include "meter/MeterLink.h"
 
 #include "FullMemory.h"
+#include "LinkRig.h"
 #include "SimProcess.h"
 #include "TestSupport.h"
 
@@ -155,14 +156,10 @@ bool download(const QString &memoryPath, const QByteArray &image, bool stream, d
 {
     const char *name = stream ? "stream" : "blocks";
     test::SimProcess sim({"--model", "580", "--suffix", stream ? "CR" : "D", "--memory", memoryPath, "--pace"});
-    TComPort port;
-    MeterReading reading;
-    MeterIdentity identity;
-    MeterLink link(port, reading, identity);
-    link.setPorts({sim.device()});
-    link.SearchMeter();
-    if (!link.state().MeterConnected)
+    test::LinkRig rig;
+    if (!rig.connectTo(sim.device()))
         return false;
+    MeterLink &link = rig.link;
     int frames = 0;
     QObject::connect(&link, &MeterLink::frameDecoded, [&] { ++frames; });
     link.startTimers();

@@ -4,6 +4,7 @@
 // Usage: bench_link_timing [seconds]   (default 60)
 #include "meter/MeterLink.h"
 
+#include "LinkRig.h"
 #include "SimProcess.h"
 
 #include <QCoreApplication>
@@ -62,13 +63,9 @@ int main(int argc, char **argv)
     const int seconds = argc > 1 ? std::atoi(argv[1]) : 60;
 
     test::SimProcess sim;
-    TComPort port;
-    MeterReading reading;
-    MeterIdentity identity;
-    MeterLink link(port, reading, identity);
-    link.setPorts({sim.device()});
-    link.SearchMeter();
-    if (!link.state().MeterConnected) {
+    test::LinkRig rig;
+    MeterLink &link = rig.link;
+    if (!rig.connectTo(sim.device())) {
         std::fprintf(stderr, "no meter found on %s\n", qPrintable(sim.device()));
         return 1;
     }

@@ -383,11 +383,6 @@ std::string_view TableFileReader::decodeAndCut(std::string_view raw)
 bool TableFileReader::nextRow(int maxCells, std::vector<std::string_view> &cells)
 {
     cells.clear();
-    return appendRow(maxCells, cells);
-}
-
-bool TableFileReader::appendRow(int maxCells, std::vector<std::string_view> &cells)
-{
     std::string_view line;
     return nextRawLine(line) && appendCells(line, maxCells, cells);
 }

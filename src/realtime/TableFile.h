@@ -52,11 +52,9 @@ public:
     // the table: end of file, a line without separator, after a cut long
     // line, or a read error (failed()).
     bool nextRow(int maxCells, std::vector<std::string_view> &cells);
-    // As nextRow, but the row's cells are appended to `cells`.
-    bool appendRow(int maxCells, std::vector<std::string_view> &cells);
-    // appendRow in two steps, for a caller that takes some lines its own way:
+    // nextRow in two steps, for a caller that takes some lines its own way:
     // the next line as it stands (false at the end of the table), then its
-    // cells appended (false when the line ends the table).
+    // cells appended to `cells` (false when the line ends the table).
     bool nextRawLine(std::string_view &line);
     bool appendCells(std::string_view line, int maxCells, std::vector<std::string_view> &cells);
     // The line from nextRawLine and what is read after it, as far as the
