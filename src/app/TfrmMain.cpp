@@ -17,6 +17,7 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QFile>
 #include <QLabel>
@@ -121,6 +122,16 @@ void TfrmMain::connectLink()
         realTime_->run().StopEnabled = on;
         showRunControls();
     });
+    // Every identification, not only the first, sets up what depends on the
+    // model: a meter found by a later search may be another model.
+    connect(link_.get(), &MeterLink::meterIdentified, this, [this] {
+        if (startupDone_)
+            ApplyModel();
+    });
+    connect(link_.get(), &MeterLink::searchRunningChanged, this, [this](bool running) {
+        if (startupDone_)
+            setSearchRunning(running);
+    });
     connect(realTime_.get(), &RealTimeController::runEnabledChanged, this, &TfrmMain::setRunEnabled);
     connect(realTime_.get(), &RealTimeController::controlsChanged, this, &TfrmMain::showRunControls);
 }
@@ -191,6 +202,8 @@ void TfrmMain::FormCreate()
     stored_ = AppSettings::load(*settings_);
     realTime_->run().SampleRate = stored_.RealTimeRate;
     storedModel_ = stored_.RegModel;
+    if (models::isKnown(storedModel_))
+        link_->setRememberedModel(storedModel_);
     link_->state().LastConnectedPort = stored_.LastConnectedPort;
     panelController_->setPanelPercent(stored_.PanelSize);
     action(QStringLiteral("mnuPanelSize%1").arg(panelController_->panelPercent()))->setChecked(true);
@@ -361,8 +374,15 @@ MeterChart *TfrmMain::activeChart() const
 void TfrmMain::LoadData1Click()
 {
     // A second click while the port is being taken over or read is ignored
-    // by the command itself (its result is then no success).
+    // by the command itself (its result is then no success). The transfer
+    // lets no events through, so a click made during it waits in the queue:
+    // it reaches the command while the command is still disabled, and is lost
+    // there rather than starting a second download.
+    QAction *command = action("LoadData1");
+    command->setEnabled(false);
     const int result = vandrel::LoadData1Click(*mdi_, *link_, logger_, dataLogger_, this);
+    QCoreApplication::processEvents();
+    command->setEnabled(!searching_);
     if (result == kDownloadSuccess && recovery_->active()) {
         // Until its data is saved the download exists only here: keep it on disk.
         const KeptMemory kept = keepMemory(logger_.Table, identity_.MeterModel, identity_.ModelSuffix,

@@ -11,7 +11,15 @@ CliLink::CliLink(const QString &device, QObject *parent) : QObject(parent), devi
 {
     answerTimer_.setSingleShot(true);
     answerTimer_.setInterval(kAnswerMs);
-    connect(&answerTimer_, &QTimer::timeout, this, &CliLink::giveUp);
+    connect(&answerTimer_, &QTimer::timeout, this, [this] {
+        answerOverdue_ = true;
+        giveUp();
+    });
+    connect(&link_, &MeterLink::searchFinished, this, [this] {
+        searchedAll_ = true;
+        if (answerOverdue_)
+            giveUp();
+    });
     connect(&link_, &MeterLink::statusTextChanged, this, [this](const QString &text) { lastStatus_ = text; });
     connect(&link_, &MeterLink::frameTick, this, [this] {
         if (ready_)
@@ -50,6 +58,10 @@ void CliLink::start()
 void CliLink::giveUp()
 {
     if (ready_ || closing_)
+        return;
+    // Searching the system's devices, a slow device early in the list must not
+    // use up the time of the ones after it: the search finishes first.
+    if (device_.isEmpty() && (!searchedAll_ || link_.searching()))
         return;
     const QString where = device_.isEmpty() ? QStringLiteral("any serial device") : MeterLink::devicePath(device_);
     QString message = QStringLiteral("no meter answers on %1").arg(where);

@@ -14,7 +14,8 @@ namespace vandrel::cli {
 class CliLink : public QObject {
     Q_OBJECT
 public:
-    // How long start() waits for the first reading before it gives up.
+    // How long start() waits for the first reading before it gives up. Without
+    // a device named, it also waits until every device has had its full trial.
     static constexpr int kAnswerMs = 10000;
 
     // `device` empty: the system's serial devices are searched (and followed
@@ -51,6 +52,8 @@ private:
     QTimer answerTimer_;
     QString lastStatus_;
     bool ready_ = false;
+    bool searchedAll_ = false;   // a search has tried every device
+    bool answerOverdue_ = false; // kAnswerMs have passed
     bool closing_ = false;
     bool closed_ = false;
 };

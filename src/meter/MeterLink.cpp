@@ -49,10 +49,7 @@ MeterLink::MeterLink(TComPort &port, MeterReading &reading, MeterIdentity &ident
         lastPortError_ = e.ErrorCode;
         action = TComAction::caAbort;
     });
-    port_.setBaudRate(9600);
-    port_.setDataBits(8);
-    port_.setParity(TParity::paNone);
-    port_.setStopBits(TStopBits::sb1);
+    configureMeterPort(port_);
 
     aTimer_.setInterval(kPollMs);
     aTimer_.setTimerType(Qt::PreciseTimer);
@@ -122,6 +119,10 @@ void MeterLink::watchDevices()
         return;
     const QStringList before = knownDevices_;
     knownDevices_ = now;
+    for (const QString &item : before) {
+        if (!now.contains(item))
+            retry_.removeAll(item);
+    }
     const QString selected = portIndex_ >= 0 && portIndex_ < ports_.size() ? ports_.at(portIndex_) : QString();
     ports_ = followDevices(ports_, before, now);
     emit portsChanged();
@@ -189,48 +190,111 @@ void MeterLink::writeQuietly(char byte)
     quietly([&] { port_.Write(&byte, 1, false); });
 }
 
-// Waits up to the identification window for the four-byte reply to "K". The
-// reply takes a few milliseconds on the line, so the wait ends as soon as it
-// is in: only a port that stays silent costs the whole window.
-bool MeterLink::waitForReply()
-{
-    QElapsedTimer clock;
-    clock.start();
-    for (;;) {
-        int waiting = 0;
-        quietly([&] { waiting = port_.InputCount(); });
-        if (waiting >= 4)
-            return true;
-        const qint64 left = kIdentifyMs - clock.elapsed();
-        if (left <= 0 || closing_)
-            return false;
-        WaitMs(static_cast<int>(qMin<qint64>(left, kReplyCheckMs)));
+namespace {
+
+// A device under probe: a port of its own, opened for the probe alone.
+class ComPortLine : public ProbeLine {
+public:
+    explicit ComPortLine(const QString &path)
+    {
+        port_.setOnError([this](TComPort &, const EComError &e, TComAction &action) {
+            error_ = e.ErrorCode;
+            action = TComAction::caAbort;
+        });
+        configureMeterPort(port_);
+        quietly([&] { port_.setDeviceName(path); });
+        quietly([&] { port_.Open(); });
     }
+    bool isOpen() const { return port_.Active(); }
+    int error() const { return error_; }
+    void write(char byte) override { quietly([&] { port_.Write(&byte, 1, false); }); }
+    QByteArray readAvailable() override
+    {
+        QByteArray got;
+        quietly([&] {
+            const int n = port_.InputCount();
+            if (n <= 0)
+                return;
+            got.resize(n);
+            got.resize(port_.Read(got.data(), n, false));
+        });
+        return got;
+    }
+
+private:
+    TComPort port_;
+    int error_ = 0;
+};
+
+const QString kIdentifying = QStringLiteral("Identifying\u2026");
+
+} // namespace
+
+void configureMeterPort(TComPort &port)
+{
+    port.setBaudRate(9600);
+    port.setDataBits(8);
+    port.setParity(TParity::paNone);
+    port.setStopBits(TStopBits::sb1);
 }
 
-// Tries the device at `index`: "K", then the four-byte reply.
-// Leaves the port open when a meter answered with a known model.
-bool MeterLink::tryIdentifyOn(int index)
+// Asks every port at once, the list read from `first` round to the one before
+// it (the order of preference). A device that cannot be opened but may open
+// later (refused, busy, not plugged in yet) stays in the list and is tried
+// again; any other leaves it for the rest of the run. Returns the index of the
+// meter's port, with its identity in `found`, or -1.
+int MeterLink::probePorts(int first, MeterIdentity &found)
 {
-    writeQuietly('K');
-    if (!waitForReply()) {
-        closeQuietly();
-        return false;
+    std::vector<std::unique_ptr<ComPortLine>> lines;
+    std::vector<ProbeLine *> open;
+    QStringList openItems;
+    QStringList dropped;
+    const int n = static_cast<int>(ports_.size());
+    for (int k = 0; k < n; ++k) {
+        const QString item = ports_.at((first + k) % n);
+        auto line = std::make_unique<ComPortLine>(devicePath(item));
+        if (!line->isOpen()) {
+            openFailures_.note(devicePath(item), line->error());
+            if (PortOpenFailures::worthRetrying(line->error())) {
+                if (!retry_.contains(item))
+                    retry_ << item;
+            } else {
+                dropped << item;
+            }
+            continue;
+        }
+        retry_.removeAll(item);
+        open.push_back(line.get());
+        openItems << item;
+        lines.push_back(std::move(line));
     }
-    char reply[4] = {};
-    if (!quietly([&] { port_.Read(reply, 4, true); })) {
-        closeQuietly();
-        return false;
+    if (!dropped.isEmpty()) {
+        for (const QString &item : std::as_const(dropped))
+            ports_.removeAll(item);
+        emit portsChanged();
     }
-    setConnected(IdentifyMeter(QByteArray(reply, 4), identity_));
-    if (!state_.MeterConnected) {
-        closeQuietly();
-        return false;
+    if (open.empty())
+        return -1;
+
+    emit statusTextChanged(QStringLiteral("Searching Meter on ") + openItems.join(QStringLiteral(", ")));
+    ProbeSession probe(open);
+    probe.onAnswered = [&](int line) {
+        emit statusTextChanged(QStringLiteral("Trying %1\u2026").arg(devicePath(openItems.at(line))));
+    };
+    QElapsedTimer clock;
+    clock.start();
+    probe.start(0);
+    int meter = -1;
+    while (!closing_) {
+        meter = probe.step(clock.elapsed());
+        if (meter >= 0 || probe.finished())
+            break;
+        WaitMs(kReplyCheckMs);
     }
-    emit runEnabledChanged(true);
-    emit stopEnabledChanged(false);
-    state_.LastConnectedPort = index;
-    return true;
+    if (meter < 0)
+        return -1;
+    found = probe.identity(meter);
+    return static_cast<int>(ports_.indexOf(openItems.at(meter)));
 }
 
 void MeterLink::SearchMeter()
@@ -238,54 +302,49 @@ void MeterLink::SearchMeter()
     searchFrom(0);
 }
 
-// Tries each port once, starting at `first` and going round the list.
 void MeterLink::searchFrom(int first)
 {
-    BusyFlag busy(searching_);
-    onTrial_ = false;
-    closeQuietly();
-    port_.setOnRxChar(nullptr);
-    openFailures_.clear();
-    const int n = static_cast<int>(ports_.size());
-    int i = first;
-    for (int k = 0; k < n && !ports_.isEmpty() && !closing_; ++k) {
-        if (i >= ports_.size())
-            i = 0;
-        selectPort(i);
-        emit statusTextChanged(QStringLiteral("Searching Meter on ") + ports_.at(i));
-        if (!tryOpen()) {
-            openFailures_.note(port_.DeviceName(), lastPortError_);
-            // A device that cannot be opened is dropped for the rest of the run;
-            // the next one moves into its place.
-            ports_.removeAt(i);
-            emit portsChanged();
-            continue;
-        }
-        if (tryIdentifyOn(i))
-            break;
-        ++i;
+    {
+        BusyFlag busy(searching_);
+        emit searchRunningChanged(true);
+        closeQuietly();
+        port_.setOnRxChar(nullptr);
+        openFailures_.clear();
+        identifying_ = awaitingReply_ = askPending_ = false;
+        MeterIdentity identity;
+        const int last = static_cast<int>(ports_.size()) - 1;
+        const int found = ports_.isEmpty() ? -1 : probePorts(qBound(0, first, last), identity);
+        finishSearch(found, identity);
     }
-    finishSearch();
+    emit searchRunningChanged(false);
+    emit searchFinished(state_.MeterConnected);
 }
 
-void MeterLink::finishSearch()
+void MeterLink::finishSearch(int found, const MeterIdentity &identity)
 {
-    if (state_.MeterConnected && !closing_) {
-        // The identified port stays open; what followed the reply is dropped.
-        WaitMs(100);
-        quietly([&] { port_.PurgeInput(); });
-        port_.setOnRxChar([this] { Comm1RxChar(); });
-        onTrial_ = true;
-        state_.LastConnectedPort = portIndex_;
-        state_.MissedTicks = 0;
-        emit statusTextChanged(port_.DeviceName());
-        emit noLinkVisibleChanged(false);
-        return;
+    if (found >= 0 && !closing_) {
+        // The probe's own port is closed by now; the link's takes its place.
+        selectPort(found);
+        if (tryOpen()) {
+            quietly([&] { port_.PurgeInput(); });
+            state_.RxBuffer.clear();
+            port_.setOnRxChar([this] { Comm1RxChar(); });
+            state_.LastConnectedPort = found;
+            state_.MissedTicks = 0;
+            adoptIdentity(identity, QString());
+            setConnected(true);
+            emit runEnabledChanged(true);
+            emit stopEnabledChanged(false);
+            emit statusTextChanged(connectedText());
+            emit noLinkVisibleChanged(false);
+            return;
+        }
     }
     closeQuietly();
     port_.setOnRxChar([this] { Comm1RxChar(); });
     if (closing_)
         return;
+    identified_ = false;
     // A device the user may not open, or one another program holds, may be
     // where the meter is: say so rather than just "No Connection".
     const QString refused = openFailures_.statusText();
@@ -293,19 +352,11 @@ void MeterLink::finishSearch()
     emit noLinkVisibleChanged(true);
     if (state_.LastConnectedPort >= ports_.size() || state_.LastConnectedPort < 0)
         state_.LastConnectedPort = 0;
-    WaitMs(100);
     selectPort(ports_.isEmpty() ? -1 : state_.LastConnectedPort);
-    WaitMs(100);
-    // Keep listening there: a meter switched on later is picked up by the watchdog.
+    // Keep listening there: a meter switched on later is identified once its
+    // frames come, and then counts as connected.
     if (!ports_.isEmpty() && !closing_)
         tryOpen();
-}
-
-// The port on trial never delivered a frame: whatever answered there is not
-// the meter. The search goes on with the next port, round the list.
-void MeterLink::resumeSearch()
-{
-    searchAgainFrom(portIndex_ + 1);
 }
 
 void MeterLink::searchAgainFrom(int index)
@@ -322,10 +373,116 @@ void MeterLink::searchAgainFrom(int index)
         startTimers();
 }
 
+// While no meter is connected, a device that was refused, busy or missing is
+// tried again once a tick: the user may have been given access, the other
+// program may have let go, the device may have been plugged in.
+void MeterLink::retryRefused()
+{
+    if (retry_.isEmpty() || closing_ || searching_ || state_.MeterConnected || identifying_ ||
+        !mainTimer_.isActive())
+        return;
+    for (const QString &item : std::as_const(retry_)) {
+        const ComPortLine line(devicePath(item));
+        if (!line.isOpen())
+            continue;
+        const int index = static_cast<int>(ports_.indexOf(item));
+        retry_.removeAll(item);
+        if (index >= 0)
+            QTimer::singleShot(0, this, [this, index] { searchAgainFrom(index); });
+        return;
+    }
+}
+
+QString MeterLink::connectedText() const
+{
+    return port_.DeviceName() + modelNote_;
+}
+
+void MeterLink::adoptIdentity(const MeterIdentity &id, const QString &note)
+{
+    identity_ = id;
+    identified_ = true;
+    identifying_ = awaitingReply_ = askPending_ = false;
+    modelNote_ = note;
+    if (note.isEmpty() && models::isKnown(id.MeterModel))
+        rememberedModel_ = id.MeterModel;
+    else if (!note.isEmpty())
+        emit statusTextChanged(connectedText());
+    emit meterIdentified();
+}
+
+// Frames came from a meter that has not said which model it is: ask it
+// before anything is decoded, shown or recorded.
+void MeterLink::noteUnidentifiedFrames()
+{
+    quietTicks_ = 0;
+    if (!identifying_) {
+        identifying_ = true;
+        identifyClock_.start();
+        emit statusTextChanged(kIdentifying);
+    }
+    if (!awaitingReply_)
+        askPending_ = true;
+}
+
+// In place of a poll: "K", and no poll until the reply is in or overdue.
+void MeterLink::askIdentity()
+{
+    askPending_ = false;
+    state_.RxBuffer.clear();
+    quietly([&] { port_.PurgeInput(); });
+    writeQuietly('K');
+    awaitingReply_ = true;
+    replyClock_.start();
+}
+
+void MeterLink::takeReply()
+{
+    if (state_.RxBuffer.size() < 4)
+        return;
+    const QByteArray reply = state_.RxBuffer.left(4);
+    state_.RxBuffer.clear();
+    awaitingReply_ = false;
+    MeterIdentity id;
+    // A frame start is a poll answer that crossed the request, not a reply.
+    if (!reply.contains(char(kFrameStart)) && IdentifyMeter(reply, id))
+        adoptIdentity(id, QString());
+}
+
+// Once a tick while identifying: a meter that keeps sending frames without
+// ever answering "K" is taken for the model identified last time; one that
+// fell silent is no longer waited for.
+void MeterLink::checkIdentifying()
+{
+    if (!identifying_)
+        return;
+    if (++quietTicks_ > kWatchdogTicks) {
+        identifying_ = awaitingReply_ = askPending_ = false;
+        emit statusTextChanged(kNoConnection);
+        return;
+    }
+    if (identifyClock_.elapsed() < kIdentifyGiveUpMs)
+        return;
+    MeterIdentity assumed;
+    assumed.MeterModel = rememberedModel_;
+    adoptIdentity(assumed, QStringLiteral(" \u2014 the meter does not say its model; taken as the %1 identified last")
+                               .arg(rememberedModel_));
+}
+
 void MeterLink::ATimerTimer()
 {
+    if (awaitingReply_) {
+        // Polls stay out of the way of the reply to "K"; past the reply
+        // window they go on, and the meter is asked again after its next frames.
+        if (replyClock_.elapsed() < kIdentifyMs)
+            return;
+        awaitingReply_ = false;
+    }
     if (!state_.SkipNextPoll && port_.Active()) {
-        writeQuietly('A');
+        if (askPending_)
+            askIdentity();
+        else
+            writeQuietly('A');
         return;
     }
     // A skipped poll will bring no frame: count it back so a key press does
@@ -352,9 +509,17 @@ void MeterLink::Comm1RxChar()
             n -= got;
         }
     });
+    if (awaitingReply_) {
+        takeReply();
+        return;
+    }
     const std::vector<DisplayFrame> frames = cutFrames(state_.RxBuffer);
     if (frames.empty())
         return;
+    if (!identified_) {
+        noteUnidentifiedFrames();
+        return;
+    }
     // The frames of one read arrived together; the local time and the
     // decimal separator cost more to look up than a frame to decode, so they
     // are looked up once for all of them.
@@ -383,12 +548,12 @@ void MeterLink::MainTimerTimer()
 
     emit tickStarted();
 
+    checkIdentifying();
     if (state_.FrameSeen) {
-        onTrial_ = false;
         if (!state_.MeterConnected) {
             setConnected(true);
             emit runEnabledChanged(true);
-            emit statusTextChanged(port_.DeviceName());
+            emit statusTextChanged(connectedText());
         }
         emit noLinkVisibleChanged(false);
         state_.FrameSeen = false;
@@ -400,13 +565,12 @@ void MeterLink::MainTimerTimer()
             emit runEnabledChanged(false);
             quietly([&] { port_.PurgeInput(); });
             setConnected(false);
+            // Whatever comes back on this port (the same meter switched on
+            // again, or another one on the same cable) says its model first.
+            identified_ = false;
             state_.MissedTicks = 0;
             emit statusTextChanged(kNoConnection);
             emit meterLost();
-            if (onTrial_) {
-                onTrial_ = false;
-                QTimer::singleShot(0, this, &MeterLink::resumeSearch);
-            }
         }
     } else {
         emit noLinkVisibleChanged(true);
@@ -417,6 +581,7 @@ void MeterLink::MainTimerTimer()
         mainTimer_.setInterval(kTickMs);
     tryReopenVanished();
     watchDevices();
+    retryRefused();
 }
 
 void MeterLink::regulateInterval()
@@ -433,6 +598,7 @@ void MeterLink::regulateInterval()
 
 void MeterLink::onDeviceVanished()
 {
+    identified_ = false;
     vanished_ = true;
     vanishedDevice_ = port_.DeviceName();
     reopenClock_.start();
@@ -463,7 +629,9 @@ void MeterLink::ComboBoxDeviceNameChange(int index, const QString &text)
         return;
     }
     vanished_ = false;
-    onTrial_ = false; // the user's choice is kept, frames or not
+    // The meter behind the chosen port says its model before its frames count.
+    identified_ = false;
+    identifying_ = awaitingReply_ = askPending_ = false;
     closeQuietly();
     // A path typed into the box joins the list.
     bool added = false;

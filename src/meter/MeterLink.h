@@ -7,6 +7,7 @@
 #include "meter/MeterIdentity.h"
 #include "meter/MeterReading.h"
 #include "meter/PortAccess.h"
+#include "meter/PortProbe.h"
 #include "platform/ComPort.h"
 
 #include <QByteArray>
@@ -34,16 +35,22 @@ struct LinkState {
     int TickCounter = 0; // ticks since the last real-time sample
 };
 
+// 9600 baud, 8 data bits, no parity, one stop bit: the meter's line.
+void configureMeterPort(TComPort &port);
+
 class MeterLink : public QObject {
     Q_OBJECT
 public:
     static constexpr int kPollMs = 300;
     static constexpr int kWatchdogTicks = 3;
     static constexpr int kReopenMs = 3000;
-    // How long the search waits for the reply to "K" on each port, and how
-    // often it looks whether the reply is in.
-    static constexpr int kIdentifyMs = 500;
+    // How long a meter may take to answer "K", and how often the search looks
+    // whether answers and frames are in.
+    static constexpr int kIdentifyMs = 1000;
     static constexpr int kReplyCheckMs = 10;
+    // Frames from a meter that never answers "K" are taken, after this long,
+    // as coming from the model identified last time.
+    static constexpr int kIdentifyGiveUpMs = 5000;
 
     MeterLink(TComPort &port, MeterReading &reading, MeterIdentity &identity, QObject *parent = nullptr);
 
@@ -74,9 +81,18 @@ public:
     // Fills the list from the system's serial devices and selects item 0.
     void fillPortList();
 
+    // The model taken for a meter that sends frames but never says which
+    // model it is: the one identified last (kept in the settings).
+    void setRememberedModel(int model) { rememberedModel_ = model; }
+    int rememberedModel() const { return rememberedModel_; }
+    // Whether the meter on the port has said which model it is (or been
+    // taken for the remembered one); frames are decoded only then.
+    bool identified() const { return identified_; }
+    bool searching() const { return searching_; }
+
     // Steps of the link, named after the events that run them.
-    // SearchMeter tries every port from the first; a port it identifies is
-    // on trial until it delivers a frame (see MainTimerTimer).
+    // SearchMeter asks every port at once; the first that answers with a
+    // model and then sends a frame is the meter (see PortProbe).
     void SearchMeter();
     void ATimerTimer();
     void Comm1RxChar();
@@ -125,18 +141,30 @@ signals:
     // Three ticks passed without a frame.
     void meterLost();
     void meterConnectedChanged(bool connected);
+    // The meter said which model it is (or was taken for the remembered
+    // one): everything that depends on the model is to be set up again.
+    void meterIdentified();
+    // A search started or ended; commands that use the port wait for it.
+    void searchRunningChanged(bool running);
+    // A search ended, having found the meter or not.
+    void searchFinished(bool found);
 
 private:
     void selectPort(int index);
     bool tryOpen();
     void closeQuietly();
     void writeQuietly(char byte);
-    bool tryIdentifyOn(int index);
-    bool waitForReply();
+    int probePorts(int first, MeterIdentity &found);
     void searchFrom(int first);
-    void finishSearch();
-    void resumeSearch();
+    void finishSearch(int found, const MeterIdentity &identity);
     void watchDevices();
+    void retryRefused();
+    void askIdentity();
+    void takeReply();
+    void adoptIdentity(const MeterIdentity &id, const QString &note);
+    void noteUnidentifiedFrames();
+    void checkIdentifying();
+    QString connectedText() const;
     void searchNewDevice(const QString &item);
     void searchAgainFrom(int index);
     void regulateInterval();
@@ -157,10 +185,19 @@ private:
     QDateTime tickTime_;
     bool closing_ = false;
     bool searching_ = false;
-    // The port was identified by the search and has not delivered a frame
-    // yet: something that answers the identification request without being
-    // a meter is given up when the watchdog runs out, and the search goes on.
-    bool onTrial_ = false;
+    // Identification of a meter whose frames came without it having been
+    // identified (switched on late, answered late, a port chosen by hand):
+    // "K" goes out in place of a poll, and nothing is decoded until the
+    // reply is in.
+    bool identified_ = false;
+    bool identifying_ = false;
+    bool askPending_ = false;
+    bool awaitingReply_ = false;
+    int quietTicks_ = 0;
+    QElapsedTimer identifyClock_;
+    QElapsedTimer replyClock_;
+    int rememberedModel_ = 580;
+    QString modelNote_; // said beside the device when the model was assumed
     // Recovery after the device vanished underneath an open port.
     bool vanished_ = false;
     QString vanishedDevice_;
@@ -169,6 +206,9 @@ private:
     // number of the port's latest failure.
     PortOpenFailures openFailures_;
     int lastPortError_ = 0;
+    // Devices that were refused, busy or missing: tried again once a tick
+    // while no meter is connected, since they may be where the meter is.
+    QStringList retry_;
     DeviceSource deviceSource_;
     QStringList knownDevices_; // the system's list as last looked at
 };

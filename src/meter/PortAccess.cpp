@@ -32,6 +32,12 @@ void PortOpenFailures::clear()
 {
     denied_.clear();
     inUse_.clear();
+    missing_.clear();
+}
+
+bool PortOpenFailures::worthRetrying(int error)
+{
+    return refusalFor(error) != PortRefusal::None || error == ENOENT;
 }
 
 void PortOpenFailures::note(const QString &devicePath, int error)
@@ -44,6 +50,8 @@ void PortOpenFailures::note(const QString &devicePath, int error)
         inUse_.append(devicePath);
         break;
     case PortRefusal::None:
+        if (error == ENOENT)
+            missing_.append(devicePath);
         break;
     }
 }
@@ -54,6 +62,8 @@ QString PortOpenFailures::statusText() const
         return QStringLiteral("Permission denied: ") + denied_.join(QStringLiteral(", ")) + kAccessHelp;
     if (!inUse_.isEmpty())
         return QStringLiteral("In use by another program: ") + inUse_.join(QStringLiteral(", ")) + kAccessHelp;
+    if (!missing_.isEmpty())
+        return QStringLiteral("Device not found: ") + missing_.join(QStringLiteral(", "));
     return {};
 }
 

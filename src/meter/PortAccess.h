@@ -21,12 +21,18 @@ public:
     void note(const QString &devicePath, int error);
     // The status-line text for a search that found no meter: a device the user
     // may not open comes first (that is a setting the user can change), then
-    // one held by another program. Empty when no device was refused or busy.
+    // one held by another program, then a device that is not there (one named
+    // on the command line and not plugged in yet). Empty when none was.
     QString statusText() const;
+    // Whether an open that failed this way may succeed later without the
+    // program doing anything: access granted, the other program gone, the
+    // device plugged in.
+    static bool worthRetrying(int error);
 
 private:
     QStringList denied_;
     QStringList inUse_;
+    QStringList missing_;
 };
 
 } // namespace vandrel

@@ -45,14 +45,21 @@ QStringList standardPortLockFolders()
 
 bool portLockedElsewhere(const QString &devicePath, const QStringList &folders)
 {
-    const QString name = QStringLiteral("LCK..") + QFileInfo(devicePath).fileName();
+    // Lock files are named after the device node, so a stable link such as
+    // /dev/serial/by-id/usb-... must be followed to the node it points at.
+    QStringList names{QStringLiteral("LCK..") + QFileInfo(devicePath).fileName()};
+    const QString node = QFileInfo(devicePath).canonicalFilePath();
+    if (!node.isEmpty() && !names.contains(QStringLiteral("LCK..") + QFileInfo(node).fileName()))
+        names << QStringLiteral("LCK..") + QFileInfo(node).fileName();
     for (const QString &folder : folders) {
-        QFile file(folder + QLatin1Char('/') + name);
-        if (!file.open(QIODevice::ReadOnly))
-            continue;
-        const qint64 pid = lockOwner(file.read(64));
-        if (pid != 0 && pid != ::getpid() && processRuns(pid))
-            return true;
+        for (const QString &name : names) {
+            QFile file(folder + QLatin1Char('/') + name);
+            if (!file.open(QIODevice::ReadOnly))
+                continue;
+            const qint64 pid = lockOwner(file.read(64));
+            if (pid != 0 && pid != ::getpid() && processRuns(pid))
+                return true;
+        }
     }
     return false;
 }

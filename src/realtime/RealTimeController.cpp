@@ -63,6 +63,13 @@ void RealTimeController::applyModel(int model)
 {
     if (table_)
         ApplyTableHeadings(*table_->Grid1, model);
+    // An empty graph takes the model's curves; one that holds a run keeps
+    // the curves its points were drawn with.
+    if (graph_ && run_.NextPointIndex == 0) {
+        MeterChart &chart = *graph_->Chart1;
+        chart.SetWorkingAxis(0);
+        SetupMeterGraph(chart, kRealTimePoints, chart.GetXMax(), chart.GetXMin(), model);
+    }
 }
 
 void RealTimeController::btnRunClick()

@@ -32,6 +32,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 using namespace vandrel;
 using vandrel::test::AnsweringUi;
 using vandrel::test::PtyPair;
@@ -53,7 +56,7 @@ TEST(MainWindowStartup, SearchSkipsBadDevicesAndShowsTheMeter)
         EXPECT_EQ(window.statusText(), sim.device());
         auto *box = window.findChild<QComboBox *>("ComboBoxDeviceName");
         ASSERT_NE(box, nullptr);
-        EXPECT_EQ(box->count(), 2); // the device that could not be opened is gone
+        EXPECT_EQ(box->count(), 3); // the one not plugged in stays, to be tried when it is
         EXPECT_EQ(box->currentText(), sim.device());
         EXPECT_EQ(window.identity().MeterModel, 540);
         EXPECT_EQ(window.storedModel(), 540);
@@ -69,7 +72,7 @@ TEST(MainWindowStartup, SearchSkipsBadDevicesAndShowsTheMeter)
     store.settings.sync();
     const AppSettings saved = AppSettings::load(store.settings);
     EXPECT_EQ(saved.RegModel, 540);
-    EXPECT_EQ(saved.LastConnectedPort, 1);
+    EXPECT_EQ(saved.LastConnectedPort, 2);
     EXPECT_EQ(saved.RealTimeRate, 2);
 }
 
@@ -404,6 +407,38 @@ TEST(MainWindowDataLogger, DownloadsTheMetersMemoryAndGivesThePortBack)
     EXPECT_TRUE(window.action("mnuExportGraph")->isEnabled());
 }
 
+// The transfer lets no events through, so a click on DataLogger made during
+// it reaches the program only afterwards: it must not start a second download.
+TEST(MainWindowDataLogger, ACommandGivenDuringTheTransferIsIgnored)
+{
+    QTemporaryDir dir;
+    const QString log = dir.filePath("received.log");
+    SimProcess sim({"--model", "580", "--suffix", "D", "--sets", "1", "--log", log});
+    SettingsFile store;
+    TfrmMain window(store.options({sim.device()}));
+    window.show();
+    ASSERT_TRUE(waitUntil([&] { return window.startupDone(); }, 20000));
+    QAction *command = window.action("LoadData1");
+    // Posted from another thread once the meter has been sent "P", as a click
+    // from the window system would be queued.
+    std::thread clicker([&] {
+        for (int i = 0; i < 2000; ++i) {
+            QFile file(log);
+            if (file.open(QIODevice::ReadOnly) && file.readAll().contains("RX 0x50"))
+                break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        QMetaObject::invokeMethod(command, &QAction::trigger, Qt::QueuedConnection);
+    });
+    command->trigger();
+    clicker.join();
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window.dataLoggerState().Table.Sets.size(), 1u);
+    EXPECT_EQ(sim.received('P'), 1);
+    EXPECT_TRUE(command->isEnabled());
+}
+
 TEST(MainWindowSettings, StoredValuesAreReadAndZeroRateBecomesTwo)
 {
     SettingsFile store;
@@ -546,6 +581,33 @@ TEST(MainWindowModel, ApplyModelFollowsTheIdentifiedMeter)
     EXPECT_EQ(window.storedModel(), 999);
     EXPECT_EQ(window.SampleSize(), 4);
     EXPECT_FALSE(window.action("LoadData1")->isVisible());
+}
+
+// A meter found after start-up (here one plugged in later, as a 520, where
+// the settings remembered a 580) is shown, tabled and graphed as what it is.
+TEST(MainWindowModel, AMeterFoundAfterStartUpBringsItsModel)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("meter");
+    SettingsFile store;
+    TfrmMain window(store.options({path}));
+    window.show();
+    ASSERT_TRUE(waitUntil([&] { return window.startupDone(); }, 20000));
+    ASSERT_EQ(window.identity().MeterModel, 580);
+    ASSERT_EQ(window.realTime().RealTimeGraphWindow()->Chart1->SeriesCount(), 4);
+
+    SimProcess sim({"--link", path, "--model", "520"});
+    ASSERT_TRUE(waitUntil([&] { return window.link().state().MeterConnected; }, 20000));
+    EXPECT_EQ(window.identity().MeterModel, 520);
+    EXPECT_EQ(window.storedModel(), 520);
+    EXPECT_EQ(window.SampleSize(), 4);
+    EXPECT_FALSE(window.action("LoadData1")->isVisible());
+    EXPECT_EQ(window.realTime().RealTimeGraphWindow()->Chart1->SeriesCount(), 2);
+    const StringGrid &table = *window.realTime().RealTimeTableWindow()->Grid1;
+    const QStringList headings = tableHeadings(520);
+    for (int c = 0; c < headings.size(); ++c)
+        EXPECT_EQ(table.Cells(c, 0), headings.at(c)) << c;
+    window.close();
 }
 
 TEST(AboutBox, ShowsTheBuildVersionEachTime)

@@ -20,7 +20,7 @@ bool parse(std::vector<std::string> args, SimOptions &o, std::string &error)
 }
 
 const char *const kOptions[] = {"--model", "--suffix", "--link", "--frames", "--memory", "--sets",
-                                "--seed", "--log", "--no-id", "--silence", "--garbage", "--split",
+                                "--seed", "--log", "--no-id", "--id-delay", "--silence", "--garbage", "--split",
                                 "--corrupt-block", "--corrupt-times", "--stop-after", "--pace",
                                 "--exit-on-eof", "--help"};
 const char *const kCommands[] = {"quit", "help", "stats", "clear-stats", "state", "silence", "unplug",

@@ -136,8 +136,10 @@ TEST(PortOpenFailures, StatusTextNamesTheMostTellingRefusal)
     };
     const Case cases[] = {
         {{}, QString()},
-        // Absent, vanished or not a terminal: nothing the user can fix here.
-        {{{"/dev/ttyS0", ENOENT}, {"/dev/ttyS1", EIO}, {"/dev/ttyS2", ENOTTY}, {"/dev/ttyS3", 0}}, QString()},
+        // Broken or not a terminal: nothing the user can fix here.
+        {{{"/dev/ttyS1", EIO}, {"/dev/ttyS2", ENOTTY}, {"/dev/ttyS3", 0}}, QString()},
+        // Not there (yet): a device named on the command line, not plugged in.
+        {{{"/dev/ttyS1", EIO}, {"/dev/ttyUSB9", ENOENT}}, "Device not found: /dev/ttyUSB9"},
         {{{"/dev/ttyUSB0", EACCES}}, "Permission denied: /dev/ttyUSB0" + help},
         {{{"/dev/ttyUSB0", EPERM}}, "Permission denied: /dev/ttyUSB0" + help},
         {{{"/dev/ttyACM0", EBUSY}}, "In use by another program: /dev/ttyACM0" + help},

@@ -124,32 +124,46 @@ INSTANTIATE_TEST_SUITE_P(Devices, MeterLinkStranger,
                          testing::Values(Stranger::Silent, Stranger::EchoingModem, Stranger::Chatterer),
                          strangerName);
 
-// The meter comes first but does not answer at start-up; the modem after it
-// does, is given up for sending no frames, and the search comes round to the
-// meter again, which answers by then.
-TEST(MeterLinkSearch, GoesRoundTheListUntilAPortDeliversFrames)
+// A meter switched on after the search: its frames come on the port the link
+// listens on, but nothing is decoded, shown or counted until it has said which
+// model it is.
+TEST(MeterLinkIdentify, FramesOfAMeterNotYetIdentifiedWaitForItsModel)
 {
-    SimProcess sim({"--silence", "600"});
+    SimProcess sim({"--model", "520", "--silence", "2"});
     StrangerDevice modem(Stranger::EchoingModem);
     Rig rig;
-    QSignalSpy lost(&rig.link, &MeterLink::meterLost);
-    QObject::connect(&rig.link, &MeterLink::meterLost, [&] {
-        if (lost.count() == 1) { // the spy saw it first
-            EXPECT_EQ(sim.command("silence 0").left(2), "OK");
-        }
-    });
+    QList<int> modelAtDecode;
+    QObject::connect(&rig.link, &MeterLink::frameDecoded, [&] { modelAtDecode << rig.identity.MeterModel; });
+    QSignalSpy identified(&rig.link, &MeterLink::meterIdentified);
     rig.link.setPorts({sim.device(), modem.path()});
     rig.link.SearchMeter();
-    EXPECT_EQ(rig.port.DeviceName(), modem.path());
-    EXPECT_TRUE(rig.link.state().MeterConnected); // on trial
+    EXPECT_FALSE(rig.link.state().MeterConnected); // the modem answered "K" but sent no frame
+    EXPECT_TRUE(identified.isEmpty());
+    EXPECT_EQ(rig.port.DeviceName(), sim.device()); // listening where the meter was last
     rig.link.startTimers();
 
-    ASSERT_TRUE(waitUntil([&] { return rig.port.DeviceName() == sim.device() && rig.frames > 2; }, 20000));
-    EXPECT_EQ(lost.count(), 1);
+    ASSERT_TRUE(waitUntil([&] { return rig.link.state().MeterConnected && rig.frames > 2; }, 20000));
+    EXPECT_EQ(rig.identity.MeterModel, 520);
+    EXPECT_EQ(identified.count(), 1);
+    EXPECT_EQ(modelAtDecode.count(520), modelAtDecode.size());
+    EXPECT_TRUE(rig.statuses.contains(QStringLiteral("Identifying\u2026")));
+    EXPECT_TRUE(rig.statuses.contains(QStringLiteral("Trying %1\u2026").arg(modem.path())));
+    EXPECT_EQ(rig.statuses.last(), sim.device());
+    EXPECT_GE(sim.received('K'), 1);
+}
+
+// A meter that takes most of a second to answer "K" is found by the first
+// search, whatever sits before it in the list.
+TEST(MeterLinkIdentify, ASlowMeterIsIdentifiedAtTheFirstTry)
+{
+    PtyPair silent;
+    SimProcess sim({"--model", "560", "--id-delay", "850"});
+    Rig rig;
+    rig.link.setPorts({silent.path(), sim.device()});
+    rig.link.SearchMeter();
     EXPECT_TRUE(rig.link.state().MeterConnected);
-    EXPECT_EQ(rig.link.portIndex(), 0);
-    EXPECT_EQ(rig.statuses.count("Searching Meter on " + sim.device()), 2);
-    EXPECT_EQ(rig.statuses.count("Searching Meter on " + modem.path()), 1);
+    EXPECT_EQ(rig.identity.MeterModel, 560);
+    EXPECT_EQ(rig.link.portIndex(), 1);
 }
 
 TEST(MeterLinkSearch, SkipsUnopenableAndSilentDevicesAndIdentifiesTheMeter)
@@ -162,21 +176,25 @@ TEST(MeterLinkSearch, SkipsUnopenableAndSilentDevicesAndIdentifiesTheMeter)
 
     rig.link.SearchMeter();
 
-    EXPECT_EQ(rig.link.ports(), QStringList({silent.path(), sim.device()}));
+    // A device that is not there may be plugged in later: it stays.
+    EXPECT_EQ(rig.link.ports(), QStringList({"/dev/vandrel-no-such-device", silent.path(), sim.device()}));
     EXPECT_TRUE(rig.link.state().MeterConnected);
     EXPECT_EQ(rig.identity.MeterModel, 540);
     EXPECT_EQ(rig.identity.ModelSuffix, 'D');
-    EXPECT_EQ(rig.link.state().LastConnectedPort, 1);
+    EXPECT_EQ(rig.link.state().LastConnectedPort, 2);
     EXPECT_EQ(rig.statuses.last(), sim.device());
     EXPECT_TRUE(rig.port.Active());
     EXPECT_TRUE(rig.port.hasOnRxChar());
     EXPECT_EQ(silent.readAvailable(1), QByteArray("K"));
 }
 
+// A device that sends frames but never answers "K" is taken, after a while,
+// for the model identified last time, and the status line says so.
 TEST(MeterLinkSearch, NoMeterKeepsListeningAndFramesConnectLater)
 {
-    SimProcess sim({"--no-id"});
+    SimProcess sim({"--no-id", "--model", "520"});
     Rig rig;
+    rig.link.setRememberedModel(520);
     rig.link.state().LastConnectedPort = 5; // beyond the list: falls back to 0
     rig.link.setPorts({sim.device()});
     QSignalSpy run(&rig.link, &MeterLink::runEnabledChanged);
@@ -188,11 +206,35 @@ TEST(MeterLinkSearch, NoMeterKeepsListeningAndFramesConnectLater)
     EXPECT_TRUE(rig.port.Active()); // still listening there
 
     rig.link.startTimers();
-    ASSERT_TRUE(waitUntil([&] { return rig.link.state().MeterConnected; }, 10000));
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_TRUE(waitUntil([&] { return rig.link.state().MeterConnected; }, 20000));
+    EXPECT_GE(clock.elapsed(), MeterLink::kIdentifyGiveUpMs);
     EXPECT_GT(rig.frames, 0);
     ASSERT_FALSE(run.isEmpty());
     EXPECT_TRUE(run.last().at(0).toBool());
-    EXPECT_EQ(rig.identity.MeterModel, 580); // no identification happened
+    EXPECT_EQ(rig.identity.MeterModel, 520);
+    EXPECT_TRUE(rig.statuses.last().startsWith(sim.device())) << rig.statuses.last().toStdString();
+    EXPECT_TRUE(rig.statuses.last().contains(QStringLiteral("taken as the 520"))) << rig.statuses.last().toStdString();
+}
+
+// A device named on the command line that is not plugged in yet stays in the
+// list, is named on the status line, and is found once it appears.
+TEST(MeterLinkSearch, MissingDeviceIsNamedAndFoundWhenItAppears)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("meter");
+    Rig rig;
+    rig.link.setPorts({path});
+    rig.link.SearchMeter();
+    EXPECT_EQ(rig.statuses.last(), "Device not found: " + path);
+    EXPECT_EQ(rig.link.ports(), QStringList({path}));
+    rig.link.startTimers();
+
+    SimProcess sim({"--link", path, "--model", "520"});
+    ASSERT_TRUE(waitUntil([&] { return rig.link.state().MeterConnected && rig.frames > 0; }, 20000));
+    EXPECT_EQ(rig.identity.MeterModel, 520);
+    EXPECT_EQ(rig.statuses.last(), path);
 }
 
 // A meter plugged in after start-up: the list follows the system's devices
@@ -226,20 +268,21 @@ TEST(MeterLinkSearch, DeviceHeldByAnotherProgramIsNamedOnTheStatusLine)
     other.setDeviceName(held.path());
     other.Open();
     Rig rig;
-    rig.link.setPorts({"/dev/vandrel-no-such-device", held.path(), silent.path()});
+    rig.link.setPorts({held.path(), silent.path()});
 
     rig.link.SearchMeter();
 
     EXPECT_FALSE(rig.link.state().MeterConnected);
     EXPECT_EQ(rig.statuses.last(), QStringLiteral("In use by another program: ") + held.path() +
                                        QStringLiteral(" \u2014 see Help \u203a Serial port access"));
-    EXPECT_EQ(rig.link.ports(), QStringList({silent.path()}));
+    EXPECT_EQ(rig.link.ports(), QStringList({held.path(), silent.path()}));
 
-    // Once the other program lets go, the next search is back to the plain text.
+    // Once the other program lets go, the device is tried by itself and the
+    // status line is back to the plain text.
+    rig.link.startTimers();
     other.Close();
-    rig.link.setPorts({held.path()});
-    rig.link.SearchMeter();
-    EXPECT_EQ(rig.statuses.last(), "No Connection");
+    ASSERT_TRUE(waitUntil([&] { return held.readAvailable().contains('K'); }, 5000));
+    ASSERT_TRUE(waitUntil([&] { return !rig.link.searching() && rig.statuses.last() == "No Connection"; }, 5000));
 }
 
 // A device the user may not open, as a real open refuses it: a sysfs file

@@ -446,6 +446,25 @@ TEST(PortLockFile, OnlyALiveOtherProcessHoldsTheDevice)
     }
 }
 
+// A stable link (as under /dev/serial/by-id) names the device another program
+// locked under its node's name.
+TEST(PortLockFile, LinkToALockedDeviceIsLocked)
+{
+    QTemporaryDir lockDir, devDir;
+    const QString node = devDir.filePath(QStringLiteral("ttyUSB7"));
+    const QString byId = devDir.filePath(QStringLiteral("usb-Maker_Serial_0001-if00-port0"));
+    QFile nodeFile(node);
+    ASSERT_TRUE(nodeFile.open(QIODevice::WriteOnly));
+    nodeFile.close();
+    ASSERT_TRUE(QFile::link(node, byId));
+    QFile lock(lockDir.filePath(QStringLiteral("LCK..ttyUSB7")));
+    ASSERT_TRUE(lock.open(QIODevice::WriteOnly));
+    lock.write(QByteArray::number(static_cast<int>(::getppid())) + '\n');
+    lock.close();
+    EXPECT_TRUE(portLockedElsewhere(byId, {lockDir.path()}));
+    EXPECT_FALSE(portLockedElsewhere(devDir.filePath(QStringLiteral("usb-other")), {lockDir.path()}));
+}
+
 TEST(ComPortEnum, ListsOnlyNamesWithoutDevPrefix)
 {
     QStringList list{"keep"};

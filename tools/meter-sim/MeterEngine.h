@@ -25,6 +25,8 @@ inline constexpr std::chrono::seconds kAckTimeout{10};
 
 struct EngineFaults {
     bool noIdentification = false;
+    // How long the reply to "K" takes: some meters answer late.
+    std::chrono::milliseconds identifyDelay{0};
     bool garbage = false;           // stray bytes before each poll answer
     Clock::time_point silentUntil{}; // everything received before this is ignored
     DownloadFaults download;
@@ -37,6 +39,11 @@ public:
     // Handles one received byte at time `now`. Returns the answers to send, in
     // order; each answer is one unit (a frame, a block, a run of garbage).
     std::vector<Bytes> receive(std::uint8_t byte, Clock::time_point now);
+    // How long after receiving `byte` its answers go out.
+    std::chrono::milliseconds answerDelay(std::uint8_t byte) const
+    {
+        return byte == kIdentify ? faults_.identifyDelay : std::chrono::milliseconds(0);
+    }
 
     // Gives up a download whose acknowledgement is overdue at `now`.
     void checkTimeouts(Clock::time_point now);

@@ -10,7 +10,7 @@
 
 namespace vandrel::sim {
 
-bool OutputQueue::push(Bytes answer, Clock::time_point now)
+bool OutputQueue::push(Bytes answer, Clock::time_point now, std::chrono::milliseconds delay)
 {
     if (answer.empty())
         return true;
@@ -18,6 +18,7 @@ bool OutputQueue::push(Bytes answer, Clock::time_point now)
         return false;
     const bool wasEmpty = pieces_.empty();
     queued_ += answer.size();
+    const std::size_t first = pieces_.size();
     if (!split_ || answer.size() < 2) {
         pieces_.push_back({std::move(answer), 0, {}});
     } else {
@@ -42,6 +43,7 @@ bool OutputQueue::push(Bytes answer, Clock::time_point now)
             begin = end;
         }
     }
+    pieces_[first].gapBefore += delay;
     if (wasEmpty)
         startHead(now, false);
     return true;

@@ -36,10 +36,10 @@ public:
     bool split() const { return split_; }
     bool pace() const { return pace_; }
 
-    // Queues one answer. With splitting on it goes out in two or three pieces
-    // with 10 to 60 ms between them. Returns false when the queue is full and
-    // the answer was dropped.
-    bool push(Bytes answer, Clock::time_point now);
+    // Queues one answer, to go out `delay` after the answer before it. With
+    // splitting on it goes out in two or three pieces with 10 to 60 ms between
+    // them. Returns false when the queue is full and the answer was dropped.
+    bool push(Bytes answer, Clock::time_point now, std::chrono::milliseconds delay = {});
 
     // Bytes that may be written at `now` (empty when the next piece is not due
     // yet or pacing holds it back).

@@ -117,6 +117,8 @@ bool parseOptions(const std::vector<std::string> &args, SimOptions &o, std::stri
             ok = value(v) && toNumber(v, o.corruptTimes) && o.corruptTimes >= 0;
         } else if (a == "--stop-after") {
             ok = value(v) && toNumber(v, o.stopAfter) && o.stopAfter >= 0;
+        } else if (a == "--id-delay") {
+            ok = value(v) && toNumber(v, o.identifyDelayMs) && o.identifyDelayMs >= 0 && o.identifyDelayMs <= 60000;
         } else if (a == "--silence") {
             ok = value(v) && toSeconds(v, o.silenceSeconds);
         } else {
@@ -150,6 +152,7 @@ Options:
   --seed N            seed for drift, garbage and split points (default 1)
   --log FILE          append one line per received byte to FILE
   --no-id             never answer the identification request "K"
+  --id-delay MS       answer "K" only MS milliseconds after it came (default 0)
   --silence SECONDS   ignore everything received for SECONDS after start
   --garbage           send stray bytes before each poll answer
   --split             send every answer in 2-3 pieces with 10-60 ms gaps

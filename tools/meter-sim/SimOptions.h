@@ -20,6 +20,7 @@ struct SimOptions {
     std::uint32_t seed = 1;
     std::string logFile;
     bool noIdentification = false;
+    int identifyDelayMs = 0;
     bool garbage = false;
     bool split = false;
     bool pace = false;

@@ -143,7 +143,7 @@ void SimServer::readMaster(Clock::time_point now)
         ++counts_[buf[i]];
         ++total_;
         for (Bytes &answer : engine_.receive(buf[i], now)) {
-            if (!out_.push(std::move(answer), now))
+            if (!out_.push(std::move(answer), now, engine_.answerDelay(buf[i])))
                 std::fprintf(stderr, "vandrel-meter-sim: output queue full, answer dropped\n");
         }
     }

@@ -45,6 +45,7 @@ int main(int argc, char **argv)
     }
     EngineFaults &faults = engine.faults();
     faults.noIdentification = options.noIdentification;
+    faults.identifyDelay = std::chrono::milliseconds(options.identifyDelayMs);
     faults.garbage = options.garbage;
     faults.download = {options.corruptBlock, options.corruptTimes, options.stopAfter};
     if (options.silenceSeconds > 0.0)
