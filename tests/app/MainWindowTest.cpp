@@ -28,12 +28,13 @@
 #include <QSet>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QMenuBar>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <thread>
+#include <utility>
 
 using namespace vandrel;
 using vandrel::test::AnsweringUi;
@@ -408,34 +409,36 @@ TEST(MainWindowDataLogger, DownloadsTheMetersMemoryAndGivesThePortBack)
 }
 
 // The transfer lets no events through, so a click on DataLogger made during
-// it reaches the program only afterwards: it must not start a second download.
-TEST(MainWindowDataLogger, ACommandGivenDuringTheTransferIsIgnored)
+// it reaches the program only after the memory is in: it must not start a
+// second download. The click here comes as the downloaded sets fill the
+// window, before the command has returned.
+TEST(MainWindowDataLogger, AClickMadeDuringTheTransferIsIgnored)
 {
-    QTemporaryDir dir;
-    const QString log = dir.filePath("received.log");
-    SimProcess sim({"--model", "580", "--suffix", "D", "--sets", "1", "--log", log});
+    SimProcess sim({"--model", "580", "--suffix", "CR", "--sets", "1"});
     SettingsFile store;
     TfrmMain window(store.options({sim.device()}));
     window.show();
     ASSERT_TRUE(waitUntil([&] { return window.startupDone(); }, 20000));
     QAction *command = window.action("LoadData1");
-    // Posted from another thread once the meter has been sent "P", as a click
-    // from the window system would be queued.
-    std::thread clicker([&] {
-        for (int i = 0; i < 2000; ++i) {
-            QFile file(log);
-            if (file.open(QIODevice::ReadOnly) && file.readAll().contains("RX 0x50"))
-                break;
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        QMetaObject::invokeMethod(command, &QAction::trigger, Qt::QueuedConnection);
-    });
     command->trigger();
-    clicker.join();
+    ASSERT_NE(window.dataLoggerWindow(), nullptr);
+    ASSERT_EQ(sim.received('P'), 1);
+
+    QMenuBar *bar = window.menuBar();
+    const QPoint at = bar->actionGeometry(command).center();
+    ASSERT_FALSE(at.isNull());
+    bool clicked = false;
+    const auto clickOnce = [&] {
+        if (!std::exchange(clicked, true))
+            QTest::mouseClick(bar, Qt::LeftButton, {}, at);
+    };
+    QAbstractItemModel *sets = window.dataLoggerWindow()->Grid1->model();
+    QObject::connect(sets, &QAbstractItemModel::modelReset, &window, clickOnce);
+    QObject::connect(sets, &QAbstractItemModel::rowsInserted, &window, clickOnce);
+    command->trigger();
     QCoreApplication::processEvents();
-    QCoreApplication::processEvents();
-    EXPECT_EQ(window.dataLoggerState().Table.Sets.size(), 1u);
-    EXPECT_EQ(sim.received('P'), 1);
+    EXPECT_TRUE(clicked);
+    EXPECT_EQ(sim.received('P'), 2);
     EXPECT_TRUE(command->isEnabled());
 }
 
