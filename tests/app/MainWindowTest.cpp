@@ -599,8 +599,19 @@ TEST(MainWindowModel, AMeterFoundAfterStartUpBringsItsModel)
     ASSERT_EQ(window.identity().MeterModel, 580);
     ASSERT_EQ(window.realTime().RealTimeGraphWindow()->Chart1->SeriesCount(), 4);
 
+    // The later search keeps the commands that use the port disabled, as the first one does.
+    QStringList enabledDuringSearch;
+    QObject::connect(&window.link(), &MeterLink::statusTextChanged, &window, [&] {
+        if (!window.link().searching())
+            return;
+        for (const char *name : {"LoadData1", "mnuRun", "mnuPanel"}) {
+            if (window.action(QLatin1String(name))->isEnabled())
+                enabledDuringSearch << QLatin1String(name);
+        }
+    });
     SimProcess sim({"--link", path, "--model", "520"});
     ASSERT_TRUE(waitUntil([&] { return window.link().state().MeterConnected; }, 20000));
+    EXPECT_TRUE(enabledDuringSearch.isEmpty()) << qPrintable(enabledDuringSearch.join(QLatin1Char(' ')));
     EXPECT_EQ(window.identity().MeterModel, 520);
     EXPECT_EQ(window.storedModel(), 520);
     EXPECT_EQ(window.SampleSize(), 4);

@@ -172,16 +172,18 @@ TEST(MeterLinkSearch, SkipsUnopenableAndSilentDevicesAndIdentifiesTheMeter)
     SimProcess sim({"--model", "540", "--suffix", "D"});
     Rig rig;
     rig.link.state().LastConnectedPort = 7;
-    rig.link.setPorts({"/dev/vandrel-no-such-device", silent.path(), sim.device()});
+    rig.link.setPorts({"/dev/null", "/dev/vandrel-no-such-device", silent.path(), sim.device()});
 
     rig.link.SearchMeter();
 
-    // A device that is not there may be plugged in later: it stays.
+    // Not a serial device: dropped, and the meter's index follows. A device
+    // that is not there may be plugged in later: it stays.
     EXPECT_EQ(rig.link.ports(), QStringList({"/dev/vandrel-no-such-device", silent.path(), sim.device()}));
     EXPECT_TRUE(rig.link.state().MeterConnected);
     EXPECT_EQ(rig.identity.MeterModel, 540);
     EXPECT_EQ(rig.identity.ModelSuffix, 'D');
     EXPECT_EQ(rig.link.state().LastConnectedPort, 2);
+    EXPECT_EQ(rig.link.portIndex(), 2);
     EXPECT_EQ(rig.statuses.last(), sim.device());
     EXPECT_TRUE(rig.port.Active());
     EXPECT_TRUE(rig.port.hasOnRxChar());
