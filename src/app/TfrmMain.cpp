@@ -194,7 +194,7 @@ void TfrmMain::FormCreate()
             return now;
         });
     }
-    link_->setPorts(MeterLink::preferredFirst(options_.preferredPorts, ports));
+    link_->setPorts(PortList::preferredFirst(options_.preferredPorts, ports));
 
     recovery_ = std::make_unique<RecoveryFiles>(options_.recoveryFolder);
     realTime_->setJournalPath(recovery_->runJournalPath());

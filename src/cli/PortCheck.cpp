@@ -65,7 +65,7 @@ QString probeMeter(const QString &path)
 QStringList portsToList(const QStringList &system, const QStringList &named)
 {
     QStringList paths;
-    for (const QString &item : MeterLink::preferredFirst(system, named))
+    for (const QString &item : PortList::preferredFirst(system, named))
         paths << MeterLink::devicePath(item);
     return paths;
 }

@@ -74,13 +74,14 @@ Recorder::Recorder(CliLink &link, RowFile &file, int rate, bool quiet, QObject *
     run_.SampleRate = rate;
     run_.RealTimeRunning = true;
     // As Run on an empty table: the first tick with a reading samples at once.
-    link_.link().state().TickCounter = rate;
+    run_.TickCounter = rate;
+    countTicks(link_.link(), run_, this);
     connect(&link_.link(), &MeterLink::frameTick, this, &Recorder::sampleTick);
 }
 
 void Recorder::sampleTick(const QDateTime &now)
 {
-    if (broken_ || !takeSampleIfDue(run_, link_.link().state().TickCounter))
+    if (broken_ || !takeSampleIfDue(run_, run_.TickCounter))
         return;
     ++rows_;
     const QStringList cells = realTimeRowCells(rows_, now, link_.reading(), link_.identity());

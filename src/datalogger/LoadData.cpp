@@ -5,83 +5,40 @@
 
 #include "datalogger/ComPortDownload.h"
 #include "meter/MeterLink.h"
+#include "meter/BusyFlag.h"
 #include "meter/WaitMs.h"
+
+#include <optional>
 
 namespace vandrel {
 
 namespace {
 
-// How long the take-over waits for a running tick or receive handler. Only a
-// handler further down this very stack can stay busy that long, and it cannot
-// finish before we return, so after this the download goes ahead (every port
-// call in those handlers tolerates a closed port).
+// How long the take-over waits for a running tick or receive handler.
 constexpr int kBusyWaitLimitMs = 5000;
-constexpr int kBusyPollMs = 10;
 
-template <typename F>
-void quietly(F &&f)
+// The port from frame reception to the transfer: settle, drop what is
+// queued, and open the device afresh for the transfer alone.
+void takeOver(SerialLine &line, DownloadPort &port, bool stream, const DownloadTiming &timing, DownloadView &view)
 {
-    try {
-        f();
-    } catch (const std::exception &) {
-    }
-}
-
-void waitWhileBusy(const bool &busy)
-{
-    for (int waited = 0; busy && waited < kBusyWaitLimitMs; waited += kBusyPollMs)
-        WaitMs(kBusyPollMs);
-}
-
-// Clears a flag however the scope is left.
-class ClearOnExit {
-public:
-    explicit ClearOnExit(bool &flag) : flag_(flag) {}
-    ~ClearOnExit() { flag_ = false; }
-    ClearOnExit(const ClearOnExit &) = delete;
-    ClearOnExit &operator=(const ClearOnExit &) = delete;
-
-private:
-    bool &flag_;
-};
-
-void takeOver(MeterLink &link, DownloadPort &port, bool stream, const DownloadTiming &timing,
-              DownloadView &view)
-{
-    TComPort &com = link.port();
-    waitWhileBusy(link.state().MainTimerBusy);
-    link.stopTimers();
     view.busyCursor(true);
     port.pause(timing.settleMs);
     if (stream) {
-        quietly([&] { com.PurgeOutput(); });
-        quietly([&] { com.PurgeInput(); });
+        line.purgeOutput();
+        line.purgeInput();
     }
-    waitWhileBusy(link.state().RxBusy);
-    quietly([&] { com.Close(); });
-    com.setOnRxChar(nullptr);
+    const QString path = line.path();
+    line.close();
     WaitMs(timing.closedMs);
-    quietly([&] { com.Open(); });
-    quietly([&] { com.PurgeOutput(); });
-    quietly([&] { com.PurgeInput(); });
+    line.open(path);
+    line.purgeOutput();
+    line.purgeInput();
     port.pause(timing.reopenMs);
     view.busyCursor(false);
 }
 
-// Frame reception back on the port, the port reopened, both timers running.
-void giveBack(MeterLink &link, const DownloadTiming &timing)
-{
-    TComPort &com = link.port();
-    quietly([&] { com.setActive(false); });
-    com.setOnRxChar([&link] { link.Comm1RxChar(); });
-    WaitMs(timing.closedMs);
-    quietly([&] { com.setActive(true); });
-    link.mainTimer().start();
-    link.aTimer().start();
-}
-
 int transfer(MeterLink &link, DataLoggerState &state, DownloadView &view, const DownloadTiming &timing,
-             DownloadPort &port, QByteArray *received)
+             DownloadPort *transferPort, QByteArray *received)
 {
     if (!link.state().MeterConnected) {
         view.message(kNoMeterMessage);
@@ -91,15 +48,26 @@ int transfer(MeterLink &link, DataLoggerState &state, DownloadView &view, const 
         view.message(kRecordingMessage);
         return kDownloadPrecondition;
     }
-    state.DownloadInProgress = true;
-    ClearOnExit clear(state.DownloadInProgress);
+    BusyFlag busy(state.DownloadInProgress);
     const bool stream = link.identity().ModelSuffix == '\r';
     const int sampleSize = sampleSizeFor(link.identity().MeterModel);
     if (!stream)
         openBlockProgress(view);
-    takeOver(link, port, stream, timing, view);
-    return stream ? DownloadStream(port, view, sampleSize, state.Table, timing, received)
-                  : DownloadBlocks(port, view, sampleSize, state.Table, timing, received);
+    MeterLink::PortLease lease = link.lendPort(kBusyWaitLimitMs);
+    SerialLine &line = lease.line();
+    std::optional<ComPortDownload> device;
+    if (!transferPort && line.comPort())
+        device.emplace(*line.comPort());
+    DownloadPort *port = transferPort ? transferPort : device ? &*device : nullptr;
+    if (!port)
+        return kDownloadNoAnswer; // no device underneath to read a memory from
+    takeOver(line, *port, stream, timing, view);
+    const int result = stream ? DownloadStream(*port, view, sampleSize, state.Table, timing, received)
+                              : DownloadBlocks(*port, view, sampleSize, state.Table, timing, received);
+    // Closed for a moment before the lease gives the port back to frame reception.
+    line.close();
+    WaitMs(timing.closedMs);
+    return result;
 }
 
 } // namespace
@@ -111,19 +79,15 @@ int LoadData(MeterLink &link, DataLoggerState &state, DownloadView &view, const 
     // waits let events through): ignored, the port stays with the first one.
     if (state.DownloadInProgress)
         return kDownloadPrecondition;
-    ComPortDownload comPort(link.port());
-    DownloadPort &port = transferPort ? *transferPort : comPort;
     int result = kDownloadPrecondition;
     try {
-        result = transfer(link, state, view, timing, port, received);
+        result = transfer(link, state, view, timing, transferPort, received);
     } catch (...) {
-        // Nothing below is meant to throw; if something does, the port still
-        // goes back before the exception travels on.
+        // Nothing below is meant to throw; if something does, the lease has
+        // given the port back before the exception travels on.
         view.busyCursor(false);
-        giveBack(link, timing);
         throw;
     }
-    giveBack(link, timing);
     if (result == kDownloadSuccess)
         state.LoggerDataUnsaved = true;
     else if (result != kDownloadPrecondition)

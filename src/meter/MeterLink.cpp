@@ -1,241 +1,131 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The meter link. Every port failure arrives here as the silent abort (the
-// port's error hook is set that way) and is swallowed: the link keeps going.
+// The meter link. Port failures never reach it: the line swallows them and
+// reports a closed port or nothing received, and the link keeps going.
 #include "meter/MeterLink.h"
 
+#include "meter/BusyFlag.h"
+#include "meter/ComPortLine.h"
 #include "meter/FrameCutter.h"
 #include "meter/TickRegulation.h"
 #include "meter/WaitMs.h"
+
+#include <QElapsedTimer>
 
 namespace vandrel {
 
 namespace {
 
 const QString kNoConnection = QStringLiteral("No Connection");
+const QString kIdentifying = QStringLiteral("Identifying\u2026");
 
-// Sets a flag for the life of a scope, whatever way the scope is left.
-class BusyFlag {
+// A device under probe: a line of its own, opened for the probe alone.
+class ProbedLine : public ProbeLine {
 public:
-    explicit BusyFlag(bool &flag) : flag_(flag) { flag_ = true; }
-    ~BusyFlag() { flag_ = false; }
-    BusyFlag(const BusyFlag &) = delete;
-    BusyFlag &operator=(const BusyFlag &) = delete;
+    ProbedLine(std::unique_ptr<SerialLine> line, const QString &path) : line_(std::move(line))
+    {
+        line_->open(path);
+    }
+    bool isOpen() const { return line_->isOpen(); }
+    int error() const { return line_->error(); }
+    void write(char byte) override { line_->write(byte); }
+    QByteArray readAvailable() override { return line_->readAll(); }
 
 private:
-    bool &flag_;
+    std::unique_ptr<SerialLine> line_;
 };
-
-template <typename F>
-bool quietly(F &&f)
-{
-    try {
-        f();
-        return true;
-    } catch (const EAbort &) {
-    } catch (const EComError &) {
-    }
-    return false;
-}
 
 } // namespace
 
-MeterLink::MeterLink(TComPort &port, MeterReading &reading, MeterIdentity &identity, QObject *parent)
-    : QObject(parent), port_(port), reading_(reading), identity_(identity)
+LinkClock LinkClock::system()
 {
-    // Every port failure becomes the silent abort; callers below swallow it.
-    // The error number is kept so a search can tell the user why a device
-    // could not be opened.
-    port_.setOnError([this](TComPort &, const EComError &e, TComAction &action) {
-        lastPortError_ = e.ErrorCode;
-        action = TComAction::caAbort;
-    });
-    configureMeterPort(port_);
+    auto clock = std::make_shared<QElapsedTimer>();
+    clock->start();
+    return {[clock] { return clock->elapsed(); }, [](int ms) { WaitMs(ms); }, true};
+}
 
+MeterLink::MeterLink(TComPort &port, MeterReading &reading, MeterIdentity &identity, QObject *parent)
+    : QObject(parent), ownLine_(std::make_unique<ComPortLine>(port)), line_(*ownLine_),
+      makeLine_([] { return std::make_unique<ComPortLine>(); }), clock_(LinkClock::system()), reading_(reading),
+      identity_(identity)
+{
+    init();
+}
+
+MeterLink::MeterLink(SerialLine &line, SerialLineFactory makeLine, MeterReading &reading, MeterIdentity &identity,
+                     LinkClock clock, QObject *parent)
+    : QObject(parent), line_(line), makeLine_(std::move(makeLine)), clock_(std::move(clock)), reading_(reading),
+      identity_(identity)
+{
+    init();
+}
+
+MeterLink::~MeterLink()
+{
+    line_.setVanishedHandler(nullptr);
+    line_.setReadyHandler(nullptr);
+}
+
+void MeterLink::init()
+{
     aTimer_.setInterval(kPollMs);
     aTimer_.setTimerType(Qt::PreciseTimer);
     mainTimer_.setInterval(kTickMs);
     mainTimer_.setTimerType(Qt::PreciseTimer);
     connect(&aTimer_, &QTimer::timeout, this, &MeterLink::ATimerTimer);
     connect(&mainTimer_, &QTimer::timeout, this, &MeterLink::MainTimerTimer);
-    connect(&port_, &TComPort::deviceVanished, this, &MeterLink::onDeviceVanished);
-    tickClock_.start();
+    line_.setVanishedHandler([this] { onDeviceVanished(); });
 }
 
-QString MeterLink::devicePath(const QString &item)
+void MeterLink::setPorts(const QStringList &ports)
 {
-    const QString t = item.trimmed();
-    return t.startsWith(QLatin1Char('/')) ? t : QStringLiteral("/dev/") + t;
+    ports_.set(ports);
+    emit portsChanged();
+    selectPort(ports_.index());
 }
 
-QStringList MeterLink::preferredFirst(const QStringList &preferred, const QStringList &system)
+void MeterLink::preferPort(const QString &device)
 {
-    QStringList order;
-    QStringList paths;
-    for (const QStringList *list : {&preferred, &system}) {
-        for (const QString &item : *list) {
-            const QString path = devicePath(item);
-            if (item.trimmed().isEmpty() || paths.contains(path))
-                continue;
-            paths << path;
-            order << item;
-        }
-    }
-    return order;
-}
-
-QStringList MeterLink::followDevices(const QStringList &ports, const QStringList &before, const QStringList &after)
-{
-    QStringList list;
-    for (const QString &item : ports) {
-        if (!before.contains(item) || after.contains(item))
-            list << item;
-    }
-    QStringList paths;
-    for (const QString &item : list)
-        paths << devicePath(item);
-    for (const QString &item : after) {
-        if (!before.contains(item) && !paths.contains(devicePath(item))) {
-            list << item;
-            paths << devicePath(item);
-        }
-    }
-    return list;
-}
-
-void MeterLink::setDeviceSource(DeviceSource source)
-{
-    deviceSource_ = std::move(source);
-    knownDevices_ = deviceSource_ ? deviceSource_() : QStringList();
+    QStringList list = ports_.items();
+    list.removeAll(device);
+    list.prepend(device);
+    setPorts(list);
 }
 
 // While no meter is connected the list follows the system's devices, so an
 // adapter plugged in after start-up is found; a new one is searched at once.
 void MeterLink::watchDevices()
 {
-    if (!deviceSource_ || closing_ || searching_ || state_.MeterConnected)
+    if (closing_ || searching_ || state_.MeterConnected)
         return;
-    const QStringList now = deviceSource_();
-    if (now == knownDevices_)
+    QString appeared;
+    if (!ports_.follow(appeared))
         return;
-    const QStringList before = knownDevices_;
-    knownDevices_ = now;
-    for (const QString &item : before) {
-        if (!now.contains(item))
-            retry_.removeAll(item);
-    }
-    const QString selected = portIndex_ >= 0 && portIndex_ < ports_.size() ? ports_.at(portIndex_) : QString();
-    ports_ = followDevices(ports_, before, now);
     emit portsChanged();
-    portIndex_ = ports_.indexOf(selected);
-    emit portIndexChanged(portIndex_);
-    for (const QString &item : now) {
-        if (!before.contains(item)) {
-            QTimer::singleShot(0, this, [this, item] { searchNewDevice(item); });
-            return;
-        }
+    emit portIndexChanged(ports_.index());
+    if (!appeared.isEmpty()) {
+        QTimer::singleShot(0, this, [this, appeared] {
+            const int index = ports_.indexOf(appeared);
+            if (index >= 0)
+                searchAgainFrom(index);
+        });
     }
-}
-
-void MeterLink::searchNewDevice(const QString &item)
-{
-    const int index = ports_.indexOf(item);
-    if (index >= 0)
-        searchAgainFrom(index);
-}
-
-void MeterLink::setPorts(const QStringList &ports)
-{
-    ports_ = ports;
-    emit portsChanged();
-    selectPort(ports_.isEmpty() ? -1 : 0);
-}
-
-void MeterLink::preferPort(const QString &device)
-{
-    QStringList list = ports_;
-    list.removeAll(device);
-    list.prepend(device);
-    setPorts(list);
-}
-
-void MeterLink::fillPortList()
-{
-    QStringList list;
-    TComPort::EnumComDevices(list);
-    setPorts(list);
 }
 
 void MeterLink::selectPort(int index)
 {
-    portIndex_ = index;
+    ports_.select(index);
     emit portIndexChanged(index);
-    if (index >= 0 && index < ports_.size())
-        quietly([&] { port_.setDeviceName(devicePath(ports_.at(index))); });
 }
 
-bool MeterLink::tryOpen()
+bool MeterLink::openSelected()
 {
-    lastPortError_ = 0;
-    quietly([&] { port_.setActive(true); });
-    return port_.Active();
+    const QString path = ports_.selectedPath();
+    return !path.isEmpty() && line_.open(path);
 }
 
-void MeterLink::closeQuietly()
+void MeterLink::attachReception()
 {
-    quietly([&] { port_.Close(); });
-}
-
-void MeterLink::writeQuietly(char byte)
-{
-    quietly([&] { port_.Write(&byte, 1, false); });
-}
-
-namespace {
-
-// A device under probe: a port of its own, opened for the probe alone.
-class ComPortLine : public ProbeLine {
-public:
-    explicit ComPortLine(const QString &path)
-    {
-        port_.setOnError([this](TComPort &, const EComError &e, TComAction &action) {
-            error_ = e.ErrorCode;
-            action = TComAction::caAbort;
-        });
-        configureMeterPort(port_);
-        quietly([&] { port_.setDeviceName(path); });
-        quietly([&] { port_.Open(); });
-    }
-    bool isOpen() const { return port_.Active(); }
-    int error() const { return error_; }
-    void write(char byte) override { quietly([&] { port_.Write(&byte, 1, false); }); }
-    QByteArray readAvailable() override
-    {
-        QByteArray got;
-        quietly([&] {
-            const int n = port_.InputCount();
-            if (n <= 0)
-                return;
-            got.resize(n);
-            got.resize(port_.Read(got.data(), n, false));
-        });
-        return got;
-    }
-
-private:
-    TComPort port_;
-    int error_ = 0;
-};
-
-const QString kIdentifying = QStringLiteral("Identifying\u2026");
-
-} // namespace
-
-void configureMeterPort(TComPort &port)
-{
-    port.setBaudRate(9600);
-    port.setDataBits(8);
-    port.setParity(TParity::paNone);
-    port.setStopBits(TStopBits::sb1);
+    line_.setReadyHandler([this] { Comm1RxChar(); });
 }
 
 // Asks every port at once, the list read from `first` round to the one before
@@ -245,32 +135,31 @@ void configureMeterPort(TComPort &port)
 // meter's port, with its identity in `found`, or -1.
 int MeterLink::probePorts(int first, MeterIdentity &found)
 {
-    std::vector<std::unique_ptr<ComPortLine>> lines;
+    std::vector<std::unique_ptr<ProbedLine>> lines;
     std::vector<ProbeLine *> open;
     QStringList openItems;
     QStringList dropped;
-    const int n = static_cast<int>(ports_.size());
+    const QStringList items = ports_.items();
+    const int n = static_cast<int>(items.size());
     for (int k = 0; k < n; ++k) {
-        const QString item = ports_.at((first + k) % n);
-        auto line = std::make_unique<ComPortLine>(devicePath(item));
+        const QString item = items.at((first + k) % n);
+        auto line = std::make_unique<ProbedLine>(makeLine_(), devicePath(item));
         if (!line->isOpen()) {
             openFailures_.note(devicePath(item), line->error());
-            if (PortOpenFailures::worthRetrying(line->error())) {
-                if (!retry_.contains(item))
-                    retry_ << item;
-            } else {
+            if (PortOpenFailures::worthRetrying(line->error()))
+                ports_.markForRetry(item);
+            else
                 dropped << item;
-            }
             continue;
         }
-        retry_.removeAll(item);
+        ports_.unmarkForRetry(item);
         open.push_back(line.get());
         openItems << item;
         lines.push_back(std::move(line));
     }
     if (!dropped.isEmpty()) {
         for (const QString &item : std::as_const(dropped))
-            ports_.removeAll(item);
+            ports_.remove(item);
         emit portsChanged();
     }
     if (open.empty())
@@ -281,20 +170,19 @@ int MeterLink::probePorts(int first, MeterIdentity &found)
     probe.onAnswered = [&](int line) {
         emit statusTextChanged(QStringLiteral("Trying %1\u2026").arg(devicePath(openItems.at(line))));
     };
-    QElapsedTimer clock;
-    clock.start();
+    const qint64 start = clock_.now();
     probe.start(0);
     int meter = -1;
     while (!closing_) {
-        meter = probe.step(clock.elapsed());
+        meter = probe.step(clock_.now() - start);
         if (meter >= 0 || probe.finished())
             break;
-        WaitMs(kReplyCheckMs);
+        clock_.wait(kReplyCheckMs);
     }
     if (meter < 0)
         return -1;
     found = probe.identity(meter);
-    return static_cast<int>(ports_.indexOf(openItems.at(meter)));
+    return ports_.indexOf(openItems.at(meter));
 }
 
 void MeterLink::SearchMeter()
@@ -307,13 +195,12 @@ void MeterLink::searchFrom(int first)
     {
         BusyFlag busy(searching_);
         emit searchRunningChanged(true);
-        closeQuietly();
-        port_.setOnRxChar(nullptr);
+        line_.close();
+        line_.setReadyHandler(nullptr);
         openFailures_.clear();
         identifying_ = awaitingReply_ = askPending_ = false;
         MeterIdentity identity;
-        const int last = static_cast<int>(ports_.size()) - 1;
-        const int found = ports_.isEmpty() ? -1 : probePorts(qBound(0, first, last), identity);
+        const int found = ports_.isEmpty() ? -1 : probePorts(qBound(0, first, ports_.size() - 1), identity);
         finishSearch(found, identity);
     }
     emit searchRunningChanged(false);
@@ -323,12 +210,12 @@ void MeterLink::searchFrom(int first)
 void MeterLink::finishSearch(int found, const MeterIdentity &identity)
 {
     if (found >= 0 && !closing_) {
-        // The probe's own port is closed by now; the link's takes its place.
+        // The probe's own line is closed by now; the link's takes its place.
         selectPort(found);
-        if (tryOpen()) {
-            quietly([&] { port_.PurgeInput(); });
+        if (openSelected()) {
+            line_.purgeInput();
             state_.RxBuffer.clear();
-            port_.setOnRxChar([this] { Comm1RxChar(); });
+            attachReception();
             state_.LastConnectedPort = found;
             state_.MissedTicks = 0;
             adoptIdentity(identity, QString());
@@ -340,8 +227,8 @@ void MeterLink::finishSearch(int found, const MeterIdentity &identity)
             return;
         }
     }
-    closeQuietly();
-    port_.setOnRxChar([this] { Comm1RxChar(); });
+    line_.close();
+    attachReception();
     if (closing_)
         return;
     identified_ = false;
@@ -355,15 +242,14 @@ void MeterLink::finishSearch(int found, const MeterIdentity &identity)
     selectPort(ports_.isEmpty() ? -1 : state_.LastConnectedPort);
     // Keep listening there: a meter switched on later is identified once its
     // frames come, and then counts as connected.
-    if (!ports_.isEmpty() && !closing_)
-        tryOpen();
+    if (!closing_)
+        openSelected();
 }
 
 void MeterLink::searchAgainFrom(int index)
 {
-    // Stopped timers mean the port was taken over (a download) or the link is
-    // closing: no search then.
-    if (closing_ || searching_ || state_.MeterConnected || ports_.isEmpty() || !mainTimer_.isActive())
+    // A lent port or a closing link: no search then.
+    if (closing_ || searching_ || state_.MeterConnected || ports_.isEmpty() || !running_)
         return;
     stopTimers(); // no poll may mix into an identification reply
     vanished_ = false;
@@ -378,15 +264,13 @@ void MeterLink::searchAgainFrom(int index)
 // program may have let go, the device may have been plugged in.
 void MeterLink::retryRefused()
 {
-    if (retry_.isEmpty() || closing_ || searching_ || state_.MeterConnected || identifying_ ||
-        !mainTimer_.isActive())
+    if (ports_.retry().isEmpty() || closing_ || searching_ || state_.MeterConnected || identifying_ || !running_)
         return;
-    for (const QString &item : std::as_const(retry_)) {
-        const ComPortLine line(devicePath(item));
-        if (!line.isOpen())
+    for (const QString &item : ports_.retry()) {
+        if (!ProbedLine(makeLine_(), devicePath(item)).isOpen())
             continue;
-        const int index = static_cast<int>(ports_.indexOf(item));
-        retry_.removeAll(item);
+        const int index = ports_.indexOf(item);
+        ports_.unmarkForRetry(item);
         if (index >= 0)
             QTimer::singleShot(0, this, [this, index] { searchAgainFrom(index); });
         return;
@@ -395,7 +279,7 @@ void MeterLink::retryRefused()
 
 QString MeterLink::connectedText() const
 {
-    return port_.DeviceName() + modelNote_;
+    return line_.path() + modelNote_;
 }
 
 void MeterLink::adoptIdentity(const MeterIdentity &id, const QString &note)
@@ -418,7 +302,7 @@ void MeterLink::noteUnidentifiedFrames()
     quietTicks_ = 0;
     if (!identifying_) {
         identifying_ = true;
-        identifyClock_.start();
+        identifyStartMs_ = clock_.now();
         emit statusTextChanged(kIdentifying);
     }
     if (!awaitingReply_)
@@ -430,10 +314,10 @@ void MeterLink::askIdentity()
 {
     askPending_ = false;
     state_.RxBuffer.clear();
-    quietly([&] { port_.PurgeInput(); });
-    writeQuietly('K');
+    line_.purgeInput();
+    line_.write('K');
     awaitingReply_ = true;
-    replyClock_.start();
+    replySentMs_ = clock_.now();
 }
 
 void MeterLink::takeReply()
@@ -461,7 +345,7 @@ void MeterLink::checkIdentifying()
         emit statusTextChanged(kNoConnection);
         return;
     }
-    if (identifyClock_.elapsed() < kIdentifyGiveUpMs)
+    if (clock_.now() - identifyStartMs_ < kIdentifyGiveUpMs)
         return;
     MeterIdentity assumed;
     assumed.MeterModel = rememberedModel_;
@@ -474,15 +358,15 @@ void MeterLink::ATimerTimer()
     if (awaitingReply_) {
         // Polls stay out of the way of the reply to "K"; past the reply
         // window they go on, and the meter is asked again after its next frames.
-        if (replyClock_.elapsed() < kIdentifyMs)
+        if (clock_.now() - replySentMs_ < kIdentifyMs)
             return;
         awaitingReply_ = false;
     }
-    if (!state_.SkipNextPoll && port_.Active()) {
+    if (!state_.SkipNextPoll && line_.isOpen()) {
         if (askPending_)
             askIdentity();
         else
-            writeQuietly('A');
+            line_.write('A');
         return;
     }
     // A skipped poll will bring no frame: count it back so a key press does
@@ -496,19 +380,7 @@ void MeterLink::ATimerTimer()
 void MeterLink::Comm1RxChar()
 {
     BusyFlag busy(state_.RxBusy);
-    quietly([&] {
-        int n = port_.InputCount();
-        // Read through a small buffer in pieces; the byte order is kept and
-        // nothing is read past the buffer.
-        char buf[64];
-        while (n > 0) {
-            const int got = port_.Read(buf, qMin<int>(n, sizeof buf), false);
-            if (got <= 0)
-                break;
-            state_.RxBuffer.append(buf, got);
-            n -= got;
-        }
-    });
+    state_.RxBuffer += line_.readAll();
     if (awaitingReply_) {
         takeReply();
         return;
@@ -544,7 +416,6 @@ void MeterLink::MainTimerTimer()
 {
     BusyFlag busy(state_.MainTimerBusy);
     tickTime_ = QDateTime::currentDateTime();
-    ++state_.TickCounter;
 
     emit tickStarted();
 
@@ -560,10 +431,10 @@ void MeterLink::MainTimerTimer()
         state_.MissedTicks = 0;
         emit frameTick(tickTime_);
     } else if (state_.MeterConnected) {
-        state_.TickCounter = 0;
+        emit frameMissed();
         if (++state_.MissedTicks >= kWatchdogTicks) {
             emit runEnabledChanged(false);
-            quietly([&] { port_.PurgeInput(); });
+            line_.purgeInput();
             setConnected(false);
             // Whatever comes back on this port (the same meter switched on
             // again, or another one on the same cable) says its model first.
@@ -587,7 +458,7 @@ void MeterLink::MainTimerTimer()
 void MeterLink::regulateInterval()
 {
     // A steady clock, so a change of the wall clock cannot stall the tick.
-    const qint64 now = tickClock_.elapsed();
+    const qint64 now = clock_.now();
     if (state_.FirstTick) {
         state_.FirstTick = false;
     } else {
@@ -600,23 +471,22 @@ void MeterLink::onDeviceVanished()
 {
     identified_ = false;
     vanished_ = true;
-    vanishedDevice_ = port_.DeviceName();
-    reopenClock_.start();
+    vanishedDevice_ = line_.path();
+    vanishedMs_ = clock_.now();
 }
 
 // After an adapter was pulled, try its device every few seconds while no
 // meter counts as connected; frames then make it connected again.
 void MeterLink::tryReopenVanished()
 {
-    if (!vanished_ || closing_ || state_.MeterConnected || port_.Active())
+    if (!vanished_ || closing_ || state_.MeterConnected || line_.isOpen())
         return;
-    if (reopenClock_.elapsed() < kReopenMs)
+    if (clock_.now() - vanishedMs_ < kReopenMs)
         return;
-    reopenClock_.restart();
-    quietly([&] { port_.setDeviceName(vanishedDevice_); });
-    if (tryOpen()) {
+    vanishedMs_ = clock_.now();
+    if (line_.open(vanishedDevice_)) {
         vanished_ = false;
-        quietly([&] { port_.PurgeInput(); });
+        line_.purgeInput();
     }
 }
 
@@ -632,39 +502,29 @@ void MeterLink::ComboBoxDeviceNameChange(int index, const QString &text)
     // The meter behind the chosen port says its model before its frames count.
     identified_ = false;
     identifying_ = awaitingReply_ = askPending_ = false;
-    closeQuietly();
+    line_.close();
     // A path typed into the box joins the list.
     bool added = false;
-    if (index < 0 || index >= ports_.size() || ports_.at(index) != text) {
-        index = static_cast<int>(ports_.indexOf(text));
-        if (index < 0) {
-            ports_.append(text);
-            index = static_cast<int>(ports_.size()) - 1;
-            added = true;
-        }
-    }
-    portIndex_ = index;
+    index = ports_.choose(index, text, added);
     if (added)
         emit portsChanged();
     emit portIndexChanged(index);
-    quietly([&] { port_.setDeviceName(devicePath(text)); });
-    tryOpen();
+    line_.open(devicePath(text));
     state_.LastConnectedPort = index;
 }
 
-void MeterLink::sendCommand(char byte)
+void MeterLink::sendKey(const QByteArray &bytes)
 {
     state_.SkipNextPoll = true;
-    writeQuietly(byte);
-}
-
-void MeterLink::writeCommand(char byte)
-{
-    writeQuietly(byte);
+    for (const char byte : bytes)
+        line_.write(byte);
 }
 
 void MeterLink::startTimers()
 {
+    running_ = true;
+    if (!clock_.realTimers)
+        return;
     // The first poll goes out at once rather than a poll period later.
     if (!aTimer_.isActive())
         QTimer::singleShot(0, this, [this] {
@@ -677,8 +537,44 @@ void MeterLink::startTimers()
 
 void MeterLink::stopTimers()
 {
+    running_ = false;
     aTimer_.stop();
     mainTimer_.stop();
+}
+
+MeterLink::PortLease MeterLink::lendPort(int busyWaitMs)
+{
+    // Only a handler further down this very stack can stay busy that long,
+    // and it cannot finish before we return; after the limit the port goes
+    // anyway (every call in those handlers tolerates a closed port).
+    for (int waited = 0; state_.MainTimerBusy && waited < busyWaitMs; waited += kReplyCheckMs)
+        clock_.wait(kReplyCheckMs);
+    stopTimers();
+    for (int waited = 0; state_.RxBusy && waited < busyWaitMs; waited += kReplyCheckMs)
+        clock_.wait(kReplyCheckMs);
+    line_.setReadyHandler(nullptr);
+    return PortLease(*this);
+}
+
+MeterLink::PortLease::PortLease(PortLease &&other) noexcept : link_(std::exchange(other.link_, nullptr)) {}
+
+MeterLink::PortLease::~PortLease()
+{
+    if (link_)
+        link_->giveBack();
+}
+
+// Frame reception back on the port, the port reopened, both timers running.
+void MeterLink::giveBack()
+{
+    const QString path = line_.path();
+    line_.close();
+    attachReception();
+    if (closing_)
+        return;
+    if (!path.isEmpty())
+        line_.open(path);
+    startTimers();
 }
 
 bool MeterLink::FormCloseQuery()
@@ -687,7 +583,7 @@ bool MeterLink::FormCloseQuery()
     stopTimers();
     if (state_.MainTimerBusy || state_.RxBusy || searching_)
         return false;
-    closeQuietly();
+    line_.close();
     return true;
 }
 

@@ -1,25 +1,30 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The link to the meter: port search and identification, the 300 ms poll, frame
 // reception, the connection watchdog and the self-correcting one-second tick.
+// Others use it through this interface: keys go through sendKey(), a download
+// borrows the port through lendPort(), and the port list is its own class.
 #pragma once
 
 #include "meter/DecodeFrame.h"
 #include "meter/MeterIdentity.h"
 #include "meter/MeterReading.h"
 #include "meter/PortAccess.h"
+#include "meter/PortList.h"
 #include "meter/PortProbe.h"
-#include "platform/ComPort.h"
+#include "meter/SerialLine.h"
 
 #include <QByteArray>
 #include <QDateTime>
-#include <QElapsedTimer>
 #include <QObject>
 #include <QStringList>
 #include <QTimer>
 
 #include <functional>
+#include <memory>
 
 namespace vandrel {
+
+class TComPort;
 
 // Link state shared with the rest of the program (all on the user-interface thread).
 struct LinkState {
@@ -32,11 +37,17 @@ struct LinkState {
     bool MainTimerBusy = false;
     bool RxBusy = false;
     bool FirstTick = true;
-    int TickCounter = 0; // ticks since the last real-time sample
 };
 
-// 9600 baud, 8 data bits, no parity, one stop bit: the meter's line.
-void configureMeterPort(TComPort &port);
+// The link's sense of time: a steady clock in milliseconds and a wait that
+// lets events through. Tests give their own, moved by hand; they also drive
+// the poll and the tick themselves instead of timers.
+struct LinkClock {
+    std::function<qint64()> now;
+    std::function<void(int ms)> wait;
+    bool realTimers = true;
+    static LinkClock system();
+};
 
 class MeterLink : public QObject {
     Q_OBJECT
@@ -46,40 +57,33 @@ public:
     static constexpr int kReopenMs = 3000;
     // How long a meter may take to answer "K", and how often the search looks
     // whether answers and frames are in.
-    static constexpr int kIdentifyMs = 1000;
+    static constexpr int kIdentifyMs = ProbeSession::kReplyMs;
     static constexpr int kReplyCheckMs = 10;
     // Frames from a meter that never answers "K" are taken, after this long,
     // as coming from the model identified last time.
     static constexpr int kIdentifyGiveUpMs = 5000;
 
+    // The link over the serial component `port` (the caller's).
     MeterLink(TComPort &port, MeterReading &reading, MeterIdentity &identity, QObject *parent = nullptr);
+    // The link over any line; `makeLine` makes the extra lines the search
+    // asks at once.
+    MeterLink(SerialLine &line, SerialLineFactory makeLine, MeterReading &reading, MeterIdentity &identity,
+              LinkClock clock = LinkClock::system(), QObject *parent = nullptr);
+    ~MeterLink() override;
 
-    // The port list as the device box shows it. Items are device names from
-    // the system list ("ttyUSB0") or paths typed by the user ("/dev/pts/3").
-    const QStringList &ports() const { return ports_; }
-    int portIndex() const { return portIndex_; }
+    const PortList &portList() const { return ports_; }
+    const QStringList &ports() const { return ports_.items(); }
+    int portIndex() const { return ports_.index(); }
     void setPorts(const QStringList &ports);
     // Puts `device` first in the list (a device named on the command line), so
-    // the search tries it first.
+    // the search prefers it.
     void preferPort(const QString &device);
-    static QString devicePath(const QString &item);
-    // The search order: `preferred` devices (named on the command line) in
-    // their order, then the system's list without the devices already named,
-    // whether a name is given as a path or as it appears in the system list.
-    static QStringList preferredFirst(const QStringList &preferred, const QStringList &system);
-    // The port list after the system's devices changed from `before` to
-    // `after`: devices that went away leave it, new ones join at the end.
-    // Items that are not system devices (paths given or typed) always stay.
-    static QStringList followDevices(const QStringList &ports, const QStringList &before, const QStringList &after);
+    static QString devicePath(const QString &item) { return PortList::devicePath(item); }
 
     // Where the system's serial devices are listed. Set, the list follows them
     // while no meter is connected (looked at once a tick) and a new device is
     // searched at once; unset, the list stays as it was given.
-    using DeviceSource = std::function<QStringList()>;
-    void setDeviceSource(DeviceSource source);
-
-    // Fills the list from the system's serial devices and selects item 0.
-    void fillPortList();
+    void setDeviceSource(PortList::DeviceSource source) { ports_.setDeviceSource(std::move(source)); }
 
     // The model taken for a meter that sends frames but never says which
     // model it is: the one identified last (kept in the settings).
@@ -89,6 +93,8 @@ public:
     // taken for the remembered one); frames are decoded only then.
     bool identified() const { return identified_; }
     bool searching() const { return searching_; }
+    // Polling and ticking (not stopped, not lent, not closing).
+    bool running() const { return running_; }
 
     // Steps of the link, named after the events that run them.
     // SearchMeter asks every port at once; the first that answers with a
@@ -107,17 +113,37 @@ public:
     void startTimers();
     void stopTimers();
 
-    // Writes one key command byte: a silent no-op on a closed or failed port.
-    // The next poll is skipped so it does not follow right behind the key.
-    void sendCommand(char byte);
-    // Writes one command byte, nothing else (failures are dropped silently).
-    void writeCommand(char byte);
+    // A key of the panel: its command bytes (none for a key that only tells
+    // the user something). The next poll is skipped so it does not follow
+    // right behind the key. A closed port writes nothing.
+    void sendKey(const QByteArray &bytes);
+
+    // The port lent out for a transfer (a logger download): no poll, no tick
+    // and no frame reception until the lease goes, which gives it back open,
+    // with frame reception and both timers running.
+    class PortLease {
+    public:
+        PortLease(PortLease &&other) noexcept;
+        PortLease &operator=(PortLease &&) = delete;
+        PortLease(const PortLease &) = delete;
+        PortLease &operator=(const PortLease &) = delete;
+        ~PortLease();
+        SerialLine &line() { return link_->line_; }
+
+    private:
+        friend class MeterLink;
+        explicit PortLease(MeterLink &link) : link_(&link) {}
+        MeterLink *link_;
+    };
+    // Waits (letting events through, up to `busyWaitMs`) until no tick or
+    // receive handler runs, then stops the link's use of the port.
+    PortLease lendPort(int busyWaitMs = 5000);
 
     LinkState &state() { return state_; }
     const LinkState &state() const { return state_; }
     const MeterReading &reading() const { return reading_; }
     const MeterIdentity &identity() const { return identity_; }
-    TComPort &port() { return port_; }
+    const SerialLine &line() const { return line_; }
     QTimer &aTimer() { return aTimer_; }
     QTimer &mainTimer() { return mainTimer_; }
 
@@ -138,6 +164,8 @@ signals:
     void tickStarted();
     // A tick found fresh frames (the place for the real-time sample).
     void frameTick(const QDateTime &now);
+    // A tick found no frame while connected (a run's count of ticks starts over).
+    void frameMissed();
     // Three ticks passed without a frame.
     void meterLost();
     void meterConnectedChanged(bool connected);
@@ -150,13 +178,14 @@ signals:
     void searchFinished(bool found);
 
 private:
+    void init();
     void selectPort(int index);
-    bool tryOpen();
-    void closeQuietly();
-    void writeQuietly(char byte);
+    bool openSelected();
+    void attachReception();
     int probePorts(int first, MeterIdentity &found);
     void searchFrom(int first);
     void finishSearch(int found, const MeterIdentity &identity);
+    void searchAgainFrom(int index);
     void watchDevices();
     void retryRefused();
     void askIdentity();
@@ -165,26 +194,27 @@ private:
     void noteUnidentifiedFrames();
     void checkIdentifying();
     QString connectedText() const;
-    void searchNewDevice(const QString &item);
-    void searchAgainFrom(int index);
     void regulateInterval();
     void tryReopenVanished();
     void onDeviceVanished();
     void setConnected(bool connected);
+    void giveBack();
 
-    TComPort &port_;
+    std::unique_ptr<SerialLine> ownLine_;
+    SerialLine &line_;
+    SerialLineFactory makeLine_;
+    LinkClock clock_;
     MeterReading &reading_;
     MeterIdentity &identity_;
     LinkState state_;
-    QStringList ports_;
-    int portIndex_ = -1;
+    PortList ports_;
     QTimer aTimer_;
     QTimer mainTimer_;
-    QElapsedTimer tickClock_;
     qint64 lastTickMs_ = 0;
     QDateTime tickTime_;
     bool closing_ = false;
     bool searching_ = false;
+    bool running_ = false;
     // Identification of a meter whose frames came without it having been
     // identified (switched on late, answered late, a port chosen by hand):
     // "K" goes out in place of a poll, and nothing is decoded until the
@@ -194,23 +224,16 @@ private:
     bool askPending_ = false;
     bool awaitingReply_ = false;
     int quietTicks_ = 0;
-    QElapsedTimer identifyClock_;
-    QElapsedTimer replyClock_;
+    qint64 identifyStartMs_ = 0;
+    qint64 replySentMs_ = 0;
     int rememberedModel_ = 580;
     QString modelNote_; // said beside the device when the model was assumed
     // Recovery after the device vanished underneath an open port.
     bool vanished_ = false;
     QString vanishedDevice_;
-    QElapsedTimer reopenClock_;
-    // Why devices of the current search could not be opened; the system error
-    // number of the port's latest failure.
+    qint64 vanishedMs_ = 0;
+    // Why devices of the current search could not be opened.
     PortOpenFailures openFailures_;
-    int lastPortError_ = 0;
-    // Devices that were refused, busy or missing: tried again once a tick
-    // while no meter is connected, since they may be where the meter is.
-    QStringList retry_;
-    DeviceSource deviceSource_;
-    QStringList knownDevices_; // the system's list as last looked at
 };
 
 } // namespace vandrel

@@ -96,9 +96,7 @@ void PanelController::keyEvent(PanelKey key, KeyEvent event)
 void PanelController::run(const KeyCommand &command)
 {
     if (command.skipNextPoll)
-        link_.state().SkipNextPoll = true;
-    for (char byte : command.bytes)
-        link_.writeCommand(byte);
+        link_.sendKey(command.bytes);
     if (command.stopMaxMinDisplay) {
         if (panel_)
             panel_->stopMaxMinDisplay();

@@ -24,6 +24,7 @@ RealTimeController::RealTimeController(MeterLink &link, QMdiArea &area, QObject 
         return QMessageBox::question(nullptr, QStringLiteral("Confirm"), question,
                                      QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
     };
+    countTicks(link_, run_, this);
     connect(&link_, &MeterLink::frameTick, this, &RealTimeController::sampleTick);
 }
 
@@ -93,7 +94,7 @@ void RealTimeController::btnRunClick()
     }
     if (graph_ && run_.NextPointIndex == 0) {
         // An empty graph: a fresh time window and a sample at the first tick.
-        link_.state().TickCounter = run_.SampleRate;
+        run_.TickCounter = run_.SampleRate;
         const double now = toDays(QDateTime::currentDateTime());
         graph_->Chart1->SetWorkingAxis(0);
         graph_->Chart1->SetXMin(now);
@@ -203,7 +204,7 @@ void RealTimeController::RealTimeTabular1Click()
 
 void RealTimeController::sampleTick(const QDateTime &now)
 {
-    if (held_ > 0 || !takeSampleIfDue(run_, link_.state().TickCounter))
+    if (held_ > 0 || !takeSampleIfDue(run_, run_.TickCounter))
         return;
     if (graph_)
         AppendGraphSample(*graph_->Chart1, run_.NextPointIndex, run_.GraphSpan, link_.reading(), toDays(now));

@@ -2,6 +2,8 @@
 // Real-time run rules.
 #include "realtime/RealTimeRun.h"
 
+#include "meter/MeterLink.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -13,6 +15,12 @@ bool takeSampleIfDue(const RealTimeRun &run, int &tickCounter)
         return false;
     tickCounter = 0;
     return true;
+}
+
+void countTicks(MeterLink &link, RealTimeRun &run, QObject *context)
+{
+    QObject::connect(&link, &MeterLink::tickStarted, context, [&run] { ++run.TickCounter; });
+    QObject::connect(&link, &MeterLink::frameMissed, context, [&run] { run.TickCounter = 0; });
 }
 
 void showRunFace(RealTimeRun &run)

@@ -10,7 +10,11 @@
 #include <QRect>
 #include <QString>
 
+class QObject;
+
 namespace vandrel {
+
+class MeterLink;
 
 struct RealTimeRun {
     int SampleRate = 2;          // seconds between samples
@@ -18,6 +22,7 @@ struct RealTimeRun {
     bool RealTimeUnsaved = false;
     bool SaveFromPrompt = false;
     int NextPointIndex = 0;      // next point of the real-time graph
+    int TickCounter = 0;         // ticks since the last sample
     double GraphSpan = 0.0;      // width of the graph's time window, days
     QRect SavedGraphBounds, SavedTableBounds;
 
@@ -31,6 +36,10 @@ struct RealTimeRun {
 // The sampling rule of a tick that saw a frame: due when running and at least
 // SampleRate ticks passed; a due sample restarts the count.
 bool takeSampleIfDue(const RealTimeRun &run, int &tickCounter);
+
+// Keeps the run's TickCounter from the link's tick: every tick counts, and a
+// tick that finds no frame while connected starts the count over.
+void countTicks(MeterLink &link, RealTimeRun &run, QObject *context);
 
 // Control faces for the three states.
 void showRunFace(RealTimeRun &run);   // stopped or paused: Run glyph, "Run"

@@ -172,7 +172,7 @@ TEST(SearchOrder, NamedDevicesFirstInTheirOrderThenTheSystemListWithoutRepeats)
         {{"", "/dev/ttyACM0"}, {}, {"/dev/ttyACM0"}},
     };
     for (const auto &c : cases)
-        EXPECT_EQ(MeterLink::preferredFirst(c.preferred, c.system), c.order) << c.preferred.join(' ').toStdString();
+        EXPECT_EQ(PortList::preferredFirst(c.preferred, c.system), c.order) << c.preferred.join(' ').toStdString();
 }
 
 TEST(SearchOrder, TheListFollowsTheSystemsDevicesAndKeepsGivenPaths)
@@ -189,5 +189,5 @@ TEST(SearchOrder, TheListFollowsTheSystemsDevicesAndKeepsGivenPaths)
         {{}, {}, {"ttyUSB0", "ttyUSB1"}, {"ttyUSB0", "ttyUSB1"}},
     };
     for (const auto &c : cases)
-        EXPECT_EQ(MeterLink::followDevices(c.ports, c.before, c.after), c.expected) << c.ports.join(' ').toStdString();
+        EXPECT_EQ(PortList::followDevices(c.ports, c.before, c.after), c.expected) << c.ports.join(' ').toStdString();
 }

@@ -353,10 +353,11 @@ TEST(MeterLinkWatchdog, TicksWithoutFramesCountOnlyWhileConnected)
     EXPECT_TRUE(rig.link.state().MeterConnected);
     EXPECT_EQ(ticks.count(), 1);
     QSignalSpy lost(&rig.link, &MeterLink::meterLost);
+    QSignalSpy missed(&rig.link, &MeterLink::frameMissed);
     rig.link.MainTimerTimer();
     rig.link.MainTimerTimer();
     EXPECT_EQ(lost.count(), 0);
-    EXPECT_EQ(rig.link.state().TickCounter, 0);
+    EXPECT_EQ(missed.count(), 2);
     rig.link.MainTimerTimer();
     EXPECT_EQ(lost.count(), 1);
     EXPECT_FALSE(rig.link.state().MeterConnected);
@@ -369,7 +370,7 @@ TEST(MeterLinkKeys, KeyCommandSkipsTheNextPoll)
     ASSERT_TRUE(rig.connectTo(sim.device()));
     ASSERT_EQ(sim.command("clear-stats").left(2), "OK");
 
-    rig.link.sendCommand('H');
+    rig.link.sendKey("H");
     EXPECT_TRUE(rig.link.state().SkipNextPoll);
     rig.link.state().MissedTicks = 0;
     rig.link.ATimerTimer(); // skipped: nothing written
@@ -386,7 +387,7 @@ TEST(MeterLinkKeys, KeyCommandSkipsTheNextPoll)
 TEST(MeterLinkKeys, ClosedPortWritesNothingAndCountsNothing)
 {
     Rig rig;
-    rig.link.sendCommand('C'); // no port: silently dropped
+    rig.link.sendKey("C"); // no port: silently dropped
     rig.link.ATimerTimer();
     rig.link.ATimerTimer();
     EXPECT_EQ(rig.link.state().MissedTicks, -1); // only the skipped poll counts back

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "meter/MeterLink.h"
+#include "platform/ComPort.h"
 
 #include "TestSupport.h"
 
