@@ -284,11 +284,29 @@ bool StoppablePort::stopped()
 {
     if (!stopped_ && stopRequested_ && stopRequested_()) {
         stopped_ = true;
-        // A meter in the middle of sending its memory is told to give up.
-        if (requested_)
+        // A meter in the middle of sending its memory is told to give up,
+        // once it listens for an answer.
+        if (requested_) {
+            waitForQuietLine();
             inner_.write(kAckQuit);
+        }
     }
     return stopped_;
+}
+
+void StoppablePort::waitForQuietLine()
+{
+    const qint64 limit = inner_.elapsedMs() + kQuietLimitMs;
+    QByteArray junk;
+    while (inner_.elapsedMs() < limit) {
+        const int waiting = inner_.inputCount();
+        if (waiting > 0) {
+            junk.resize(waiting);
+            inner_.read(junk.data(), waiting);
+        }
+        if (inner_.waitForInput(kQuietMs) != WaitStatus::Input)
+            return;
+    }
 }
 
 void StoppablePort::write(char byte)

@@ -74,8 +74,15 @@ public:
 
     // The longest a wait goes without looking for a stop.
     static constexpr int kSliceMs = 100;
+    // Before "Q" the line must have been quiet this long (the meter has
+    // finished the block in hand and waits for its answer), or the longer
+    // time must have passed (a stream that never pauses).
+    static constexpr int kQuietMs = 100;
+    static constexpr int kQuietLimitMs = 1000;
 
 private:
+    void waitForQuietLine();
+
     DownloadPort &inner_;
     std::function<bool()> stopRequested_;
     bool requested_ = false; // "P" has gone out

@@ -226,7 +226,7 @@ TEST(CliStop, SignalDuringTheTransferSendsQuitAndEndsIt)
             stream ? DownloadStream(port, view, 4, table) : DownloadBlocks(port, view, 4, table);
         EXPECT_EQ(result, kDownloadNoAnswer);
         EXPECT_EQ(inner.written, QByteArray("PQ")) << (stream ? "stream" : "blocks");
-        EXPECT_LE(inner.now, 1000 + StoppablePort::kSliceMs);
+        EXPECT_LE(inner.now, 1000 + StoppablePort::kSliceMs + StoppablePort::kQuietMs);
     }
     // Before the request nothing is sent at all.
     QuietPort inner;
