@@ -166,7 +166,7 @@ int downloadAndSave(CliLink &link, const CliOptions &o, StopSignals &stop)
     ComPortDownload comPort(link.link().port());
     StoppablePort port(comPort, [&stop] { return stop.poll() != 0; });
     TerminalDownloadView view(::isatty(STDERR_FILENO) == 1);
-    view.silenceWhen([&port] { return port.stopped(); });
+    view.silenceWhen([&port] { return port.hasStopped(); });
     DataLoggerState state;
     QByteArray received;
     const int result = LoadData(link.link(), state, view, {}, &port, &received);

@@ -70,7 +70,10 @@ public:
     void pause(int ms) override;
     qint64 elapsedMs() override { return inner_.elapsedMs(); }
     double lineBytesPerSecond() override { return inner_.lineBytesPerSecond(); }
+    // Whether a stop has been asked for; noticing one ends the transfer.
     bool stopped();
+    // Whether a stop was noticed, without looking for one.
+    bool hasStopped() const { return stopped_; }
 
     // The longest a wait goes without looking for a stop.
     static constexpr int kSliceMs = 100;
