@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <cmath>
 #include <cstdio>
 #include <memory>
 #include <vector>
@@ -46,13 +47,18 @@ std::string jsonRowLine(const QDateTime &time, const QStringList &cells, const Q
 {
     // A value cell as a JSON number: the table's text with a plain decimal
     // point, or nothing for an empty or overloaded cell.
+    // Table texts hold ASCII digits and minus in every locale; only the
+    // decimal separator is the locale's.
+    const QString separator = locale.decimalPoint();
     const auto number = [&](qsizetype column) -> QString {
-        const QString text = cells.value(column);
+        QString text = cells.value(column);
+        if (separator != QLatin1String("."))
+            text.replace(separator, QLatin1String("."));
         bool ok = false;
-        const double value = locale.toDouble(text, &ok);
-        if (!ok)
+        const double value = QLocale::c().toDouble(text, &ok);
+        if (!ok || !std::isfinite(value))
             return {};
-        const qsizetype point = text.indexOf(locale.decimalPoint());
+        const qsizetype point = text.indexOf(QLatin1Char('.'));
         return QString::number(value, 'f', point < 0 ? 0 : static_cast<int>(text.size() - point - 1));
     };
     const QDateTime local = time.toOffsetFromUtc(time.offsetFromUtc());

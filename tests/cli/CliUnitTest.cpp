@@ -159,6 +159,9 @@ TEST(CliJson, RowsHoldNumbersTimeAndOnlyPresentValues)
         // The table's decimal comma becomes a decimal point.
         {"de_DE", {"3", "", "", "45,6", "%RH", "21,3", "C", "", "", ""},
          R"({"time":"2026-12-07T21:35:05+01:00","rh":45.6,"t1":21.3,"unit":"C"})"},
+        // Tables keep ASCII digits where the locale has its own.
+        {"ar_EG", {"4", "", "", "45\u066B6", "%RH", "-21\u066B3", "C", "", "", ""},
+         R"({"time":"2026-12-07T21:35:05+01:00","rh":45.6,"t1":-21.3,"unit":"C"})"},
     };
     for (const auto &row : table)
         EXPECT_EQ(jsonRowLine(at, row.cells, QLocale(QLatin1String(row.locale))), std::string(row.json));
