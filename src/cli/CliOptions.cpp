@@ -34,16 +34,20 @@ struct CommandInfo {
 };
 
 const CommandInfo kCommands[] = {
-    {Command::Ports, "ports", "ports [--probe] [--port DEVICE]...",
+    {Command::Ports, "ports", "ports [--probe] [--json] [--port DEVICE]...",
      "Lists every serial device the system has, and each --port, with whether it can be\n"
      "opened: ok, permission denied, busy or missing."},
-    {Command::Record, "record", "record [--port DEVICE] [--rate SECONDS] [--duration SECONDS] [--quiet] --out FILE",
+    {Command::Record, "record",
+     "record [--port DEVICE] [--rate SECONDS] [--duration SECONDS] [--samples N] [--format csv|tsv|json] "
+     "[--quiet] --out FILE",
      "Finds the meter, samples its reading every --rate seconds and appends each sample\n"
-     "to FILE as one table row (comma-separated for .csv, tab-separated otherwise).\n"
-     "Ends cleanly on Ctrl+C or SIGTERM."},
-    {Command::Download, "download", "download [--port DEVICE] [--set N] [--tab] [--raw FILE] --out PATH",
+     "to FILE as one table row (comma-separated for .csv, tab-separated otherwise) or,\n"
+     "with --format json, as one JSON object a line. Meter lost, back and identified\n"
+     "are reported on standard error. Ends cleanly on Ctrl+C or SIGTERM."},
+    {Command::Download, "download", "download [--port DEVICE] [--set N] [--tab] [--force] [--raw FILE] --out PATH",
      "Downloads the meter's data-logger memory. With --set N, PATH is the table file of\n"
-     "set N; without it, PATH is a folder that receives every set as set-NN.csv."},
+     "set N; without it, PATH is a folder that receives every set as set-NN.csv.\n"
+     "Ends with status 3 when the memory holds nothing."},
 };
 
 CliOptions stop(int code, const QString &text)
@@ -97,7 +101,9 @@ QList<QCommandLineOption> optionsFor(Command command)
         list << QCommandLineOption(QStringLiteral("port"), QStringLiteral("Also check DEVICE; may be repeated."),
                                    QStringLiteral("DEVICE"))
              << QCommandLineOption(QStringLiteral("probe"),
-                                   QStringLiteral("Ask each device that opens for the meter's identification."));
+                                   QStringLiteral("Ask each device that opens for the meter's identification and "
+                                                  "a reading."))
+             << QCommandLineOption(QStringLiteral("json"), QStringLiteral("One JSON object a device."));
         break;
     case Command::Record:
         list << port
@@ -106,12 +112,19 @@ QList<QCommandLineOption> optionsFor(Command command)
                                                   "second that brought a reading)."),
                                    QStringLiteral("SECONDS"), QStringLiteral("2"))
              << QCommandLineOption(QStringLiteral("duration"),
-                                   QStringLiteral("Stop after SECONDS (default: until Ctrl+C or SIGTERM)."),
+                                   QStringLiteral("Stop SECONDS after the first reading (default: until Ctrl+C or "
+                                                  "SIGTERM)."),
                                    QStringLiteral("SECONDS"))
+             << QCommandLineOption(QStringLiteral("samples"), QStringLiteral("Stop after N rows."),
+                                   QStringLiteral("N"))
+             << QCommandLineOption(QStringLiteral("format"),
+                                   QStringLiteral("csv, tsv or json (default: csv for a .csv file, else tsv)."),
+                                   QStringLiteral("FORMAT"))
              << QCommandLineOption(QStringLiteral("out"),
                                    QStringLiteral("The table file; an existing one is appended to."),
                                    QStringLiteral("FILE"))
-             << QCommandLineOption(QStringLiteral("quiet"), QStringLiteral("Do not copy the rows to standard output."));
+             << QCommandLineOption(QStringLiteral("quiet"),
+                                   QStringLiteral("Do not copy the rows to standard output, and report no events."));
         break;
     case Command::Download:
         list << port
@@ -123,6 +136,8 @@ QList<QCommandLineOption> optionsFor(Command command)
                                    QStringLiteral("N"))
              << QCommandLineOption(QStringLiteral("tab"),
                                    QStringLiteral("Name the files of every set set-NN.txt, tab-separated."))
+             << QCommandLineOption(QStringLiteral("force"),
+                                   QStringLiteral("Replace the set files an earlier download left in the folder."))
              << QCommandLineOption(QStringLiteral("raw"), QStringLiteral("Also keep the memory as received in FILE."),
                                    QStringLiteral("FILE"));
         break;
@@ -144,6 +159,7 @@ QString readOptions(const QCommandLineParser &p, CliOptions &o)
     }
     if (o.command == Command::Ports) {
         o.probe = p.isSet(QStringLiteral("probe"));
+        o.json = p.isSet(QStringLiteral("json"));
         return {};
     }
     o.out = p.value(QStringLiteral("out"));
@@ -154,11 +170,26 @@ QString readOptions(const QCommandLineParser &p, CliOptions &o)
         if (!readNumber(p.value(QStringLiteral("rate")), 0, 3660, o.rate))
             return QStringLiteral("--rate takes whole seconds from 0 to 3660");
         if (p.isSet(QStringLiteral("duration")) &&
-            !readNumber(p.value(QStringLiteral("duration")), 1, std::numeric_limits<int>::max() / 1000, o.duration))
-            return QStringLiteral("--duration takes a whole number of seconds, at least 1");
+            !readNumber(p.value(QStringLiteral("duration")), 1, kMaxDurationSeconds, o.duration))
+            return QStringLiteral("--duration takes whole seconds from 1 to %1").arg(kMaxDurationSeconds);
+        if (p.isSet(QStringLiteral("samples")) &&
+            !readNumber(p.value(QStringLiteral("samples")), 1, std::numeric_limits<int>::max(), o.samples))
+            return QStringLiteral("--samples takes a number of rows, at least 1");
+        if (p.isSet(QStringLiteral("format"))) {
+            const QString f = p.value(QStringLiteral("format"));
+            if (f == QLatin1String("csv"))
+                o.format = RowFormat::Csv;
+            else if (f == QLatin1String("tsv"))
+                o.format = RowFormat::Tsv;
+            else if (f == QLatin1String("json"))
+                o.format = RowFormat::Json;
+            else
+                return QStringLiteral("--format takes csv, tsv or json");
+        }
         return {};
     }
     o.tab = p.isSet(QStringLiteral("tab"));
+    o.force = p.isSet(QStringLiteral("force"));
     o.raw = p.value(QStringLiteral("raw"));
     if (p.isSet(QStringLiteral("raw")) && o.raw.isEmpty())
         return QStringLiteral("--raw needs a file");
@@ -166,6 +197,8 @@ QString readOptions(const QCommandLineParser &p, CliOptions &o)
         return QStringLiteral("--set takes a set number from 1");
     if (o.set > 0 && o.tab)
         return QStringLiteral("--tab names the files of every set; with --set the file's own name decides");
+    if (o.set > 0 && o.force)
+        return QStringLiteral("--force replaces the set files of a folder; with --set only PATH is written");
     return {};
 }
 

@@ -5,6 +5,8 @@
 
 #include "cli/CliLink.h"
 #include "cli/CliOptions.h"
+#include "cli/StopSignals.h"
+#include "datalogger/ComPortDownload.h"
 #include "datalogger/LoadData.h"
 #include "datalogger/LoggerTable.h"
 #include "realtime/TableFile.h"
@@ -12,7 +14,10 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSaveFile>
+
+#include <algorithm>
 
 #include <cstdio>
 #include <unistd.h>
@@ -60,31 +65,119 @@ bool writeSet(const DataSetTable &table, int index, const LoggerModel &model, co
     return true;
 }
 
-// Where the files go must exist before the meter is asked for anything.
-bool prepareOutput(const CliOptions &o)
+// The folders a command made for its files, so that a command that writes
+// nothing leaves nothing behind.
+class MadeFolders {
+public:
+    bool make(const QString &path)
+    {
+        QStringList missing;
+        for (QString p = QDir::cleanPath(QFileInfo(path).absoluteFilePath()); !QFileInfo::exists(p);) {
+            missing << p;
+            const QString up = QFileInfo(p).absolutePath();
+            if (up == p)
+                break;
+            p = up;
+        }
+        if (!QDir().mkpath(path))
+            return false;
+        made_ += missing; // deepest first
+        return true;
+    }
+    // Removes the folders made, as long as they are empty.
+    void removeEmpty() const
+    {
+        for (const QString &p : made_)
+            QDir().rmdir(p);
+    }
+
+private:
+    QStringList made_;
+};
+
+// Where the files go must exist, and must not mix with another download's
+// sets, before the meter is asked for anything.
+bool prepareOutput(const CliOptions &o, MadeFolders &folders)
 {
+    if (o.set == 0 && !o.force) {
+        const QStringList stale = setFilesIn(o.out);
+        if (!stale.isEmpty()) {
+            printError(QStringLiteral("%1 already holds the set files of another download (%2); give --force to "
+                                      "replace them")
+                           .arg(QDir::toNativeSeparators(o.out), stale.join(QStringLiteral(", "))));
+            return false;
+        }
+    }
     const QString folder = o.set > 0 ? QFileInfo(o.out).absolutePath() : o.out;
-    if (!QDir().mkpath(folder)) {
+    if (!folders.make(folder)) {
         printError(QStringLiteral("cannot create the folder %1").arg(QDir::toNativeSeparators(folder)));
         return false;
     }
-    if (!o.raw.isEmpty() && !QDir().mkpath(QFileInfo(o.raw).absolutePath())) {
+    if (!o.raw.isEmpty() && !folders.make(QFileInfo(o.raw).absolutePath())) {
         printError(QStringLiteral("cannot create the folder of %1").arg(QDir::toNativeSeparators(o.raw)));
         return false;
     }
     return true;
 }
 
-int downloadAndSave(CliLink &link, const CliOptions &o)
+int stoppedBy(int signalNumber)
 {
+    printError(QStringLiteral("download stopped by %1; no file written")
+                   .arg(QLatin1String(StopSignals::name(signalNumber))));
+    return StopSignals::exitStatus(signalNumber);
+}
+
+// The old set files go only once new ones are about to take their place.
+bool removeSetFiles(const QString &folder)
+{
+    for (const QString &name : setFilesIn(folder)) {
+        QFile f(QDir(folder).filePath(name));
+        if (!f.remove()) {
+            printError(QStringLiteral("cannot remove %1: %2")
+                           .arg(QDir::toNativeSeparators(f.fileName()), f.errorString()));
+            return false;
+        }
+    }
+    return true;
+}
+
+int writeEverySet(const DataSetTable &table, const LoggerModel &model, const CliOptions &o, StopSignals &stop)
+{
+    if (o.force && !removeSetFiles(o.out))
+        return kExitFailed;
+    QStringList written;
+    for (int i = 0; i < table.setCount(); ++i) {
+        if (stop.poll() != 0) {
+            // Half a download's sets would pass for a whole one.
+            for (const QString &path : written)
+                QFile::remove(path);
+            return stoppedBy(stop.received());
+        }
+        const QString path = setFileName(o.out, i + 1, o.tab);
+        if (!writeSet(table, i, model, path))
+            return kExitFailed;
+        written << path;
+    }
+    return 0;
+}
+
+int downloadAndSave(CliLink &link, const CliOptions &o, StopSignals &stop)
+{
+    ComPortDownload comPort(link.link().port());
+    StoppablePort port(comPort, [&stop] { return stop.poll() != 0; });
     TerminalDownloadView view(::isatty(STDERR_FILENO) == 1);
+    view.silenceWhen([&port] { return port.hasStopped(); });
     DataLoggerState state;
     QByteArray received;
-    const int result = LoadData(link.link(), state, view, {}, nullptr, &received);
+    const int result = LoadData(link.link(), state, view, {}, &port, &received);
+    if (stop.poll() != 0)
+        return stoppedBy(stop.received());
     // The image is kept whenever it came in whole, also when it does not decode:
     // that is when it is wanted most.
     if (!o.raw.isEmpty() && !received.isEmpty() && !writeWhole(o.raw, received))
         return kExitFailed;
+    if (result == kDownloadEmpty)
+        return kExitEmpty;
     if (result != kDownloadSuccess)
         return kExitFailed;
     const LoggerModel model{link.identity().MeterModel, link.identity().ModelSuffix};
@@ -96,11 +189,7 @@ int downloadAndSave(CliLink &link, const CliOptions &o)
         }
         return writeSet(table, o.set - 1, model, o.out) ? 0 : kExitFailed;
     }
-    for (int i = 0; i < table.setCount(); ++i) {
-        if (!writeSet(table, i, model, setFileName(o.out, i + 1, o.tab)))
-            return kExitFailed;
-    }
-    return 0;
+    return writeEverySet(table, model, o, stop);
 }
 
 } // namespace
@@ -161,6 +250,8 @@ void TerminalDownloadView::progressClosed()
 
 void TerminalDownloadView::message(const QString &text)
 {
+    if (silenced_ && silenced_())
+        return;
     printError(text);
 }
 
@@ -181,28 +272,120 @@ void TerminalDownloadView::draw(bool force)
     std::fflush(stderr);
 }
 
+QStringList setFilesIn(const QString &folder)
+{
+    static const QRegularExpression setFile(QStringLiteral("^set-[0-9]{2,}\\.(csv|txt)$"));
+    QStringList names = QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+    names.removeIf([](const QString &name) { return !setFile.match(name).hasMatch(); });
+    return names;
+}
+
+bool StoppablePort::stopped()
+{
+    if (!stopped_ && stopRequested_ && stopRequested_()) {
+        stopped_ = true;
+        // A meter in the middle of sending its memory is told to give up,
+        // once it listens for an answer.
+        if (requested_) {
+            waitForQuietLine();
+            inner_.write(kAckQuit);
+        }
+    }
+    return stopped_;
+}
+
+void StoppablePort::waitForQuietLine()
+{
+    const qint64 limit = inner_.elapsedMs() + kQuietLimitMs;
+    QByteArray junk;
+    while (inner_.elapsedMs() < limit) {
+        const int waiting = inner_.inputCount();
+        if (waiting > 0) {
+            junk.resize(waiting);
+            inner_.read(junk.data(), waiting);
+        }
+        if (inner_.waitForInput(kQuietMs) != WaitStatus::Input)
+            return;
+    }
+}
+
+void StoppablePort::write(char byte)
+{
+    if (stopped())
+        return;
+    if (byte == kRequest)
+        requested_ = true;
+    inner_.write(byte);
+}
+
+WaitStatus StoppablePort::waitForInput(int ms)
+{
+    const qint64 end = inner_.elapsedMs() + ms;
+    for (;;) {
+        if (stopped())
+            return WaitStatus::Broken;
+        const qint64 left = end - inner_.elapsedMs();
+        if (left <= 0)
+            return WaitStatus::Timeout;
+        const WaitStatus status = inner_.waitForInput(static_cast<int>(std::min<qint64>(left, kSliceMs)));
+        if (status != WaitStatus::Timeout)
+            return status;
+    }
+}
+
+void StoppablePort::pause(int ms)
+{
+    const qint64 end = inner_.elapsedMs() + ms;
+    for (qint64 left = ms; left > 0 && !stopped(); left = end - inner_.elapsedMs())
+        inner_.pause(static_cast<int>(std::min<qint64>(left, kSliceMs)));
+}
+
 int runDownload(const CliOptions &options)
 {
-    if (!prepareOutput(options))
+    StopSignals stop;
+    MadeFolders folders;
+    if (!prepareOutput(options, folders)) {
+        folders.removeEmpty();
         return kExitFailed;
+    }
     CliLink link(options.ports.value(0));
     int status = 0;
+    bool downloading = false;
+    bool ending = false;
+    const auto finish = [&](int code) {
+        if (ending)
+            return;
+        ending = true;
+        status = code;
+        link.close();
+    };
+    QObject::connect(&stop, &StopSignals::stopRequested, &link, [&](int signalNumber) {
+        // During the transfer the port notices the signal itself.
+        if (!downloading)
+            finish(stoppedBy(signalNumber));
+    });
     QObject::connect(&link, &CliLink::failed, &link, [&](const QString &message) {
         printError(message);
-        status = kExitNoMeter;
-        link.close();
+        finish(kExitNoMeter);
     });
     QObject::connect(&link, &CliLink::ready, &link, [&] {
         // Not from inside the tick that brought the reading: the download
         // takes the port over and must not wait for that tick to end.
         QTimer::singleShot(0, &link, [&] {
-            status = downloadAndSave(link, options);
-            link.close();
+            if (ending)
+                return;
+            downloading = true;
+            const int code = downloadAndSave(link, options, stop);
+            downloading = false;
+            finish(code);
         });
     });
     QObject::connect(&link, &CliLink::closed, &link, [&] { QCoreApplication::exit(status); });
     QTimer::singleShot(0, &link, &CliLink::start);
-    return QCoreApplication::exec();
+    const int code = QCoreApplication::exec();
+    if (code != 0)
+        folders.removeEmpty();
+    return code;
 }
 
 } // namespace vandrel::cli

@@ -7,6 +7,9 @@
 
 #include <QElapsedTimer>
 #include <QString>
+#include <QStringList>
+
+#include <functional>
 
 namespace vandrel::cli {
 
@@ -21,6 +24,9 @@ QString progressText(int bytes, const QString &total, qint64 bytesPerSecond);
 class TerminalDownloadView : public DownloadView {
 public:
     explicit TerminalDownloadView(bool showProgress) : show_(showProgress) {}
+    // Messages are dropped while `silenced` says so: a transfer broken off on
+    // purpose has nothing to report beyond that.
+    void silenceWhen(std::function<bool()> silenced) { silenced_ = std::move(silenced); }
     void progressOpened(int maximum, const QString &totalText) override;
     void progressTotalText(const QString &text) override;
     void progressReceived(int bytes) override;
@@ -31,6 +37,7 @@ private:
     void draw(bool force);
 
     bool show_;
+    std::function<bool()> silenced_;
     bool open_ = false;
     QString total_;
     int bytes_ = 0;
@@ -41,6 +48,48 @@ private:
     qint64 receivedAtMs_ = 0; // on clock_, when bytes_ came in
     QElapsedTimer sinceDrawn_;
     qsizetype drawnWidth_ = 0;
+};
+
+// The names in `folder` of set files a download writes: set-NN.csv and
+// set-NN.txt (two digits or more), sorted.
+QStringList setFilesIn(const QString &folder);
+
+// A download port that notices a stop signal while the transfer waits: it
+// then sends the meter "Q" (once the request has gone out) and behaves as a
+// port that broke, so the transfer ends at once by its own failure path.
+class StoppablePort : public DownloadPort {
+public:
+    StoppablePort(DownloadPort &inner, std::function<bool()> stopRequested)
+        : inner_(inner), stopRequested_(std::move(stopRequested))
+    {
+    }
+    int inputCount() override { return stopped() ? 0 : inner_.inputCount(); }
+    int read(char *buffer, int length) override { return stopped() ? 0 : inner_.read(buffer, length); }
+    void write(char byte) override;
+    WaitStatus waitForInput(int ms) override;
+    void pause(int ms) override;
+    qint64 elapsedMs() override { return inner_.elapsedMs(); }
+    double lineBytesPerSecond() override { return inner_.lineBytesPerSecond(); }
+    // Whether a stop has been asked for; noticing one ends the transfer.
+    bool stopped();
+    // Whether a stop was noticed, without looking for one.
+    bool hasStopped() const { return stopped_; }
+
+    // The longest a wait goes without looking for a stop.
+    static constexpr int kSliceMs = 100;
+    // Before "Q" the line must have been quiet this long (the meter has
+    // finished the block in hand and waits for its answer), or the longer
+    // time must have passed (a stream that never pauses).
+    static constexpr int kQuietMs = 100;
+    static constexpr int kQuietLimitMs = 1000;
+
+private:
+    void waitForQuietLine();
+
+    DownloadPort &inner_;
+    std::function<bool()> stopRequested_;
+    bool requested_ = false; // "P" has gone out
+    bool stopped_ = false;
 };
 
 int runDownload(const CliOptions &options);

@@ -4,14 +4,18 @@
 #include "cli/RecordCommand.h"
 
 #include "cli/CliOptions.h"
+#include "cli/PortCheck.h"
 #include "cli/StopSignals.h"
 #include "realtime/TableFile.h"
 #include "realtime/TableRow.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 
+#include <cmath>
 #include <cstdio>
+#include <memory>
 #include <vector>
 
 namespace vandrel::cli {
@@ -39,37 +43,114 @@ std::string rowLine(const QStringList &cells, char sep)
 
 } // namespace
 
-bool RowFile::open(const QString &path, QString &error)
+std::string jsonRowLine(const QDateTime &time, const QStringList &cells, const QLocale &locale)
 {
-    separator_ = tableSeparator(path);
+    // A value cell as a JSON number: the table's text with a plain decimal
+    // point, or nothing for an empty or overloaded cell.
+    // Table texts hold ASCII digits and minus in every locale; only the
+    // decimal separator is the locale's.
+    const QString separator = locale.decimalPoint();
+    const auto number = [&](qsizetype column) -> QString {
+        QString text = cells.value(column);
+        if (separator != QLatin1String("."))
+            text.replace(separator, QLatin1String("."));
+        bool ok = false;
+        const double value = QLocale::c().toDouble(text, &ok);
+        if (!ok || !std::isfinite(value))
+            return {};
+        const qsizetype point = text.indexOf(QLatin1Char('.'));
+        return QString::number(value, 'f', point < 0 ? 0 : static_cast<int>(text.size() - point - 1));
+    };
+    const QDateTime local = time.toOffsetFromUtc(time.offsetFromUtc());
+    QString line = QStringLiteral("{\"time\":\"%1\"").arg(local.toString(Qt::ISODate));
+    const struct {
+        const char *name;
+        qsizetype column;
+    } values[] = {{"rh", 3}, {"t1", 5}, {"t2", 7}, {"dewpoint", 9}};
+    for (const auto &v : values) {
+        const QString n = number(v.column);
+        if (!n.isEmpty())
+            line += QStringLiteral(",\"%1\":%2").arg(QLatin1String(v.name), n);
+    }
+    const QString unit = cells.value(6);
+    if (unit == QLatin1String("C") || unit == QLatin1String("F"))
+        line += QStringLiteral(",\"unit\":\"%1\"").arg(unit);
+    line += QLatin1Char('}');
+    return line.toStdString();
+}
+
+bool RowFile::open(const QString &path, RowFormat format, QString &error)
+{
+    json_ = format == RowFormat::Json;
+    separator_ = format == RowFormat::Csv ? ',' : format == RowFormat::Tsv ? '\t' : tableSeparator(path);
     file_.setFileName(path);
+    created_ = !QFileInfo::exists(path);
     if (!file_.open(QIODevice::ReadWrite | QIODevice::Append)) {
         error = QStringLiteral("cannot write %1: %2").arg(QDir::toNativeSeparators(path), file_.errorString());
+        created_ = false;
         return false;
     }
     if (file_.size() > 0) {
         char last = '\n';
-        endCutRow_ = file_.seek(file_.size() - 1) && file_.getChar(&last) && last != '\n';
+        if (file_.seek(file_.size() - 1) && file_.getChar(&last) && last != '\n')
+            cutRowEnd_ = last == '\r' ? QByteArray("\n") : json_ ? QByteArray("\n") : QByteArray("\r\n");
         file_.seek(file_.size());
     }
     return true;
 }
 
-bool RowFile::append(const std::string &line, QString &error)
+bool RowFile::append(const std::string &row, QString &error)
 {
-    const std::string bytes = endCutRow_ ? "\r\n" + line : line;
-    const qint64 n = static_cast<qint64>(bytes.size());
-    if (file_.write(bytes.data(), n) != n || !file_.flush()) {
+    const QByteArray bytes = cutRowEnd_ + QByteArray::fromStdString(row) + (json_ ? "\n" : "");
+    if (file_.write(bytes) != bytes.size() || !file_.flush()) {
         error = QStringLiteral("cannot write %1: %2")
                     .arg(QDir::toNativeSeparators(file_.fileName()), file_.errorString());
         return false;
     }
-    endCutRow_ = false;
+    written_ = true;
+    if (!cutRowEnd_.isEmpty()) {
+        cutRowEnd_.clear();
+        endedCutRow_ = true;
+    }
     return true;
 }
 
-Recorder::Recorder(CliLink &link, RowFile &file, int rate, bool quiet, QObject *parent)
-    : QObject(parent), link_(link), file_(file), quiet_(quiet)
+void RowFile::removeIfUnused()
+{
+    if (!created_ || written_ || !file_.isOpen())
+        return;
+    file_.close();
+    file_.remove();
+}
+
+LinkEvents::LinkEvents(CliLink &link, QObject *parent) : QObject(parent), link_(link)
+{
+    connect(&link_.link(), &MeterLink::meterConnectedChanged, this, [this](bool connected) {
+        if (!connected)
+            return;
+        const MeterIdentity &id = link_.identity();
+        if (!identifiedOnce_ || id.MeterModel != identity_.MeterModel || id.ModelSuffix != identity_.ModelSuffix) {
+            identifiedOnce_ = true;
+            identity_ = id;
+            report(QStringLiteral("meter identified as %1 on").arg(meterName(id)));
+        } else {
+            report(QStringLiteral("meter back on"));
+        }
+    });
+    connect(&link_.link(), &MeterLink::meterLost, this, [this] { report(QStringLiteral("meter lost on")); });
+}
+
+void LinkEvents::report(const QString &what)
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    const QString line = QStringLiteral("%1 %2 %3")
+                             .arg(now.toOffsetFromUtc(now.offsetFromUtc()).toString(Qt::ISODate), what,
+                                  link_.link().port().DeviceName());
+    printError(line);
+}
+
+Recorder::Recorder(CliLink &link, RowFile &file, int rate, bool quiet, int samples, QObject *parent)
+    : QObject(parent), link_(link), file_(file), quiet_(quiet), samples_(samples)
 {
     run_.SampleRate = rate;
     run_.RealTimeRunning = true;
@@ -81,23 +162,29 @@ Recorder::Recorder(CliLink &link, RowFile &file, int rate, bool quiet, QObject *
 
 void Recorder::sampleTick(const QDateTime &now)
 {
-    if (broken_ || !takeSampleIfDue(run_, run_.TickCounter))
+    if (broken_ || (samples_ > 0 && rows_ >= samples_) || !takeSampleIfDue(run_, run_.TickCounter))
         return;
     ++rows_;
     const QStringList cells = realTimeRowCells(rows_, now, link_.reading(), link_.identity());
-    const std::string line = rowLine(cells, file_.separator());
+    const std::string line = file_.json() ? jsonRowLine(now, cells) : rowLine(cells, file_.separator());
     QString error;
     if (!file_.append(line, error)) {
         broken_ = true;
         emit failed(error);
         return;
     }
+    if (file_.endedCutRow() && rows_ == 1)
+        printError(QStringLiteral("the last row of %1 was incomplete; it was ended before the new rows")
+                       .arg(QDir::toNativeSeparators(file_.fileName())));
     if (!quiet_) {
         // The terminal gets plain line ends.
-        std::fwrite(line.data(), 1, line.size() - 2, stdout);
+        const std::size_t length = file_.json() ? line.size() : line.size() - 2;
+        std::fwrite(line.data(), 1, length, stdout);
         std::fputc('\n', stdout);
         std::fflush(stdout);
     }
+    if (samples_ > 0 && rows_ >= samples_)
+        emit done();
 }
 
 int runRecord(const CliOptions &options)
@@ -105,12 +192,15 @@ int runRecord(const CliOptions &options)
     StopSignals stopSignals;
     RowFile file;
     QString error;
-    if (!file.open(options.out, error)) {
+    if (!file.open(options.out, options.format, error)) {
         printError(error);
         return kExitFailed;
     }
     CliLink link(options.ports.value(0));
-    Recorder recorder(link, file, options.rate, options.quiet);
+    Recorder recorder(link, file, options.rate, options.quiet, options.samples);
+    std::unique_ptr<LinkEvents> events;
+    if (!options.quiet)
+        events = std::make_unique<LinkEvents>(link);
     int status = 0;
     bool ending = false;
     const auto finish = [&](int code, const QString &message) {
@@ -125,11 +215,19 @@ int runRecord(const CliOptions &options)
     QObject::connect(&stopSignals, &StopSignals::stopRequested, &link, [&] { finish(0, {}); });
     QObject::connect(&link, &CliLink::failed, &link, [&](const QString &m) { finish(kExitNoMeter, m); });
     QObject::connect(&recorder, &Recorder::failed, &link, [&](const QString &m) { finish(kExitFailed, m); });
+    QObject::connect(&recorder, &Recorder::done, &link, [&] { finish(0, {}); });
     QObject::connect(&link, &CliLink::closed, &link, [&] { QCoreApplication::exit(status); });
-    if (options.duration > 0)
-        QTimer::singleShot(options.duration * 1000, &link, [&] { finish(0, {}); });
+    // The duration counts from the first reading: the search is no part of the recording.
+    if (options.duration > 0) {
+        QObject::connect(&link, &CliLink::ready, &link, [&] {
+            QTimer::singleShot(options.duration * 1000, &link, [&] { finish(0, {}); });
+        });
+    }
     QTimer::singleShot(0, &link, &CliLink::start);
-    return QCoreApplication::exec();
+    const int code = QCoreApplication::exec();
+    // A run that never got a row leaves no empty file of its own behind.
+    file.removeIfUnused();
+    return code;
 }
 
 } // namespace vandrel::cli

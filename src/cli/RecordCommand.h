@@ -4,33 +4,66 @@
 #pragma once
 
 #include "cli/CliLink.h"
+#include "cli/CliOptions.h"
 #include "realtime/RealTimeRun.h"
 
+#include <QDateTime>
 #include <QFile>
+#include <QLocale>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <string>
 
 namespace vandrel::cli {
 
-struct CliOptions;
+// One sample as a JSON object on one line (no line end): the clock time in
+// ISO 8601 with the local offset, the values as numbers with the decimals
+// the table shows, the unit; values the meter does not have, or shows as
+// overloaded, are left out.
+std::string jsonRowLine(const QDateTime &time, const QStringList &cells, const QLocale &locale = QLocale());
 
-// A table file that rows are appended to, each pushed to the system as soon
-// as it is written, so a killed process loses at most the row in hand.
+// A file that rows are appended to, each pushed to the system as soon as it
+// is written, so a killed process loses at most the row in hand.
 class RowFile {
 public:
     // Opens (or creates) `path` for appending; nothing in it is touched.
-    bool open(const QString &path, QString &error);
-    bool append(const std::string &line, QString &error);
+    bool open(const QString &path, RowFormat format, QString &error);
+    // Appends one row with its line end.
+    bool append(const std::string &row, QString &error);
+    bool json() const { return json_; }
     char separator() const { return separator_; }
+    // The file's last row had been cut short; the first append ended it.
+    bool endedCutRow() const { return endedCutRow_; }
+    QString fileName() const { return file_.fileName(); }
+    // Removes the file when this run created it and wrote nothing into it.
+    void removeIfUnused();
 
 private:
     QFile file_;
+    bool json_ = false;
     char separator_ = '\t';
+    bool created_ = false;
+    bool written_ = false;
     // An earlier row cut short (a killed writer) gets its own line end first,
     // so the next row does not run on into it.
-    bool endCutRow_ = false;
+    QByteArray cutRowEnd_;
+    bool endedCutRow_ = false;
+};
+
+// Meter identified, lost and back, one line each on standard error.
+class LinkEvents : public QObject {
+    Q_OBJECT
+public:
+    explicit LinkEvents(CliLink &link, QObject *parent = nullptr);
+
+private:
+    void report(const QString &what);
+
+    CliLink &link_;
+    bool identifiedOnce_ = false;
+    MeterIdentity identity_;
 };
 
 // Takes a sample at every tick of the link that is due under the rate, the
@@ -38,11 +71,13 @@ private:
 class Recorder : public QObject {
     Q_OBJECT
 public:
-    Recorder(CliLink &link, RowFile &file, int rate, bool quiet, QObject *parent = nullptr);
+    // `samples` > 0: done() after that many rows.
+    Recorder(CliLink &link, RowFile &file, int rate, bool quiet, int samples = 0, QObject *parent = nullptr);
     int rows() const { return rows_; }
 
 signals:
     void failed(const QString &message);
+    void done();
 
 private:
     void sampleTick(const QDateTime &now);
@@ -51,6 +86,7 @@ private:
     RowFile &file_;
     RealTimeRun run_;
     bool quiet_;
+    int samples_;
     int rows_ = 0;
     bool broken_ = false;
 };

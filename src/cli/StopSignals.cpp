@@ -38,8 +38,31 @@ StopSignals::~StopSignals()
 void StopSignals::readSignal()
 {
     signalfd_siginfo info{};
-    while (::read(fd_, &info, sizeof info) == static_cast<ssize_t>(sizeof info))
+    while (fd_ >= 0 && ::read(fd_, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
+        if (received_ == 0)
+            received_ = static_cast<int>(info.ssi_signo);
         emit stopRequested(static_cast<int>(info.ssi_signo));
+    }
+}
+
+int StopSignals::poll()
+{
+    signalfd_siginfo info{};
+    while (received_ == 0 && fd_ >= 0 && ::read(fd_, &info, sizeof info) == static_cast<ssize_t>(sizeof info))
+        received_ = static_cast<int>(info.ssi_signo);
+    return received_;
+}
+
+const char *StopSignals::name(int signalNumber)
+{
+    switch (signalNumber) {
+    case SIGINT:
+        return "SIGINT";
+    case SIGTERM:
+        return "SIGTERM";
+    default:
+        return "a signal";
+    }
 }
 
 } // namespace vandrel::cli

@@ -20,6 +20,16 @@ public:
     explicit StopSignals(QObject *parent = nullptr);
     ~StopSignals() override;
 
+    // The first stop signal received so far, 0 for none. Looks at the
+    // descriptor itself, so a long call that keeps the event loop from
+    // running can still notice Ctrl+C.
+    int poll();
+    int received() const { return received_; }
+    // The exit status of a command ended by `signalNumber`: 128 plus it.
+    static int exitStatus(int signalNumber) { return 128 + signalNumber; }
+    // "SIGINT", "SIGTERM".
+    static const char *name(int signalNumber);
+
 signals:
     void stopRequested(int signalNumber);
 
@@ -27,6 +37,7 @@ private:
     void readSignal();
 
     int fd_ = -1;
+    int received_ = 0;
     std::unique_ptr<QSocketNotifier> notifier_;
 };
 

@@ -27,7 +27,7 @@ int main(int argc, char *argv[])
     }
     switch (options.command) {
     case Command::Ports:
-        return runPorts(options.ports, options.probe);
+        return runPorts(options.ports, options.probe, options.json);
     case Command::Record:
         return runRecord(options);
     case Command::Download:

@@ -65,6 +65,7 @@ struct DownloadCase {
     int exitCode;
     const char *message;
     bool memoryKept; // the raw file is written (the memory came in whole)
+    int sets;        // in the meter's memory
 };
 
 class CliDownload : public testing::TestWithParam<DownloadCase> {};
@@ -75,7 +76,7 @@ TEST_P(CliDownload, FilesAreWhatTheWindowsSaveWrites)
 {
     const DownloadCase &c = GetParam();
     QTemporaryDir dir;
-    const sim::Bytes bytes = sim::buildMemory(sim::plausibleSets(3, 7), sampleSizeFor(c.model));
+    const sim::Bytes bytes = sim::buildMemory(sim::plausibleSets(c.sets, 7), sampleSizeFor(c.model));
     const QByteArray memory(reinterpret_cast<const char *>(bytes.data()), static_cast<qsizetype>(bytes.size()));
     {
         QFile f(dir.filePath("memory.bin"));
@@ -97,7 +98,9 @@ TEST_P(CliDownload, FilesAreWhatTheWindowsSaveWrites)
     ASSERT_EQ(cli.exitCode(), c.exitCode) << cli.errors().toStdString();
     if (c.exitCode != 0) {
         EXPECT_TRUE(cli.errors().contains(c.message)) << cli.errors().toStdString();
-        EXPECT_TRUE(QDir(out).entryList(QDir::Files).isEmpty());
+        // Neither a set file nor a folder made for them is left behind.
+        EXPECT_FALSE(QFileInfo::exists(out));
+        EXPECT_FALSE(QFileInfo::exists(dir.filePath("sets")));
         EXPECT_EQ(QFile::exists(raw), c.memoryKept);
         return;
     }
@@ -123,10 +126,93 @@ TEST_P(CliDownload, FilesAreWhatTheWindowsSaveWrites)
 
 INSTANTIATE_TEST_SUITE_P(
     Variants, CliDownload,
-    testing::Values(DownloadCase{"BlocksOneSet", 580, "D", 'D', 2, false, "second.csv", {}, 0, "", true},
-                    DownloadCase{"StreamEverySet", 560, "CR", '\r', 0, true, "sets", {}, 0, "", true},
-                    DownloadCase{"BlocksEverySet", 580, "none", 0, 0, false, "sets", {}, 0, "", true},
-                    DownloadCase{"TransferBreaksOff", 580, "none", 0, 0, false, "sets", {"--stop-after", "500"}, 1,
-                                 "Error number=3", false},
-                    DownloadCase{"NoSuchSet", 580, "D", 'D', 4, false, "fourth.csv", {}, 1, "no set 4", true}),
+    testing::Values(DownloadCase{"BlocksOneSet", 580, "D", 'D', 2, false, "second.csv", {}, 0, "", true, 3},
+                    DownloadCase{"BlocksLastSet", 580, "D", 'D', 3, false, "third.csv", {}, 0, "", true, 3},
+                    DownloadCase{"StreamEverySet", 560, "CR", '\r', 0, true, "sets", {}, 0, "", true, 3},
+                    DownloadCase{"BlocksEverySet", 580, "none", 0, 0, false, "sets", {}, 0, "", true, 3},
+                    DownloadCase{"TransferBreaksOff", 580, "none", 0, 0, false, "sets/new", {"--stop-after", "500"}, 1,
+                                 "Error number=3", false, 3},
+                    DownloadCase{"NoSuchSet", 580, "D", 'D', 4, false, "fourth.csv", {}, 1, "no set 4", true, 3},
+                    DownloadCase{"EmptyMemory", 580, "none", 0, 0, false, "sets/new", {}, 3,
+                                 "There was not any data recorded in momery of meter !", false, 0}),
     [](const testing::TestParamInfo<DownloadCase> &info) { return std::string(info.param.name); });
+
+namespace {
+
+struct StopCase {
+    const char *name;
+    const char *simSuffix;
+    int signalNumber;
+    int exitCode;
+    const char *message;
+    const char *simEnd; // how the meter saw the transfer end; empty: not looked at
+};
+
+class CliDownloadStop : public testing::TestWithParam<StopCase> {};
+
+} // namespace
+
+// A signal in the middle of a long transfer: the meter is told to stop, the
+// command ends with 128 + the signal and one line, and writes nothing.
+TEST_P(CliDownloadStop, EndsCleanlyAndWritesNothing)
+{
+    const StopCase &c = GetParam();
+    QTemporaryDir dir;
+    const sim::Bytes bytes = sim::buildMemory(sim::plausibleSets(12, 7), 6);
+    {
+        QFile f(dir.filePath("memory.bin"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(reinterpret_cast<const char *>(bytes.data()), static_cast<qint64>(bytes.size()));
+    }
+    SimProcess sim({"--model", "580", "--suffix", c.simSuffix, "--pace", "--memory", dir.filePath("memory.bin")});
+    const QString out = dir.filePath("sets");
+    CliProcess cli({"download", "--port", sim.device(), "--out", out, "--raw", dir.filePath("raw.bin")});
+    ASSERT_FALSE(sim.waitForLine("DOWNLOAD START", 30000).isEmpty());
+    cli.signal(c.signalNumber);
+    ASSERT_TRUE(cli.finish(30000));
+    EXPECT_EQ(cli.exitCode(), c.exitCode);
+    EXPECT_EQ(cli.errors(), QString::fromLatin1(c.message));
+    EXPECT_TRUE(cli.lines().isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(out));
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("raw.bin")));
+    if (*c.simEnd) {
+        const QString end = sim.waitForLine("DOWNLOAD END", 10000);
+        EXPECT_TRUE(end.startsWith(QLatin1String(c.simEnd))) << end.toStdString();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Signals, CliDownloadStop,
+    testing::Values(StopCase{"CtrlCDuringBlocks", "D", SIGINT, 130,
+                             "vandrel-cli: download stopped by SIGINT; no file written\n", "DOWNLOAD END quit"},
+                    StopCase{"TermDuringStream", "CR", SIGTERM, 143,
+                             "vandrel-cli: download stopped by SIGTERM; no file written\n", ""}),
+    [](const testing::TestParamInfo<StopCase> &info) { return std::string(info.param.name); });
+
+// A folder that holds the set files of an earlier, longer download: refused
+// before the meter is asked, unless --force, which leaves only the new sets.
+TEST(CliDownloadFolder, OldSetFilesAreRefusedOrReplaced)
+{
+    QTemporaryDir dir;
+    const QString out = dir.filePath("sets");
+    QDir().mkpath(out);
+    for (const char *name : {"set-04.csv", "set-05.txt", "notes.txt"}) {
+        QFile f(QDir(out).filePath(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("old");
+    }
+    SimProcess sim({"--model", "580", "--suffix", "D", "--sets", "3"});
+    {
+        CliProcess cli({"download", "--port", sim.device(), "--out", out});
+        ASSERT_TRUE(cli.finish(30000));
+        EXPECT_EQ(cli.exitCode(), 1);
+        EXPECT_TRUE(cli.errors().contains("set-04.csv, set-05.txt")) << cli.errors().toStdString();
+        EXPECT_TRUE(cli.errors().contains("--force")) << cli.errors().toStdString();
+        EXPECT_EQ(QDir(out).entryList(QDir::Files, QDir::Name), QStringList({"notes.txt", "set-04.csv", "set-05.txt"}));
+    }
+    CliProcess cli({"download", "--port", sim.device(), "--out", out, "--force"});
+    ASSERT_TRUE(cli.finish(90000));
+    EXPECT_EQ(cli.exitCode(), 0) << cli.errors().toStdString();
+    EXPECT_EQ(QDir(out).entryList(QDir::Files, QDir::Name),
+              QStringList({"notes.txt", "set-01.csv", "set-02.csv", "set-03.csv"}));
+}

@@ -8,6 +8,8 @@
 #include <QProcess>
 #include <QStringList>
 
+#include <csignal>
+
 namespace vandrel::test {
 
 class CliProcess {
@@ -50,6 +52,7 @@ public:
         return ended && process_.exitStatus() == QProcess::NormalExit;
     }
     void terminate() { process_.terminate(); }
+    void signal(int number) { ::kill(static_cast<pid_t>(process_.processId()), number); }
     int exitCode() const { return process_.exitCode(); }
     QString errors() const { return QString::fromLocal8Bit(err_); }
 

@@ -16,6 +16,7 @@
 #include "DisplayFrame.h"
 #include "SimProcess.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -157,17 +158,25 @@ TEST(CliPorts, SaysWhichDevicesOpenAndWhatAnswers)
 {
     QTemporaryDir dir;
     SimProcess sim({"--model", "540", "--suffix", "D"});
+    // Answers "K" as a meter would, then talks text instead of frames.
+    vandrel::test::PtyPair talker;
     vandrel::test::PtyPair held;
     TComPort holder;
     holder.setDeviceName(held.path());
     holder.Open();
     const QString missing = dir.filePath("gone");
 
-    CliProcess cli({"ports", "--probe", "--port", sim.device(), "--port", held.path(), "--port", missing});
+    CliProcess cli({"ports", "--probe", "--port", sim.device(), "--port", held.path(), "--port", missing, "--port",
+                    talker.path()});
+    ASSERT_TRUE(talker.readAvailable(1, 30000).contains('K'));
+    talker.write("580D");
+    for (int i = 0; i < 3 && !talker.readAvailable(1, 2000).isEmpty(); ++i)
+        talker.write("Hello from a modem\r\n");
     ASSERT_TRUE(cli.finish());
     EXPECT_EQ(cli.exitCode(), 0);
     const QStringList lines = cli.lines();
-    const QString expected[] = {sim.device() + "\tok\t540D", held.path() + "\tbusy", missing + "\tmissing"};
+    const QString expected[] = {sim.device() + "\tok\t540D", held.path() + "\tbusy", missing + "\tmissing",
+                                talker.path() + "\tok\tanswers, not a meter"};
     for (const QString &line : expected)
         EXPECT_TRUE(lines.contains(line)) << line.toStdString() << " not in\n" << lines.join('\n').toStdString();
 }
@@ -176,7 +185,7 @@ namespace {
 
 struct FailureCase {
     const char *name;
-    QStringList args; // {dir}: a temporary folder, {pty}: a device nothing answers on
+    QStringList args; // {dir}: a temporary folder, {pty}: a device nothing answers on, {busy}: one held open
     int exitCode;
     const char *message;
 };
@@ -190,9 +199,15 @@ TEST_P(CliFailure, EndsWithOneLineAndItsStatus)
     const FailureCase &c = GetParam();
     QTemporaryDir dir;
     vandrel::test::PtyPair silent;
+    vandrel::test::PtyPair held;
+    TComPort holder;
+    holder.setDeviceName(held.path());
+    holder.Open();
     QStringList args;
     for (QString a : c.args)
-        args << a.replace(QLatin1String("{dir}"), dir.path()).replace(QLatin1String("{pty}"), silent.path());
+        args << a.replace(QLatin1String("{dir}"), dir.path())
+                    .replace(QLatin1String("{pty}"), silent.path())
+                    .replace(QLatin1String("{busy}"), held.path());
     CliProcess cli(args);
     ASSERT_TRUE(cli.finish(60000));
     EXPECT_EQ(cli.exitCode(), c.exitCode);
@@ -202,6 +217,8 @@ TEST_P(CliFailure, EndsWithOneLineAndItsStatus)
     EXPECT_EQ(errors.count(QLatin1Char('\n')), 1) << errors.toStdString();
     EXPECT_TRUE(errors.endsWith(QLatin1Char('\n')));
     EXPECT_TRUE(cli.lines().isEmpty());
+    // A failure leaves no empty file or folder of its own.
+    EXPECT_TRUE(QDir(dir.path()).isEmpty()) << QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).join(' ').toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -214,6 +231,12 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"RateTooHigh", {"record", "--rate", "3661", "--out", "{dir}/a.csv"}, 64, "--rate"},
         FailureCase{"UnknownOption", {"download", "--sets", "2", "--out", "{dir}"}, 64, "sets"},
         FailureCase{"SetZero", {"download", "--set", "0", "--out", "{dir}/a.csv"}, 64, "--set"},
+        FailureCase{"DurationBeyondTheTimer", {"record", "--duration", "2147484", "--out", "{dir}/a.csv"}, 64,
+                    "--duration"},
+        FailureCase{"BusyDeviceDownload", {"download", "--port", "{busy}", "--out", "{dir}/sets/new"}, 2, ": busy"},
+        FailureCase{"MissingDeviceDownload", {"download", "--port", "{dir}/none", "--set", "1", "--out",
+                                              "{dir}/new/one.csv"},
+                    2, "/none: missing"},
         FailureCase{"MissingDevice", {"record", "--port", "{dir}/none", "--out", "{dir}/a.csv"}, 2, "/none: missing"},
         FailureCase{"SilentDeviceRecord", {"record", "--port", "{pty}", "--out", "{dir}/a.csv"}, 2,
                     "no meter answers on {pty}"},
@@ -241,4 +264,48 @@ TEST(CliProgress, LineShowsWhatIsKnown)
     for (const auto &row : table)
         EXPECT_EQ(cli::progressText(row.bytes, QString::fromLatin1(row.total), row.rate), QString::fromLatin1(row.line))
             << row.bytes << " " << row.total;
+}
+
+// The first tick with a reading takes a row at once; at a rate of 5 s the
+// next is due after the 3 s are over.
+TEST(CliRecordTiming, RateFiveForThreeSecondsWritesOneRow)
+{
+    QTemporaryDir dir;
+    SimProcess sim({"--model", "580"});
+    const QString out = dir.filePath("rows.csv");
+    CliProcess cli({"record", "--port", sim.device(), "--rate", "5", "--duration", "3", "--quiet", "--out", out});
+    ASSERT_TRUE(cli.finish(30000));
+    EXPECT_EQ(cli.exitCode(), 0) << cli.errors().toStdString();
+    EXPECT_EQ(readAll(out).count("\r\n"), 1) << readAll(out).toStdString();
+}
+
+// For scripts: JSON lines that hold the reading's numbers, an end after
+// --samples rows, and the meter's identification reported on standard error.
+TEST(CliRecordScripts, JsonRowsStopAfterSamplesAndReportTheMeter)
+{
+    QTemporaryDir dir;
+    sim::FrameContent content;
+    sim::setValue(content, 0, 45.6);
+    sim::setValue(content, 1, 21.3);
+    sim::setValue(content, 2, -3.4);
+    QByteArray script;
+    for (std::uint8_t b : sim::buildFrame(content))
+        script += QByteArray::number(b, 16).rightJustified(2, '0') + ' ';
+    writeFile(dir.filePath("frames"), script + '\n');
+    SimProcess sim({"--model", "540", "--frames", dir.filePath("frames")});
+    const QString out = dir.filePath("rows.csv");
+    CliProcess cli({"record", "--port", sim.device(), "--rate", "0", "--samples", "2", "--format", "json", "--out", out});
+    ASSERT_TRUE(cli.finish(30000));
+    EXPECT_EQ(cli.exitCode(), 0) << cli.errors().toStdString();
+    const QList<QByteArray> rows = readAll(out).split('\n');
+    ASSERT_EQ(rows.size(), 3); // two lines and the empty rest
+    EXPECT_TRUE(rows.at(2).isEmpty());
+    for (int i = 0; i < 2; ++i) {
+        const QByteArray &row = rows.at(i);
+        EXPECT_TRUE(row.startsWith("{\"time\":\"20")) << row.toStdString();
+        EXPECT_TRUE(row.endsWith(",\"rh\":45.6,\"t1\":21.3,\"t2\":-3.4,\"unit\":\"C\"}")) << row.toStdString();
+        EXPECT_EQ(QString::fromUtf8(row), cli.lines().value(i));
+    }
+    EXPECT_TRUE(cli.errors().contains(" meter identified as 540 on " + sim.device())) << cli.errors().toStdString();
+    EXPECT_EQ(cli.errors().count('\n'), 1) << cli.errors().toStdString();
 }

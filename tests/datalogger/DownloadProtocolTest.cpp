@@ -39,6 +39,9 @@ public:
     // Bytes the port claims to hold on top of those it has, and never hands over.
     int phantom = 0;
     int inputCounts = 0;
+    // The device vanishes once this many bytes have come (-1: never); when it did.
+    long vanishAfter = -1;
+    qint64 vanishedAt = -1;
 
     void arrive(qint64 at, const QByteArray &bytes) { pending_.push_back({at, bytes}); }
 
@@ -107,11 +110,17 @@ private:
     };
     void deliver()
     {
-        while (!pending_.empty() && pending_.front().at <= now_) {
+        while (!pending_.empty() && pending_.front().at <= now_ && vanishedAt < 0) {
             queue_ += pending_.front().bytes;
+            delivered_ += pending_.front().bytes.size();
             pending_.pop_front();
+            if (vanishAfter >= 0 && delivered_ >= vanishAfter) {
+                broken = true;
+                vanishedAt = now_;
+            }
         }
     }
+    qint64 delivered_ = 0;
     qint64 now_ = 0;
     std::deque<Arrival> pending_;
     QByteArray queue_;
@@ -467,4 +476,62 @@ TEST(Transfers, ChecksumRoundingAndMessages)
     EXPECT_EQ(downloadErrorText(6), "There was not any data recorded in momery of meter !");
     EXPECT_TRUE(downloadErrorText(0).isEmpty());
     EXPECT_TRUE(downloadErrorText(10).isEmpty());
+}
+
+// The silence that breaks a stream off is counted from the last byte that
+// came, not from the start: a memory that takes longer than the silence to
+// cross the line still arrives whole.
+TEST(StreamTransfer, PacedLongerThanTheSilenceArrivesWhole)
+{
+    const sim::Bytes memory = plausibleMemory(12, 6);
+    ClockPort port;
+    port.rate = 960.0;
+    port.latencyMs = 0;
+    port.meter.emplace(memory, sim::DownloadVariant::Stream, sim::DownloadFaults{});
+    ViewLog view;
+    DataSetTable table;
+    const DownloadTiming timing;
+
+    ASSERT_EQ(DownloadStream(port, view, 6, table), kDownloadSuccess);
+    EXPECT_EQ(table.Image, imageOf(memory));
+    ASSERT_GT(port.elapsedMs(), 2 * timing.headerMs) << "the memory must take longer than the silence";
+}
+
+// A port that says bytes are waiting and never hands any over must not be
+// asked again and again: the polls stay in proportion to the time waited.
+TEST(ClaimedBytesNeverCome, PollsStayBoundedWhileTheMeterIsSilent)
+{
+    for (const bool stream : {true, false}) {
+        ClockPort port;
+        port.phantom = stream ? 5 : 70;
+        port.meter.emplace(plausibleMemory(3, 4), stream ? sim::DownloadVariant::Stream : sim::DownloadVariant::Blocks,
+                           sim::DownloadFaults{-1, 1, 0});
+        ViewLog view;
+        DataSetTable table;
+        EXPECT_EQ(stream ? DownloadStream(port, view, 4, table) : runBlocks(port, view, table), kDownloadNoAnswer);
+        // At most one poll for every 10 ms of waiting, and a few to begin with.
+        EXPECT_LE(port.inputCounts, port.elapsedMs() / 10 + 5) << (stream ? "stream" : "blocks");
+        EXPECT_LT(port.elapsedMs(), 5000);
+    }
+}
+
+// A device that goes away in the middle of the transfer ends it at once, as
+// a failed port; it is not waited on until its silence would end it.
+TEST(Transfers, VanishingDeviceEndsTheTransferAtOnce)
+{
+    for (const bool stream : {true, false}) {
+        ClockPort port;
+        port.rate = 960.0;
+        port.vanishAfter = 65 * 6 + 20;
+        port.meter.emplace(plausibleMemory(3, 4), stream ? sim::DownloadVariant::Stream : sim::DownloadVariant::Blocks,
+                           sim::DownloadFaults{});
+        ViewLog view;
+        DataSetTable table;
+        table.Image = "previous";
+        EXPECT_EQ(stream ? DownloadStream(port, view, 4, table) : runBlocks(port, view, table), kDownloadBrokeOff);
+        ASSERT_GE(port.vanishedAt, 0);
+        EXPECT_LT(port.elapsedMs() - port.vanishedAt, 100) << (stream ? "stream" : "blocks");
+        EXPECT_EQ(table.Image, QByteArray("previous"));
+        EXPECT_EQ(view.closed, 1);
+    }
 }

@@ -46,9 +46,24 @@ public:
             n = qMin(n, readCap_);
         memcpy(buffer, queue_.constData(), static_cast<size_t>(n));
         queue_.remove(0, n);
+        lastRead = QByteArray(buffer, n);
         return n;
     }
-    void write(char byte) override { written.append(byte); }
+    void write(char byte) override
+    {
+        written.append(byte);
+        if (byte != kAckGood)
+            return;
+        // "Good" follows only the read of one whole block whose last byte is
+        // the sum of the 64 before it; that block's bytes are what the
+        // memory must be made of.
+        FUZZ_CHECK(lastRead.size() == kBlockSize + 1);
+        unsigned sum = 0;
+        for (int i = 0; i < kBlockSize; ++i)
+            sum += static_cast<quint8>(lastRead.at(i));
+        FUZZ_CHECK((sum & 0xFF) == static_cast<quint8>(lastRead.at(kBlockSize)));
+        acknowledged += lastRead.left(kBlockSize);
+    }
     WaitStatus waitForInput(int ms) override
     {
         FUZZ_CHECK(ms > 0);
@@ -72,6 +87,8 @@ public:
 
     QByteArray written;
     qint64 polls = 0;
+    QByteArray lastRead;     // what the latest read handed over
+    QByteArray acknowledged; // the blocks answered "good", in order
 
 private:
     void deliver()
@@ -148,9 +165,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const int sampleSize = in.ConsumeBool() ? 6 : 4;
     std::deque<Event> events;
     qint64 clock = 0, bytes = 0;
+    QByteArray sent; // every byte the meter's side sends, in order
     while (in.remaining_bytes() > 0 && events.size() < 200) {
         events.push_back(nextEvent(in, clock));
         bytes += events.back().bytes.size();
+        sent += events.back().bytes;
     }
     const qint64 lastEvent = clock;
     const auto eventCount = static_cast<qint64>(events.size());
@@ -161,7 +180,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     table.Image = "previous";
     if (!stream)
         openBlockProgress(view);
-    const int result = stream ? DownloadStream(port, view, sampleSize, table) : DownloadBlocks(port, view, sampleSize, table);
+    QByteArray received;
+    const int result = stream ? DownloadStream(port, view, sampleSize, table, {}, &received)
+                              : DownloadBlocks(port, view, sampleSize, table, {}, &received);
 
     // It ends, and soon: at worst every refused block costs its wait, then
     // the silence rule ends the transfer.
@@ -184,7 +205,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         FUZZ_CHECK(answers.count(kAckBad) <= kMaxRetries + 1);
         FUZZ_CHECK(answers.count(kAckGood) <= kLoggerMemorySize / kBlockSize + 1);
     }
+    // The memory is exactly what was sent: the stream's bytes from the first
+    // on, or the acknowledged blocks, up to the end address of its header.
+    const QByteArray &source = stream ? sent : port.acknowledged;
+    FUZZ_CHECK(received.isEmpty() || received == source.left(received.size()));
+    if (!received.isEmpty()) {
+        FUZZ_CHECK(received.size() >= 256);
+        const int end = static_cast<quint8>(received.at(3)) << 16 | static_cast<quint8>(received.at(4)) << 8 |
+                        static_cast<quint8>(received.at(5));
+        FUZZ_CHECK(received.size() == end + 1);
+    }
     if (result == kDownloadSuccess) {
+        FUZZ_CHECK(!received.isEmpty() && table.Image == received.mid(256));
         FUZZ_CHECK(table.setCount() >= 1 && table.setCount() <= kMaxSetCount);
         FUZZ_CHECK(table.SampleSize == sampleSize);
         FUZZ_CHECK(table.Sets.last().EndOffset < table.Image.size());

@@ -58,11 +58,83 @@ void checkExtremes(const QuantityExtremes &e, const DecodedSet &d, Value value, 
     }
 }
 
+// One two-byte value of a sample read straight from its bytes: bit 7 of the
+// first byte is the sign, the other fifteen bits the magnitude in tenths.
+struct RawValue {
+    unsigned magnitude;
+    bool flag;
+    RawValue(const QByteArray &image, int at)
+        : magnitude((byteAt(image, at) & 0x7Fu) << 8 | byteAt(image, at + 1)), flag(byteAt(image, at) & 0x80)
+    {
+    }
+    double signedValue() const { return (flag ? -1.0 : 1.0) * magnitude / 10.0; }
+};
+
+// A sample's text against its bytes: the overload mark with the sign flag,
+// or the value with one decimal (none when `whole`).
+void checkTextOf(const QString &text, const RawValue &v, bool valid, double value, bool whole = false)
+{
+    if (!valid) {
+        FUZZ_CHECK(text == (v.flag ? "-OL" : "OL"));
+        return;
+    }
+    bool ok = false;
+    const double shown = text.toDouble(&ok);
+    FUZZ_CHECK(ok && std::abs(shown - value) < 1e-6);
+    FUZZ_CHECK(whole != text.contains(QLatin1Char('.')));
+}
+
+// Every sample of the set decoded again from the image, without the decoder,
+// by the record layout: values, validity, texts and times.
+void checkSamplesAgainstBytes(const DataSetTable &table, const DataSet &set, const DecodedSet &d, int model,
+                              char suffix)
+{
+    const QByteArray &image = table.Image;
+    for (int i = 0; i < d.Samples.size(); ++i) {
+        const LoggerSample &s = d.Samples.at(i);
+        const int p = set.StartOffset + 14 + i * table.SampleSize;
+        // Each sample's time is the start plus whole intervals (to a millisecond).
+        FUZZ_CHECK(std::abs(s.Time - (set.StartTime + static_cast<double>(i) * set.Interval / 86400.0)) < 1e-3 / 86400);
+
+        const RawValue rh(image, p);
+        const bool rhValid = rh.magnitude > 0 && rh.magnitude < 1000;
+        FUZZ_CHECK(std::abs(s.Rh - rh.magnitude / 10.0) < 1e-3);
+        FUZZ_CHECK(s.RhValid == rhValid);
+        checkTextOf(s.RhText, rh, rhValid, rh.magnitude / 10.0);
+
+        const RawValue t1(image, p + 2);
+        const bool t1Valid = t1.flag ? t1.magnitude < 400 : t1.magnitude < 2000;
+        FUZZ_CHECK(std::abs(s.T1 - t1.signedValue()) < 1e-3);
+        FUZZ_CHECK(s.T1Valid == t1Valid);
+        checkTextOf(s.T1Text, t1, t1Valid, t1.signedValue());
+
+        if (model == 580) {
+            const RawValue t2(image, p + 4);
+            const bool wide = t2.magnitude > 2000;
+            const double value = wide ? (t2.flag ? -1.0 : 1.0) * (t2.magnitude / 10) : t2.signedValue();
+            const bool t2Valid = t2.flag ? t2.magnitude < 4000 : t2.magnitude < 25000;
+            FUZZ_CHECK(std::abs(s.T2 - value) < 1e-3);
+            FUZZ_CHECK(s.T2Valid == t2Valid);
+            checkTextOf(s.T2Text, t2, t2Valid, value, wide);
+        }
+        if (model == 580 && suffix == 'D' && rh.magnitude > 0) {
+            // In single precision throughout; away from the formula's poles,
+            // where a last-bit difference would change the result.
+            const float rhf = static_cast<float>(rh.magnitude / 10.0), t1f = static_cast<float>(t1.signedValue());
+            const float g = std::log(rhf / 100.0f) + 17.27f * t1f / (t1f + 237.7f);
+            const float dp = 237.7f * g / (17.27f - g);
+            if (std::isfinite(dp) && std::abs(17.27f - g) > 0.01f && std::abs(t1f + 237.7f) > 1.0f)
+                FUZZ_CHECK(std::abs(s.Dp - dp) <= 0.006 + 1e-3 * std::abs(dp));
+        }
+    }
+}
+
 void checkSet(const DataSetTable &table, int index, int model, char suffix)
 {
     const DataSet &set = table.Sets.at(index);
     const DecodedSet d = decodeSetSamples(table, index, model, suffix);
     FUZZ_CHECK(d.Samples.size() == set.Count);
+    checkSamplesAgainstBytes(table, set, d, model, suffix);
     double previous = set.StartTime;
     for (const LoggerSample &s : d.Samples) {
         FUZZ_CHECK(s.Complete && std::isfinite(s.Time) && s.Time >= previous);
