@@ -32,6 +32,7 @@ public:
     void close();
 
     MeterLink &link() { return link_; }
+    TComPort &port() { return port_; }
     const MeterReading &reading() const { return reading_; }
     const MeterIdentity &identity() const { return identity_; }
     bool isReady() const { return ready_; }

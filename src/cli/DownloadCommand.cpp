@@ -163,7 +163,7 @@ int writeEverySet(const DataSetTable &table, const LoggerModel &model, const Cli
 
 int downloadAndSave(CliLink &link, const CliOptions &o, StopSignals &stop)
 {
-    ComPortDownload comPort(link.link().port());
+    ComPortDownload comPort(link.port());
     StoppablePort port(comPort, [&stop] { return stop.poll() != 0; });
     TerminalDownloadView view(::isatty(STDERR_FILENO) == 1);
     view.silenceWhen([&port] { return port.hasStopped(); });

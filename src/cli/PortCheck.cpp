@@ -3,17 +3,19 @@
 // the program's own search, so what it prints is what recording would meet.
 #include "cli/PortCheck.h"
 
-#include "meter/FrameCutter.h"
+#include "meter/ComPortLine.h"
+#include "meter/PortProbe.h"
 #include "meter/MeterLink.h"
 #include "meter/PortAccess.h"
 #include "platform/ComPort.h"
 
-#include <QElapsedTimer>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <limits>
+#include <chrono>
+#include <thread>
+#include <utility>
 
 namespace vandrel::cli {
 
@@ -58,75 +60,71 @@ QString meterName(const MeterIdentity &id)
     return model;
 }
 
-QString judgeProbe(const QByteArray &reply, const QByteArray &after)
-{
-    if (reply.isEmpty())
-        return kNoAnswer;
-    MeterIdentity id;
-    if (reply.size() < 4 || !IdentifyMeter(reply, id))
-        return kNotAMeter;
-    // Anything can answer "K" with four bytes; only a meter then sends frames.
-    QByteArray buffer = after;
-    if (cutFrames(buffer).empty())
-        return kNotAMeter;
-    return meterName(id);
-}
-
 namespace {
 
-constexpr int kReplyMs = 1000;
-constexpr int kPollMs = 300;
-constexpr int kPolls = 5;
-
-// Reads what arrives until `wanted` bytes are in or `ms` has passed.
-void readFor(TComPort &port, QByteArray &into, qsizetype wanted, int ms)
+// The verdict on one probed line once the probe is done with it.
+QString verdict(const ProbeSession &probe, int line)
 {
-    QElapsedTimer clock;
-    clock.start();
-    while (into.size() < wanted) {
-        const qint64 left = ms - clock.elapsed();
-        if (left <= 0)
-            return;
-        port.setReadTotalTimeout(static_cast<int>(left));
-        char byte = 0;
-        try {
-            if (port.Read(&byte, 1, true) != 1)
-                return;
-        } catch (const std::exception &) {
-            return; // the time ran out, or the device went away
-        }
-        into.append(byte);
-    }
+    if (probe.stage(line) == ProbeSession::Stage::Meter)
+        return meterName(probe.identity(line));
+    return probe.answered(line) ? kNotAMeter : kNoAnswer;
 }
+
+// Runs a probe of one line to its end, `step` milliseconds at a time.
+template <typename Wait>
+void runProbe(ProbeSession &probe, Wait &&wait)
+{
+    probe.start(0);
+    for (qint64 t = 0; probe.step(t) < 0 && !probe.finished(); t += 10)
+        wait(10);
+}
+
+// A device that has said all it will say: the reply to "K", then what
+// followed the polls.
+class Recorded : public ProbeLine {
+public:
+    Recorded(const QByteArray &reply, const QByteArray &after) : reply_(reply), after_(after) {}
+    void write(char byte) override
+    {
+        if (byte == 'K')
+            pending_ += std::exchange(reply_, {});
+        else if (byte == 'A')
+            pending_ += std::exchange(after_, {});
+    }
+    QByteArray readAvailable() override { return std::exchange(pending_, {}); }
+
+private:
+    QByteArray reply_, after_, pending_;
+};
 
 } // namespace
 
+QString judgeProbe(const QByteArray &reply, const QByteArray &after)
+{
+    Recorded line(reply, after);
+    ProbeSession probe({&line});
+    runProbe(probe, [](int) {});
+    return verdict(probe, 0);
+}
+
 QString probeMeter(const QString &path)
 {
-    TComPort port;
-    QByteArray reply, after;
-    try {
-        port.setDeviceName(path);
-        port.Open();
-        port.PurgeInput();
-        const char k = 'K';
-        port.Write(&k, 1, true);
-        readFor(port, reply, 4, kReplyMs);
-        if (reply.size() == 4) {
-            for (int i = 0; i < kPolls; ++i) {
-                const char a = 'A';
-                port.Write(&a, 1, true);
-                readFor(port, after, std::numeric_limits<qsizetype>::max(), kPollMs);
-                QByteArray cut = after;
-                if (!cutFrames(cut).empty())
-                    break;
-            }
-        }
-        port.Close();
-    } catch (const std::exception &) {
-        // A device that fails half way answers with what it gave so far.
-    }
-    return judgeProbe(reply, after);
+    ComPortLine port;
+    if (!port.open(path))
+        return kNoAnswer;
+    port.purgeInput();
+    class Line : public ProbeLine {
+    public:
+        explicit Line(SerialLine &l) : l_(l) {}
+        void write(char byte) override { l_.write(byte); }
+        QByteArray readAvailable() override { return l_.readAll(); }
+
+    private:
+        SerialLine &l_;
+    } line(port);
+    ProbeSession probe({&line});
+    runProbe(probe, [](int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); });
+    return verdict(probe, 0);
 }
 
 QString jsonString(const QString &text)

@@ -9,6 +9,7 @@
 #include "realtime/TableFile.h"
 #include "realtime/TableRow.h"
 
+#include <utility>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -125,17 +126,20 @@ void RowFile::removeIfUnused()
 
 LinkEvents::LinkEvents(CliLink &link, QObject *parent) : QObject(parent), link_(link)
 {
-    connect(&link_.link(), &MeterLink::meterConnectedChanged, this, [this](bool connected) {
-        if (!connected)
-            return;
+    // Every return of a meter is identified anew; only a new model, or the
+    // first meter, is news: the same one coming back is "back".
+    connect(&link_.link(), &MeterLink::meterIdentified, this, [this] {
         const MeterIdentity &id = link_.identity();
-        if (!identifiedOnce_ || id.MeterModel != identity_.MeterModel || id.ModelSuffix != identity_.ModelSuffix) {
+        fresh_ = !identifiedOnce_ || id.MeterModel != identity_.MeterModel || id.ModelSuffix != identity_.ModelSuffix;
+        if (fresh_) {
             identifiedOnce_ = true;
             identity_ = id;
             report(QStringLiteral("meter identified as %1 on").arg(meterName(id)));
-        } else {
-            report(QStringLiteral("meter back on"));
         }
+    });
+    connect(&link_.link(), &MeterLink::meterConnectedChanged, this, [this](bool connected) {
+        if (connected && !std::exchange(fresh_, false))
+            report(QStringLiteral("meter back on"));
     });
     connect(&link_.link(), &MeterLink::meterLost, this, [this] { report(QStringLiteral("meter lost on")); });
 }
@@ -145,7 +149,7 @@ void LinkEvents::report(const QString &what)
     const QDateTime now = QDateTime::currentDateTime();
     const QString line = QStringLiteral("%1 %2 %3")
                              .arg(now.toOffsetFromUtc(now.offsetFromUtc()).toString(Qt::ISODate), what,
-                                  link_.link().port().DeviceName());
+                                  link_.link().line().path());
     printError(line);
 }
 

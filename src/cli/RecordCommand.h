@@ -63,6 +63,7 @@ private:
 
     CliLink &link_;
     bool identifiedOnce_ = false;
+    bool fresh_ = false; // the latest identification was news
     MeterIdentity identity_;
 };
 

@@ -29,6 +29,7 @@ void ProbeSession::start(qint64 nowMs)
 void ProbeSession::advance(int index, Entry &e, qint64 nowMs)
 {
     e.received += e.line->readAvailable();
+    e.answered = e.answered || !e.received.isEmpty();
     if (e.stage == Stage::AwaitReply) {
         if (e.received.size() >= 4) {
             MeterIdentity id;

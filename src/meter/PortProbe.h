@@ -47,6 +47,8 @@ public:
     bool finished() const;
 
     Stage stage(int line) const { return entries_.at(static_cast<size_t>(line)).stage; }
+    // Whether the line sent anything at all after "K".
+    bool answered(int line) const { return entries_.at(static_cast<size_t>(line)).answered; }
     const MeterIdentity &identity(int line) const { return entries_.at(static_cast<size_t>(line)).identity; }
 
     // Told when a line answered "K" with a model and is now on trial.
@@ -58,6 +60,7 @@ private:
         Stage stage = Stage::AwaitReply;
         MeterIdentity identity;
         QByteArray received;
+        bool answered = false;
         qint64 since = 0;
         qint64 lastPoll = 0;
     };
