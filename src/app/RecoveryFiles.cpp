@@ -9,6 +9,8 @@
 #include <QLockFile>
 #include <QSysInfo>
 
+#include <algorithm>
+
 #include <cerrno>
 #include <csignal>
 
@@ -75,8 +77,9 @@ const QString kNotClosed = QStringLiteral("Vandrel was not closed normally last 
 // How a damaged file is spoken of: kept beside, or left where it is.
 QString keptLine(const LeftWork &w, const QString &path)
 {
-    return w.damagedCopy.isEmpty() ? QStringLiteral("The damaged file is left as it is: %1").arg(native(path))
-                                   : QStringLiteral("The damaged file is kept as %1").arg(native(w.damagedCopy));
+    return w.damagedCopy.isEmpty() ? QStringLiteral("The damaged file is left as it is: %1.").arg(native(path))
+                                   : QStringLiteral("The damaged file is kept as %1 until you delete it.")
+                                         .arg(native(w.damagedCopy));
 }
 
 } // namespace
@@ -181,13 +184,15 @@ LeftRun readLeftRun(const QString &journalPath)
     left.damagedCopy = keepDamagedCopy(journalPath);
     left.mayDiscard = !left.damagedCopy.isEmpty();
     const QString kept = keptLine(left, journalPath);
+    const int expected = std::max(readable, c.expectedRows());
     if (readable > 0 && c.hasHeader) {
-        left.question = kNotClosed +
-                        QStringLiteral("The unsaved Real Time Table could not be read whole: "
-                                       "%1 of %2 rows could be read.\n%3\nRestore the %1 rows ?")
-                            .arg(readable)
-                            .arg(std::max(readable, c.expectedRows()))
-                            .arg(kept);
+        const QString count = readable == expected
+                                  ? QStringLiteral("its heading was damaged, all %1 rows could be read").arg(readable)
+                                  : QStringLiteral("%1 of %2 rows could be read").arg(readable).arg(expected);
+        left.question = kNotClosed + QStringLiteral("The unsaved Real Time Table could not be read whole: %1.\n"
+                                                    "%2\nRestore the %3 rows ?")
+                                         .arg(count, kept)
+                                         .arg(readable);
     } else {
         left.message = kNotClosed + QStringLiteral("The unsaved Real Time Table could not be read.\n%1").arg(kept);
     }
