@@ -7,6 +7,8 @@
 #include "datalogger/TfrmDataLogger.h"
 #include "realtime/RunJournal.h"
 
+#include "../datalogger/DataLoggerTestSets.h"
+#include "FailingDisk.h"
 #include "MainWindowRig.h"
 #include "SimProcess.h"
 #include "TestSupport.h"
@@ -208,25 +210,37 @@ TEST(MainWindowDataLogger, ClosingTheProgramAsksAboutTheDownloadAndACrashDoesNot
         ++asked;
         return answer;
     };
-    // Cancel; Yes with the file dialog cancelled; Yes with a file that cannot be written.
+    // Cancel; Yes with the file dialog cancelled; Yes with a file that cannot
+    // be written; Yes on a disk that is full.
+    test::FailingDisk disk;
+    window.setDiskCalls(disk.calls());
     const struct {
         QMessageBox::StandardButton answer;
         QString file;
         int messages;
-    } keepsOpen[] = {{QMessageBox::Cancel, {}, 0},
-                     {QMessageBox::Yes, {}, 0},
-                     {QMessageBox::Yes, store.dir.filePath("no-such-folder/set.csv"), 1}};
+        bool diskFull;
+    } keepsOpen[] = {{QMessageBox::Cancel, {}, 0, false},
+                     {QMessageBox::Yes, {}, 0, false},
+                     {QMessageBox::Yes, store.dir.filePath("no-such-folder/set.csv"), 1, false},
+                     {QMessageBox::Yes, store.dir.filePath("set.csv"), 2, true}};
     for (const auto &k : keepsOpen) {
         answer = k.answer;
         file = k.file;
+        disk.failAt = k.diskFull ? test::FailingDisk::Step::Sync : test::FailingDisk::Step::None;
         EXPECT_FALSE(window.close());
+        if (k.diskFull) {
+            EXPECT_FALSE(QFile::exists(k.file));
+            ASSERT_FALSE(messages.isEmpty());
+            EXPECT_TRUE(messages.last().contains("No space left on device")) << messages.last().toStdString();
+        }
         EXPECT_TRUE(window.isVisible());
         EXPECT_TRUE(window.dataLoggerState().LoggerDataUnsaved);
         EXPECT_NE(window.dataLoggerWindow(), nullptr);
         EXPECT_TRUE(QFile::exists(keptPath));
         EXPECT_EQ(messages.size(), k.messages);
     }
-    EXPECT_EQ(asked, 3);
+    EXPECT_EQ(asked, 4);
+    disk.failAt = test::FailingDisk::Step::None;
 
     // The program is killed now: the next start finds the kept download (here
     // in a folder of its own, as the live program still holds this one).
@@ -271,6 +285,243 @@ TEST(MainWindowDataLogger, ClosingTheProgramAsksAboutTheDownloadAndACrashDoesNot
     // No: the program closes and the kept download goes with it.
     answer = QMessageBox::No;
     EXPECT_TRUE(window.close());
-    EXPECT_EQ(asked, 4);
+    EXPECT_EQ(asked, 5);
     EXPECT_FALSE(QFile::exists(keptPath));
+}
+
+namespace {
+
+JournalSample journalRow(int n)
+{
+    JournalSample s;
+    s.number = n;
+    s.time = 46000.5 + n / 86400.0;
+    s.rh = 40 + n;
+    s.t1 = 21.5;
+    s.t2 = 19.5;
+    s.dewPoint = 9.5;
+    s.cells = {QString::number(n), "06/12/2026", QStringLiteral("13:%1:00").arg(n, 2, 10, QLatin1Char('0')),
+               QString::number(40 + n), "%RH", "21.5", "C", "19.5", "C", "9.5"};
+    return s;
+}
+
+QByteArray journalBytes(int rows)
+{
+    QByteArray bytes = journalHeaderLine({580, 'D', 0.01});
+    for (int n = 1; n <= rows; ++n)
+        bytes += journalSampleLine(journalRow(n));
+    return bytes;
+}
+
+// Where line `n` (0 = the header) of a journal begins.
+qsizetype lineStart(const QByteArray &bytes, int n)
+{
+    qsizetype at = 0;
+    for (int i = 0; i < n; ++i)
+        at = bytes.indexOf('\n', at) + 1;
+    return at;
+}
+
+QByteArray keptBytes()
+{
+    DataSetTable table;
+    EXPECT_EQ(testsets::buildTable(table, 560, {testsets::workedExampleSet(), testsets::rampSet(40)}),
+              kSetTableAccepted);
+    return keptMemoryBytes(keepMemory(table, 560, '\r', 46000.25));
+}
+
+struct DamageCase {
+    const char *name;
+    bool memory;                               // a kept memory, else a run journal
+    std::function<QByteArray()> bytes;
+    const char *said;                          // in the question, or in the message when nothing can be restored
+    int readable;                              // rows (sets for a memory) offered back; 0: none
+};
+
+void PrintTo(const DamageCase &c, std::ostream *os) { *os << c.name; }
+
+class DamagedRecoveryFile : public ::testing::TestWithParam<DamageCase> {};
+
+} // namespace
+
+// A recovery file that cannot be read whole is kept beside itself, byte for
+// byte, under a new name, and said so; what can be read is offered with how
+// much that is; nothing is thrown away before the user answered.
+TEST_P(DamagedRecoveryFile, IsKeptBesideAndWhatCanBeReadIsOffered)
+{
+    const DamageCase &c = GetParam();
+    QTemporaryDir dir;
+    const QString path = dir.filePath(c.memory ? "logger.memory" : "realtime.journal");
+    const QByteArray bytes = c.bytes();
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+    LeftWork said;
+    int readable = 0;
+    if (c.memory) {
+        const LeftMemory left = readLeftMemory(path);
+        said = left;
+        readable = left.kept ? left.kept->setCount : 0;
+        if (left.kept) {
+            DataSetTable table;
+            EXPECT_TRUE(rebuildSetTable(*left.kept, table));
+        }
+    } else {
+        const LeftRun left = readLeftRun(path);
+        said = left;
+        readable = static_cast<int>(left.contents.samples.size());
+    }
+    EXPECT_EQ(readable, c.readable);
+    const QString copy = QFileInfo(path).dir().filePath(c.memory ? "logger-damaged-1.memory"
+                                                                 : "realtime-damaged-1.journal");
+    EXPECT_EQ(said.damagedCopy, copy);
+    EXPECT_TRUE(said.mayDiscard);
+    QFile kept(copy);
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), bytes);
+    QFile original(path);
+    ASSERT_TRUE(original.open(QIODevice::ReadOnly));
+    EXPECT_EQ(original.readAll(), bytes);
+
+    const QString text = c.readable > 0 ? said.question : said.message;
+    EXPECT_EQ(c.readable > 0 ? said.message : said.question, QString());
+    EXPECT_TRUE(text.contains(QString::fromUtf8(c.said))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QDir::toNativeSeparators(copy))) << text.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    HeaderMiddleLastAndMemory, DamagedRecoveryFile,
+    ::testing::Values(
+        DamageCase{"HeaderByte", false,
+                   [] {
+                       QByteArray b = journalBytes(23);
+                       b[5] = 'x';
+                       return b;
+                   },
+                   "all 23 rows could be read", 23},
+        DamageCase{"MiddleLine", false,
+                   [] {
+                       QByteArray b = journalBytes(24);
+                       b[lineStart(b, 12) + 4] ^= 0x04;
+                       return b;
+                   },
+                   "23 of 24 rows could be read", 23},
+        DamageCase{"LastLineCut", false, [] { return journalBytes(24).chopped(7); }, "23 of 24 rows could be read",
+                   23},
+        DamageCase{"TornLineGluedToTheNext", false,
+                   [] {
+                       const QByteArray b = journalBytes(24);
+                       return b.left(lineStart(b, 12) + 25) + b.mid(lineStart(b, 13));
+                   },
+                   "23 of 24 rows could be read", 23},
+        DamageCase{"FlippedBitInTheMemory", true,
+                   [] {
+                       QByteArray b = keptBytes();
+                       // A letter of the image's base64 becomes its neighbour: still base64.
+                       const qsizetype at = b.indexOf('B', b.indexOf('\n') + 1);
+                       b[at] = 'C';
+                       return b;
+                   },
+                   "could not be read whole; some values may be wrong", 2},
+        DamageCase{"MemoryCut", true, [] { return keptBytes().left(40); },
+                   "The unsaved DataLogger Data could not be read.", 0}),
+    [](const ::testing::TestParamInfo<DamageCase> &info) { return std::string(info.param.name); });
+
+namespace {
+
+// A program that did not close normally left a 580D run of five rows and a
+// download in `folder`; the next start is told Yes to both.
+struct LeftBehind {
+    SettingsFile store;
+    QString folder = store.dir.filePath("data");
+    QStringList questions;
+    QStringList told;
+    std::unique_ptr<TfrmMain> window;
+
+    LeftBehind()
+    {
+        const QString slot = folder + "/session-1";
+        EXPECT_TRUE(QDir().mkpath(slot));
+        QFile journal(slot + "/realtime.journal");
+        EXPECT_TRUE(journal.open(QIODevice::WriteOnly));
+        journal.write(journalBytes(5));
+        journal.close();
+        QFile memory(slot + "/logger.memory");
+        EXPECT_TRUE(memory.open(QIODevice::WriteOnly));
+        memory.write(keptBytes());
+    }
+
+    void start(const QString &recoveryFolder)
+    {
+        MainOptions options = store.options();
+        options.recoveryFolder = recoveryFolder;
+        options.askRestore = [this](const QString &q) {
+            questions << q;
+            return true;
+        };
+        options.tell = [this](const QString &m) { told << m; };
+        window = std::make_unique<TfrmMain>(options);
+        window->resize(1200, 900);
+        window->show();
+        EXPECT_TRUE(waitUntil([&] { return window->startupDone(); }, 20000));
+    }
+};
+
+} // namespace
+
+// The graph of a restored run draws the dew point its rows show.
+TEST(RestoredRunAtStartUp, DrawsItsDewPointCurve)
+{
+    LeftBehind left;
+    left.start(left.folder);
+    EXPECT_EQ(left.questions.size(), 2);
+    const MeterChart &chart = *left.window->realTime().RealTimeGraphWindow()->Chart1;
+    ASSERT_EQ(chart.SeriesCount(), 4);
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(chart.GetY(3, i), 9.5f) << "point " << i;
+}
+
+// Closing with a run going and an unsaved download: No at the run's question
+// and Cancel at the download's leaves the run going, with all its rows.
+TEST(ClosingWithARunAndADownload, CancelAtTheSecondQuestionKeepsTheRunGoing)
+{
+    LeftBehind left;
+    left.start(left.folder);
+    TfrmMain &window = *left.window;
+    ASSERT_NE(window.dataLoggerWindow(), nullptr);
+    window.realTime().btnRunClick();
+    ASSERT_TRUE(window.realTime().run().RealTimeRunning);
+    QStringList order;
+    window.realTime().setAsk([&](const QString &) {
+        order << "run";
+        return QMessageBox::No;
+    });
+    window.dataLoggerWindow()->askSave = [&] {
+        order << "download";
+        return QMessageBox::Cancel;
+    };
+    EXPECT_FALSE(window.close());
+    EXPECT_EQ(order, (QStringList{"run", "download"}));
+    EXPECT_TRUE(window.realTime().run().RealTimeRunning);
+    EXPECT_TRUE(window.realTime().run().RealTimeUnsaved);
+    EXPECT_FALSE(window.realTime().samplingHeld());
+    EXPECT_EQ(window.realTime().RealTimeTableWindow()->Grid1->RowCount(), 6);
+    EXPECT_EQ(readJournal(window.recoveryFiles().runJournalPath()).samples.size(), 5);
+}
+
+// A data folder that cannot be made is said once at start-up, with the
+// system's reason, and the status line keeps saying it.
+TEST(RecoveryFolderAtStartUp, OneThatCannotBeMadeIsSaidOnce)
+{
+    LeftBehind left;
+    QFile blocker(left.store.dir.filePath("a-file"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    const QString folder = blocker.fileName() + "/data";
+    left.start(folder);
+    EXPECT_EQ(left.told, QStringList{notProtectedMessage(folder, "Not a directory")});
+    EXPECT_EQ(left.window->protectionStatus(), "Run not protected: Not a directory");
+    EXPECT_TRUE(left.questions.isEmpty());
 }
