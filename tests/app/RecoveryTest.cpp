@@ -453,7 +453,7 @@ struct LeftBehind {
         memory.write(keptBytes());
     }
 
-    void start(const QString &recoveryFolder)
+    void start(const QString &recoveryFolder, const DiskCalls *calls = nullptr)
     {
         MainOptions options = store.options();
         options.recoveryFolder = recoveryFolder;
@@ -463,6 +463,8 @@ struct LeftBehind {
         };
         options.tell = [this](const QString &m) { told << m; };
         window = std::make_unique<TfrmMain>(options);
+        if (calls)
+            window->setDiskCalls(*calls);
         window->resize(1200, 900);
         window->show();
         EXPECT_TRUE(waitUntil([&] { return window->startupDone(); }, 20000));
@@ -524,4 +526,38 @@ TEST(RecoveryFolderAtStartUp, OneThatCannotBeMadeIsSaidOnce)
     EXPECT_EQ(left.told, QStringList{notProtectedMessage(folder, "Not a directory")});
     EXPECT_EQ(left.window->protectionStatus(), "Run not protected: Not a directory");
     EXPECT_TRUE(left.questions.isEmpty());
+}
+
+// The disk is full when a restored run goes on: the status line says so with
+// the system's reason, the rows stay in the table, and the journal takes every
+// one of them once the disk has room again.
+TEST(RunOnAFullDisk, IsSaidOnTheStatusLineAndTheJournalCatchesUp)
+{
+    LeftBehind left;
+    test::FailingDisk disk;
+    disk.failAt = test::FailingDisk::Step::Sync;
+    const DiskCalls calls = disk.calls();
+    left.start(left.folder, &calls);
+    TfrmMain &window = *left.window;
+    EXPECT_EQ(window.protectionStatus(), "Run not protected: No space left on device");
+    window.realTime().btnRunClick();
+    const auto sample = [&] {
+        window.link().state().TickCounter = window.SampleRate();
+        window.realTime().sampleTick(QDateTime::currentDateTime());
+    };
+    sample();
+    EXPECT_EQ(window.realTime().RealTimeTableWindow()->Grid1->RowCount(), 7);
+    EXPECT_EQ(window.protectionStatus(), "Run not protected: No space left on device");
+
+    disk.failAt = test::FailingDisk::Step::None;
+    sample();
+    EXPECT_EQ(window.protectionStatus(), QString());
+    const JournalContents journal = readJournal(window.recoveryFiles().runJournalPath());
+    EXPECT_FALSE(journal.damaged());
+    const StringGrid &grid = *window.realTime().RealTimeTableWindow()->Grid1;
+    ASSERT_EQ(journal.samples.size(), 7);
+    for (int r = 1; r <= 7; ++r) {
+        EXPECT_EQ(journal.samples[r - 1].number, r);
+        EXPECT_EQ(journal.samples[r - 1].cells.value(2), grid.Cells(2, r)) << "row " << r;
+    }
 }
