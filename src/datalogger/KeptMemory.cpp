@@ -86,6 +86,9 @@ std::optional<KeptMemory> parseKept(const QByteArray &bytes, bool lenient, bool 
     if (!model || !suffix || *suffix < 0 || *suffix > 255 || !size || !sets || !length ||
         time.ec != std::errc() || time.ptr != f[6].constData() + f[6].size())
         return std::nullopt;
+    // Fields whose check failed are believed only as far as a download can make them.
+    if (damaged && ((*size != 4 && *size != 6) || *sets < 1 || *sets > kMaxSetCount || *length < 0))
+        return std::nullopt;
     const auto decoded = QByteArray::fromBase64Encoding(*body, QByteArray::AbortOnBase64DecodingErrors);
     if (!decoded || decoded.decoded.size() != *length)
         return std::nullopt;
