@@ -3,6 +3,8 @@
 // back, without losing any of it, what a program left there.
 #include "app/RecoveryFiles.h"
 
+#include "platform/SafeSaveFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -152,14 +154,25 @@ QString RecoveryFiles::leftLoggerMemoryPath() const
 QString keepDamagedCopy(const QString &path)
 {
     const QFileInfo info(path);
+    QFile original(path);
+    if (!original.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray bytes = original.readAll();
     for (int n = 1; n < 1000; ++n) {
         const QString copy = info.dir().filePath(QStringLiteral("%1-damaged-%2.%3")
                                                      .arg(info.completeBaseName())
                                                      .arg(n)
                                                      .arg(info.suffix()));
-        if (QFile::exists(copy))
+        QFile existing(copy);
+        if (existing.exists()) {
+            // Kept already at an earlier start that ended before the answer.
+            if (existing.open(QIODevice::ReadOnly) && existing.readAll() == bytes)
+                return copy;
             continue;
-        return QFile::copy(path, copy) ? copy : QString();
+        }
+        SafeSaveFile file(copy);
+        return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit() ? copy
+                                                                                                   : QString();
     }
     return {};
 }

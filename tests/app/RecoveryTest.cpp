@@ -184,6 +184,7 @@ TEST(MainWindowDataLogger, ClosingTheProgramAsksAboutTheDownloadAndACrashDoesNot
     SettingsFile store;
     MainOptions options = store.options({sim.device()});
     options.recoveryFolder = store.dir.filePath("data");
+    test::FailingDisk disk; // outlives the window
     TfrmMain window(options);
     window.resize(1200, 900);
     window.show();
@@ -212,7 +213,6 @@ TEST(MainWindowDataLogger, ClosingTheProgramAsksAboutTheDownloadAndACrashDoesNot
     };
     // Cancel; Yes with the file dialog cancelled; Yes with a file that cannot
     // be written; Yes on a disk that is full.
-    test::FailingDisk disk;
     window.setDiskCalls(disk.calls());
     const struct {
         QMessageBox::StandardButton answer;
@@ -384,6 +384,9 @@ TEST_P(DamagedRecoveryFile, IsKeptBesideAndWhatCanBeReadIsOffered)
     QFile original(path);
     ASSERT_TRUE(original.open(QIODevice::ReadOnly));
     EXPECT_EQ(original.readAll(), bytes);
+    // A start that ends before the answer, then another: still the one copy.
+    EXPECT_EQ(c.memory ? readLeftMemory(path).damagedCopy : readLeftRun(path).damagedCopy, copy);
+    EXPECT_EQ(QDir(QFileInfo(path).path()).entryList(QDir::Files).size(), 2);
 
     const QString text = c.readable > 0 ? said.question : said.message;
     EXPECT_EQ(c.readable > 0 ? said.message : said.question, QString());
@@ -533,8 +536,8 @@ TEST(RecoveryFolderAtStartUp, OneThatCannotBeMadeIsSaidOnce)
 // one of them once the disk has room again.
 TEST(RunOnAFullDisk, IsSaidOnTheStatusLineAndTheJournalCatchesUp)
 {
+    test::FailingDisk disk; // outlives the window, whose journal uses it to the end
     LeftBehind left;
-    test::FailingDisk disk;
     disk.failAt = test::FailingDisk::Step::Sync;
     const DiskCalls calls = disk.calls();
     left.start(left.folder, &calls);
