@@ -20,12 +20,15 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <csignal>
+
+#include <unistd.h>
 
 using namespace vandrel;
 using vandrel::test::AnsweringUi;
@@ -563,4 +566,32 @@ TEST(RunOnAFullDisk, IsSaidOnTheStatusLineAndTheJournalCatchesUp)
         EXPECT_EQ(journal.samples[r - 1].number, r);
         EXPECT_EQ(journal.samples[r - 1].cells.value(2), grid.Cells(2, r)) << "row " << r;
     }
+}
+
+// A data folder that cannot be written is said once at start-up, and the run
+// and the download a crashed program left in it are still offered, and left
+// where they are.
+TEST(RecoveryFolderAtStartUp, AReadOnlyOneStillOffersWhatCanBeRead)
+{
+    LeftBehind left;
+    const QString slot = left.folder + "/session-1";
+    for (const QString &f : {slot, left.folder})
+        ASSERT_TRUE(QFile::setPermissions(f, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup |
+                                                 QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther));
+    const auto writable = qScopeGuard([&] {
+        for (const QString &f : {left.folder, slot})
+            QFile::setPermissions(f, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    });
+    if (::access(QFile::encodeName(left.folder).constData(), W_OK) == 0)
+        GTEST_SKIP() << "this user may write into any folder";
+    left.start(left.folder);
+    EXPECT_EQ(left.told, QStringList{notProtectedMessage(left.folder, "Permission denied")});
+    EXPECT_EQ(left.window->protectionStatus(), "Run not protected: Permission denied");
+    EXPECT_EQ(left.questions, (QStringList{restoreRunQuestion(5), restoreLoggerQuestion(2)}));
+    EXPECT_EQ(left.window->realTime().RealTimeTableWindow()->Grid1->RowCount(), 6);
+    EXPECT_NE(left.window->dataLoggerWindow(), nullptr);
+    left.window->realTime().setAsk([](const QString &) { return QMessageBox::No; });
+    left.window->dataLoggerWindow()->askSave = [] { return QMessageBox::No; };
+    EXPECT_TRUE(left.window->close());
+    EXPECT_EQ(readJournal(slot + "/realtime.journal").samples.size(), 5);
 }
