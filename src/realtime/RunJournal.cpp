@@ -223,7 +223,10 @@ int JournalContents::expectedRows() const
     int highest = 0;
     for (const JournalSample &s : samples)
         highest = std::max(highest, s.number);
-    return std::max(highest, static_cast<int>(samples.size()) + rejectedLines);
+    // A row lost in the middle leaves a gap in the numbers; one lost at the
+    // end only its torn or damaged line. A torn piece in the middle whose row
+    // was written again whole after it costs nothing.
+    return std::max(highest, static_cast<int>(samples.size()) + rejectedAtEnd);
 }
 
 JournalContents parseJournal(const QByteArray &bytes)
@@ -233,8 +236,7 @@ JournalContents parseJournal(const QByteArray &bytes)
         return out;
     QList<QByteArray> lines = bytes.split('\n');
     // Whatever follows the last newline was still being written.
-    if (!lines.isEmpty() && !lines.takeLast().isEmpty())
-        ++out.rejectedLines;
+    const bool tornEnd = !lines.isEmpty() && !lines.takeLast().isEmpty();
     bool first = true;
     for (const QByteArray &line : std::as_const(lines)) {
         const std::optional<QByteArray> body = unsealLine(line);
@@ -258,10 +260,18 @@ JournalContents parseJournal(const QByteArray &bytes)
             if (sample)
                 ++out.rejectedLines; // the torn piece in front
         }
-        if (sample)
+        if (sample) {
             out.samples << *sample;
-        else if (!line.isEmpty() || body)
+            out.rejectedAtEnd = 0;
+        } else if (!line.isEmpty() || body) {
             ++out.rejectedLines;
+            ++out.rejectedAtEnd;
+        }
+    }
+    // Whatever follows the last newline was still being written.
+    if (tornEnd) {
+        ++out.rejectedLines;
+        ++out.rejectedAtEnd;
     }
     if (out.headerDamaged) {
         if (!out.samples.isEmpty()) {

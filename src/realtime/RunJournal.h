@@ -44,6 +44,7 @@ struct JournalContents {
     JournalHeader header;
     QList<JournalSample> samples;
     int rejectedLines = 0; // torn or damaged lines that were left out
+    int rejectedAtEnd = 0; // of those, the ones after the last row read
 
     // Rows the journal held when it was written, as far as the numbers of the
     // rows read and the lines left out tell.

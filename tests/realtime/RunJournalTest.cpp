@@ -136,6 +136,14 @@ TEST(RunJournalFormat, ATornLineNeverSwallowsTheNextGoodOne)
     EXPECT_EQ(c.rejectedLines, 1);
     EXPECT_EQ(c.expectedRows(), 4);
     EXPECT_TRUE(c.damaged());
+    // A torn piece whose row was written again whole after it loses nothing.
+    const QByteArray again = journalHeaderLine(kHeader) + journalSampleLine(sample(1)) +
+                             journalSampleLine(sample(2)).left(30) + '\n' + journalSampleLine(sample(2)) +
+                             journalSampleLine(sample(3));
+    const JournalContents whole = parseJournal(again);
+    EXPECT_EQ(whole.samples.size(), 3);
+    EXPECT_EQ(whole.expectedRows(), 3);
+    EXPECT_FALSE(whole.damaged());
 }
 
 // The disk fills up during a run: the rows wait with the reason to show, and
