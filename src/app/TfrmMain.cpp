@@ -15,6 +15,7 @@
 #include "realtime/TableFileDialogs.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -22,6 +23,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QScreen>
@@ -134,6 +136,18 @@ void TfrmMain::connectLink()
     });
     connect(realTime_.get(), &RealTimeController::runEnabledChanged, this, &TfrmMain::setRunEnabled);
     connect(realTime_.get(), &RealTimeController::controlsChanged, this, &TfrmMain::showRunControls);
+    connect(realTime_.get(), &RealTimeController::protectionChanged, protectionPanel_, &QLabel::setText);
+}
+
+void TfrmMain::setDiskCalls(const DiskCalls &calls)
+{
+    diskCalls_ = calls;
+    realTime_->setJournalDiskCalls(calls);
+}
+
+QString TfrmMain::protectionStatus() const
+{
+    return protectionPanel_->text();
 }
 
 void TfrmMain::setRunEnabled(bool enabled)
@@ -198,6 +212,8 @@ void TfrmMain::FormCreate()
 
     recovery_ = std::make_unique<RecoveryFiles>(options_.recoveryFolder);
     realTime_->setJournalPath(recovery_->runJournalPath());
+    if (!recovery_->active())
+        realTime_->setJournalUnavailable(recovery_->problem());
 
     stored_ = AppSettings::load(*settings_);
     realTime_->run().SampleRate = stored_.RealTimeRate;
@@ -234,6 +250,8 @@ void TfrmMain::FormShow()
     if (!link_->state().MeterConnected)
         setRunEnabled(false);
     ApplyModel();
+    if (!recovery_->problem().isEmpty())
+        tell(notProtectedMessage(recovery_->folder(), recovery_->problem()));
     offerRecovery();
     link_->startTimers();
     setSearchRunning(false);
@@ -297,7 +315,7 @@ bool TfrmMain::SaveTable()
         return saveDataLoggerData(*logger);
     }
     run.SaveFromPrompt = false;
-    return grid && saveTable(*grid, *tableFileUi_());
+    return grid && saveTable(*grid, *tableFileUi_(), diskCalls_);
 }
 
 bool TfrmMain::askRestore(const QString &question)
@@ -308,23 +326,54 @@ bool TfrmMain::askRestore(const QString &question)
            QMessageBox::Yes;
 }
 
+void TfrmMain::tell(const QString &message)
+{
+    if (options_.tell)
+        options_.tell(message);
+    else
+        QMessageBox::warning(this, QApplication::applicationDisplayName(), message);
+}
+
 // Work a program that did not close normally left behind: a run's rows and a
-// download not yet saved. Each is offered back once; No lets it go.
+// download not yet saved. Each is offered back once; No lets it go. A damaged
+// file is kept beside under a new name whatever the answer.
 void TfrmMain::offerRecovery()
 {
-    if (!recovery_->active())
-        return;
-    const JournalContents run = readJournal(recovery_->runJournalPath());
-    const bool runBack = !run.samples.isEmpty() &&
-                         askRestore(restoreRunQuestion(static_cast<int>(run.samples.size()))) &&
-                         realTime_->restoreRun(run);
-    if (!runBack)
-        realTime_->endJournal();
+    offerLeftRun(recovery_->leftRunJournalPath());
+    offerLeftMemory(recovery_->leftLoggerMemoryPath());
+}
 
-    const std::optional<KeptMemory> kept = readKeptMemory(recovery_->loggerMemoryPath());
-    if (kept && askRestore(restoreLoggerQuestion(kept->setCount)) && showKeptMemory(*mdi_, logger_, *kept, dataLogger_))
+void TfrmMain::offerLeftRun(const QString &path)
+{
+    if (path.isEmpty())
+        return;
+    const LeftRun left = readLeftRun(path);
+    if (!left.message.isEmpty())
+        tell(left.message);
+    const bool back = !left.question.isEmpty() && askRestore(left.question) && realTime_->restoreRun(left.contents);
+    if (!back && left.mayDiscard && path == recovery_->runJournalPath())
+        realTime_->endJournal();
+}
+
+void TfrmMain::offerLeftMemory(const QString &path)
+{
+    if (path.isEmpty())
+        return;
+    const LeftMemory left = readLeftMemory(path);
+    if (!left.message.isEmpty())
+        tell(left.message);
+    const bool back = left.kept && !left.question.isEmpty() && askRestore(left.question) &&
+                      showKeptMemory(*mdi_, logger_, *left.kept, dataLogger_);
+    if (back) {
         adoptDataLoggerWindow();
-    else
+        // Kept again whole, so that another crash finds it readable; the
+        // damaged file stays beside it.
+        if (!left.damagedCopy.isEmpty() && path == recovery_->loggerMemoryPath() &&
+            !writeKeptMemory(path, *left.kept, diskCalls_))
+            qWarning("The restored download could not be kept on disk: %s", qPrintable(path));
+        return;
+    }
+    if (left.mayDiscard && path == recovery_->loggerMemoryPath())
         forgetKeptMemory();
 }
 
@@ -387,7 +436,7 @@ void TfrmMain::LoadData1Click()
         // Until its data is saved the download exists only here: keep it on disk.
         const KeptMemory kept = keepMemory(logger_.Table, identity_.MeterModel, identity_.ModelSuffix,
                                            toDays(QDateTime::currentDateTime()));
-        if (!writeKeptMemory(recovery_->loggerMemoryPath(), kept))
+        if (!writeKeptMemory(recovery_->loggerMemoryPath(), kept, diskCalls_))
             qWarning("The download could not be kept on disk: %s", qPrintable(recovery_->loggerMemoryPath()));
     }
     adoptDataLoggerWindow();
@@ -406,7 +455,7 @@ void TfrmMain::adoptDataLoggerWindow()
 
 bool TfrmMain::saveDataLoggerData(TfrmDataLogger &window)
 {
-    if (!saveDataLoggerTable(window, logger_, *tableFileUi_()))
+    if (!saveDataLoggerTable(window, logger_, *tableFileUi_(), diskCalls_))
         return false;
     forgetKeptMemory();
     return true;
@@ -519,8 +568,13 @@ void TfrmMain::closeEvent(QCloseEvent *event)
 {
     // Unsaved samples and downloads are not lost by closing the program: the
     // real-time table and the data-logger window ask their questions first, once.
+    // No sample is taken from the first question on: a Cancel at any of them
+    // leaves the run going as it was, and once all are answered no row comes
+    // in that nobody was asked about.
     if (!closeConfirmed_) {
-        if (!realTime_->canClose() || (dataLogger_ && !dataLogger_->FormCloseQuery())) {
+        realTime_->holdSampling();
+        if (!realTime_->askBeforeClose() || (dataLogger_ && !dataLogger_->FormCloseQuery())) {
+            realTime_->releaseSampling();
             event->ignore();
             return;
         }

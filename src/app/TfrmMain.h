@@ -46,6 +46,8 @@ struct MainOptions {
     QString recoveryFolder;
     // Asks a Yes/No question at start-up; a message box when empty.
     std::function<bool(const QString &question)> askRestore;
+    // Tells the user something at start-up; a message box when empty.
+    std::function<void(const QString &message)> tell;
 };
 
 class TfrmMain : public QMainWindow {
@@ -79,6 +81,10 @@ public:
     void setTableFileUi(TableFileUiFactory factory) { tableFileUi_ = std::move(factory); }
     // What printing asks the user through (the real dialogs unless replaced).
     void setPrintUi(std::unique_ptr<PrintUi> ui) { print_ = std::make_unique<PrintService>(std::move(ui)); }
+    // What carries saved tables, kept downloads and the run journal to the disk.
+    void setDiskCalls(const DiskCalls &calls);
+    // The status line's word on whether a run is protected against a crash.
+    QString protectionStatus() const;
 
 signals:
     // Start-up (search, child windows, timers) has finished.
@@ -121,7 +127,10 @@ private:
     bool SaveTable();
     void OpenTable();
     void offerRecovery();
+    void offerLeftRun(const QString &path);
+    void offerLeftMemory(const QString &path);
     bool askRestore(const QString &question);
+    void tell(const QString &message);
     void adoptDataLoggerWindow();
     bool saveDataLoggerData(TfrmDataLogger &window);
     void forgetKeptMemory();
@@ -134,6 +143,7 @@ private:
     AppSettings stored_;
     std::unique_ptr<RecoveryFiles> recovery_;
     TableFileUiFactory tableFileUi_;
+    DiskCalls diskCalls_ = systemDiskCalls();
 
     TComPort Comm1;
     MeterReading reading_;
@@ -162,6 +172,7 @@ private:
     QComboBox *ComboBoxDeviceName = nullptr;
     QToolButton *btnRunButton = nullptr;
     QLabel *statusPanels_[2] = {nullptr, nullptr};
+    QLabel *protectionPanel_ = nullptr;
 };
 
 } // namespace vandrel

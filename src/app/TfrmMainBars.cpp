@@ -249,6 +249,9 @@ void TfrmMain::buildStatusBar()
         statusPanels_[i]->setMinimumWidth(50);
         statusBar()->addWidget(statusPanels_[i]);
     }
+    protectionPanel_ = new QLabel(this);
+    protectionPanel_->setObjectName(QStringLiteral("StatusProtection"));
+    statusBar()->addWidget(protectionPanel_, 1);
 }
 
 } // namespace vandrel

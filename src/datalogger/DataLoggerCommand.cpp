@@ -211,9 +211,9 @@ StringGrid *dataLoggerGridToSave(QWidget *activeChild, bool tableWindowActive, b
     return nullptr;
 }
 
-bool saveDataLoggerTable(TfrmDataLogger &window, DataLoggerState &state, TableFileUi &ui)
+bool saveDataLoggerTable(TfrmDataLogger &window, DataLoggerState &state, TableFileUi &ui, const DiskCalls &calls)
 {
-    if (!saveTable(*window.Grid1, ui))
+    if (!saveTable(*window.Grid1, ui, calls))
         return false;
     state.LoggerDataUnsaved = false;
     return true;

@@ -6,6 +6,7 @@
 #include "datalogger/DownloadPort.h"
 #include "datalogger/DownloadProtocol.h"
 #include "datalogger/TfrmDataLogger.h"
+#include "platform/SafeSaveFile.h"
 #include "realtime/TfrmScope.h"
 
 #include <QPointer>
@@ -78,7 +79,8 @@ StringGrid *dataLoggerGridToSave(QWidget *activeChild, bool tableWindowActive, b
                                  const DataLoggerState &state, TfrmDataLogger *window);
 
 // Saves the shown set's table through the table-file dialogs. The data counts
-// as saved only once the file was completely written.
-bool saveDataLoggerTable(TfrmDataLogger &window, DataLoggerState &state, TableFileUi &ui);
+// as saved only once the file was completely written and is on the disk.
+bool saveDataLoggerTable(TfrmDataLogger &window, DataLoggerState &state, TableFileUi &ui,
+                         const DiskCalls &calls = systemDiskCalls());
 
 } // namespace vandrel

@@ -3,17 +3,16 @@
 #include "datalogger/KeptMemory.h"
 
 #include "platform/DayCount.h"
+#include "platform/SafeSaveFile.h"
 
 #include "realtime/RunJournal.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <charconv>
 
-#include <unistd.h>
 
 namespace vandrel {
 
@@ -48,13 +47,33 @@ QByteArray keptMemoryBytes(const KeptMemory &kept)
     return sealLine(fields) + '\n' + sealLine(kept.image.toBase64()) + '\n';
 }
 
-std::optional<KeptMemory> parseKeptMemory(const QByteArray &bytes)
+namespace {
+
+// A sealed line's body; with `lenient`, also the body of a line whose check
+// fails, the seal cut off (and `damaged` set).
+std::optional<QByteArray> lineBody(const QByteArray &line, bool lenient, bool &damaged)
 {
-    const QList<QByteArray> lines = bytes.split('\n');
-    if (lines.size() != 3 || !lines[2].isEmpty())
+    if (std::optional<QByteArray> body = unsealLine(line))
+        return body;
+    if (!lenient)
         return std::nullopt;
-    const std::optional<QByteArray> head = unsealLine(lines[0]);
-    const std::optional<QByteArray> body = unsealLine(lines[1]);
+    damaged = true;
+    const qsizetype mark = line.lastIndexOf("\t#");
+    return mark < 0 ? line : line.left(mark);
+}
+
+std::optional<KeptMemory> parseKept(const QByteArray &bytes, bool lenient, bool &damaged)
+{
+    QList<QByteArray> lines = bytes.split('\n');
+    if (lines.size() < 2)
+        return std::nullopt;
+    if (lines.size() != 3 || !lines[2].isEmpty()) {
+        if (!lenient)
+            return std::nullopt;
+        damaged = true;
+    }
+    const std::optional<QByteArray> head = lineBody(lines[0], lenient, damaged);
+    const std::optional<QByteArray> body = lineBody(lines[1], lenient, damaged);
     if (!head || !body)
         return std::nullopt;
     const QList<QByteArray> f = head->split('\t');
@@ -67,22 +86,36 @@ std::optional<KeptMemory> parseKeptMemory(const QByteArray &bytes)
     if (!model || !suffix || *suffix < 0 || *suffix > 255 || !size || !sets || !length ||
         time.ec != std::errc() || time.ptr != f[6].constData() + f[6].size())
         return std::nullopt;
+    // Fields whose check failed are believed only as far as a download can make them.
+    if (damaged && ((*size != 4 && *size != 6) || *sets < 1 || *sets > kMaxSetCount || *length < 0))
+        return std::nullopt;
     const auto decoded = QByteArray::fromBase64Encoding(*body, QByteArray::AbortOnBase64DecodingErrors);
     if (!decoded || decoded.decoded.size() != *length)
         return std::nullopt;
     return KeptMemory{*model, static_cast<char>(*suffix), *size, *sets, downloaded, decoded.decoded};
 }
 
-bool writeKeptMemory(const QString &path, const KeptMemory &kept)
+} // namespace
+
+std::optional<KeptMemory> parseKeptMemory(const QByteArray &bytes)
+{
+    bool damaged = false;
+    return parseKept(bytes, false, damaged);
+}
+
+std::optional<KeptMemory> parseDamagedKeptMemory(const QByteArray &bytes)
+{
+    bool damaged = false;
+    return parseKept(bytes, true, damaged);
+}
+
+bool writeKeptMemory(const QString &path, const KeptMemory &kept, const DiskCalls &calls)
 {
     if (!QDir().mkpath(QFileInfo(path).absolutePath()))
         return false;
     const QByteArray bytes = keptMemoryBytes(kept);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush())
-        return false;
-    ::fdatasync(file.handle());
-    return file.commit();
+    SafeSaveFile file(path, calls);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
 }
 
 std::optional<KeptMemory> readKeptMemory(const QString &path)

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "datalogger/LoggerRecords.h"
+#include "platform/SafeSaveFile.h"
 
 #include <QByteArray>
 #include <QString>
@@ -29,9 +30,13 @@ KeptMemory keepMemory(const DataSetTable &table, int model, char suffix, double 
 QByteArray keptMemoryBytes(const KeptMemory &kept);
 // Nothing when the bytes are not a whole, intact kept memory.
 std::optional<KeptMemory> parseKeptMemory(const QByteArray &bytes);
+// What can still be read of a kept memory that parseKeptMemory refuses: the
+// fields and an image of the length they give, their checks failing. Some
+// values may then be wrong. Nothing when even that cannot be read.
+std::optional<KeptMemory> parseDamagedKeptMemory(const QByteArray &bytes);
 
 // Written beside any old one and put in its place whole. False when it could not be written.
-bool writeKeptMemory(const QString &path, const KeptMemory &kept);
+bool writeKeptMemory(const QString &path, const KeptMemory &kept, const DiskCalls &calls = systemDiskCalls());
 std::optional<KeptMemory> readKeptMemory(const QString &path);
 
 // The set table decoded again from the kept memory, as the download built it.

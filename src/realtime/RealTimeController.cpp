@@ -147,9 +147,38 @@ void RealTimeController::btnStopClick()
     Clear1Click();
 }
 
-void RealTimeController::Clear1Click()
+void RealTimeController::setJournalUnavailable(const QString &reason)
+{
+    journalUnavailable_ = reason;
+    showProtection();
+}
+
+void RealTimeController::endJournal()
 {
     journal_.end();
+    showProtection();
+}
+
+QString RealTimeController::protectionText() const
+{
+    QString reason = journal_.problem();
+    if (reason.isEmpty() && journal_.path().isEmpty())
+        reason = journalUnavailable_;
+    return reason.isEmpty() ? QString() : QStringLiteral("Run not protected: ") + reason;
+}
+
+void RealTimeController::showProtection()
+{
+    const QString text = protectionText();
+    if (text == shownProtection_)
+        return;
+    shownProtection_ = text;
+    emit protectionChanged(text);
+}
+
+void RealTimeController::Clear1Click()
+{
+    endJournal();
     if (table_)
         ClearTable(*table_->Grid1);
     if (graph_) {
@@ -177,13 +206,18 @@ bool RealTimeController::tableCloseQuery(bool programCloses)
     // The table goes away with its rows saved or declined. When the whole
     // program closes, the journal stays until the close really happens.
     if (!programCloses)
-        journal_.end();
+        endJournal();
     return true;
 }
 
 bool RealTimeController::canClose()
 {
     return !table_ || tableCloseQuery(true);
+}
+
+bool RealTimeController::askBeforeClose()
+{
+    return !table_ || !run_.RealTimeUnsaved || askToSave();
 }
 
 void RealTimeController::RealTimeGraph1Click()
@@ -231,7 +265,10 @@ void RealTimeController::journalLastRow(const QDateTime &now)
     for (int c = 0; c < grid.ColCount(); ++c)
         s.cells << grid.Cells(c, row);
     const MeterIdentity &id = link_.identity();
+    // A row that cannot be written waits in the journal's memory and goes in
+    // with the next one that can; meanwhile the status line says why.
     journal_.append({id.MeterModel, id.ModelSuffix, run_.GraphSpan}, std::move(s));
+    showProtection();
 }
 
 bool RealTimeController::restoreRun(const JournalContents &contents)
@@ -269,6 +306,7 @@ bool RealTimeController::restoreRun(const JournalContents &contents)
     showRunFace(run_);
     run_.StopEnabled = true;
     journal_.rewrite(contents);
+    showProtection();
     emit controlsChanged();
     return true;
 }
@@ -289,6 +327,11 @@ void RealTimeController::replayGraph(const JournalContents &contents)
         reading.DewPoint = s.dewPoint;
         reading.T2Over = s.t2Over;
         reading.TempUnit = s.cells.value(6); // the table row's unit column
+        // The run drew a dew point where its meter computed one: a dew-point
+        // variant whose row shows a dew point that is not overloaded.
+        const QString dewPointCell = s.cells.value(9);
+        reading.HasDewPoint = contents.header.suffix == 'D' && !dewPointCell.isEmpty() &&
+                              dewPointCell != QLatin1String("OL");
         AppendGraphSample(chart, run_.NextPointIndex, run_.GraphSpan, reading, s.time, false);
     }
     chart.Refresh();

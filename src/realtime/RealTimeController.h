@@ -40,9 +40,15 @@ public:
     // Where the rows of the real-time table are journaled as they come; empty
     // keeps no journal.
     void setJournalPath(const QString &path) { journal_.setPath(path); }
+    // No journal can be kept at all, for the system's `reason`.
+    void setJournalUnavailable(const QString &reason);
+    void setJournalDiskCalls(DiskCalls calls) { journal_.setDiskCalls(std::move(calls)); }
     const RunJournal &journal() const { return journal_; }
     // The program closes for good: the user has answered for the rows.
-    void endJournal() { journal_.end(); }
+    void endJournal();
+    // "Run not protected: <reason>" while rows of the run are not in the
+    // journal, or no journal can be kept; empty otherwise.
+    QString protectionText() const;
     // Brings back a run a crash left in the journal: its rows in the table, its
     // samples in the graph, paused, unsaved. False when it holds no row.
     bool restoreRun(const JournalContents &contents);
@@ -63,6 +69,12 @@ public:
     // Asked when the program closes: the real-time table's save question.
     // False keeps the program open.
     bool canClose();
+    // The same question, ending nothing: the program asks its other questions
+    // next, and a Cancel there must find the run as it was.
+    bool askBeforeClose();
+    // No sample is taken between the two (nested, counted).
+    void holdSampling() { ++held_; }
+    void releaseSampling() { --held_; }
 
     // The sampling step of a tick that saw a frame.
     void sampleTick(const QDateTime &now);
@@ -72,6 +84,8 @@ signals:
     void controlsChanged();
     // Run may be enabled or not (after Stop it follows the connection).
     void runEnabledChanged(bool enabled);
+    // protectionText() changed.
+    void protectionChanged(const QString &text);
 
 private:
     TfrmGraph *createGraph(const QRect &bounds);
@@ -81,6 +95,7 @@ private:
     void endRun();
     void journalLastRow(const QDateTime &now);
     void replayGraph(const JournalContents &contents);
+    void showProtection();
 
     MeterLink &link_;
     QMdiArea &area_;
@@ -90,6 +105,8 @@ private:
     Ask ask_;
     SaveTable save_;
     RunJournal journal_;
+    QString journalUnavailable_;
+    QString shownProtection_;
     int held_ = 0;
 };
 

@@ -6,9 +6,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
+#include <algorithm>
 #include <array>
+#include <cerrno>
 #include <charconv>
 
 #include <fcntl.h>
@@ -185,28 +186,98 @@ QByteArray journalSampleLine(const JournalSample &s)
     return sealLine(body) + '\n';
 }
 
+namespace {
+
+// A sample line whose start a failed write glued to a torn piece of the line
+// before: the last place a sealed sample line begins.
+std::optional<JournalSample> sampleBehindTornPiece(const QByteArray &line)
+{
+    const QByteArray start = kSampleTag + '\t';
+    for (qsizetype at = line.lastIndexOf(start); at > 0; at = line.lastIndexOf(start, at - 1)) {
+        if (const std::optional<QByteArray> body = unsealLine(line.mid(at)))
+            return parseSample(*body);
+    }
+    return std::nullopt;
+}
+
+// What a journal without a readable header was laid out for, told from the
+// table cells of its samples: a second temperature, a dew point.
+JournalHeader headerFromSamples(const QList<JournalSample> &samples)
+{
+    JournalHeader header;
+    bool twoTemperatures = false, dewPoint = false;
+    for (const JournalSample &s : samples) {
+        twoTemperatures = twoTemperatures || !s.cells.value(7).isEmpty();
+        dewPoint = dewPoint || !s.cells.value(9).isEmpty();
+    }
+    header.model = twoTemperatures ? 580 : 560;
+    header.suffix = dewPoint ? 'D' : 0;
+    header.graphSpan = 0.0; // unknown: the run's own is kept
+    return header;
+}
+
+} // namespace
+
+int JournalContents::expectedRows() const
+{
+    int highest = 0;
+    for (const JournalSample &s : samples)
+        highest = std::max(highest, s.number);
+    // A row lost in the middle leaves a gap in the numbers; one lost at the
+    // end only its torn or damaged line. A torn piece in the middle whose row
+    // was written again whole after it costs nothing.
+    return std::max(highest, static_cast<int>(samples.size()) + rejectedAtEnd);
+}
+
 JournalContents parseJournal(const QByteArray &bytes)
 {
     JournalContents out;
+    if (bytes.isEmpty())
+        return out;
     QList<QByteArray> lines = bytes.split('\n');
     // Whatever follows the last newline was still being written.
-    if (!lines.isEmpty() && !lines.takeLast().isEmpty())
-        ++out.rejectedLines;
+    const bool tornEnd = !lines.isEmpty() && !lines.takeLast().isEmpty();
+    bool first = true;
     for (const QByteArray &line : std::as_const(lines)) {
         const std::optional<QByteArray> body = unsealLine(line);
-        if (!out.hasHeader) {
+        if (first) {
+            first = false;
             const std::optional<JournalHeader> header = body ? parseHeader(*body) : std::nullopt;
-            if (!header)
-                return {};
-            out.header = *header;
-            out.hasHeader = true;
+            if (header) {
+                out.header = *header;
+                out.hasHeader = true;
+            } else {
+                out.headerDamaged = true;
+                // A first line that is a row: the header was lost whole.
+                if (const std::optional<JournalSample> row = body ? parseSample(*body) : std::nullopt)
+                    out.samples << *row;
+            }
             continue;
         }
-        const std::optional<JournalSample> sample = body ? parseSample(*body) : std::nullopt;
-        if (sample)
+        std::optional<JournalSample> sample = body ? parseSample(*body) : std::nullopt;
+        if (!sample && !body) {
+            sample = sampleBehindTornPiece(line);
+            if (sample)
+                ++out.rejectedLines; // the torn piece in front
+        }
+        if (sample) {
             out.samples << *sample;
-        else if (!line.isEmpty() || body)
+            out.rejectedAtEnd = 0;
+        } else if (!line.isEmpty() || body) {
             ++out.rejectedLines;
+            ++out.rejectedAtEnd;
+        }
+    }
+    // Whatever follows the last newline was still being written.
+    if (tornEnd) {
+        ++out.rejectedLines;
+        ++out.rejectedAtEnd;
+    }
+    if (out.headerDamaged) {
+        if (!out.samples.isEmpty()) {
+            out.header = headerFromSamples(out.samples);
+            out.hasHeader = true;
+        }
     }
     return out;
 }
@@ -219,43 +290,83 @@ JournalContents readJournal(const QString &path)
     return parseJournal(file.readAll());
 }
 
-RunJournal::RunJournal(QString path) : path_(std::move(path)) {}
+RunJournal::RunJournal(QString path, DiskCalls calls) : path_(std::move(path)), calls_(std::move(calls)) {}
 
-RunJournal::~RunJournal() = default;
+RunJournal::~RunJournal()
+{
+    closeFile();
+}
+
+void RunJournal::closeFile()
+{
+    if (fd_ >= 0)
+        calls_.close(fd_);
+    fd_ = -1;
+}
 
 void RunJournal::setPath(const QString &path)
 {
-    file_.reset();
-    count_ = 0;
+    closeFile();
+    written_ = 0;
+    pending_.clear();
+    problem_.clear();
     path_ = path;
 }
 
-bool RunJournal::open(bool fresh)
+bool RunJournal::openFresh()
 {
     const QString folder = QFileInfo(path_).absolutePath();
-    if (!QDir().mkpath(folder))
+    if (!QDir().mkpath(folder)) {
+        // mkpath keeps its reason to itself; a folder we may not make is the usual one.
+        const QFileInfo parent(QFileInfo(folder).absolutePath());
+        problem_ = systemReason(parent.exists() ? EACCES : ENOENT);
         return false;
-    file_ = std::make_unique<QFile>(path_);
-    const QIODevice::OpenMode mode = fresh ? QIODevice::Truncate : QIODevice::Append;
-    if (!file_->open(QIODevice::WriteOnly | mode | QIODevice::Unbuffered)) {
-        file_.reset();
+    }
+    fd_ = ::open(QFile::encodeName(path_).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0666);
+    if (fd_ < 0) {
+        problem_ = systemReason(errno);
         return false;
     }
     syncFolder(folder);
+    goodSize_ = 0;
+    torn_ = false;
+    headerDue_ = true;
+    written_ = 0;
     return true;
 }
 
-bool RunJournal::writeLine(const QByteArray &line)
+// Writes every waiting sample in one go and syncs once: each of them is on the
+// disk before the next tick.
+bool RunJournal::catchUp()
 {
-    if (file_->write(line) != line.size()) {
-        // Start the next line on a line of its own, so a torn piece of this one
-        // is the only thing lost.
-        file_->write("\n");
+    if (fd_ < 0 && !openFresh())
+        return false;
+    QByteArray bytes;
+    if (torn_) {
+        // Take a torn piece back; where that fails, at least start on a line
+        // of its own, so the piece never swallows the next good line.
+        if (::ftruncate(fd_, goodSize_) == 0)
+            torn_ = false;
+        else
+            bytes += '\n';
+    }
+    if (headerDue_)
+        bytes += journalHeaderLine(header_);
+    for (const JournalSample &s : std::as_const(pending_))
+        bytes += journalSampleLine(s);
+    if (!writeFully(calls_, fd_, bytes.constData(), static_cast<std::size_t>(bytes.size())) ||
+        calls_.sync(fd_) != 0) {
+        problem_ = systemReason(errno);
+        torn_ = true;
         return false;
     }
-    // Unbuffered: the bytes are with the system now, so a kill cannot lose
-    // them; the sync keeps them through a power loss as well.
-    ::fdatasync(file_->handle());
+    const off_t end = ::lseek(fd_, 0, SEEK_END);
+    goodSize_ = end >= 0 ? end : goodSize_ + bytes.size();
+    torn_ = false;
+    headerDue_ = false;
+    written_ += static_cast<int>(pending_.size());
+    pending_.clear();
+    problem_.clear();
     return true;
 }
 
@@ -263,52 +374,59 @@ bool RunJournal::append(const JournalHeader &header, JournalSample sample)
 {
     if (path_.isEmpty())
         return true;
-    if (!file_) {
-        count_ = 0;
-        if (!open(true) || !writeLine(journalHeaderLine(header))) {
-            file_.reset();
-            return false;
-        }
-    }
-    sample.number = count_ + 1;
-    if (!writeLine(journalSampleLine(sample)))
-        return false;
-    ++count_;
-    return true;
+    if (written_ == 0 && pending_.isEmpty() && fd_ < 0)
+        header_ = header;
+    sample.number = written_ + static_cast<int>(pending_.size()) + 1;
+    pending_ << std::move(sample);
+    return catchUp();
 }
 
 bool RunJournal::rewrite(const JournalContents &contents)
 {
-    file_.reset();
-    count_ = 0;
+    closeFile();
+    written_ = 0;
+    pending_.clear();
+    problem_.clear();
     if (path_.isEmpty())
         return true;
     if (contents.samples.isEmpty()) {
         end();
         return true;
     }
+    header_ = contents.header;
     // Written beside the old journal and put in its place in one step, with one
     // sync for the whole run: the old journal stays until the new one is whole.
-    QByteArray bytes = journalHeaderLine(contents.header);
-    int written = 0;
-    for (JournalSample s : contents.samples) {
-        s.number = ++written;
-        bytes += journalSampleLine(s);
+    QByteArray bytes = journalHeaderLine(header_);
+    QList<JournalSample> samples = contents.samples;
+    for (qsizetype i = 0; i < samples.size(); ++i) {
+        samples[i].number = static_cast<int>(i) + 1;
+        bytes += journalSampleLine(samples[i]);
     }
-    QSaveFile save(path_);
-    if (!QDir().mkpath(QFileInfo(path_).absolutePath()) || !save.open(QIODevice::WriteOnly) || save.write(bytes) != bytes.size() || !save.flush())
-        return false;
-    ::fdatasync(save.handle());
-    if (!save.commit() || !open(false))
-        return false;
-    count_ = written;
-    return true;
+    SafeSaveFile save(path_, calls_);
+    const bool saved = QDir().mkpath(QFileInfo(path_).absolutePath()) && save.open(QIODevice::WriteOnly) &&
+                       save.write(bytes) == bytes.size() && save.commit();
+    if (saved) {
+        fd_ = ::open(QFile::encodeName(path_).constData(), O_WRONLY | O_APPEND | O_CLOEXEC);
+        if (fd_ >= 0) {
+            written_ = static_cast<int>(samples.size());
+            goodSize_ = bytes.size();
+            torn_ = false;
+            headerDue_ = false;
+            return true;
+        }
+    }
+    // The rows wait with the run and go into a new journal once one can be written.
+    problem_ = saved ? systemReason(errno) : save.errorString();
+    pending_ = std::move(samples);
+    return false;
 }
 
 void RunJournal::end()
 {
-    file_.reset();
-    count_ = 0;
+    closeFile();
+    written_ = 0;
+    pending_.clear();
+    problem_.clear();
     if (!path_.isEmpty())
         QFile::remove(path_);
 }

@@ -4,15 +4,14 @@
 // row being written. QtCore only: format, reading back and the writer.
 #pragma once
 
+#include "platform/SafeSaveFile.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
 #include <QStringList>
 
-#include <memory>
 #include <optional>
-
-class QFile;
 
 namespace vandrel {
 
@@ -40,50 +39,78 @@ struct JournalSample {
 };
 
 struct JournalContents {
-    bool hasHeader = false;
+    bool hasHeader = false; // the header was read, or could be told from the samples
+    bool headerDamaged = false;
     JournalHeader header;
     QList<JournalSample> samples;
     int rejectedLines = 0; // torn or damaged lines that were left out
+    int rejectedAtEnd = 0; // of those, the ones after the last row read
+
+    // Rows the journal held when it was written, as far as the numbers of the
+    // rows read and the lines left out tell.
+    int expectedRows() const;
+    // Not every row, or not the header, could be read.
+    bool damaged() const { return headerDamaged || expectedRows() > samples.size(); }
 };
 
 QByteArray journalHeaderLine(const JournalHeader &header);
 QByteArray journalSampleLine(const JournalSample &sample);
-// Every complete, intact sample line after a valid header. Without a valid
-// first line nothing can be laid out, so nothing is returned.
+// Every complete, intact sample line. A damaged header costs only itself:
+// the layout is then told from the samples' cells. A sample line glued behind
+// a torn piece of another is still read.
 JournalContents parseJournal(const QByteArray &bytes);
 // The same from a file; empty contents when it does not exist or cannot be read.
 JournalContents readJournal(const QString &path);
 
 // Appends samples to the journal file. Each line reaches the operating system
 // and the disk before append() returns. An empty path keeps no journal.
+// A sample that cannot be written is kept and written with the next one that
+// can, so the journal never has a gap; a line torn by a failed write is taken
+// back before the next is written.
 class RunJournal {
 public:
-    explicit RunJournal(QString path = {});
+    explicit RunJournal(QString path = {}, DiskCalls calls = systemDiskCalls());
     ~RunJournal();
     RunJournal(const RunJournal &) = delete;
     RunJournal &operator=(const RunJournal &) = delete;
 
     const QString &path() const { return path_; }
     void setPath(const QString &path);
-    // Samples written since the journal began.
-    int samples() const { return count_; }
+    void setDiskCalls(DiskCalls calls) { calls_ = std::move(calls); }
+    // Samples in the file since the journal began, and those still waiting.
+    int samples() const { return written_; }
+    int waiting() const { return static_cast<int>(pending_.size()); }
+    // The system's reason why samples are waiting; empty while the file holds every one.
+    const QString &problem() const { return problem_; }
 
-    // Writes the header first when the journal is new. False when the line
-    // could not be written; the run goes on and later lines are tried again.
+    // Writes the header first when the journal is new, then every waiting
+    // sample and this one. False when they could not be written (problem()
+    // says why); they wait for the next call.
     bool append(const JournalHeader &header, JournalSample sample);
     // Begins the journal again holding exactly `contents` (a restored run), so
-    // a torn line left by the crash never sits in front of new lines.
+    // a torn line left by the crash never sits in front of new lines. When it
+    // cannot be written the samples wait, as after a failed append.
     bool rewrite(const JournalContents &contents);
     // The rows are saved, cleared or declined: the journal goes away.
     void end();
 
 private:
-    bool open(bool fresh);
-    bool writeLine(const QByteArray &line);
+    bool openFresh();
+    bool catchUp();
+    void closeFile();
 
     QString path_;
-    std::unique_ptr<QFile> file_;
-    int count_ = 0;
+    DiskCalls calls_;
+    int fd_ = -1;
+    JournalHeader header_;
+    bool headerDue_ = false;
+    int written_ = 0;
+    QList<JournalSample> pending_;
+    // The file's length up to its last whole line, and whether a failed write
+    // may have left part of a line after it.
+    qint64 goodSize_ = 0;
+    bool torn_ = false;
+    QString problem_;
 };
 
 } // namespace vandrel

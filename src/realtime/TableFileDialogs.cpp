@@ -3,6 +3,7 @@
 // file work between a grid and a device.
 #include "realtime/TableFileDialogs.h"
 
+#include "platform/SafeSaveFile.h"
 #include "platform/StringGrid.h"
 #include "realtime/TfrmScope.h"
 
@@ -19,7 +20,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSaveFile>
 
 #include <limits>
 
@@ -277,7 +277,7 @@ void applyOpenedTableHeadings(StringGrid &grid)
         grid.setCells(OpenedHeadingsFirstColumn + static_cast<int>(i), 0, headings[i]);
 }
 
-bool saveTable(const StringGrid &grid, TableFileUi &ui)
+bool saveTable(const StringGrid &grid, TableFileUi &ui, const DiskCalls &calls)
 {
     const QString path = ui.askSaveFileName();
     if (path.isEmpty())
@@ -294,10 +294,10 @@ bool saveTable(const StringGrid &grid, TableFileUi &ui)
     }
     std::unique_ptr<TableFileProgress> progress =
         ui.showProgress(TableFileUi::Work::Saving, std::max(0, range->to - range->from + 1));
-    // Written beside the old file and put in its place only when complete, so
-    // a cancelled or failed save never leaves a half-written table behind.
-    QSaveFile file(path);
-    file.setDirectWriteFallback(true);
+    // Written beside the old file and put in its place only when every byte
+    // is on the disk, so a cancelled or failed save never leaves a half-written
+    // or empty table behind, nor touches the old one.
+    SafeSaveFile file(path, calls);
     if (!file.open(QIODevice::WriteOnly)) {
         progress.reset();
         ui.showMessage(cannotWrite(path, file.errorString()));

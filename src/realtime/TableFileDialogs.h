@@ -3,6 +3,7 @@
 // with the file, range and progress dialogs kept behind a small interface.
 #pragma once
 
+#include "platform/SafeSaveFile.h"
 #include "realtime/TableFile.h"
 
 #include <QString>
@@ -94,9 +95,10 @@ TableIoResult readTableRows(QIODevice &in, StringGrid &grid, char sep, TableFile
 void applyOpenedTableHeadings(StringGrid &grid);
 
 // Asks for a file and a range and writes the rows. True only when the file was
-// completely written; a cancel at any step or a failure leaves any existing
-// file as it was and returns false.
-bool saveTable(const StringGrid &grid, TableFileUi &ui);
+// completely written and is on the disk; a cancel at any step or a failure
+// leaves any existing file as it was and returns false, a failure after telling
+// the user why. `calls` carry the bytes to the disk.
+bool saveTable(const StringGrid &grid, TableFileUi &ui, const DiskCalls &calls = systemDiskCalls());
 bool saveTableWithDialogs(QWidget *parent, const StringGrid &grid);
 
 // Makes the table window for an opened file and returns its grid (or null to

@@ -69,3 +69,19 @@ TEST(KeptMemory, ACutOrDamagedFileIsRefused)
     EXPECT_FALSE(rebuildSetTable(wrongCount, untouched));
     EXPECT_TRUE(untouched.Sets.isEmpty());
 }
+
+// A set whose header holds no possible date starts at the download's time:
+// rebuilt from a kept memory, that is the time it was kept with, not now.
+TEST(KeptMemory, AnImpossibleStartDateTakesTheKeptDownloadTime)
+{
+    QByteArray image = testsets::workedExampleSet();
+    image[4] = 13; // month 13
+    DataSetTable table;
+    ASSERT_EQ(BuildSetTable(1, image, 4, table), kSetTableAccepted);
+    const double downloaded = 46000.25;
+    const std::optional<KeptMemory> kept = parseKeptMemory(keptMemoryBytes(keepMemory(table, 560, '\r', downloaded)));
+    ASSERT_TRUE(kept);
+    DataSetTable back;
+    ASSERT_TRUE(rebuildSetTable(*kept, back));
+    EXPECT_EQ(back.Sets[0].StartTime, downloaded);
+}

@@ -136,5 +136,24 @@ def main():
     write("fuzz_tablefile", "latin1.txt", Seed().bytes(b"25\xb0C\t\xe9t\xe9\t\r\nend\r\n").flag(False).choice(1, 12, 4).data())
 
 
+def sealed(body):
+    import zlib
+    return body + b"\t#" + b"%08x" % zlib.crc32(body) + b"\n"
+
+
+def recovery_seeds():
+    # A run journal of a 580D run, whole and with a torn line glued to the next.
+    rows = [sealed(("S\t%d\t46000.5\t45.6\t21.3\t19.8\t9.2\t0\t%d\t06/12/2026\t13:05:0%d\t45.6\t%%RH\t21.3\tC\t19.8\tC\t9.2"
+                    % (n, n, n)).encode()) for n in range(1, 4)]
+    journal = sealed(b"VANDREL-RUN\t1\t580\t68\t0.002") + b"".join(rows)
+    write("fuzz_recovery", "journal_580D", journal)
+    write("fuzz_recovery", "journal_torn", journal[:len(journal) - len(rows[-1]) - 20] + rows[-1])
+    image = record(2009, 6, 15, 14, 30, 0, 60, False, [value(45.3) + value(25.0)] * 3)
+    import base64
+    kept = sealed(b"VANDREL-LOGGER\t1\t560\t13\t4\t1\t46000.25\t%d" % len(image)) + sealed(base64.b64encode(image))
+    write("fuzz_recovery", "kept_memory_560", kept)
+
+
 if __name__ == "__main__":
     main()
+    recovery_seeds()

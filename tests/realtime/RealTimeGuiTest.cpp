@@ -505,6 +505,7 @@ TEST(RestoredRun, TableAndGraphAsTheRunLeftThem)
     for (const JournalSample &s : run.samples) {
         MeterReading r;
         r.Rh = s.rh, r.T1 = s.t1, r.T2 = s.t2, r.DewPoint = s.dewPoint;
+        r.HasDewPoint = true; // a dew-point variant: its run drew the dew point
         AppendGraphSample(same, next, run.header.graphSpan, r, s.time, false);
     }
     same.Refresh();

@@ -8,6 +8,8 @@
 
 #include "ScopedEnvironment.h"
 
+#include <QTimeZone>
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -65,6 +67,19 @@ TEST(DayCount, RoundTripsLocalTime)
     EXPECT_EQ(fromDays(1.0 - 1e-12).date(), QDate(1899, 12, 31)) << "a hair before midnight rounds to it";
     EXPECT_FALSE(fromDays(std::nan("")).isValid());
     EXPECT_FALSE(fromDays(1e300).isValid());
+}
+
+// A clock reading in the hour a change to summer time skips still counts as
+// the clock showed it: never midnight, never no number.
+TEST(DayCount, AReadingInsideADaylightSavingGapCountsAsShown)
+{
+    const QTimeZone berlin("Europe/Berlin");
+    ASSERT_TRUE(berlin.isValid());
+    const QDate day(2026, 3, 29); // 02:00 becomes 03:00
+    const QDateTime inGap(day, QTime(2, 30), berlin);
+    const double d = toDays(inGap);
+    EXPECT_NEAR(d, QDate(1899, 12, 30).daysTo(day) + 2.5 / 24, 1e-9);
+    EXPECT_EQ(fromDays(d).time(), QTime(2, 30));
 }
 
 TEST(StartupLayout, ByScreenHeightAndAlwaysWithinTheClientArea)

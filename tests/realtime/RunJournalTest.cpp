@@ -4,6 +4,8 @@
 // line, and the writer's file follows append, rewrite and end.
 #include "realtime/RunJournal.h"
 
+#include "FailingDisk.h"
+
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -108,11 +110,88 @@ TEST(RunJournalFormat, DamageCostsOnlyTheDamagedLine)
     // Zeros where the file system lost the end of the file.
     const JournalContents zeros = parseJournal(whole + QByteArray(512, '\0'));
     EXPECT_EQ(zeros.samples.size(), 4);
-    // Without its header a journal cannot be laid out again: nothing.
+    // A damaged header costs only itself: the layout is told from the rows.
     QByteArray noHeader = whole;
     noHeader[3] = 'x';
-    EXPECT_FALSE(parseJournal(noHeader).hasHeader);
-    EXPECT_TRUE(parseJournal(noHeader).samples.isEmpty());
+    const JournalContents headless = parseJournal(noHeader);
+    EXPECT_TRUE(headless.headerDamaged);
+    EXPECT_TRUE(headless.damaged());
+    ASSERT_TRUE(headless.hasHeader);
+    EXPECT_EQ(headless.header.model, 580);
+    EXPECT_EQ(headless.header.suffix, 'D');
+    ASSERT_EQ(headless.samples.size(), 4);
+    expectSame(headless.samples[3], sample(4));
+}
+
+// A failed write tore a line and the next line was glued to it: the torn
+// piece is lost, the good line behind it is not.
+TEST(RunJournalFormat, ATornLineNeverSwallowsTheNextGoodOne)
+{
+    const QByteArray torn = journalHeaderLine(kHeader) + journalSampleLine(sample(1)) +
+                            journalSampleLine(sample(2)).left(30) + journalSampleLine(sample(3)) +
+                            journalSampleLine(sample(4));
+    const JournalContents c = parseJournal(torn);
+    ASSERT_EQ(c.samples.size(), 3);
+    expectSame(c.samples[1], sample(3));
+    EXPECT_EQ(c.rejectedLines, 1);
+    EXPECT_EQ(c.expectedRows(), 4);
+    EXPECT_TRUE(c.damaged());
+    // A torn piece whose row was written again whole after it loses nothing.
+    const QByteArray again = journalHeaderLine(kHeader) + journalSampleLine(sample(1)) +
+                             journalSampleLine(sample(2)).left(30) + '\n' + journalSampleLine(sample(2)) +
+                             journalSampleLine(sample(3));
+    const JournalContents whole = parseJournal(again);
+    EXPECT_EQ(whole.samples.size(), 3);
+    EXPECT_EQ(whole.expectedRows(), 3);
+    EXPECT_FALSE(whole.damaged());
+}
+
+// The disk fills up during a run: the rows wait with the reason to show, and
+// once writing works again the journal catches up with every one of them, in
+// order and numbered without a gap; the line the failure tore costs nothing.
+TEST(RunJournalWriter, RowsThatCannotBeWrittenWaitAndCatchUp)
+{
+    using Step = test::FailingDisk::Step;
+    QTemporaryDir dir;
+    const QString path = dir.filePath("slot/realtime.journal");
+    test::FailingDisk disk;
+    RunJournal journal(path, disk.calls());
+    ASSERT_TRUE(journal.append(kHeader, sample(1)));
+    disk.failAt = Step::TornWrite;
+    EXPECT_FALSE(journal.append(kHeader, sample(2)));
+    EXPECT_FALSE(journal.append(kHeader, sample(3)));
+    EXPECT_EQ(journal.problem(), "No space left on device");
+    EXPECT_EQ(journal.waiting(), 2);
+    EXPECT_EQ(journal.samples(), 1);
+    // The torn piece of row 2 was taken back before row 3 was tried.
+    const JournalContents meanwhile = readJournal(path);
+    EXPECT_EQ(meanwhile.samples.size(), 1);
+    EXPECT_EQ(meanwhile.rejectedLines, 0);
+
+    disk.failAt = Step::None;
+    ASSERT_TRUE(journal.append(kHeader, sample(4)));
+    EXPECT_TRUE(journal.problem().isEmpty());
+    EXPECT_EQ(journal.waiting(), 0);
+    const JournalContents after = readJournal(path);
+    EXPECT_FALSE(after.damaged());
+    EXPECT_EQ(after.rejectedLines, 0);
+    ASSERT_EQ(after.samples.size(), 4);
+    for (int n = 1; n <= 4; ++n)
+        expectSame(after.samples[n - 1], sample(n));
+}
+
+// Each row is on the disk before the next tick: one sync per row, after its line.
+TEST(RunJournalWriter, EachRowIsSyncedBeforeTheNextOne)
+{
+    QTemporaryDir dir;
+    test::FailingDisk disk;
+    RunJournal journal(dir.filePath("realtime.journal"), disk.calls());
+    for (int n = 1; n <= 3; ++n) {
+        ASSERT_TRUE(journal.append(kHeader, sample(n)));
+        EXPECT_EQ(disk.syncs, n);
+        EXPECT_EQ(disk.steps.back(), 's');
+    }
+    EXPECT_EQ(disk.steps, "wswsws");
 }
 
 TEST(RunJournalWriter, AppendsRewritesAfterATornLineAndEnds)

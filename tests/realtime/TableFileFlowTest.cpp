@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The save and open flows through their real code, with the dialogs replaced
 // by a script: round trips, every cancel, bad ranges, files that fail.
+#include "FailingDisk.h"
 #include "platform/StringGrid.h"
 #include "realtime/TableFileDialogs.h"
 #include "realtime/TfrmScope.h"
@@ -252,6 +253,55 @@ TEST_F(TableFileFlow, UnwritableFileIsNamedWithItsReason)
     EXPECT_TRUE(ui.messages[0].contains(QDir::toNativeSeparators(ui.saveName))) << ui.messages[0].toStdString();
     EXPECT_TRUE(ui.messages[0].contains("No such file or directory")) << ui.messages[0].toStdString();
     EXPECT_FALSE(ui.progressOpen);
+}
+
+// A disk that fails at any step of a save, the last ones included (where a
+// small table's bytes first meet the disk): the save says so with the
+// system's reason, is no save, and leaves the old file, or no file, as it was
+// with nothing beside it.
+TEST_F(TableFileFlow, ADiskFailingAtAnyStepLeavesTheOldFileAndSaysWhy)
+{
+    using Step = test::FailingDisk::Step;
+    const auto grid = tableGrid(3);
+    const QByteArray old = "old,content,\r\n";
+    const struct {
+        Step step;
+        int error;
+        const char *reason;
+        bool oldFile;
+    } cases[] = {
+        {Step::Write, ENOSPC, "No space left on device", true},
+        {Step::TornWrite, ENOSPC, "No space left on device", true},
+        {Step::Sync, EIO, "Input/output error", true},
+        {Step::Close, EDQUOT, "Disk quota exceeded", true},
+        {Step::Rename, EACCES, "Permission denied", true},
+        {Step::Sync, ENOSPC, "No space left on device", false},
+    };
+    for (const auto &c : cases) {
+        const QString file = path(c.oldFile ? "kept.csv" : "new.csv");
+        QFile::remove(file);
+        if (c.oldFile)
+            writeFile(file, old);
+        test::FailingDisk disk;
+        disk.failAt = c.step;
+        disk.error = c.error;
+        ScriptedUi u;
+        u.saveName = file;
+        const std::string name = std::string(c.reason) + (c.oldFile ? " over a file" : " to a new name");
+        EXPECT_FALSE(saveTable(*grid, u, disk.calls())) << name;
+        EXPECT_EQ(fileBytes(file), c.oldFile ? old : QByteArray("<missing>")) << name;
+        ASSERT_EQ(u.messages.size(), 1) << name;
+        EXPECT_TRUE(u.messages[0].contains(QDir::toNativeSeparators(file))) << name;
+        EXPECT_TRUE(u.messages[0].contains(c.reason)) << u.messages[0].toStdString();
+        // kept.csv only: the old file of the cases before, nothing half-made.
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"kept.csv"}) << name;
+    }
+    // The disk working again: the old file is replaced, every byte synced first.
+    test::FailingDisk disk;
+    ui.saveName = path("kept.csv");
+    EXPECT_TRUE(saveTable(*grid, ui, disk.calls()));
+    EXPECT_EQ(fileBytes(ui.saveName).count("\r\n"), 3);
+    EXPECT_EQ(disk.steps.back(), 's');
 }
 
 TEST_F(TableFileFlow, OpenCancelledOrUnreadableMakesNoTable)
