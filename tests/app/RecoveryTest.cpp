@@ -548,7 +548,7 @@ TEST(RunOnAFullDisk, IsSaidOnTheStatusLineAndTheJournalCatchesUp)
     EXPECT_EQ(window.protectionStatus(), "Run not protected: No space left on device");
     window.realTime().btnRunClick();
     const auto sample = [&] {
-        window.link().state().TickCounter = window.SampleRate();
+        window.realTime().run().TickCounter = window.SampleRate();
         window.realTime().sampleTick(QDateTime::currentDateTime());
     };
     sample();
