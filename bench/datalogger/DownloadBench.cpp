@@ -179,7 +179,7 @@ bool download(const QString &memoryPath, const QByteArray &image, bool stream, d
     const int result = LoadData1Click(area, link, state, window, view);
     QCoreApplication::processEvents(); // the paint that puts the set on screen
     const double total = clock.nsecsElapsed() / 1e9;
-    link.FormCloseQuery();
+    link.shutDown();
     if (result != kDownloadSuccess || state.Table.Image != image || view.lastBytesAt < 0) {
         std::fprintf(stderr, "%s: download failed with %d %s\n", name, result, qPrintable(view.messages.join(' ')));
         return false;

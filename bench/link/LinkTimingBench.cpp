@@ -84,7 +84,7 @@ int main(int argc, char **argv)
     app.exec();
     const double wall = clock.elapsed() / 1000.0;
     const double cpu = cpuSeconds() - cpu0;
-    link.FormCloseQuery();
+    link.shutDown();
 
     const Stats p = intervals(polls), t = intervals(ticks);
     std::printf("run: %.1f s, %d frames decoded, meter connected at end: %s\n", wall, frames,

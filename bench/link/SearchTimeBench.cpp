@@ -43,11 +43,11 @@ qint64 searchToFirstFrame(const QString &meter)
 
     QElapsedTimer clock;
     clock.start();
-    link.SearchMeter();
+    link.searchMeter();
     link.startTimers();
     const bool ok = test::waitUntil([&] { return framed; }, 30000);
     const qint64 ms = clock.elapsed();
-    link.FormCloseQuery();
+    link.shutDown();
     return ok ? ms : -1;
 }
 

@@ -243,7 +243,7 @@ void TfrmMain::FormShow()
     MaskEdit1->setText(rateEditorText(run.SampleRate));
 
     setSearchRunning(true);
-    link_->SearchMeter();
+    link_->searchMeter();
     panelController_->createPanel(*mdi_);
     setRunEnabled(true);
     layoutStartupWindows();
@@ -580,7 +580,7 @@ void TfrmMain::closeEvent(QCloseEvent *event)
         }
         closeConfirmed_ = true;
     }
-    if (!link_->FormCloseQuery()) {
+    if (!link_->shutDown()) {
         // A tick or a receive handler is still on the stack: close once it returned.
         event->ignore();
         QTimer::singleShot(50, this, &QWidget::close);

@@ -232,11 +232,11 @@ void TfrmMain::buildToolbar()
     ComboBoxDeviceName->setToolTip(QStringLiteral("Serial port of the meter (pick one or type a device path)"));
     ComboBoxDeviceName->setEditText(QStringLiteral("ComPort"));
     connect(ComboBoxDeviceName, &QComboBox::activated, this,
-            [this](int index) { link_->ComboBoxDeviceNameChange(index, ComboBoxDeviceName->itemText(index)); });
+            [this](int index) { link_->choosePort(index, ComboBoxDeviceName->itemText(index)); });
     connect(ComboBoxDeviceName->lineEdit(), &QLineEdit::returnPressed, this, [this] {
         const QString text = ComboBoxDeviceName->currentText().trimmed();
         if (!text.isEmpty())
-            link_->ComboBoxDeviceNameChange(ComboBoxDeviceName->findText(text), text);
+            link_->choosePort(ComboBoxDeviceName->findText(text), text);
     });
     bar->addWidget(ComboBoxDeviceName);
 }

@@ -50,7 +50,7 @@ void CliLink::start()
         link_.setPorts(systemDevices());
     }
     answerTimer_.start();
-    link_.SearchMeter();
+    link_.searchMeter();
     if (!closing_)
         link_.startTimers();
 }
@@ -85,7 +85,7 @@ void CliLink::tryClose()
 {
     if (closed_)
         return;
-    if (!link_.FormCloseQuery()) {
+    if (!link_.shutDown()) {
         // A tick, a receive handler or the search is still on the stack.
         QTimer::singleShot(10, this, &CliLink::tryClose);
         return;

@@ -71,8 +71,8 @@ void MeterLink::init()
     aTimer_.setTimerType(Qt::PreciseTimer);
     mainTimer_.setInterval(kTickMs);
     mainTimer_.setTimerType(Qt::PreciseTimer);
-    connect(&aTimer_, &QTimer::timeout, this, &MeterLink::ATimerTimer);
-    connect(&mainTimer_, &QTimer::timeout, this, &MeterLink::MainTimerTimer);
+    connect(&aTimer_, &QTimer::timeout, this, &MeterLink::poll);
+    connect(&mainTimer_, &QTimer::timeout, this, &MeterLink::tick);
     line_.setVanishedHandler([this] { onDeviceVanished(); });
 }
 
@@ -125,7 +125,7 @@ bool MeterLink::openSelected()
 
 void MeterLink::attachReception()
 {
-    line_.setReadyHandler([this] { Comm1RxChar(); });
+    line_.setReadyHandler([this] { onBytesReceived(); });
 }
 
 // Asks every port at once, the list read from `first` round to the one before
@@ -185,7 +185,7 @@ int MeterLink::probePorts(int first, MeterIdentity &found)
     return ports_.indexOf(openItems.at(meter));
 }
 
-void MeterLink::SearchMeter()
+void MeterLink::searchMeter()
 {
     searchFrom(0);
 }
@@ -353,7 +353,7 @@ void MeterLink::checkIdentifying()
                                .arg(rememberedModel_));
 }
 
-void MeterLink::ATimerTimer()
+void MeterLink::poll()
 {
     if (awaitingReply_) {
         // Polls stay out of the way of the reply to "K"; past the reply
@@ -377,7 +377,7 @@ void MeterLink::ATimerTimer()
     state_.SkipNextPoll = false;
 }
 
-void MeterLink::Comm1RxChar()
+void MeterLink::onBytesReceived()
 {
     BusyFlag busy(state_.RxBusy);
     state_.RxBuffer += line_.readAll();
@@ -412,7 +412,7 @@ void MeterLink::setConnected(bool connected)
     emit meterConnectedChanged(connected);
 }
 
-void MeterLink::MainTimerTimer()
+void MeterLink::tick()
 {
     BusyFlag busy(state_.MainTimerBusy);
     tickTime_ = QDateTime::currentDateTime();
@@ -490,12 +490,12 @@ void MeterLink::tryReopenVanished()
     }
 }
 
-void MeterLink::ComboBoxDeviceNameChange(int index, const QString &text)
+void MeterLink::choosePort(int index, const QString &text)
 {
     if (state_.MainTimerBusy || searching_) {
         // The tick or the search is running further down the stack; come back
         // when it is done (the user's choice then wins).
-        QTimer::singleShot(10, this, [this, index, text] { ComboBoxDeviceNameChange(index, text); });
+        QTimer::singleShot(10, this, [this, index, text] { choosePort(index, text); });
         return;
     }
     vanished_ = false;
@@ -529,7 +529,7 @@ void MeterLink::startTimers()
     if (!aTimer_.isActive())
         QTimer::singleShot(0, this, [this] {
             if (aTimer_.isActive())
-                ATimerTimer();
+                poll();
         });
     aTimer_.start();
     mainTimer_.start();
@@ -577,7 +577,7 @@ void MeterLink::giveBack()
     startTimers();
 }
 
-bool MeterLink::FormCloseQuery()
+bool MeterLink::shutDown()
 {
     closing_ = true;
     stopTimers();

@@ -96,18 +96,22 @@ public:
     // Polling and ticking (not stopped, not lent, not closing).
     bool running() const { return running_; }
 
-    // Steps of the link, named after the events that run them.
-    // SearchMeter asks every port at once; the first that answers with a
-    // model and then sends a frame is the meter (see PortProbe).
-    void SearchMeter();
-    void ATimerTimer();
-    void Comm1RxChar();
-    void MainTimerTimer();
-    void ComboBoxDeviceNameChange(int index, const QString &text);
+    // Asks every port at once; the first that answers with a model and then
+    // sends a frame is the meter (see PortProbe).
+    void searchMeter();
+    // The 300 ms poll: "A" (or "K" while the meter is being identified).
+    void poll();
+    // Bytes arrived on the port: frames are cut out and decoded.
+    void onBytesReceived();
+    // The one-second tick: watchdog, the tick of a run, recovery.
+    void tick();
+    // The user picked or typed a device in the port box: it is opened, and
+    // its meter says its model before its frames count.
+    void choosePort(int index, const QString &text);
     // Stops the timers and closes the port. Returns false, leaving the port
     // open, while a tick, a receive handler or the search is still running
     // further down the stack; the caller asks again once they have returned.
-    bool FormCloseQuery();
+    bool shutDown();
 
     // Starts the poll and the tick (end of start-up).
     void startTimers();

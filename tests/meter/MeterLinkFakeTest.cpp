@@ -46,7 +46,7 @@ TEST(FakeLinkSearch, TheMeterIsTheDeviceThatAnswersAndThenSendsFrames)
         rig.bus.devices = {{kOther, c.first}, {kMeter, c.second}};
         QSignalSpy identified(&rig.link, &MeterLink::meterIdentified);
         rig.link.setPorts({kOther, kMeter});
-        rig.link.SearchMeter();
+        rig.link.searchMeter();
         EXPECT_EQ(rig.link.state().MeterConnected, c.found) << c.what;
         EXPECT_EQ(identified.count(), c.found ? 1 : 0) << c.what;
         EXPECT_LE(rig.bus.now, c.notAfterMs) << c.what;
@@ -72,7 +72,7 @@ TEST(FakeLinkSearch, RefusedBusyAndMissingDevicesAreTriedAgain)
     broken.openError = ENOTTY;
     rig.bus.devices = {{kOther, busy}, {kThird, broken}};
     rig.link.setPorts({QStringLiteral("/dev/ttyUSB9"), kOther, kThird});
-    rig.link.SearchMeter();
+    rig.link.searchMeter();
     EXPECT_EQ(rig.link.ports(), QStringList({QStringLiteral("/dev/ttyUSB9"), kOther}));
     EXPECT_TRUE(rig.statuses.last().startsWith(QStringLiteral("In use by another program: ") + kOther));
     rig.start();
@@ -88,7 +88,7 @@ TEST(FakeLinkSearch, RefusedBusyAndMissingDevicesAreTriedAgain)
     // A missing device is named, and found once it is plugged in.
     FakeLinkRig later;
     later.link.setPorts({kMeter});
-    later.link.SearchMeter();
+    later.link.searchMeter();
     EXPECT_EQ(later.statuses.last(), "Device not found: " + kMeter);
     later.start();
     later.run(2000);
@@ -104,7 +104,7 @@ TEST(FakeLinkIdentify, FramesWaitForTheModelAndTheModelIsApplied)
     FakeLinkRig rig;
     rig.link.setPorts({kMeter});
     rig.bus.devices[kMeter] = FakeDevice{}; // off
-    rig.link.SearchMeter();
+    rig.link.searchMeter();
     ASSERT_FALSE(rig.link.state().MeterConnected);
     rig.start();
     rig.run(2000);
@@ -136,7 +136,7 @@ TEST(FakeLinkIdentify, AMeterThatNeverSaysItsModelIsTakenAsTheRememberedOne)
     rig.bus.devices[kMeter] = mute;
     rig.link.setRememberedModel(540);
     rig.link.setPorts({kMeter});
-    rig.link.SearchMeter();
+    rig.link.searchMeter();
     ASSERT_FALSE(rig.link.state().MeterConnected);
     rig.start();
     const qint64 start = rig.bus.now;
@@ -157,7 +157,7 @@ TEST(FakeLinkWatchdog, LostAfterThreeSilentTicksAndIdentifiedAgainWhenBack)
     FakeLinkRig rig;
     rig.bus.devices[kMeter] = FakeDevice::meter("580D");
     rig.link.setPorts({kMeter});
-    rig.link.SearchMeter();
+    rig.link.searchMeter();
     ASSERT_TRUE(rig.link.state().MeterConnected);
     rig.start();
     rig.run(2000);
@@ -184,7 +184,7 @@ TEST(FakeLinkRecovery, APulledAdapterIsReopenedWhenItReturns)
     FakeLinkRig rig;
     rig.bus.devices[kMeter] = FakeDevice::meter("560\0");
     rig.link.setPorts({kMeter});
-    rig.link.SearchMeter();
+    rig.link.searchMeter();
     rig.start();
     rig.run(1500);
     rig.bus.unplug(kMeter);

@@ -104,7 +104,7 @@ TEST_P(MeterLinkStranger, TheMeterBehindAnotherDeviceIsFound)
     SimProcess sim({"--model", "560"});
     Rig rig;
     rig.link.setPorts({stranger.path(), sim.device()});
-    rig.link.SearchMeter();
+    rig.link.searchMeter();
     rig.link.startTimers();
 
     ASSERT_TRUE(waitUntil([&] { return rig.port.DeviceName() == sim.device() && rig.frames > 2; }, 20000));
@@ -136,7 +136,7 @@ TEST(MeterLinkIdentify, FramesOfAMeterNotYetIdentifiedWaitForItsModel)
     QObject::connect(&rig.link, &MeterLink::frameDecoded, [&] { modelAtDecode << rig.identity.MeterModel; });
     QSignalSpy identified(&rig.link, &MeterLink::meterIdentified);
     rig.link.setPorts({sim.device(), modem.path()});
-    rig.link.SearchMeter();
+    rig.link.searchMeter();
     EXPECT_FALSE(rig.link.state().MeterConnected); // the modem answered "K" but sent no frame
     EXPECT_TRUE(identified.isEmpty());
     EXPECT_EQ(rig.port.DeviceName(), sim.device()); // listening where the meter was last
@@ -160,7 +160,7 @@ TEST(MeterLinkSearch, SkipsUnopenableAndSilentDevicesAndIdentifiesTheMeter)
     rig.link.state().LastConnectedPort = 7;
     rig.link.setPorts({"/dev/null", "/dev/vandrel-no-such-device", silent.path(), sim.device()});
 
-    rig.link.SearchMeter();
+    rig.link.searchMeter();
 
     // Not a serial device: dropped, and the meter's index follows. A device
     // that is not there may be plugged in later: it stays.
@@ -185,7 +185,7 @@ TEST(MeterLinkSearch, MeterPluggedInLaterIsFound)
     Rig rig;
     rig.link.setDeviceSource([&] { return system; });
     rig.link.setPorts(system);
-    rig.link.SearchMeter();
+    rig.link.searchMeter();
     ASSERT_FALSE(rig.link.state().MeterConnected);
     rig.link.startTimers();
 
@@ -209,7 +209,7 @@ TEST(MeterLinkSearch, DeviceHeldByAnotherProgramIsNamedOnTheStatusLine)
     Rig rig;
     rig.link.setPorts({held.path(), silent.path()});
 
-    rig.link.SearchMeter();
+    rig.link.searchMeter();
 
     EXPECT_FALSE(rig.link.state().MeterConnected);
     EXPECT_EQ(rig.statuses.last(), QStringLiteral("In use by another program: ") + held.path() +
@@ -239,7 +239,7 @@ TEST(MeterLinkSearch, RefusedDeviceIsNamedOnTheStatusLine)
     Rig rig;
     rig.link.setPorts({silent.path(), QString::fromLatin1(refused)});
 
-    rig.link.SearchMeter();
+    rig.link.searchMeter();
 
     EXPECT_FALSE(rig.link.state().MeterConnected);
     EXPECT_EQ(rig.statuses.last(), QStringLiteral("Permission denied: ") + QString::fromLatin1(refused) +
@@ -251,7 +251,7 @@ TEST(MeterLinkWatchdog, TicksWithoutFramesCountOnlyWhileConnected)
     Rig rig;
     // Not connected: ticks count nothing and keep the interval at one second.
     for (int i = 0; i < 5; ++i)
-        rig.link.MainTimerTimer();
+        rig.link.tick();
     EXPECT_EQ(rig.link.state().MissedTicks, 0);
     EXPECT_EQ(rig.link.mainTimer().interval(), 1000);
     EXPECT_FALSE(rig.link.state().MainTimerBusy);
@@ -259,16 +259,16 @@ TEST(MeterLinkWatchdog, TicksWithoutFramesCountOnlyWhileConnected)
     // A frame seen makes the meter connected on the next tick.
     rig.link.state().FrameSeen = true;
     QSignalSpy ticks(&rig.link, &MeterLink::frameTick);
-    rig.link.MainTimerTimer();
+    rig.link.tick();
     EXPECT_TRUE(rig.link.state().MeterConnected);
     EXPECT_EQ(ticks.count(), 1);
     QSignalSpy lost(&rig.link, &MeterLink::meterLost);
     QSignalSpy missed(&rig.link, &MeterLink::frameMissed);
-    rig.link.MainTimerTimer();
-    rig.link.MainTimerTimer();
+    rig.link.tick();
+    rig.link.tick();
     EXPECT_EQ(lost.count(), 0);
     EXPECT_EQ(missed.count(), 2);
-    rig.link.MainTimerTimer();
+    rig.link.tick();
     EXPECT_EQ(lost.count(), 1);
     EXPECT_FALSE(rig.link.state().MeterConnected);
 }
@@ -283,10 +283,10 @@ TEST(MeterLinkKeys, KeyCommandSkipsTheNextPoll)
     rig.link.sendKey("H");
     EXPECT_TRUE(rig.link.state().SkipNextPoll);
     rig.link.state().MissedTicks = 0;
-    rig.link.ATimerTimer(); // skipped: nothing written
+    rig.link.poll(); // skipped: nothing written
     EXPECT_FALSE(rig.link.state().SkipNextPoll);
     EXPECT_EQ(rig.link.state().MissedTicks, -1);
-    rig.link.ATimerTimer(); // polls again
+    rig.link.poll(); // polls again
     ASSERT_TRUE(waitUntil([&] { return rig.frames > 0; }));
     EXPECT_EQ(sim.received('H'), 1);
     EXPECT_EQ(sim.received('A'), 1);
@@ -298,8 +298,8 @@ TEST(MeterLinkKeys, ClosedPortWritesNothingAndCountsNothing)
 {
     Rig rig;
     rig.link.sendKey("C"); // no port: silently dropped
-    rig.link.ATimerTimer();
-    rig.link.ATimerTimer();
+    rig.link.poll();
+    rig.link.poll();
     EXPECT_EQ(rig.link.state().MissedTicks, -1); // only the skipped poll counts back
 }
 
@@ -310,7 +310,7 @@ TEST(MeterLinkRecovery, UnpluggedDeviceIsReopenedWhenItReturns)
     SimProcess sim({"--link", link});
     Rig rig;
     rig.link.setPorts({link});
-    rig.link.SearchMeter();
+    rig.link.searchMeter();
     ASSERT_TRUE(rig.link.state().MeterConnected);
     rig.link.startTimers();
     ASSERT_TRUE(waitUntil([&] { return rig.frames > 2; }));
@@ -332,14 +332,14 @@ TEST(MeterLinkClose, CloseQueryStopsTimersAndClosesThePort)
     SimProcess sim;
     Rig rig;
     rig.link.setPorts({sim.device()});
-    rig.link.SearchMeter();
+    rig.link.searchMeter();
     rig.link.startTimers();
     rig.link.state().RxBusy = true; // a receive handler still on the stack
-    EXPECT_FALSE(rig.link.FormCloseQuery());
+    EXPECT_FALSE(rig.link.shutDown());
     EXPECT_FALSE(rig.link.aTimer().isActive());
     EXPECT_TRUE(rig.port.Active());
     rig.link.state().RxBusy = false;
-    EXPECT_TRUE(rig.link.FormCloseQuery());
+    EXPECT_TRUE(rig.link.shutDown());
     EXPECT_FALSE(rig.port.Active());
 }
 
@@ -349,7 +349,7 @@ TEST(MeterLinkPorts, TypedDeviceJoinsTheListAndIsOpened)
     Rig rig;
     rig.link.setPorts({"ttyS0"});
     QSignalSpy index(&rig.link, &MeterLink::portIndexChanged);
-    rig.link.ComboBoxDeviceNameChange(-1, device.path());
+    rig.link.choosePort(-1, device.path());
     EXPECT_EQ(rig.link.ports(), QStringList({"ttyS0", device.path()}));
     EXPECT_EQ(rig.link.portIndex(), 1);
     ASSERT_FALSE(index.isEmpty());

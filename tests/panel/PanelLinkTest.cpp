@@ -39,7 +39,7 @@ TEST(PanelLink, NothingIsWrittenWithoutAMeter)
     PtyPair device;
     Rig rig;
     rig.link.setPorts({device.path()});
-    rig.link.ComboBoxDeviceNameChange(0, device.path()); // port open, nobody answers
+    rig.link.choosePort(0, device.path()); // port open, nobody answers
     ASSERT_TRUE(rig.port.Active());
     ASSERT_FALSE(rig.link.state().MeterConnected);
 

@@ -65,7 +65,7 @@ struct RunRig : vandrel::test::LinkRig {
     {
         link.state().FrameSeen = false;
         ASSERT_TRUE(pollUntil([&] { return link.state().FrameSeen; }));
-        link.MainTimerTimer();
+        link.tick();
     }
 
     StringGrid &grid() { return *rt.RealTimeTableWindow()->Grid1; }

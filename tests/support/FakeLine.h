@@ -236,11 +236,11 @@ struct FakeLinkRig {
             // A search inside a step moves the clock on: the timers then
             // carry on from its end rather than firing to catch up.
             if (bus.now >= nextPoll) {
-                link.ATimerTimer();
+                link.poll();
                 nextPoll = std::max(nextPoll + MeterLink::kPollMs, bus.now + 1);
             }
             if (bus.now >= nextTick) {
-                link.MainTimerTimer();
+                link.tick();
                 nextTick = std::max<qint64>(nextTick + 1000, bus.now + 1);
             }
         }

@@ -22,7 +22,7 @@ struct LinkRig {
     bool connectTo(const QString &device)
     {
         link.setPorts({device});
-        link.SearchMeter();
+        link.searchMeter();
         return link.state().MeterConnected;
     }
 
@@ -32,11 +32,11 @@ struct LinkRig {
     {
         QElapsedTimer sincePoll;
         sincePoll.start();
-        link.ATimerTimer();
+        link.poll();
         return waitUntil(
             [&] {
                 if (sincePoll.elapsed() >= MeterLink::kPollMs) {
-                    link.ATimerTimer();
+                    link.poll();
                     sincePoll.restart();
                 }
                 return pred();
