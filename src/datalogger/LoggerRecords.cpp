@@ -176,15 +176,14 @@ DecodedSet decodeSetSamples(const DataSetTable &table, int index, int meterModel
     if (index < 0 || index >= table.setCount())
         return out;
     const DataSet &set = table.Sets.at(index);
-    const double step = set.Interval / 86400.0;
-    double t = set.StartTime;
     out.Samples.reserve(set.Count);
     const DecimalPoint point; // looked up once for the whole set
     for (int i = 0; i < set.Count; ++i) {
         const int p = set.StartOffset + 14 + i * table.SampleSize;
         LoggerSample s = DecodeSample(table.Image, p, meterModel, modelSuffix, point);
-        s.Time = t;
-        t += step;
+        // Each time from the start itself: summing the interval's fraction of
+        // a day sample after sample drifts, and the table shows whole seconds.
+        s.Time = addSeconds(set.StartTime, qint64(i) * set.Interval);
         const int row = i + 1;
         if (s.RhValid)
             out.Rh.take(s.Rh, s.Time, row);
