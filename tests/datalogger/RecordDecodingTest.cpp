@@ -324,6 +324,13 @@ TEST_F(RecordDecoding, DewPointFromRhAndT1AndRhZeroDoesNotStopTheSet)
     EXPECT_EQ(d.Dp.Min.Row, 3);
     // Without the dew-point suffix nothing is computed.
     EXPECT_FALSE(decodeSetSamples(table, 0, 580, 0).Samples[0].HasDp);
+
+    // A set recorded in Fahrenheit: 54.6 %RH at 76.6 F has its dew point at 59.0 F.
+    ASSERT_EQ(BuildSetTable(1, setRecord({bytes({0x02, 0x22, 0x02, 0xFE, 0x00, 0x00})}, 0x08), 6, table, kNow),
+              kSetTableAccepted);
+    const DecodedSet f = decodeSetSamples(table, 0, 580, 'D');
+    EXPECT_EQ(f.Samples[0].DpText, "59.0");
+    EXPECT_NEAR(f.Samples[0].Dp, 59.0, 0.01);
 }
 
 TEST_F(RecordDecoding, ExtremesBeyondTheSearchStartAreTheSamplesOwn)
