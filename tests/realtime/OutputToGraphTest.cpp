@@ -319,14 +319,11 @@ INSTANTIATE_TEST_SUITE_P(Meters, DewPointCurve,
                                            DewPointCase{"Model580DHumidityOverloaded", {580, 'D'}, 0x40, false}),
                          [](const auto &info) { return std::string(info.param.name); });
 
-// The live graph and the graph drawn from a table name the temperature unit the
-// data gives, and the humidity axis its %RH; the live one follows a unit change.
-TEST(GraphUnits, AxesNameTheUnitsTheDataGives)
+// A graph keeps one unit per axis, named on it: the unit of its first sample.
+// A unit switched on the meter later is converted to it, in the live graph and
+// in a graph drawn from the table, whose rows keep their own units.
+TEST(GraphUnits, TheFirstSamplesUnitHoldsAndLaterSamplesAreConverted)
 {
-    struct Case {
-        QString unit;
-        QString label;
-    };
     // The title the chart is given; how much of it shows depends on the pane's height.
     const auto title = [](MeterChart &chart, int axis) {
         chart.SetWorkingAxis(axis);
@@ -334,22 +331,57 @@ TEST(GraphUnits, AxesNameTheUnitsTheDataGives)
         chart.SetWorkingAxis(0);
         return text;
     };
-    MeterChart live;
-    SetupMeterGraph(live, 10, 1, 0.5, 580);
-    EXPECT_EQ(title(live, 1), "TEMPERATURE") << "no unit before any data";
-    int next = 0;
-    for (const Case &c : {Case{"F", QStringLiteral("TEMPERATURE (\u00b0F)")},
-                          Case{"C", QStringLiteral("TEMPERATURE (\u00b0C)")}}) {
-        SCOPED_TRACE(c.unit.toStdString());
-        MeterReading r;
-        r.TempUnit = c.unit;
-        AppendGraphSample(live, next, 0.1, r, 0.6 + next * 0.01);
-        Table table({{"45.6", "%RH", "21.3", c.unit, "19.8", c.unit, "9.2"}});
+    struct Sample {
+        QString unit;
+        double t1, t2, dewPoint;
+    };
+    const Sample celsius{"C", 25.0, 20.0, 10.0};
+    const Sample fahrenheit{"F", 77.0, 68.0, 50.0};
+    for (const auto &[first, second] : {std::pair{celsius, fahrenheit}, std::pair{fahrenheit, celsius}}) {
+        SCOPED_TRACE(first.unit.toStdString());
+        const QString label = QStringLiteral("TEMPERATURE (\u00b0") + first.unit + QLatin1Char(')');
+        MeterChart live;
+        SetupMeterGraph(live, 10, 1, 0.5, 580);
+        EXPECT_EQ(title(live, 1), "TEMPERATURE") << "no unit before any data";
+        int next = 0;
+        QList<QStringList> rows;
+        for (const Sample &s : {first, second}) {
+            MeterReading r;
+            r.TempUnit = s.unit;
+            r.Rh = 45.6;
+            r.T1 = s.t1;
+            r.T2 = s.t2;
+            r.DewPoint = s.dewPoint;
+            r.HasDewPoint = true;
+            AppendGraphSample(live, next, 0.1, r, 0.6 + next * 0.01);
+            rows.append({"45.6", "%RH", QString::number(s.t1), s.unit, QString::number(s.t2), s.unit,
+                         QString::number(s.dewPoint)});
+        }
+        rows.append({"45.6", "%RH", "OL", second.unit, "-OL", second.unit, ""}); // overloads are no temperatures
+        Table table(rows);
         MeterChart &drawn = *table.draw()->Chart1;
         for (MeterChart *chart : {&live, &drawn}) {
-            EXPECT_EQ(title(*chart, 1), c.label);
+            EXPECT_EQ(title(*chart, 1), label);
             EXPECT_EQ(title(*chart, 0), "HUMIDITY (%RH)");
+            for (int point : {0, 1}) {
+                EXPECT_NEAR(chart->GetY(1, point), first.t1, 1e-4) << point;
+                EXPECT_NEAR(chart->GetY(2, point), first.t2, 1e-4) << point;
+                EXPECT_NEAR(chart->GetY(3, point), first.dewPoint, 1e-4) << point;
+            }
         }
+        EXPECT_EQ(drawn.GetY(1, 2), kOverloadY);
+        EXPECT_EQ(drawn.GetY(2, 2), -kOverloadY);
+        EXPECT_EQ(table.grid().Cells(6, 2), second.unit) << "the rows keep their own units";
+
+        // A cleared graph starts again with the unit of its next first sample.
+        ClearGraph(live, 0.5, 0.1);
+        next = 0;
+        MeterReading r;
+        r.TempUnit = second.unit;
+        r.T1 = second.t1;
+        AppendGraphSample(live, next, 0.1, r, 0.6);
+        EXPECT_EQ(title(live, 1), QStringLiteral("TEMPERATURE (\u00b0") + second.unit + QLatin1Char(')'));
+        EXPECT_NEAR(live.GetY(1, 0), second.t1, 1e-4);
     }
 }
 
