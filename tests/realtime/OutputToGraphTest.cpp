@@ -8,10 +8,12 @@
 #include "realtime/GraphSetup.h"
 #include "realtime/OutputToGraph.h"
 #include "realtime/RealTimeRun.h"
+#include "realtime/TableFileDialogs.h"
 #include "realtime/TableRow.h"
 #include "realtime/TfrmGraph.h"
 #include "realtime/TfrmList.h"
 
+#include <QBuffer>
 #include <QCoreApplication>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -90,7 +92,7 @@ TEST(TableDateTime, ReadsTheTableFormatAsDaysSinceDayZero)
     EXPECT_DOUBLE_EQ(*tableDateTime("1/1/2000", "12:00:00", kUs), 36526.5);
     EXPECT_DOUBLE_EQ(*tableDateTime(tableDate(QDate(2026, 6, 12), kUs), "13:05:30", kUs),
                      toDays(QDateTime(QDate(2026, 6, 12), QTime(13, 5, 30))));
-    EXPECT_FALSE(tableDateTime("13/1/2000", "12:00:00", kUs));
+    EXPECT_FALSE(tableDateTime("13/13/2000", "12:00:00", kUs)); // no month 13 in any order
     EXPECT_FALSE(tableDateTime("1/1/2000", "12:60:00", kUs));
     EXPECT_FALSE(tableDateTime("", "", kUs));
 }
@@ -182,10 +184,10 @@ TEST(OutputToGraph, NoDataOrNoValidFirstOrLastTimeStopsWithItsMessage)
 
     for (int badRow : {1, 3}) {
         Table t({kOne, kOne, kOne});
-        t.grid().setCells(1, badRow, "31/12/2026");
+        t.grid().setCells(1, badRow, "31/13/2026");
         TfrmGraph *g = t.draw();
         ASSERT_NE(g, nullptr);
-        EXPECT_EQ(t.ui.messages, QStringList{"'31/12/2026 13:0" + QString::number(badRow - 1) +
+        EXPECT_EQ(t.ui.messages, QStringList{"'31/13/2026 13:0" + QString::number(badRow - 1) +
                                              ":00' is not a valid date and time"});
         EXPECT_EQ(g->Chart1->PointCount(), 0);
         EXPECT_EQ(t.ui.progressMaximum, -1);
@@ -270,6 +272,83 @@ TEST(TableDateTime, ReadsFourDigitYearsAndTwoDigitYearsOfTheShortDate)
     EXPECT_TRUE(t.ui.messages.isEmpty());
     EXPECT_DOUBLE_EQ(c.GetX(0, 1), Table::minute(1));
 }
+
+namespace {
+
+struct LocalePair {
+    const char *name;
+    QLocale writer, reader;
+};
+
+class TablesFromAnotherMachine : public ::testing::TestWithParam<LocalePair> {};
+
+} // namespace
+
+// A real-time table saved under one locale, opened and drawn under another,
+// in both file kinds: every point at its time, with its values.
+TEST_P(TablesFromAnotherMachine, AreDrawnWithTheirDatesAndNumbers)
+{
+    const LocalePair &pair = GetParam();
+    const MeterIdentity id{580, 'D'};
+    const QDateTime first(QDate(2026, 12, 7), QTime(21, 35, 5));
+    QMdiArea area;
+    auto *written = new TfrmList;
+    written->showIn(area, "written");
+    StringGrid &rows = *written->Grid1;
+    rows.setColCount(kTableColumns);
+    rows.setRowCount(3);
+    const auto setRow = [&rows](int row, const QStringList &cells) {
+        for (int col = 0; col < cells.size(); ++col)
+            rows.setCells(col, row, cells[col]);
+    };
+    MeterReading r;
+    // 45.6 %RH, T1 -3.0 C, T2 19.8 C; then 12.3 %RH, 21.3 C, -200.7 C.
+    DecodeFrame(r, {0x02, 0, 0x20, 0x01, 0xC8, 0x00, 0x1E, 0x00, 0xC6, 0x03}, id, first, pair.writer);
+    setRow(1, realTimeRowCells(1, first, r, id, pair.writer));
+    DecodeFrame(r, {0x02, 0, 0x08, 0x00, 0x7B, 0x00, 0xD5, 0x07, 0xD7, 0x03}, id, first.addSecs(10), pair.writer);
+    setRow(2, realTimeRowCells(2, first.addSecs(10), r, id, pair.writer));
+
+    for (const char sep : {'\t', ','}) {
+        SCOPED_TRACE(sep == ',' ? "csv" : "txt");
+        QByteArray bytes;
+        QBuffer out(&bytes);
+        out.open(QIODevice::WriteOnly);
+        ASSERT_TRUE(writeTableRows(out, rows, {1, 2}, sep, nullptr).complete);
+        out.close();
+        QBuffer in(&bytes);
+        in.open(QIODevice::ReadOnly);
+        auto *opened = new TfrmList;
+        opened->showIn(area, sep == ',' ? "opened.csv" : "opened.txt");
+        ASSERT_TRUE(readTableRows(in, *opened->Grid1, sep, nullptr).complete);
+
+        RecordingUi ui;
+        TfrmGraph *graph = OutputToGraph(area, *opened, ui, pair.reader);
+        ASSERT_NE(graph, nullptr);
+        EXPECT_TRUE(ui.messages.isEmpty()) << qPrintable(ui.messages.value(0));
+        MeterChart &c = *graph->Chart1;
+        ASSERT_EQ(c.PointCount(), 2);
+        EXPECT_DOUBLE_EQ(c.GetX(0, 0), toDays(first));
+        EXPECT_DOUBLE_EQ(c.GetX(0, 1), toDays(first.addSecs(10)));
+        const double expected[2][3] = {{45.6, -3.0, 19.8}, {12.3, 21.3, -200.0}};
+        for (int p = 0; p < 2; ++p) {
+            for (int s = 0; s < 3; ++s)
+                EXPECT_FLOAT_EQ(c.GetY(s, p), static_cast<float>(expected[p][s])) << p << " " << s;
+        }
+        EXPECT_FLOAT_EQ(c.GetY(3, 0), -13.1f) << "the dew point, as the table shows it";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Locales, TablesFromAnotherMachine,
+    ::testing::Values(LocalePair{"GermanReadInC", QLocale(QLocale::German, QLocale::Germany), QLocale::c()},
+                      LocalePair{"CReadInGerman", QLocale::c(), QLocale(QLocale::German, QLocale::Germany)},
+                      LocalePair{"GermanReadInUs", QLocale(QLocale::German, QLocale::Germany), kUs},
+                      LocalePair{"UsReadInUs", kUs, kUs},
+                      LocalePair{"SwedishReadInUs", QLocale(QLocale::Swedish, QLocale::Sweden), kUs},
+                      LocalePair{"FrenchReadInC", QLocale(QLocale::French, QLocale::France), QLocale::c()},
+                      LocalePair{"ArabicReadInGerman", QLocale(QLocale::Arabic, QLocale::Egypt),
+                                 QLocale(QLocale::German, QLocale::Germany)}),
+    [](const auto &info) { return std::string(info.param.name); });
 
 namespace {
 
