@@ -28,9 +28,13 @@ for t in "${targets[@]}"; do
   rm -rf "$work"
   mkdir -p "$work/corpus" "$work/findings"
   cp tests/fuzz/corpus/"$t"/* "$work/corpus/"
+  # The table file reader has limits at 179 characters and 64 KiB: its inputs
+  # must reach past both from the start, not grow there slowly.
+  lengths=(-max_len=8192)
+  [ "$t" = fuzz_tablefile ] && lengths=(-max_len=131072 -len_control=0)
   echo "== $t: ${seconds} s"
   if build-fuzz/bin/"$t" "$work/corpus" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
-      -max_len=8192 -detect_leaks=1 -print_final_stats=1 -artifact_prefix="$work/findings/" \
+      "${lengths[@]}" -detect_leaks=1 -print_final_stats=1 -artifact_prefix="$work/findings/" \
       > "$work/log" 2>&1; then
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$work/log")
     echo "   ok, ${runs:-?} inputs run"

@@ -271,10 +271,23 @@ void TfrmMain::layoutStartupWindows()
     realTime_->createStartupWindows(startupLayout(panelWidth, client.width(), client.height(), screenHeight));
 }
 
+// The text is left as the user types it (no rewriting under the cursor); a
+// finished rate takes effect at once, anything else when the edit ends.
 void TfrmMain::MaskEdit1Change()
 {
-    const RateEdit edit = parseRateEditorText(MaskEdit1->displayText());
+    if (!MaskEdit1->isModified()) {
+        MaskEdit1Exit(); // set by the program: nobody is typing
+        return;
+    }
+    if (const auto rate = rateWhileEditing(MaskEdit1->displayText()))
+        realTime_->run().SampleRate = *rate;
+}
+
+void TfrmMain::MaskEdit1Exit()
+{
+    const RateEdit edit = finishRateEdit(MaskEdit1->displayText(), realTime_->run().SampleRate);
     realTime_->run().SampleRate = edit.seconds;
+    MaskEdit1->setModified(false);
     if (edit.rewrite && edit.text != MaskEdit1->displayText())
         MaskEdit1->setText(edit.text);
 }

@@ -106,6 +106,7 @@ private:
     void connectLink();
     void syncPortBox();
     void MaskEdit1Change();
+    void MaskEdit1Exit();
     void Content1Click();
     void AboutVandrel1Click();
     void ArrangeIcons1Click();

@@ -212,11 +212,14 @@ void TfrmMain::buildToolbar()
     bar->addWidget(caption);
     MaskEdit1 = new QLineEdit(bar);
     MaskEdit1->setObjectName(QStringLiteral("MaskEdit1"));
-    MaskEdit1->setInputMask(QStringLiteral("  99 : 99  ;_"));
+    // Digits the user may leave out: an unfinished text still ends its edit
+    // (editingFinished), which puts the rate in force back in its place.
+    MaskEdit1->setInputMask(QStringLiteral("  00 : 00  ;_"));
     MaskEdit1->setMaxLength(11);
     MaskEdit1->setToolTip(QStringLiteral("Editor for Real Time Sampling Rate"));
     MaskEdit1->setFixedWidth(MaskEdit1->fontMetrics().horizontalAdvance(QStringLiteral("  00 : 00  ")) + 16);
     connect(MaskEdit1, &QLineEdit::textChanged, this, &TfrmMain::MaskEdit1Change);
+    connect(MaskEdit1, &QLineEdit::editingFinished, this, &TfrmMain::MaskEdit1Exit);
     bar->addWidget(MaskEdit1);
     auto *units = new QLabel(QStringLiteral("MM:SS"), bar);
     units->setObjectName(QStringLiteral("Label1"));

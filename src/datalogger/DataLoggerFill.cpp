@@ -152,7 +152,7 @@ namespace vandrel {
 void plotSamples(MeterChart &chart, const DataSet &set, const DecodedSet &decoded, const LoggerModel &model)
 {
     const int n = static_cast<int>(decoded.Samples.size());
-    SetupMeterGraph(chart, n, set.StartTime + n * (set.Interval / 86400.0), set.StartTime, model.MeterModel);
+    SetupMeterGraph(chart, n, addSeconds(set.StartTime, qint64(n) * set.Interval), set.StartTime, model.MeterModel);
     ShowTemperatureUnit(chart, QString(QLatin1Char(set.Unit == 'F' ? 'F' : 'C')));
     const int series = chart.SeriesCount();
     for (int i = 0; i < n; ++i) {

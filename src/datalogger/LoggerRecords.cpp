@@ -60,12 +60,16 @@ void decodeT2(const QByteArray &image, int p, LoggerSample &out, const DecimalPo
     out.T2Text = out.T2Valid ? formatFixed(out.T2, wide ? 0 : 1, point) : overloadText(r.flag);
 }
 
-void decodeDewPoint(LoggerSample &out, const DecimalPoint &point)
+void decodeDewPoint(LoggerSample &out, const DecimalPoint &point, bool fahrenheit)
 {
     out.HasDp = true;
-    const float rh = static_cast<float>(out.Rh), t1 = static_cast<float>(out.T1);
+    // The formula's constants are for degrees Celsius: a set recorded in
+    // Fahrenheit is taken there and back, in the set's own unit again.
+    const float rh = static_cast<float>(out.Rh);
+    const float t1 = fahrenheit ? (static_cast<float>(out.T1) - 32.0f) / 1.8f : static_cast<float>(out.T1);
     const float gamma = std::log(rh / 100.0f) + 17.27f * t1 / (t1 + 237.7f);
-    const float dp = 237.7f * gamma / (17.27f - gamma);
+    const float celsius = 237.7f * gamma / (17.27f - gamma);
+    const float dp = fahrenheit ? celsius * 1.8f + 32.0f : celsius;
     // RH 0 (or a temperature at the formula's pole) has no dew point: the
     // sample is still shown, with the dew point marked as out of range and
     // the chart's null value in its place, so no graph draws a made-up point.
@@ -130,7 +134,7 @@ LoggerSample DecodeSample(const MemoryImage &image, int offset, int meterModel, 
 }
 
 LoggerSample DecodeSample(const MemoryImage &image, int offset, int meterModel, char modelSuffix,
-                          const DecimalPoint &point)
+                          const DecimalPoint &point, char unit)
 {
     LoggerSample out;
     const int needed = meterModel == 580 ? 6 : 4;
@@ -154,7 +158,7 @@ LoggerSample DecodeSample(const MemoryImage &image, int offset, int meterModel, 
     if (meterModel == 580) {
         decodeT2(image, offset, out, point);
         if (modelSuffix == 'D')
-            decodeDewPoint(out, point);
+            decodeDewPoint(out, point, unit == 'F');
     }
     return out;
 }
@@ -176,15 +180,14 @@ DecodedSet decodeSetSamples(const DataSetTable &table, int index, int meterModel
     if (index < 0 || index >= table.setCount())
         return out;
     const DataSet &set = table.Sets.at(index);
-    const double step = set.Interval / 86400.0;
-    double t = set.StartTime;
     out.Samples.reserve(set.Count);
     const DecimalPoint point; // looked up once for the whole set
     for (int i = 0; i < set.Count; ++i) {
         const int p = set.StartOffset + 14 + i * table.SampleSize;
-        LoggerSample s = DecodeSample(table.Image, p, meterModel, modelSuffix, point);
-        s.Time = t;
-        t += step;
+        LoggerSample s = DecodeSample(table.Image, p, meterModel, modelSuffix, point, set.Unit);
+        // Each time from the start itself: summing the interval's fraction of
+        // a day sample after sample drifts, and the table shows whole seconds.
+        s.Time = addSeconds(set.StartTime, qint64(i) * set.Interval);
         const int row = i + 1;
         if (s.RhValid)
             out.Rh.take(s.Rh, s.Time, row);

@@ -82,9 +82,10 @@ struct LoggerSample {
 // Decodes the sample at `offset` (its time is left 0 for the caller). A sample
 // whose bytes do not all lie inside the image comes back incomplete and empty.
 LoggerSample DecodeSample(const MemoryImage &image, int offset, int meterModel, char modelSuffix);
-// The same with the decimal separator looked up once by the caller, for a whole set.
+// The same with the decimal separator looked up once by the caller, for a
+// whole set, and the set's unit ('C' or 'F'), which the dew point is given in.
 LoggerSample DecodeSample(const MemoryImage &image, int offset, int meterModel, char modelSuffix,
-                          const DecimalPoint &point);
+                          const DecimalPoint &point, char unit = 'C');
 
 struct Extreme {
     double Value = 0.0;

@@ -169,6 +169,19 @@ bool computeDewPoint(double rh, double t, double &dewPoint)
     return true;
 }
 
+bool dewPointInUnit(double rh, double t, bool fahrenheit, double &dewPoint)
+{
+    if (!fahrenheit)
+        return computeDewPoint(rh, t, dewPoint);
+    // The formula's constants are for degrees Celsius: a Fahrenheit reading is
+    // taken there and back, or the dew point comes out several degrees high.
+    double celsius = 0.0;
+    if (!computeDewPoint(rh, (t - 32.0) / 1.8, celsius))
+        return false;
+    dewPoint = celsius * 1.8 + 32.0;
+    return true;
+}
+
 void DecodeFrame(MeterReading &r, const DisplayFrame &f, const MeterIdentity &id, const QDateTime &now,
                  const QLocale &locale)
 {
@@ -199,7 +212,7 @@ void DecodeFrame(MeterReading &r, const DisplayFrame &f, const MeterIdentity &id
     bool noDewPoint = false;
     if (models::isDewPointVariant(id)) {
         double dp = 0.0;
-        noDewPoint = !computeDewPoint(r.Rh, r.T1, dp);
+        noDewPoint = !dewPointInUnit(r.Rh, r.T1, r.TempUnit == QLatin1String("F"), dp);
         r.DewPoint = noDewPoint ? kNoDewPoint : dp;
     }
 

@@ -29,9 +29,12 @@ void DecodeFrame(MeterReading &r, const DisplayFrame &frame, const MeterIdentity
 void DecodeFrame(MeterReading &r, const DisplayFrame &frame, const MeterIdentity &id, const QDateTime &now,
                  const DecimalPoint &point);
 
-// The dew point of humidity `rh` (%) and temperature `t`. Returns false when
+// The dew point of humidity `rh` (%) and temperature `t` (degrees Celsius). Returns false when
 // no dew point exists (humidity of zero or below, or a result that is not a
 // finite number).
 bool computeDewPoint(double rh, double t, double &dewPoint);
+// The same for a temperature in degrees Fahrenheit when `fahrenheit` is set:
+// the dew point is found in degrees Celsius and given back in the unit of `t`.
+bool dewPointInUnit(double rh, double t, bool fahrenheit, double &dewPoint);
 
 } // namespace vandrel

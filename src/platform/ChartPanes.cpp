@@ -108,6 +108,8 @@ MeterChart::Pane MeterChart::makePane(int axis, int count)
     rect->setMargins(QMargins(0, 0, 0, 0));
     for (QCPAxis *x : rect->axes(QCPAxis::atBottom | QCPAxis::atTop))
         x->setTicker(ticker_);
+    for (QCPAxis *y : rect->axes(QCPAxis::atLeft | QCPAxis::atRight))
+        y->setTicker(valueTicker_);
     rect->axis(QCPAxis::atBottom)->setTickLabels(axis == count - 1);
     for (QCPAxis *a : rect->axes()) {
         a->grid()->setVisible(a->axisType() == QCPAxis::atBottom || a->axisType() == QCPAxis::atLeft);

@@ -106,7 +106,7 @@ const TimeLabelRoom &ChartTicker::labelRoom(const QLocale &locale)
     // Month names, where the format has them, differ in width.
     const QString format = locale.dateFormat(QLocale::ShortFormat);
     for (int month = 1; month <= 12; ++month) {
-        const QString text = locale.toString(QDate(2000, month, 28), format);
+        const QString text = QLocale::c().toString(QDate(2000, month, 28), format);
         room.dateWidth = std::max(room.dateWidth, metrics.horizontalAdvance(text));
     }
     room.gap = 1.5 * metrics.horizontalAdvance(QLatin1Char('0'));
@@ -156,6 +156,21 @@ void ChartTicker::generate(const QCPRange &range, const QLocale &locale, QChar f
         for (double &t : *subTicks)
             t = secondsToDays(t);
     }
+}
+
+QString ChartTicker::getTickLabel(double tick, const QLocale &, QChar formatChar, int precision)
+{
+    return QCPAxisTickerDateTime::getTickLabel(tick, QLocale::c(), formatChar, precision);
+}
+
+QString ValueTicker::getTickLabel(double tick, const QLocale &locale, QChar formatChar, int precision)
+{
+    // A tick at zero reached from below is no negative number.
+    QString text = QLocale::c().toString(tick == 0.0 ? 0.0 : tick, formatChar.toLatin1(), precision);
+    const QString point = locale.decimalPoint();
+    if (point != QLatin1String("."))
+        text.replace(QLatin1Char('.'), point);
+    return text;
 }
 
 QString fittedAxisTitle(const QString &title, int room, const QFontMetrics &metrics)

@@ -57,6 +57,9 @@ public:
 
 protected:
     double getTickStep(const QCPRange &range) override;
+    // Dates and times in the language's order but with ASCII digits and the
+    // month names the tables use, whatever digits the language has.
+    QString getTickLabel(double tick, const QLocale &locale, QChar formatChar, int precision) override;
 
 private:
     const TimeLabelRoom &labelRoom(const QLocale &locale);
@@ -67,6 +70,13 @@ private:
     // The widths measured last, and the font and locale they were measured for.
     QString roomKey_;
     TimeLabelRoom room_;
+};
+
+// The labels of a value axis written as the tables write numbers: ASCII digits
+// and minus, no digit groups, the locale's decimal separator.
+class ValueTicker : public QCPAxisTicker {
+protected:
+    QString getTickLabel(double tick, const QLocale &locale, QChar formatChar, int precision) override;
 };
 
 } // namespace vandrel

@@ -26,6 +26,14 @@ double toDays(const QDateTime &t)
     return toDays(t.date(), t.time());
 }
 
+double addSeconds(double days, qint64 seconds)
+{
+    if (!std::isfinite(days) || std::abs(days) > kFarthestDay)
+        return days + seconds / 86400.0;
+    const qint64 ms = std::llround(days * double(kMsPerDay)) + seconds * 1000;
+    return static_cast<double>(ms) / double(kMsPerDay);
+}
+
 QDateTime fromDays(double days)
 {
     if (!std::isfinite(days) || std::abs(days) > kFarthestDay)

@@ -16,6 +16,11 @@ double toDays(const QDate &date, const QTime &time);
 // change repeats or skips.
 double toDays(const QDateTime &t);
 
+// The day count `seconds` after `days`, counted in whole milliseconds: a time
+// reached by many steps from one start comes out exact, where adding the
+// step's fraction of a day again and again would drift off the second.
+double addSeconds(double days, qint64 seconds);
+
 // The date and time a day count stands for. The result is kept in UTC only so
 // that no time zone can move it: its date() and time() are the clock reading,
 // also on days whose local midnight does not exist. Invalid for a count that is

@@ -67,7 +67,7 @@ private:
 } // namespace
 
 MeterChart::MeterChart(QWidget *parent)
-    : QWidget(parent), ticker_(new ChartTicker)
+    : QWidget(parent), ticker_(new ChartTicker), valueTicker_(new ValueTicker)
 {
     auto *plot = new ChartPlot(this, ticker_);
     plot->fitAxisTitles = [this] { return fitAxisTitles(); };

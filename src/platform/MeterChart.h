@@ -19,6 +19,7 @@ class QPrinter;
 namespace vandrel {
 
 class ChartTicker;
+class ValueTicker;
 
 // Colours are 0x00BBGGRR values throughout the program.
 using BgrColor = std::uint32_t;
@@ -240,6 +241,7 @@ private:
 
     QCustomPlot *plot_ = nullptr;
     QSharedPointer<ChartTicker> ticker_;
+    QSharedPointer<ValueTicker> valueTicker_;
     std::vector<Pane> panes_;
     std::vector<QCPGraph *> graphs_;
     std::vector<QCPGraph *> dots_; // per series: its points with no line to them

@@ -15,12 +15,12 @@ namespace {
 constexpr BgrColor kYellow = 0x00FFFF, kFuchsia = 0xFF00FF, kAqua = 0xFFFF00, kDewPointBlue = 0xFFA040;
 const QString kTemperatureLabel = QStringLiteral("TEMPERATURE");
 
-// Widens the temperature axis so that T2 stays in view.
-void widenForT2(MeterChart &chart, const MeterReading &reading)
+// Widens the temperature axis so that T2 (in the graph's unit) stays in view.
+void widenForT2(MeterChart &chart, double graphT2, bool t2Over)
 {
     chart.SetWorkingAxis(1);
-    const float t2 = static_cast<float>(reading.T2);
-    if (reading.T2Over)
+    const float t2 = static_cast<float>(graphT2);
+    if (t2Over)
         return;
     if (t2 > static_cast<float>(chart.GetYMax()))
         chart.SetYMax(axisMaxFrom(t2));
@@ -84,18 +84,26 @@ void AppendGraphSample(MeterChart &chart, int &nextPointIndex, double graphSpan,
             chart.ShiftPoints(kShiftPoints);
             chart.SetXMin(chart.GetX(0, 0));
         }
-        ShowTemperatureUnit(chart, reading.TempUnit);
+        // One unit per axis: the run's first sample sets it, and a unit
+        // switched on the meter later is converted, not drawn on the same scale.
+        QString unit = i == 0 ? QString() : ShownTemperatureUnit(chart);
+        if (unit.isEmpty()) {
+            unit = reading.TempUnit;
+            ShowTemperatureUnit(chart, unit);
+        }
+        const auto inGraphUnit = [&](double v) { return convertTemperature(v, reading.TempUnit, unit); };
         chart.SetX(0, i, timestamp);
         chart.SetY(0, i, reading.Rh);
         chart.SetX(1, i, timestamp);
-        chart.SetY(1, i, reading.T1);
+        chart.SetY(1, i, inGraphUnit(reading.T1));
         if (chart.SeriesCount() == 4) {
+            const double t2 = inGraphUnit(reading.T2);
             chart.SetX(2, i, timestamp);
-            chart.SetY(2, i, reading.T2);
+            chart.SetY(2, i, t2);
             chart.SetX(3, i, timestamp);
             // A meter without the dew-point variant measures none: no curve.
-            chart.SetY(3, i, reading.HasDewPoint ? reading.DewPoint : kNullY);
-            widenForT2(chart, reading);
+            chart.SetY(3, i, reading.HasDewPoint ? inGraphUnit(reading.DewPoint) : kNullY);
+            widenForT2(chart, t2, reading.T2Over);
         }
     } catch (const std::exception &) {
         // A point that cannot be written is missed; the run goes on.
@@ -130,6 +138,34 @@ void ShowTemperatureUnit(MeterChart &chart, const QString &unit)
     if (chart.GetYLabel() != label)
         chart.SetYLabel(label);
     chart.SetWorkingAxis(working);
+}
+
+QString ShownTemperatureUnit(MeterChart &chart)
+{
+    const int working = chart.WorkingAxis();
+    chart.SetWorkingAxis(1);
+    const QString label = chart.GetYLabel();
+    chart.SetWorkingAxis(working);
+    for (const QString &unit : {QStringLiteral("C"), QStringLiteral("F")}) {
+        if (label == temperatureAxisLabel(unit))
+            return unit;
+    }
+    return {};
+}
+
+double convertTemperature(double value, char from, char to)
+{
+    if (from == 'F' && to == 'C')
+        return (value - 32.0) / 1.8;
+    if (from == 'C' && to == 'F')
+        return value * 1.8 + 32.0;
+    return value;
+}
+
+double convertTemperature(double value, const QString &from, const QString &to)
+{
+    const auto unit = [](const QString &u) { return u.size() == 1 ? u.front().toLatin1() : '\0'; };
+    return convertTemperature(value, unit(from), unit(to));
 }
 
 void ClearGraph(MeterChart &chart, double now, double graphSpan)

@@ -21,7 +21,9 @@ void SetupMeterGraph(MeterChart &chart, int points, double maxX, double minX, in
 // oldest 100 points when the chart is full; the dew point only where the reading
 // has one, else the null value), widens the temperature axis for
 // T2 and moves the time window when the sample reaches its right edge and the
-// chart is not zoomed. The temperature axis shows the reading's unit. Chart errors are swallowed: the run goes on. Without
+// chart is not zoomed. The temperature axis keeps the unit of the graph's
+// first sample; readings in the other unit are converted to it. Chart errors
+// are swallowed: the run goes on. Without
 // `refresh` the caller redraws once after many samples.
 void AppendGraphSample(MeterChart &chart, int &nextPointIndex, double graphSpan, const MeterReading &reading,
                        double timestamp, bool refresh = true);
@@ -32,6 +34,14 @@ QString temperatureAxisLabel(const QString &unit);
 // Shows the unit ("C" or "F") on the temperature axis; any other text leaves the
 // label as it is. The working axis stays as it was.
 void ShowTemperatureUnit(MeterChart &chart, const QString &unit);
+
+// The unit ("C" or "F") the temperature axis shows, or an empty text while it
+// shows none.
+QString ShownTemperatureUnit(MeterChart &chart);
+// A temperature in unit `from` ("C" or "F") given in unit `to`; unchanged when
+// the units agree or either is not one of the two.
+double convertTemperature(double value, const QString &from, const QString &to);
+double convertTemperature(double value, char from, char to);
 
 // Makes every point null again and starts the time window at `now`.
 void ClearGraph(MeterChart &chart, double now, double graphSpan);

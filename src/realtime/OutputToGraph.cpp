@@ -40,12 +40,55 @@ QString notADateTime(const QString &date, const QString &time)
     return QStringLiteral("'%1' is not a valid date and time").arg(date + QLatin1Char(' ') + time);
 }
 
+// [-]digits[<point>digits] with a point of '.', ',', the Arabic one or the
+// locale's own: a table saved where another sign is the decimal one. Tables
+// never group digits, so one such sign in a number can only be its decimal point.
+std::optional<double> eitherDecimalPoint(const QString &text, const QLocale &locale)
+{
+    const QString own = locale.decimalPoint();
+    QByteArray plain;
+    plain.reserve(text.size());
+    bool point = false, digits = false, digitsAfterPoint = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c >= QLatin1Char('0') && c <= QLatin1Char('9')) {
+            plain.append(c.toLatin1());
+            digits = true;
+            digitsAfterPoint = point;
+        } else if (i == 0 && c == QLatin1Char('-')) {
+            plain.append('-');
+        } else if (!point && digits
+                   && (c == QLatin1Char('.') || c == QLatin1Char(',') || c == QChar(0x066B) || own == c)) {
+            plain.append('.');
+            point = true;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (!digits || (point && !digitsAfterPoint))
+        return std::nullopt;
+    bool ok = false;
+    const double v = QLocale::c().toDouble(QLatin1String(plain), &ok);
+    return ok ? std::optional<double>(v) : std::nullopt;
+}
+
 // A plain number the chart can hold (its Y values are single precision).
 std::optional<double> plainNumber(const QString &text, const QLocale &locale)
 {
+    // Digit groups are never written, so a group sign is read as no number
+    // by the locale and as a decimal point below: "45,6" from a German table
+    // is 45.6 here too, never 456.
+    QLocale strict = locale;
+    strict.setNumberOptions(locale.numberOptions() | QLocale::RejectGroupSeparator);
     bool ok = false;
-    const double v = locale.toDouble(text, &ok);
-    if (!ok || !std::isfinite(v) || std::abs(v) > double(FLT_MAX))
+    double v = strict.toDouble(text, &ok);
+    if (!ok) {
+        const auto other = eitherDecimalPoint(text, locale);
+        if (!other)
+            return std::nullopt;
+        v = *other;
+    }
+    if (!std::isfinite(v) || std::abs(v) > double(FLT_MAX))
         return std::nullopt;
     return v;
 }
@@ -88,6 +131,16 @@ private:
     QElapsedTimer m_paced;
 };
 
+// 'C' or 'F' for a unit cell (blanks around it allowed), else 0.
+char unitOf(std::string_view cell)
+{
+    while (!cell.empty() && cell.front() == ' ')
+        cell.remove_prefix(1);
+    while (!cell.empty() && cell.back() == ' ')
+        cell.remove_suffix(1);
+    return cell == "C" || cell == "F" ? cell.front() : 0;
+}
+
 // The highest and lowest temperature drawn; they start inside the usual
 // range so that a table of ordinary temperatures keeps the usual axis.
 struct TemperatureExtremes {
@@ -105,8 +158,11 @@ struct TemperatureExtremes {
 class RowPainter
 {
 public:
-    RowPainter(MeterChart &chart, const StringGrid &grid, const QLocale &locale, double startTime)
-        : m_chart(chart), m_grid(grid), m_cells(locale), m_four(chart.SeriesCount() == 4), m_time(startTime)
+    // `unit` is the graph's temperature unit, the first row's: rows in the
+    // other unit (switched on the meter during the run) are converted to it.
+    RowPainter(MeterChart &chart, const StringGrid &grid, const QLocale &locale, double startTime, char unit)
+        : m_chart(chart), m_grid(grid), m_cells(locale), m_four(chart.SeriesCount() == 4), m_time(startTime),
+          m_unit(unit)
     {
     }
 
@@ -123,14 +179,15 @@ public:
             if (const auto rh = m_cells.value(m_grid.cellUtf8(ColHumidity, row)))
                 m_chart.SetY(0, point, *rh);
         }
-        drawTemperature(1, ColT1, row);
-        if (m_four && drawTemperature(2, ColT2, row)) {
+        const char unit = unitOf(m_grid.cellUtf8(ColUnit, row));
+        drawTemperature(1, ColT1, row, unit);
+        if (m_four && drawTemperature(2, ColT2, row, secondUnit(row, unit))) {
             // The dew point is drawn only as a number: an overload there is a gap.
             const std::string_view dewPoint = m_grid.cellUtf8(ColDewPoint, row);
             if (!dewPoint.empty()) {
                 m_chart.SetX(3, point, m_time);
                 if (const auto y = m_cells.plainNumber(dewPoint))
-                    m_chart.SetY(3, point, *y);
+                    m_chart.SetY(3, point, convertTemperature(*y, unit, m_unit));
             }
         }
     }
@@ -138,19 +195,30 @@ public:
     const TemperatureExtremes &extremes() const { return m_extremes; }
 
 private:
-    // True when the cell held a value.
-    bool drawTemperature(int series, int column, int row)
+    // True when the cell held a value. A number in `unit` is drawn in the graph's.
+    bool drawTemperature(int series, int column, int row, char unit)
     {
         const std::string_view text = m_grid.cellUtf8(column, row);
         m_chart.SetX(series, row - 1, m_time);
         const auto y = m_cells.value(text);
         if (!y)
             return false;
-        m_chart.SetY(series, row - 1, *y);
-        // Overloads are drawn off the scale and must not stretch it.
-        if (text != "OL" && text != "-OL")
-            m_extremes.take(*y);
+        // Overloads are drawn off the scale, as they are, and must not stretch it.
+        if (text == "OL" || text == "-OL") {
+            m_chart.SetY(series, row - 1, *y);
+            return true;
+        }
+        const double value = convertTemperature(*y, unit, m_unit);
+        m_chart.SetY(series, row - 1, value);
+        m_extremes.take(value);
         return true;
+    }
+
+    // The unit of T2's column, or the row's first one where that is empty.
+    char secondUnit(int row, char first) const
+    {
+        const char unit = unitOf(m_grid.cellUtf8(ColSecondUnit, row));
+        return unit != 0 ? unit : first;
     }
 
     MeterChart &m_chart;
@@ -158,6 +226,7 @@ private:
     GraphCellReader m_cells;
     bool m_four;
     double m_time;
+    char m_unit;
     TemperatureExtremes m_extremes;
 };
 
@@ -225,8 +294,9 @@ TfrmGraph *OutputToGraph(QMdiArea &area, TfrmList &table, OutputGraphUi &ui, con
 
     MeterChart &chart = *graph->Chart1;
     SetupMeterGraph(chart, rows, *end, *start, four ? kFourSeriesModel : kTwoSeriesModel);
-    ShowTemperatureUnit(chart, grid.Cells(ColUnit, 1).trimmed());
-    RowPainter painter(chart, grid, locale, *start);
+    const QString unit = grid.Cells(ColUnit, 1).trimmed();
+    ShowTemperatureUnit(chart, unit);
+    RowPainter painter(chart, grid, locale, *start, unitOf(grid.cellUtf8(ColUnit, 1)));
     {
         const QPointer<TfrmList> tableAlive = &table;
         std::unique_ptr<GraphingProgress> progress = ui.showProgress(rows);

@@ -5,6 +5,8 @@
 
 #include <QString>
 
+#include <optional>
+
 namespace vandrel {
 
 struct RateEdit {
@@ -15,7 +17,16 @@ struct RateEdit {
 
 // The editor text for a sampling period in seconds.
 QString rateEditorText(int sampleRate);
-// Reads the editor text (minutes at characters 3-4, seconds at 8-9).
-RateEdit parseRateEditorText(const QString &text);
+
+// The rate a text gives while the user is still typing it: only a finished
+// text (two digits in each field, minutes at characters 3-4, seconds at 8-9)
+// whose fields need no correction and whose rate is not 0. Anything else
+// waits for the end of the edit, so a half-typed text never becomes the rate.
+std::optional<int> rateWhileEditing(const QString &text);
+
+// The rate once editing ends (or the program sets the text). Fields above 60
+// become 60. A field without its two digits leaves the edit unfinished: the
+// rate stays `currentRate` and the text goes back to it.
+RateEdit finishRateEdit(const QString &text, int currentRate);
 
 } // namespace vandrel

@@ -2,6 +2,10 @@
 // Real-time table rows and headings.
 #include "realtime/TableRow.h"
 
+#include <QHash>
+
+#include <algorithm>
+
 namespace vandrel {
 
 QStringList modelHeadings(int model)
@@ -36,6 +40,44 @@ QString tableDate(const QDate &date, const QLocale &locale)
     return QLocale::c().toString(date, shortDateFormat(locale));
 }
 
+namespace {
+
+// Every date format tableDate writes under some locale, the most widely used
+// first, so that a table saved on another machine reads here too.
+const QStringList &writtenDateFormats()
+{
+    static const QStringList formats = [] {
+        QHash<QString, int> uses;
+        QList<QLocale> locales = QLocale::matchingLocales(QLocale::AnyLanguage, QLocale::AnyScript,
+                                                          QLocale::AnyTerritory);
+        locales.prepend(QLocale::c());
+        for (const QLocale &l : locales)
+            ++uses[shortDateFormat(l)];
+        QStringList list = uses.keys();
+        std::sort(list.begin(), list.end(), [&uses](const QString &a, const QString &b) {
+            return uses.value(a) != uses.value(b) ? uses.value(a) > uses.value(b) : a < b;
+        });
+        return list;
+    }();
+    return formats;
+}
+
+// The date of a text in one of the formats the program writes elsewhere: only
+// a text written exactly so (four-digit year, ASCII digits, English month names)
+// counts, so a two-digit year never passes for a year of the first century.
+QDate writtenElsewhere(const QString &text)
+{
+    const QLocale c = QLocale::c();
+    for (const QString &format : writtenDateFormats()) {
+        const QDate d = c.toDate(text, format);
+        if (d.isValid() && c.toString(d, format) == text)
+            return d;
+    }
+    return {};
+}
+
+} // namespace
+
 QDate readTableDate(const QString &text, const QLocale &locale)
 {
     QString twoDigitYear = locale.dateFormat(QLocale::ShortFormat);
@@ -50,7 +92,10 @@ QDate readTableDate(const QString &text, const QLocale &locale)
         if (d.isValid())
             return d;
     }
-    return {};
+    const QDate iso = QDate::fromString(text, Qt::ISODate);
+    if (iso.isValid())
+        return iso;
+    return writtenElsewhere(text);
 }
 
 QString tableTime(const QTime &time)

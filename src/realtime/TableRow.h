@@ -27,7 +27,9 @@ QString shortDateFormat(const QLocale &locale = QLocale());
 QString tableDate(const QDate &date, const QLocale &locale = QLocale());
 // The date of a DATE cell: as tableDate writes it, or in the locale's short
 // format with a two-digit year as other programs write it (00-69 in the 2000s,
-// 70-99 in the 1900s); ASCII or the locale's own digits. Invalid when neither.
+// 70-99 in the 1900s); ASCII or the locale's own digits. Failing that, as ISO
+// 8601 (2026-12-07) or as tableDate writes it under any other locale, for
+// tables saved on another machine. Invalid when none of these.
 QDate readTableDate(const QString &text, const QLocale &locale = QLocale());
 QString tableTime(const QTime &time);
 

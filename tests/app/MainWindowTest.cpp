@@ -16,6 +16,7 @@
 
 #include <QAction>
 #include <QFile>
+#include <QKeyEvent>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -553,6 +554,35 @@ TEST(MainWindowCommands, RateEditorAndToolbarHints)
     edit->setText("  75 : 10  ");
     EXPECT_EQ(window.SampleRate(), 3610);
     EXPECT_EQ(edit->displayText(), "  60 : 10  ");
+
+    // Typed: the text is edited in place, the cursor stays where the user put
+    // it, and only a finished text is a rate.
+    const auto press = [edit](int key, const QString &text = {}) {
+        QKeyEvent down(QEvent::KeyPress, key, Qt::NoModifier, text);
+        QCoreApplication::sendEvent(edit, &down);
+        QKeyEvent up(QEvent::KeyRelease, key, Qt::NoModifier, text);
+        QCoreApplication::sendEvent(edit, &up);
+    };
+    edit->setText("  00 : 02  ");
+    press(Qt::Key_End);
+    press(Qt::Key_Backspace);
+    EXPECT_EQ(edit->displayText(), "  00 : 0_  ");
+    EXPECT_EQ(edit->cursorPosition(), 8);
+    EXPECT_EQ(window.SampleRate(), 2) << "a half edit is no rate";
+    press(Qt::Key_5, "5");
+    EXPECT_EQ(edit->displayText(), "  00 : 05  ");
+    EXPECT_EQ(window.SampleRate(), 5) << "a finished text counts at once";
+    press(Qt::Key_Backspace);
+    press(Qt::Key_Return);
+    EXPECT_EQ(edit->displayText(), "  00 : 05  ") << "an unfinished edit gives way to the rate in force";
+    EXPECT_EQ(window.SampleRate(), 5);
+    press(Qt::Key_Home);
+    for (const char *digit : {"0", "0", "0", "0"})
+        press(Qt::Key_0, digit);
+    EXPECT_EQ(edit->displayText(), "  00 : 00  ");
+    EXPECT_EQ(window.SampleRate(), 5) << "00 : 00 only once the edit ends";
+    press(Qt::Key_Return);
+    EXPECT_EQ(window.SampleRate(), 0);
 
     for (auto [name, hint] : {std::pair{"btnOpen", "Open File"}, std::pair{"btnSave", "Save"},
                               std::pair{"btnPrint", "Print tabular or graph"},

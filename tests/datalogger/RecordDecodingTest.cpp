@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
 using namespace vandrel;
 
@@ -91,6 +92,64 @@ TEST_F(RecordDecoding, WorkedExampleDecodesTimesTextsAndExtremes)
     EXPECT_FALSE(d.T2.Present);
     EXPECT_FALSE(d.Dp.Present);
 }
+
+// Every sample of the longest set the memory holds, for every model, at
+// intervals from one second to the longest the record can carry: each time is
+// the start plus index x interval to the millisecond, so the table's whole
+// seconds never slip, and the extremes carry the times of their samples.
+struct LongSetCase {
+    int model;
+    int interval;
+};
+
+class LongestSets : public LocaleC, public ::testing::WithParamInterface<LongSetCase> {};
+
+TEST_P(LongestSets, EverySampleTimeIsStartPlusIndexTimesInterval)
+{
+    const auto [model, interval] = GetParam();
+    const int sampleSize = sampleSizeFor(model);
+    const int n = (kLoggerMemorySize - kHeaderSize - 16) / sampleSize;
+    // RH 45.0 and T1 20.0 throughout; the last sample holds the highest RH and
+    // the lowest T1, where an accumulated time would have drifted furthest.
+    const QByteArray plain = bytes({0x01, 0xC2, 0x00, 0xC8, 0x00, 0x00}).left(sampleSize);
+    const QByteArray last = bytes({0x03, 0x84, 0x81, 0x2C, 0x00, 0x00}).left(sampleSize);
+    QByteArray image = bytes({0xA5, 0x5A, 20, 26, 12, 7, 7, 0, 0, interval >> 8, interval & 0xFF, 0, n >> 8, n & 0xFF});
+    image.reserve(16 + n * sampleSize);
+    for (int i = 0; i < n - 1; ++i)
+        image += plain;
+    image += last + bytes({0x5A, 0xA5});
+    ASSERT_LE(kHeaderSize + image.size(), kLoggerMemorySize);
+
+    DataSetTable table;
+    ASSERT_EQ(BuildSetTable(1, image, sampleSize, table, kNow), kSetTableAccepted);
+    const DecodedSet d = decodeSetSamples(table, 0, model, 'D');
+    ASSERT_EQ(d.Samples.size(), n);
+    const qint64 start = QDateTime(QDate(2026, 12, 7), QTime(7, 0), Qt::UTC).toMSecsSinceEpoch();
+    int wrong = 0;
+    for (int i = 0; i < n; ++i) {
+        const qint64 got = fromDays(d.Samples[i].Time).toMSecsSinceEpoch();
+        if (got != start + qint64(i) * interval * 1000 && ++wrong <= 3)
+            ADD_FAILURE() << "sample " << i << " at " << fromDays(d.Samples[i].Time).toString(Qt::ISODateWithMs).toStdString();
+    }
+    EXPECT_EQ(wrong, 0) << "samples with a wrong time";
+    const double lastTime = d.Samples.constLast().Time;
+    EXPECT_EQ(d.Rh.Max.Row, n);
+    EXPECT_EQ(d.Rh.Max.Time, lastTime);
+    EXPECT_EQ(d.T1.Min.Row, n);
+    EXPECT_EQ(d.T1.Min.Time, lastTime);
+    EXPECT_EQ(d.T1.Max.Time, d.Samples.constFirst().Time);
+}
+
+INSTANTIATE_TEST_SUITE_P(ModelsAndIntervals, LongestSets, ::testing::ValuesIn([] {
+                             std::vector<LongSetCase> cases;
+                             for (int model : {520, 540, 560, 580})
+                                 for (int interval : {1, 3, 7, 10, 60, 90, 3599, 65535})
+                                     cases.push_back({model, interval});
+                             return cases;
+                         }()),
+                         [](const auto &info) {
+                             return std::to_string(info.param.model) + "Every" + std::to_string(info.param.interval) + "s";
+                         });
 
 struct TableCase {
     const char *name;
@@ -265,6 +324,13 @@ TEST_F(RecordDecoding, DewPointFromRhAndT1AndRhZeroDoesNotStopTheSet)
     EXPECT_EQ(d.Dp.Min.Row, 3);
     // Without the dew-point suffix nothing is computed.
     EXPECT_FALSE(decodeSetSamples(table, 0, 580, 0).Samples[0].HasDp);
+
+    // A set recorded in Fahrenheit: 54.6 %RH at 76.6 F has its dew point at 59.0 F.
+    ASSERT_EQ(BuildSetTable(1, setRecord({bytes({0x02, 0x22, 0x02, 0xFE, 0x00, 0x00})}, 0x08), 6, table, kNow),
+              kSetTableAccepted);
+    const DecodedSet f = decodeSetSamples(table, 0, 580, 'D');
+    EXPECT_EQ(f.Samples[0].DpText, "59.0");
+    EXPECT_NEAR(f.Samples[0].Dp, 59.0, 0.01);
 }
 
 TEST_F(RecordDecoding, ExtremesBeyondTheSearchStartAreTheSamplesOwn)

@@ -135,6 +135,22 @@ def main():
     write("fuzz_tablefile", "quoted_utf8.csv", Seed().bytes(quoted).flag(True).choice(1, 12, 12).data())
     write("fuzz_tablefile", "latin1.txt", Seed().bytes(b"25\xb0C\t\xe9t\xe9\t\r\nend\r\n").flag(False).choice(1, 12, 4).data())
 
+    # Lines at and past the 179-character limit, in UTF-8, Latin-1 and quotes,
+    # then lines past the 64 KiB a line without an end is looked at by: one
+    # ended far out, one never ended whose cut falls inside a character.
+    edge = ("x" * 173 + ",abc,\r\n").encode()                       # 179 characters: whole
+    edge += ("\u00e9" * 174 + ",abc,\r\n").encode()                 # 179 characters: whole
+    edge += ("\u00e9" * 175 + ",abc,\r\n").encode()                 # 180 characters: cut, table ends
+    write("fuzz_tablefile", "limit_utf8.csv", Seed().bytes(edge + b"next,\r\n").flag(True).choice(1, 12, 9).data())
+    latin = b"\xe9" * 174 + b"\tabc\t\r\n" + b"\xe9" * 168 + b"\t\"q\"\"\"\tabc\t\r\nnext\t\r\n"
+    write("fuzz_tablefile", "limit_latin1.txt", Seed().bytes(latin).flag(False).choice(1, 12, 9).data())
+    quoted_long = ('"' + "y" * 171 + '",abc,\r\n').encode() * 2
+    write("fuzz_tablefile", "limit_quoted.csv", Seed().bytes(quoted_long).flag(True).choice(1, 12, 3).data())
+    ended = ("a,b,\r\n" + "\u20ac," * 23000 + "\r\nnext,\r\n").encode()
+    write("fuzz_tablefile", "long_line_ended.csv", Seed().bytes(ended).flag(True).choice(1, 12, 12).data())
+    endless = "qq," + "\U0001F600," * 13200  # byte 65536 is the emoji's fourth
+    write("fuzz_tablefile", "long_line_endless.csv", Seed().bytes(endless.encode()).flag(True).choice(1, 12, 12).data())
+
 
 def sealed(body):
     import zlib

@@ -105,13 +105,27 @@ TEST(DecodeFrame, WideRangeCutsMeasuredValueTowardZero)
     EXPECT_DOUBLE_EQ(d.r.ShownT2, -200.7); // the display keeps the decimal
 }
 
-TEST(DecodeFrame, DewPointOfDewPointVariant)
+TEST(DecodeFrame, DewPointOfDewPointVariantInTheMetersUnit)
 {
-    Decoder d(580, 'D');
-    d(0, 0, 500, 200, 0);
-    EXPECT_NEAR(d.r.DewPoint, 9.25, 0.005);
-    EXPECT_EQ(d.r.DewPointText, "9.3");
-    EXPECT_FALSE(d.r.DewPointOverload);
+    struct Case {
+        std::uint8_t a, b; // unit bit A3, sign bit B5 of T1
+        int rh, t1;
+        double dewPoint;
+        const char *text;
+    } const cases[] = {
+        {0x00, 0x00, 500, 200, 9.25, "9.3"},     // 50.0 %RH, 20.0 C
+        {0x08, 0x00, 546, 766, 59.0, "59.0"},    // 54.6 %RH, 76.6 F (24.8 C: 15.0 C)
+        {0x08, 0x00, 500, 680, 48.66, "48.7"},   // 50.0 %RH, 68.0 F = 20.0 C
+        {0x08, 0x00, 800, 140, 8.99, "9.0"},     // 80.0 %RH, 14.0 F = -10.0 C
+        {0x00, 0x20, 800, 100, -12.78, "-12.8"}, // 80.0 %RH, -10.0 C
+    };
+    for (const Case &c : cases) {
+        Decoder d(580, 'D');
+        d(c.a, c.b, c.rh, c.t1, 0);
+        EXPECT_NEAR(d.r.DewPoint, c.dewPoint, 0.005) << c.text;
+        EXPECT_EQ(d.r.DewPointText, c.text);
+        EXPECT_FALSE(d.r.DewPointOverload);
+    }
 }
 
 TEST(DecodeFrame, NoHumidityGivesNoDewPointAndNoNaN)

@@ -6,6 +6,7 @@
 
 #include <QFontMetrics>
 #include <QFontMetricsF>
+#include <QRegularExpression>
 
 #include <gtest/gtest.h>
 
@@ -119,4 +120,47 @@ TEST(ChartAxisTitles, fallBackToTheirUnitWhenThePaneIsTooShort)
     }
     // Titles without a unit in brackets stay whole.
     EXPECT_EQ(fittedAxisTitle(QStringLiteral("HUMIDITY"), 1, QFontMetrics(QFont())), QStringLiteral("HUMIDITY"));
+}
+
+// Axis labels follow the tables' number rules in every language: ASCII digits
+// and minus, the language's decimal separator, no digit groups; dates in the
+// language's order with ASCII digits.
+TEST(ChartAxisLabels, UseAsciiDigitsAndMinusInEveryLanguage)
+{
+    const QLocale before;
+    for (const QLocale &locale : {QLocale(QLocale::Arabic, QLocale::Egypt), QLocale(QLocale::Swedish, QLocale::Sweden),
+                                  QLocale(QLocale::German, QLocale::Germany), QLocale::c()}) {
+        SCOPED_TRACE(locale.name().toStdString());
+        QLocale::setDefault(locale); // the chart takes the user's language when it is made
+        MeterChart chart;
+        setUpTwoPanes(chart, 640, 480);
+        chart.SetWorkingAxis(1);
+        chart.SetYMin(-21.0);
+        chart.SetYMax(-19.0); // fine steps: labels with decimals
+        chart.SetXMin(Noon);
+        chart.SetXMax(Noon + 3.0); // date above time
+        chart.Refresh();
+        const QString point = locale.decimalPoint();
+        QStringList values;
+        for (int axis = 0; axis < 2; ++axis) {
+            const QCPAxisRect *pane = chart.graphOf(axis)->keyAxis()->axisRect();
+            values += pane->axis(QCPAxis::atLeft)->tickVectorLabels().toList();
+        }
+        ASSERT_FALSE(values.isEmpty());
+        const QRegularExpression number(QStringLiteral("^-?[0-9]+(%1[0-9]+)?$").arg(QRegularExpression::escape(point)));
+        for (const QString &label : values)
+            EXPECT_TRUE(number.match(label).hasMatch()) << label.toStdString();
+        EXPECT_TRUE(values.contains(QStringLiteral("-20"))) << values.join(' ').toStdString();
+        EXPECT_TRUE(values.contains(QStringLiteral("-20") + point + QStringLiteral("5"))) << values.join(QLatin1Char(' ')).toStdString();
+
+        const QStringList times = chart.graphOf(1)->keyAxis()->tickVectorLabels().toList();
+        ASSERT_FALSE(times.isEmpty());
+        for (const QString &label : times) {
+            EXPECT_TRUE(label.contains(QStringLiteral("12:00:00")) || label.contains(QStringLiteral("00:00:00")))
+                << label.toStdString();
+            for (const QChar c : label)
+                EXPECT_FALSE(c.isDigit() && c.unicode() > 0x7F) << label.toStdString();
+        }
+    }
+    QLocale::setDefault(before);
 }

@@ -8,10 +8,12 @@
 #include "realtime/GraphSetup.h"
 #include "realtime/OutputToGraph.h"
 #include "realtime/RealTimeRun.h"
+#include "realtime/TableFileDialogs.h"
 #include "realtime/TableRow.h"
 #include "realtime/TfrmGraph.h"
 #include "realtime/TfrmList.h"
 
+#include <QBuffer>
 #include <QCoreApplication>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -90,7 +92,7 @@ TEST(TableDateTime, ReadsTheTableFormatAsDaysSinceDayZero)
     EXPECT_DOUBLE_EQ(*tableDateTime("1/1/2000", "12:00:00", kUs), 36526.5);
     EXPECT_DOUBLE_EQ(*tableDateTime(tableDate(QDate(2026, 6, 12), kUs), "13:05:30", kUs),
                      toDays(QDateTime(QDate(2026, 6, 12), QTime(13, 5, 30))));
-    EXPECT_FALSE(tableDateTime("13/1/2000", "12:00:00", kUs));
+    EXPECT_FALSE(tableDateTime("13/13/2000", "12:00:00", kUs)); // no month 13 in any order
     EXPECT_FALSE(tableDateTime("1/1/2000", "12:60:00", kUs));
     EXPECT_FALSE(tableDateTime("", "", kUs));
 }
@@ -182,10 +184,10 @@ TEST(OutputToGraph, NoDataOrNoValidFirstOrLastTimeStopsWithItsMessage)
 
     for (int badRow : {1, 3}) {
         Table t({kOne, kOne, kOne});
-        t.grid().setCells(1, badRow, "31/12/2026");
+        t.grid().setCells(1, badRow, "31/13/2026");
         TfrmGraph *g = t.draw();
         ASSERT_NE(g, nullptr);
-        EXPECT_EQ(t.ui.messages, QStringList{"'31/12/2026 13:0" + QString::number(badRow - 1) +
+        EXPECT_EQ(t.ui.messages, QStringList{"'31/13/2026 13:0" + QString::number(badRow - 1) +
                                              ":00' is not a valid date and time"});
         EXPECT_EQ(g->Chart1->PointCount(), 0);
         EXPECT_EQ(t.ui.progressMaximum, -1);
@@ -273,6 +275,83 @@ TEST(TableDateTime, ReadsFourDigitYearsAndTwoDigitYearsOfTheShortDate)
 
 namespace {
 
+struct LocalePair {
+    const char *name;
+    QLocale writer, reader;
+};
+
+class TablesFromAnotherMachine : public ::testing::TestWithParam<LocalePair> {};
+
+} // namespace
+
+// A real-time table saved under one locale, opened and drawn under another,
+// in both file kinds: every point at its time, with its values.
+TEST_P(TablesFromAnotherMachine, AreDrawnWithTheirDatesAndNumbers)
+{
+    const LocalePair &pair = GetParam();
+    const MeterIdentity id{580, 'D'};
+    const QDateTime first(QDate(2026, 12, 7), QTime(21, 35, 5));
+    QMdiArea area;
+    auto *written = new TfrmList;
+    written->showIn(area, "written");
+    StringGrid &rows = *written->Grid1;
+    rows.setColCount(kTableColumns);
+    rows.setRowCount(3);
+    const auto setRow = [&rows](int row, const QStringList &cells) {
+        for (int col = 0; col < cells.size(); ++col)
+            rows.setCells(col, row, cells[col]);
+    };
+    MeterReading r;
+    // 45.6 %RH, T1 -3.0 C, T2 19.8 C; then 12.3 %RH, 21.3 C, -200.7 C.
+    DecodeFrame(r, {0x02, 0, 0x20, 0x01, 0xC8, 0x00, 0x1E, 0x00, 0xC6, 0x03}, id, first, pair.writer);
+    setRow(1, realTimeRowCells(1, first, r, id, pair.writer));
+    DecodeFrame(r, {0x02, 0, 0x08, 0x00, 0x7B, 0x00, 0xD5, 0x07, 0xD7, 0x03}, id, first.addSecs(10), pair.writer);
+    setRow(2, realTimeRowCells(2, first.addSecs(10), r, id, pair.writer));
+
+    for (const char sep : {'\t', ','}) {
+        SCOPED_TRACE(sep == ',' ? "csv" : "txt");
+        QByteArray bytes;
+        QBuffer out(&bytes);
+        out.open(QIODevice::WriteOnly);
+        ASSERT_TRUE(writeTableRows(out, rows, {1, 2}, sep, nullptr).complete);
+        out.close();
+        QBuffer in(&bytes);
+        in.open(QIODevice::ReadOnly);
+        auto *opened = new TfrmList;
+        opened->showIn(area, sep == ',' ? "opened.csv" : "opened.txt");
+        ASSERT_TRUE(readTableRows(in, *opened->Grid1, sep, nullptr).complete);
+
+        RecordingUi ui;
+        TfrmGraph *graph = OutputToGraph(area, *opened, ui, pair.reader);
+        ASSERT_NE(graph, nullptr);
+        EXPECT_TRUE(ui.messages.isEmpty()) << qPrintable(ui.messages.value(0));
+        MeterChart &c = *graph->Chart1;
+        ASSERT_EQ(c.PointCount(), 2);
+        EXPECT_DOUBLE_EQ(c.GetX(0, 0), toDays(first));
+        EXPECT_DOUBLE_EQ(c.GetX(0, 1), toDays(first.addSecs(10)));
+        const double expected[2][3] = {{45.6, -3.0, 19.8}, {12.3, 21.3, -200.0}};
+        for (int p = 0; p < 2; ++p) {
+            for (int s = 0; s < 3; ++s)
+                EXPECT_FLOAT_EQ(c.GetY(s, p), static_cast<float>(expected[p][s])) << p << " " << s;
+        }
+        EXPECT_FLOAT_EQ(c.GetY(3, 0), -13.1f) << "the dew point, as the table shows it";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Locales, TablesFromAnotherMachine,
+    ::testing::Values(LocalePair{"GermanReadInC", QLocale(QLocale::German, QLocale::Germany), QLocale::c()},
+                      LocalePair{"CReadInGerman", QLocale::c(), QLocale(QLocale::German, QLocale::Germany)},
+                      LocalePair{"GermanReadInUs", QLocale(QLocale::German, QLocale::Germany), kUs},
+                      LocalePair{"UsReadInUs", kUs, kUs},
+                      LocalePair{"SwedishReadInUs", QLocale(QLocale::Swedish, QLocale::Sweden), kUs},
+                      LocalePair{"FrenchReadInC", QLocale(QLocale::French, QLocale::France), QLocale::c()},
+                      LocalePair{"ArabicReadInGerman", QLocale(QLocale::Arabic, QLocale::Egypt),
+                                 QLocale(QLocale::German, QLocale::Germany)}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+namespace {
+
 struct DewPointCase {
     const char *name;
     MeterIdentity id;
@@ -319,14 +398,11 @@ INSTANTIATE_TEST_SUITE_P(Meters, DewPointCurve,
                                            DewPointCase{"Model580DHumidityOverloaded", {580, 'D'}, 0x40, false}),
                          [](const auto &info) { return std::string(info.param.name); });
 
-// The live graph and the graph drawn from a table name the temperature unit the
-// data gives, and the humidity axis its %RH; the live one follows a unit change.
-TEST(GraphUnits, AxesNameTheUnitsTheDataGives)
+// A graph keeps one unit per axis, named on it: the unit of its first sample.
+// A unit switched on the meter later is converted to it, in the live graph and
+// in a graph drawn from the table, whose rows keep their own units.
+TEST(GraphUnits, TheFirstSamplesUnitHoldsAndLaterSamplesAreConverted)
 {
-    struct Case {
-        QString unit;
-        QString label;
-    };
     // The title the chart is given; how much of it shows depends on the pane's height.
     const auto title = [](MeterChart &chart, int axis) {
         chart.SetWorkingAxis(axis);
@@ -334,22 +410,57 @@ TEST(GraphUnits, AxesNameTheUnitsTheDataGives)
         chart.SetWorkingAxis(0);
         return text;
     };
-    MeterChart live;
-    SetupMeterGraph(live, 10, 1, 0.5, 580);
-    EXPECT_EQ(title(live, 1), "TEMPERATURE") << "no unit before any data";
-    int next = 0;
-    for (const Case &c : {Case{"F", QStringLiteral("TEMPERATURE (\u00b0F)")},
-                          Case{"C", QStringLiteral("TEMPERATURE (\u00b0C)")}}) {
-        SCOPED_TRACE(c.unit.toStdString());
-        MeterReading r;
-        r.TempUnit = c.unit;
-        AppendGraphSample(live, next, 0.1, r, 0.6 + next * 0.01);
-        Table table({{"45.6", "%RH", "21.3", c.unit, "19.8", c.unit, "9.2"}});
+    struct Sample {
+        QString unit;
+        double t1, t2, dewPoint;
+    };
+    const Sample celsius{"C", 25.0, 20.0, 10.0};
+    const Sample fahrenheit{"F", 77.0, 68.0, 50.0};
+    for (const auto &[first, second] : {std::pair{celsius, fahrenheit}, std::pair{fahrenheit, celsius}}) {
+        SCOPED_TRACE(first.unit.toStdString());
+        const QString label = QStringLiteral("TEMPERATURE (\u00b0") + first.unit + QLatin1Char(')');
+        MeterChart live;
+        SetupMeterGraph(live, 10, 1, 0.5, 580);
+        EXPECT_EQ(title(live, 1), "TEMPERATURE") << "no unit before any data";
+        int next = 0;
+        QList<QStringList> rows;
+        for (const Sample &s : {first, second}) {
+            MeterReading r;
+            r.TempUnit = s.unit;
+            r.Rh = 45.6;
+            r.T1 = s.t1;
+            r.T2 = s.t2;
+            r.DewPoint = s.dewPoint;
+            r.HasDewPoint = true;
+            AppendGraphSample(live, next, 0.1, r, 0.6 + next * 0.01);
+            rows.append({"45.6", "%RH", QString::number(s.t1), s.unit, QString::number(s.t2), s.unit,
+                         QString::number(s.dewPoint)});
+        }
+        rows.append({"45.6", "%RH", "OL", second.unit, "-OL", second.unit, ""}); // overloads are no temperatures
+        Table table(rows);
         MeterChart &drawn = *table.draw()->Chart1;
         for (MeterChart *chart : {&live, &drawn}) {
-            EXPECT_EQ(title(*chart, 1), c.label);
+            EXPECT_EQ(title(*chart, 1), label);
             EXPECT_EQ(title(*chart, 0), "HUMIDITY (%RH)");
+            for (int point : {0, 1}) {
+                EXPECT_NEAR(chart->GetY(1, point), first.t1, 1e-4) << point;
+                EXPECT_NEAR(chart->GetY(2, point), first.t2, 1e-4) << point;
+                EXPECT_NEAR(chart->GetY(3, point), first.dewPoint, 1e-4) << point;
+            }
         }
+        EXPECT_EQ(drawn.GetY(1, 2), kOverloadY);
+        EXPECT_EQ(drawn.GetY(2, 2), -kOverloadY);
+        EXPECT_EQ(table.grid().Cells(6, 2), second.unit) << "the rows keep their own units";
+
+        // A cleared graph starts again with the unit of its next first sample.
+        ClearGraph(live, 0.5, 0.1);
+        next = 0;
+        MeterReading r;
+        r.TempUnit = second.unit;
+        r.T1 = second.t1;
+        AppendGraphSample(live, next, 0.1, r, 0.6);
+        EXPECT_EQ(title(live, 1), QStringLiteral("TEMPERATURE (\u00b0") + second.unit + QLatin1Char(')'));
+        EXPECT_NEAR(live.GetY(1, 0), second.t1, 1e-4);
     }
 }
 

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The sampling-rate editor text: filling and reading with its corrections.
+// The sampling-rate editor text: filling, the rate while typing and the
+// corrections when an edit ends.
 #include "realtime/RateEditor.h"
 
 #include <gtest/gtest.h>
@@ -13,29 +14,38 @@ TEST(RateEditor, FillsMinutesAndSeconds)
     EXPECT_EQ(rateEditorText(3660), "  61 : 00 ");
 }
 
-TEST(RateEditor, ReadsAndCorrects)
+// Each text read while typing, and when the edit ends with 7 s in force.
+TEST(RateEditor, OnlyAFinishedTextBecomesTheRate)
 {
+    constexpr int kInForce = 7;
     struct Case {
         QString text;
-        int seconds;
-        bool rewrite;
-        QString corrected;
+        std::optional<int> typing; // the rate taken at once, if any
+        int finished;              // the rate once the edit ends
+        QString shown;             // the text then, when it is rewritten
     };
     const Case cases[] = {
-        {"  01 : 30  ", 90, false, {}},
-        {"  00 : 02 ", 2, false, {}},
-        {"  99 : 05  ", 3605, true, "  60 : 05 "},
-        {"  05 : 75  ", 360, true, "  05 : 60 "},
-        {"  1_ : 05  ", 5, true, "  00 : 05 "},
-        {"  __ : __  ", 0, true, "  00 : 00 "},
-        {"", 0, true, "  00 : 00 "},
+        {"  01 : 30  ", 90, 90, {}},
+        {"  00 : 02 ", 2, 2, {}},
+        {"  60 : 60  ", 3660, 3660, {}},
+        {"  00 : 00  ", std::nullopt, 0, {}},                     // zero only as a finished edit
+        {"  99 : 05  ", std::nullopt, 3605, "  60 : 05 "},        // above 60: corrected at the end
+        {"  05 : 75  ", std::nullopt, 360, "  05 : 60 "},
+        {"  00 : 0_  ", std::nullopt, kInForce, "  00 : 07 "},    // a deleted digit: unfinished
+        {"  1_ : 05  ", std::nullopt, kInForce, "  00 : 07 "},
+        {"  _5 : 05  ", std::nullopt, kInForce, "  00 : 07 "},
+        {"  __ : __  ", std::nullopt, kInForce, "  00 : 07 "},
+        {"  -1 : 05  ", std::nullopt, kInForce, "  00 : 07 "},
+        {"", std::nullopt, kInForce, "  00 : 07 "},
     };
     for (const Case &c : cases) {
-        const RateEdit r = parseRateEditorText(c.text);
-        EXPECT_EQ(r.seconds, c.seconds) << c.text.toStdString();
-        EXPECT_EQ(r.rewrite, c.rewrite) << c.text.toStdString();
-        if (c.rewrite) {
-            EXPECT_EQ(r.text, c.corrected) << c.text.toStdString();
+        const std::string name = c.text.toStdString();
+        EXPECT_EQ(rateWhileEditing(c.text), c.typing) << name;
+        const RateEdit r = finishRateEdit(c.text, kInForce);
+        EXPECT_EQ(r.seconds, c.finished) << name;
+        EXPECT_EQ(r.rewrite, !c.shown.isEmpty()) << name;
+        if (r.rewrite) {
+            EXPECT_EQ(r.text, c.shown) << name;
         }
     }
 }

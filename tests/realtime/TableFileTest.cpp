@@ -202,18 +202,41 @@ TEST(TableFile, FieldsBeyondTheLastColumnAreDropped)
     EXPECT_EQ(rows[1], (std::vector<std::string>{"1", "2"}));
 }
 
+// Lines of 178, 179 and 180 characters in every kind of text the reader meets
+// (plain ASCII, a quoted cell, UTF-8, single-byte Latin-1): up to 179 a line is
+// kept whole and reading goes on; at 180 it is cut after 179 characters, which
+// leaves "abc" without its separator, and the table ends there.
 TEST(TableFile, LongLineIsCutAt179CharactersAndEndsTheTable)
 {
-    // 178 characters and a separator: kept whole, reading goes on.
-    const std::string exact = std::string(178, 'x') + ",";
-    // 180 characters: the separator at 180 is cut off, 175 + "," survive.
-    const std::string longer = std::string(175, 'y') + ",abc,";
-    ASSERT_EQ(longer.size(), 180u);
-    const QByteArray text = QByteArray::fromStdString(exact + "\r\n" + longer + "\r\nz,\r\n");
-    const Rows rows = readAll(text, ',');
-    // The cut leaves "abc" without its separator, so only the y's remain; "z" is never read.
-    const Rows expected = {{std::string(178, 'x')}, {std::string(175, 'y')}};
-    EXPECT_EQ(rows, expected);
+    struct Kind {
+        const char *name;
+        std::string quote; // around the first cell
+        std::string unit;  // one character as the file holds it
+        std::string read;  // that character as a cell holds it
+    };
+    const Kind kinds[] = {{"ascii", "", "x", "x"},
+                          {"quoted", "\"", "x", "x"},
+                          {"utf8", "", "\xc3\xa9", "\xc3\xa9"},
+                          {"latin1", "", "\xe9", "\xc3\xa9"}};
+    for (const Kind &k : kinds) {
+        for (const int length : {178, 179, 180}) {
+            SCOPED_TRACE(std::string(k.name) + " " + std::to_string(length));
+            // The first cell fills the line up to ",abc,".
+            const int first = length - 5 - 2 * static_cast<int>(k.quote.size());
+            std::string cell, read;
+            for (int i = 0; i < first; ++i) {
+                cell += k.unit;
+                read += k.read;
+            }
+            const std::string text = k.quote + cell + k.quote + ",abc,\r\nnext,\r\n";
+            const Rows rows = readAll(QByteArray::fromStdString(text), ',');
+            if (length <= TableLineMaxChars) {
+                EXPECT_EQ(rows, (Rows{{read, "abc"}, {"next"}}));
+            } else {
+                EXPECT_EQ(rows, (Rows{{read}}));
+            }
+        }
+    }
 }
 
 TEST(TableFile, LineLengthCountsCharactersNotBytes)
@@ -247,22 +270,26 @@ TEST(TableFile, ALineEndlessWithoutLineEndIsNotBufferedWhole)
 TEST(TableFile, AHugeUtf8LineIsCutBetweenCharactersAndStaysUtf8)
 {
     // A line of over 1 MiB is looked at only by its start; wherever that cut
-    // falls, the kept text must still read as the UTF-8 it is.
+    // falls, at a character's start or after any of its bytes, the kept text
+    // must still read as the UTF-8 it is.
     constexpr std::size_t kLookedAt = 64 * 1024;
     for (const std::string ch : {"\xc3\xa9", "\xe2\x82\xac", "\xf0\x9f\x98\x80"}) { // é € and an emoji
-        const std::string unit = ch + ",";
-        // Pad the first cell so the cut lands right after the character's first byte.
-        std::size_t pad = 0;
-        while ((kLookedAt - pad - 1) % unit.size() != 1)
-            ++pad;
-        std::string text = std::string(pad, 'y') + ",";
-        while (text.size() < 1100 * 1024)
-            text += unit;
-        ASSERT_EQ(static_cast<unsigned char>(text[kLookedAt]) & 0xC0, 0x80) << "cut must split a character";
-        const Rows rows = readAll(QByteArray::fromStdString(text + "\r\nnext,\r\n"), ',');
-        Rows expected{{std::string(pad, 'y')}};
-        expected[0].resize(9, ch);
-        EXPECT_EQ(rows, expected) << "character of " << ch.size() << " bytes";
+        for (std::size_t byte = 0; byte < ch.size(); ++byte) {
+            SCOPED_TRACE("cut after " + std::to_string(byte) + " of " + std::to_string(ch.size()) + " bytes");
+            const std::string unit = ch + ",";
+            // Pad the first cell so that the cut lands after `byte` bytes of a character.
+            std::size_t pad = 0;
+            while ((kLookedAt - pad - 1) % unit.size() != byte)
+                ++pad;
+            std::string text = std::string(pad, 'y') + ",";
+            while (text.size() < 1100 * 1024)
+                text += unit;
+            ASSERT_EQ(text.substr(kLookedAt - byte, ch.size()), ch);
+            const Rows rows = readAll(QByteArray::fromStdString(text + "\r\nnext,\r\n"), ',');
+            Rows expected{{std::string(pad, 'y')}};
+            expected[0].resize(9, ch);
+            EXPECT_EQ(rows, expected);
+        }
     }
 }
 
