@@ -168,10 +168,11 @@ TEST_P(StoppedDownload, ReportsBrokenOffKeepsTheOldTableAndGivesThePortBack)
     EXPECT_FALSE(state.LoggerDataUnsaved);
     EXPECT_FALSE(state.DownloadInProgress);
     EXPECT_EQ(view.closed, 1);
-    // Seconds of silence (a broken-off block, then the end), waited out in a
-    // handful of blocking waits.
+    // Seconds of silence (a broken-off block, then the end), waited out in
+    // blocking waits: a few when the machine is idle, a few more when a busy
+    // machine wakes them early, never the thousands of a loop that spins.
     EXPECT_GE(counting.silentWaits, 1);
-    EXPECT_LE(counting.silentWaits, 6);
+    EXPECT_LE(counting.silentWaits, 40);
     rig.expectGivenBack();
 }
 
