@@ -12,6 +12,8 @@ targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=(fuzz_frames fuzz_identify fuzz_records fuzz_download fuzz_tablefile fuzz_recovery)
 
 scripts/install-deps.sh
+# Builds share a compiler cache when one is installed (the dependencies bring it).
+command -v ccache > /dev/null && export CMAKE_CXX_COMPILER_LAUNCHER=ccache
 jobs=$(nproc)
 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
   -DVANDREL_FUZZ=ON -DVANDREL_BUILD_TESTS=OFF > /dev/null

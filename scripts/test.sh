@@ -10,6 +10,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
+# Builds share a compiler cache when one is installed (the dependencies bring it).
+command -v ccache > /dev/null && export CMAKE_CXX_COMPILER_LAUNCHER=ccache
 jobs=$(nproc)
 
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVANDREL_SANITIZE=ON > /dev/null
