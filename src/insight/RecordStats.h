@@ -1,0 +1,76 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The figures of a record (a real-time table, a table file, a logger set or
+// the span of a zoomed graph): per channel the count, extremes with their
+// times, mean, spread and time below, within and above the limits; the mean
+// kinetic temperature of each temperature, the time a surface at T2 risked
+// condensation, and the vapour pressure deficit. Pure: numbers in, numbers out.
+#pragma once
+
+#include "insight/LimitWatch.h"
+
+#include <array>
+#include <limits>
+#include <vector>
+
+namespace vandrel {
+
+enum Channel { kHumidity = 0, kT1 = 1, kT2 = 2, kDewPoint = 3, kChannelCount = 4 };
+
+// A record as the statistics read it. A value of NaN is an empty cell, an
+// infinite one an overloaded cell ("OL", "-OL"); a channel the record does
+// not have is left empty.
+struct Record {
+    std::vector<double> seconds; // the time of each row, rising
+    std::array<std::vector<double>, kChannelCount> values;
+    char unit = 'C'; // of T1, T2 and the dew point: 'C' or 'F'
+    bool has(Channel c) const { return !values[c].empty(); }
+};
+
+struct StatsOptions {
+    std::array<Limits, kChannelCount> limits;
+    // How close T2 may come to the dew point before condensation is a risk;
+    // NaN: 1 °C, or 2 °F on a record in Fahrenheit.
+    double condensationMargin = std::numeric_limits<double>::quiet_NaN();
+};
+
+constexpr double kNone = std::numeric_limits<double>::quiet_NaN();
+
+struct ChannelStats {
+    bool present = false;
+    int count = 0;      // values taken in
+    int empty = 0;      // cells left out because they were empty
+    int overloaded = 0; // ... or over the meter's range
+    double firstTime = kNone, lastTime = kNone;
+    double min = kNone, minTime = kNone, max = kNone, maxTime = kNone;
+    double mean = kNone, stddev = kNone;
+    double secondsBelow = 0, secondsWithin = 0, secondsAbove = 0;
+    double mkt = kNone; // T1 and T2 only
+};
+
+struct RangeStats {
+    int count = 0;
+    double mean = kNone, min = kNone, max = kNone;
+};
+
+struct RecordStats {
+    std::array<ChannelStats, kChannelCount> channels;
+    // The seconds the record stands for: each row counts until the next one,
+    // the last for a usual interval; an interval much longer than usual is a
+    // gap that no row stands for.
+    double coveredSeconds = 0;
+    double condensationSeconds = kNone; // on records with T2 and a dew point
+    RangeStats vpdKPa;                  // from humidity and T1
+};
+
+// The constants of the mean kinetic temperature: the activation energy most
+// guidance assumes for drug products and the gas constant; their ratio is
+// 10,000 K.
+constexpr double kActivationJoulesPerMole = 83144.0;
+constexpr double kGasConstant = 8.3144;
+
+RecordStats computeStats(const Record &record, const StatsOptions &options = {});
+
+// Saturation vapour pressure over water at `celsius`, kPa (Tetens).
+double saturationVapourPressureKPa(double celsius);
+
+} // namespace vandrel

@@ -1,0 +1,159 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Limits and statistics against answers worked out by hand: crossings with
+// hysteresis and delay, the mean kinetic temperature of a known series,
+// condensation minutes, the vapour pressure deficit at known points, and rows
+// that are empty, overloaded or after a gap.
+#include "insight/RecordStats.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <vector>
+
+using namespace vandrel;
+
+namespace {
+
+constexpr double kEmpty = std::numeric_limits<double>::quiet_NaN();
+constexpr double kOver = std::numeric_limits<double>::infinity();
+
+Limits limits(std::optional<double> low, std::optional<double> high, double hysteresis, double delay)
+{
+    Limits l;
+    l.low = low;
+    l.high = high;
+    l.hysteresis = hysteresis;
+    l.delaySeconds = delay;
+    return l;
+}
+
+// A record of one channel read every minute from 0 s.
+Record everyMinute(Channel c, const std::vector<double> &values, char unit = 'C')
+{
+    Record r;
+    r.unit = unit;
+    for (size_t i = 0; i < values.size(); ++i)
+        r.seconds.push_back(60.0 * static_cast<double>(i));
+    r.values[c] = values;
+    return r;
+}
+
+} // namespace
+
+TEST(LimitWatch, RaisesAfterTheDelayAndClearsPastTheHysteresis)
+{
+    using S = LimitState;
+    constexpr double G = kEmpty; // no value
+    struct Case {
+        const char *what;
+        Limits limits;
+        std::vector<std::pair<double, double>> readings; // value, seconds
+        std::vector<S> states;
+    };
+    const Case cases[] = {
+        {"a value at the limit is within; back inside only past the hysteresis", limits({}, 30, 1, 0),
+         {{29, 0}, {30, 1}, {30.5, 2}, {30.2, 3}, {29.5, 4}, {29.0, 5}, {31, 6}},
+         {S::Within, S::Within, S::Above, S::Above, S::Above, S::Within, S::Above}},
+        {"the delay runs while the value stays beyond, and starts over when it comes back",
+         limits({}, 30, 1, 120),
+         {{31, 0}, {31, 60}, {31, 120}, {29, 180}, {31, 240}, {29.5, 300}, {31, 360}, {31, 480}},
+         {S::Within, S::Within, S::Above, S::Within, S::Within, S::Within, S::Within, S::Above}},
+        {"below the low limit", limits(10, {}, 2, 0), {{9, 0}, {11, 60}, {12, 120}},
+         {S::Below, S::Below, S::Within}},
+        {"straight across from above to below", limits(10, 30, 1, 0), {{31, 0}, {5, 60}}, {S::Above, S::Below}},
+        {"a missing value starts a pending crossing over", limits({}, 30, 1, 120),
+         {{31, 0}, {G, 60}, {31, 90}, {31, 180}, {31, 210}}, {S::Within, S::Within, S::Within, S::Within, S::Above}},
+    };
+    for (const Case &c : cases) {
+        LimitWatch watch(c.limits);
+        std::vector<S> got;
+        for (const auto &[value, seconds] : c.readings) {
+            if (std::isnan(value)) {
+                watch.gap();
+                got.push_back(watch.state());
+            } else {
+                got.push_back(watch.feed(value, seconds));
+            }
+        }
+        EXPECT_EQ(got, c.states) << c.what;
+    }
+}
+
+TEST(RecordStats, MeanKineticTemperatureOfAKnownSeries)
+{
+    // exp(-10000 K / T) averaged over 20 and 30 °C, for equal times.
+    EXPECT_NEAR(computeStats(everyMinute(kT1, {20, 30})).channels[kT1].mkt, 26.2599, 0.0005);
+    EXPECT_NEAR(computeStats(everyMinute(kT2, {68, 86}, 'F')).channels[kT2].mkt, 79.2678, 0.001);
+    EXPECT_NEAR(computeStats(everyMinute(kT1, {25, 25, 25})).channels[kT1].mkt, 25.0, 1e-9);
+    // A row weighs the time it stands for: 30 °C for two minutes.
+    Record r = everyMinute(kT1, {20, 30, 30});
+    EXPECT_NEAR(computeStats(r).channels[kT1].mkt, 27.6738, 0.0005);
+    // Humidity has none.
+    EXPECT_TRUE(std::isnan(computeStats(everyMinute(kHumidity, {50, 60})).channels[kHumidity].mkt));
+}
+
+TEST(RecordStats, TimeOutsideTheLimitsFollowsHysteresisAndDelay)
+{
+    StatsOptions o;
+    o.limits[kT1] = limits({}, 30, 1, 60);
+    const ChannelStats s = computeStats(everyMinute(kT1, {29, 31, 31, 31, 29.5, 28.9, 31}), o).channels[kT1];
+    // Raised at 120 s (a minute beyond), held through 29.5, cleared at 28.9;
+    // the last 31 is still within its delay.
+    EXPECT_DOUBLE_EQ(s.secondsAbove, 180);
+    EXPECT_DOUBLE_EQ(s.secondsWithin, 240);
+    EXPECT_DOUBLE_EQ(s.secondsBelow, 0);
+}
+
+TEST(RecordStats, CondensationAndVapourPressureDeficit)
+{
+    Record r = everyMinute(kT2, {15, 12, 11, 14});
+    r.values[kDewPoint] = {11, 11, 11, 11};
+    EXPECT_DOUBLE_EQ(computeStats(r).condensationSeconds, 120); // T2 within 1 °C of the dew point
+    StatsOptions wide;
+    wide.condensationMargin = 4;
+    EXPECT_DOUBLE_EQ(computeStats(r, wide).condensationSeconds, 240);
+    EXPECT_TRUE(std::isnan(computeStats(everyMinute(kT2, {15})).condensationSeconds)); // no dew point
+
+    Record air = everyMinute(kHumidity, {50, 80, 30, kOver});
+    air.values[kT1] = {25, 20, 30, 20};
+    const RangeStats vpd = computeStats(air).vpdKPa;
+    EXPECT_EQ(vpd.count, 3);
+    EXPECT_NEAR(vpd.min, 0.46766, 1e-4);
+    EXPECT_NEAR(vpd.max, 2.97015, 1e-4);
+    EXPECT_NEAR(vpd.mean, (1.58389 + 0.46766 + 2.97015) / 3, 1e-4);
+    air.unit = 'F';
+    air.values[kT1] = {77, 68, 86, 68};
+    EXPECT_NEAR(computeStats(air).vpdKPa.max, 2.97015, 1e-4);
+}
+
+TEST(RecordStats, EmptyAndOverloadedCellsAreCountedAndGapsStandForNothing)
+{
+    Record r;
+    r.seconds = {0, 60, 120, 720, 780};
+    r.values[kT1] = {20, kEmpty, kOver, 22, 18};
+    r.values[kHumidity] = {kEmpty, kEmpty, -kOver, kEmpty, kEmpty};
+    const RecordStats s = computeStats(r);
+    const ChannelStats &t = s.channels[kT1];
+    EXPECT_EQ(t.count, 3);
+    EXPECT_EQ(t.empty, 1);
+    EXPECT_EQ(t.overloaded, 1);
+    EXPECT_DOUBLE_EQ(t.min, 18);
+    EXPECT_DOUBLE_EQ(t.minTime, 780);
+    EXPECT_DOUBLE_EQ(t.max, 22);
+    EXPECT_DOUBLE_EQ(t.maxTime, 720);
+    EXPECT_DOUBLE_EQ(t.firstTime, 0);
+    EXPECT_DOUBLE_EQ(t.lastTime, 780);
+    EXPECT_DOUBLE_EQ(t.mean, 20);
+    EXPECT_DOUBLE_EQ(t.stddev, 2);
+    // The ten minutes between 120 s and 720 s are a gap: the row before it
+    // stands for two usual intervals only.
+    EXPECT_DOUBLE_EQ(s.coveredSeconds, 60 + 60 + 120 + 60 + 60);
+    // A channel with no usable value has no figures, never made-up ones.
+    const ChannelStats &h = s.channels[kHumidity];
+    EXPECT_TRUE(h.present);
+    EXPECT_EQ(h.count, 0);
+    EXPECT_EQ(h.overloaded, 1);
+    EXPECT_TRUE(std::isnan(h.min) && std::isnan(h.mean) && std::isnan(h.stddev));
+    EXPECT_FALSE(s.channels[kT2].present);
+}
