@@ -9,6 +9,11 @@ namespace vandrel::cli {
 
 CliLink::CliLink(const QString &device, QObject *parent) : QObject(parent), device_(device)
 {
+    systemDevices_ = [] {
+        QStringList now;
+        TComPort::EnumComDevices(now);
+        return now;
+    };
     answerTimer_.setSingleShot(true);
     answerTimer_.setInterval(kAnswerMs);
     connect(&answerTimer_, &QTimer::timeout, this, [this] {
@@ -17,6 +22,10 @@ CliLink::CliLink(const QString &device, QObject *parent) : QObject(parent), devi
     });
     connect(&link_, &MeterLink::searchFinished, this, [this] {
         searchedAll_ = true;
+        if (answerOverdue_)
+            giveUp();
+    });
+    connect(&link_, &MeterLink::meterLost, this, [this] {
         if (answerOverdue_)
             giveUp();
     });
@@ -41,13 +50,8 @@ void CliLink::start()
         }
         link_.setPorts({device_});
     } else {
-        const auto systemDevices = [] {
-            QStringList now;
-            TComPort::EnumComDevices(now);
-            return now;
-        };
-        link_.setDeviceSource(systemDevices);
-        link_.setPorts(systemDevices());
+        link_.setDeviceSource(systemDevices_);
+        link_.setPorts(systemDevices_());
     }
     answerTimer_.start();
     link_.searchMeter();
@@ -60,8 +64,9 @@ void CliLink::giveUp()
     if (ready_ || closing_)
         return;
     // Searching the system's devices, a slow device early in the list must not
-    // use up the time of the ones after it: the search finishes first.
-    if (device_.isEmpty() && (!searchedAll_ || link_.searching()))
+    // use up the time of the ones after it: the search finishes first, and a
+    // meter it found gets its first tick.
+    if (device_.isEmpty() && (!searchedAll_ || link_.searching() || link_.state().MeterConnected))
         return;
     const QString where = device_.isEmpty() ? QStringLiteral("any serial device") : MeterLink::devicePath(device_);
     QString message = QStringLiteral("no meter answers on %1").arg(where);

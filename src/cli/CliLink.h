@@ -31,6 +31,11 @@ public:
     // running further down the stack; then emits closed(). Safe to call again.
     void close();
 
+    // Where the system's serial devices are listed, and how long to wait for
+    // the first reading (tests give their own).
+    void setSystemDevices(PortList::DeviceSource source) { systemDevices_ = std::move(source); }
+    void setAnswerMs(int ms) { answerTimer_.setInterval(ms); }
+
     MeterLink &link() { return link_; }
     TComPort &port() { return port_; }
     const MeterReading &reading() const { return reading_; }
@@ -47,6 +52,7 @@ private:
     void tryClose();
 
     QString device_;
+    PortList::DeviceSource systemDevices_;
     TComPort port_;
     MeterReading reading_;
     MeterIdentity identity_;

@@ -3,6 +3,7 @@
 // process against the simulated meter: rows equal what the real-time table's
 // Save writes for the same readings, an unplugged meter leaves a gap and no
 // invented rows, and every failure ends with one line and its status.
+#include "cli/CliLink.h"
 #include "cli/DownloadCommand.h"
 #include "meter/DecodeFrame.h"
 #include "platform/ComPort.h"
@@ -308,4 +309,26 @@ TEST(CliRecordScripts, JsonRowsStopAfterSamplesAndReportTheMeter)
     }
     EXPECT_TRUE(cli.errors().contains(" meter identified as 540 on " + sim.device())) << cli.errors().toStdString();
     EXPECT_EQ(cli.errors().count('\n'), 1) << cli.errors().toStdString();
+}
+
+// Without a device named, the deadline for the first reading does not cut
+// the search short: a meter that answers late, behind a silent device, is
+// still found though the deadline has long passed.
+TEST(CliSearch, TheDeadlineWaitsForEveryDevicesTrial)
+{
+    test::PtyPair silent;
+    test::SimProcess sim({"--model", "540", "--id-delay", "800"});
+    cli::CliLink link(QString{});
+    link.setSystemDevices([&] { return QStringList{silent.path(), sim.device()}; });
+    link.setAnswerMs(100);
+    bool ready = false;
+    QString failure;
+    QObject::connect(&link, &cli::CliLink::ready, [&] { ready = true; });
+    QObject::connect(&link, &cli::CliLink::failed, [&](const QString &why) { failure = why; });
+    link.start();
+    ASSERT_TRUE(test::waitUntil([&] { return ready || !failure.isEmpty(); }, 10000));
+    EXPECT_TRUE(ready) << failure.toStdString();
+    EXPECT_EQ(link.identity().MeterModel, 540);
+    link.close();
+    ASSERT_TRUE(test::waitUntil([&] { return !link.link().line().isOpen(); }, 5000));
 }
