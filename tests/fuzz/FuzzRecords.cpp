@@ -120,10 +120,14 @@ void checkSamplesAgainstBytes(const DataSetTable &table, const DataSet &set, con
         if (model == 580 && suffix == 'D' && rh.magnitude > 0) {
             // In single precision throughout; away from the formula's poles,
             // where a last-bit difference would change the result.
+            // The formula is in degrees Celsius: a set in Fahrenheit goes there and back.
+            const bool fahrenheit = set.Unit == 'F';
             const float rhf = static_cast<float>(rh.magnitude / 10.0), t1f = static_cast<float>(t1.signedValue());
-            const float g = std::log(rhf / 100.0f) + 17.27f * t1f / (t1f + 237.7f);
-            const float dp = 237.7f * g / (17.27f - g);
-            if (std::isfinite(dp) && std::abs(17.27f - g) > 0.01f && std::abs(t1f + 237.7f) > 1.0f)
+            const float t1c = fahrenheit ? (t1f - 32.0f) * 5.0f / 9.0f : t1f;
+            const float g = std::log(rhf / 100.0f) + 17.27f * t1c / (t1c + 237.7f);
+            const float dpc = 237.7f * g / (17.27f - g);
+            const float dp = fahrenheit ? dpc * 9.0f / 5.0f + 32.0f : dpc;
+            if (std::isfinite(dp) && std::abs(17.27f - g) > 0.01f && std::abs(t1c + 237.7f) > 1.0f)
                 FUZZ_CHECK(std::abs(s.Dp - dp) <= 0.006 + 1e-3 * std::abs(dp));
         }
     }
