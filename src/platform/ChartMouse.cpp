@@ -38,9 +38,12 @@ int MeterChart::paneAt(const QPointF &pos) const
     return -1;
 }
 
-void MeterChart::onZoomRect(const QRect &rect, QMouseEvent *event)
+void MeterChart::onZoomRect(const QRect &band, QMouseEvent *event)
 {
     const int pane = paneAt(pressPos_);
+    // A band dragged on into another pane zooms only as far as the pane it
+    // began in: the other pane's values mean something else.
+    const QRect rect = pane < 0 ? QRect() : band.intersected(panes_[static_cast<std::size_t>(pane)].rect->rect());
     if (event->button() != Qt::LeftButton || pane < 0 || rect.width() < MinZoomPixels
         || rect.height() < MinZoomPixels) {
         plot_->replot(); // takes the rubber band off the screen

@@ -344,6 +344,22 @@ TEST_F(ChartTest, rubberBandZoomsBothWaysAndUndoZoomShowsTheLatestFixedRanges)
     EXPECT_EQ(pane(0)->axis(QCPAxis::atLeft)->range(), QCPRange(0, 110));
 }
 
+// A band begun in the humidity pane and dragged into the temperature pane
+// zooms the humidity axis no further than its own pane reaches.
+TEST_F(ChartTest, rubberBandStaysInsideThePaneItBeganIn)
+{
+    fill(0, 20);
+    chart.Refresh();
+    const QRect humidity = pane(0)->rect();
+    const QRect temperature = pane(1)->rect();
+    drag(chart.customPlot(), humidity.center(), QPoint(humidity.center().x() + 80, temperature.bottom() - 2));
+    ASSERT_TRUE(chart.IsZoomed());
+    const QCPRange value = pane(0)->axis(QCPAxis::atLeft)->range();
+    EXPECT_GE(value.lower, 0.0);
+    EXPECT_LT(value.upper, 110.0);
+    EXPECT_EQ(pane(1)->axis(QCPAxis::atLeft)->range(), QCPRange(-20, 140));
+}
+
 TEST_F(ChartTest, clickOnAPointGivesTheStoredPointIndexPastNulls)
 {
     fill(6, 12); // points 0 to 5 null: the drawn data starts at our point 6
