@@ -108,8 +108,11 @@ MeterChart::Pane MeterChart::makePane(int axis, int count)
     rect->setMargins(QMargins(0, 0, 0, 0));
     for (QCPAxis *x : rect->axes(QCPAxis::atBottom | QCPAxis::atTop))
         x->setTicker(ticker_);
+    // Each pane has a ticker of its own: the number of value labels follows
+    // the pane's height (see fitValueTicks).
+    QSharedPointer<ValueTicker> values(new ValueTicker);
     for (QCPAxis *y : rect->axes(QCPAxis::atLeft | QCPAxis::atRight))
-        y->setTicker(valueTicker_);
+        y->setTicker(values);
     rect->axis(QCPAxis::atBottom)->setTickLabels(axis == count - 1);
     for (QCPAxis *a : rect->axes()) {
         a->grid()->setVisible(a->axisType() == QCPAxis::atBottom || a->axisType() == QCPAxis::atLeft);

@@ -9,6 +9,9 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <QFontMetrics>
+
+#include <algorithm>
 #include <functional>
 #include <stdexcept>
 
@@ -52,6 +55,7 @@ protected:
         if (!rect)
             return;
         bool again = fitAxisTitles && fitAxisTitles();
+        again = fitValueTicks() || again;
         if (rect->width() != ticker_->axisPixels()) {
             ticker_->setAxisPixels(rect->width());
             again = true;
@@ -61,13 +65,32 @@ protected:
     }
 
 private:
+    // As many value labels as the pane's height has room for, each with a
+    // label's height and twice that again between them, so a short pane (a
+    // small screen) never prints its labels on top of each other. The tick
+    // step is then rounded to a readable one, which can give a few more.
+    bool fitValueTicks()
+    {
+        bool changed = false;
+        for (QCPAxisRect *rect : axisRects()) {
+            QCPAxis *y = rect->axis(QCPAxis::atLeft);
+            const int line = QFontMetrics(y->tickLabelFont()).height();
+            const int wanted = std::clamp(rect->height() / std::max(1, 3 * line), 2, 6);
+            if (y->ticker()->tickCount() != wanted) {
+                y->ticker()->setTickCount(wanted);
+                changed = true;
+            }
+        }
+        return changed;
+    }
+
     QSharedPointer<ChartTicker> ticker_;
 };
 
 } // namespace
 
 MeterChart::MeterChart(QWidget *parent)
-    : QWidget(parent), ticker_(new ChartTicker), valueTicker_(new ValueTicker)
+    : QWidget(parent), ticker_(new ChartTicker)
 {
     auto *plot = new ChartPlot(this, ticker_);
     plot->fitAxisTitles = [this] { return fitAxisTitles(); };

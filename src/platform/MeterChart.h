@@ -241,7 +241,6 @@ private:
 
     QCustomPlot *plot_ = nullptr;
     QSharedPointer<ChartTicker> ticker_;
-    QSharedPointer<ValueTicker> valueTicker_;
     std::vector<Pane> panes_;
     std::vector<QCPGraph *> graphs_;
     std::vector<QCPGraph *> dots_; // per series: its points with no line to them

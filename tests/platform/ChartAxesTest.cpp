@@ -122,6 +122,34 @@ TEST(ChartAxisTitles, fallBackToTheirUnitWhenThePaneIsTooShort)
     EXPECT_EQ(fittedAxisTitle(QStringLiteral("HUMIDITY"), 1, QFontMetrics(QFont())), QStringLiteral("HUMIDITY"));
 }
 
+// A pane as short as a small screen gives it, or as tall as a large one:
+// value labels never print on top of each other, and at least two show.
+TEST(ChartAxisLabels, ValueLabelsNeverOverlapWhateverThePanesHeight)
+{
+    MeterChart chart;
+    setUpTwoPanes(chart, 640, 480);
+    chart.SetWorkingAxis(0);
+    chart.SetYMin(0);
+    chart.SetYMax(110);
+    for (int height = 120; height <= 800; height += 20) {
+        SCOPED_TRACE(height);
+        chart.resize(640, height);
+        chart.Refresh();
+        for (int axis = 0; axis < 2; ++axis) {
+            const QCPAxis *y = chart.graphOf(axis)->keyAxis()->axisRect()->axis(QCPAxis::atLeft);
+            const double line = QFontMetricsF(y->tickLabelFont()).height();
+            std::vector<double> pixels;
+            for (const double tick : y->tickVector()) {
+                if (y->range().contains(tick))
+                    pixels.push_back(y->coordToPixel(tick));
+            }
+            ASSERT_GE(pixels.size(), 2u) << "pane " << axis;
+            for (std::size_t i = 1; i < pixels.size(); ++i)
+                EXPECT_GE(std::abs(pixels[i] - pixels[i - 1]), line + 2) << "pane " << axis;
+        }
+    }
+}
+
 // Axis labels follow the tables' number rules in every language: ASCII digits
 // and minus, the language's decimal separator, no digit groups; dates in the
 // language's order with ASCII digits.
