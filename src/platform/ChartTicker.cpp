@@ -177,11 +177,12 @@ QString fittedAxisTitle(const QString &title, int room, const QFontMetrics &metr
 {
     if (metrics.horizontalAdvance(title) <= room)
         return title;
+    // A title runs along its pane and never past it into the next one: the
+    // unit alone when there is one, else the title cut short with an ellipsis.
     const qsizetype open = title.lastIndexOf(QLatin1Char('('));
     const qsizetype close = title.lastIndexOf(QLatin1Char(')'));
-    if (open < 0 || close <= open + 1)
-        return title;
-    return title.mid(open + 1, close - open - 1);
+    const QString shorter = open < 0 || close <= open + 1 ? title : title.mid(open + 1, close - open - 1);
+    return metrics.elidedText(shorter, Qt::ElideRight, room);
 }
 
 } // namespace vandrel

@@ -32,7 +32,9 @@ TimeAxisStep timeAxisStep(double spanSeconds, double axisPixels, const TimeLabel
 
 // The title of a value axis as it fits along a pane `room` pixels high: the whole
 // title when it fits, else the unit it names in brackets ("HUMIDITY (%RH)" gives
-// "%RH"), so a short pane still says what it shows instead of a cut-off word.
+// "%RH"), so a short pane still says what it shows instead of a cut-off word;
+// what still does not fit is cut short with an ellipsis, never left to run
+// into the next pane.
 QString fittedAxisTitle(const QString &title, int room, const QFontMetrics &metrics);
 
 class ChartTicker : public QCPAxisTickerDateTime {

@@ -118,8 +118,14 @@ TEST(ChartAxisTitles, fallBackToTheirUnitWhenThePaneIsTooShort)
             EXPECT_EQ(y->label(), fits ? titles[axis] : units[axis]);
         }
     }
-    // Titles without a unit in brackets stay whole.
-    EXPECT_EQ(fittedAxisTitle(QStringLiteral("HUMIDITY"), 1, QFontMetrics(QFont())), QStringLiteral("HUMIDITY"));
+    // A title without a unit in brackets, or a unit that does not fit either,
+    // is cut short with an ellipsis rather than run into the next pane.
+    const QFontMetrics metrics{QFont()};
+    for (const QString &title : {QStringLiteral("TEMPERATURE"), QStringLiteral("HUMIDITY (%RH)")}) {
+        const QString fitted = fittedAxisTitle(title, 30, metrics);
+        EXPECT_LE(metrics.horizontalAdvance(fitted), 30) << fitted.toStdString();
+    }
+    EXPECT_TRUE(fittedAxisTitle(QStringLiteral("TEMPERATURE"), 60, metrics).endsWith(QChar(0x2026)));
 }
 
 // A pane as short as a small screen gives it, or as tall as a large one:
