@@ -7,7 +7,9 @@
 #include "platform/ComPort.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QMessageBox>
+#include <QScreen>
 #include <QStandardPaths>
 
 #include <cstdio>
@@ -68,6 +70,10 @@ int main(int argc, char *argv[])
     options.preferredPorts = cmd.ports + options.preferredPorts;
 
     vandrel::TfrmMain window(options);
+    // Without a window manager nothing maximises the window, which would
+    // then open at its smallest size: it takes the screen's free area itself.
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        window.setGeometry(screen->availableGeometry());
     window.showMaximized();
     return app.exec();
 }
