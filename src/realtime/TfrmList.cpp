@@ -71,10 +71,13 @@ void ApplyTableHeadings(StringGrid &grid, int model)
 void AppendTableRow(StringGrid &grid, const QDateTime &timestamp, const MeterReading &reading,
                     const MeterIdentity &id)
 {
+    // The view follows the newest row only while it shows the newest row: a
+    // user who scrolled up to read earlier rows is left where they are.
+    const int visible = grid.VisibleRowCount();
+    const bool following = grid.TopRow() + visible >= grid.RowCount();
     if (!grid.Cells(0, 1).isEmpty())
         grid.setRowCount(grid.RowCount() + 1);
-    const int visible = grid.VisibleRowCount();
-    if (visible < grid.RowCount())
+    if (following && visible < grid.RowCount())
         grid.setTopRow(grid.RowCount() - visible);
     const int r = grid.RowCount() - 1;
     const QStringList cells = realTimeRowCells(r, timestamp, reading, id);

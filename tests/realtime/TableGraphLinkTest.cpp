@@ -7,6 +7,7 @@
 #include "realtime/TfrmList.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 
@@ -104,4 +105,33 @@ TEST(TableGraphLink, RealTimeAndUnmatchedWindowsAreNotLinked)
     l.activate(l.graph);
     Chart1PointClick(l.area, *l.graph, 3, nullptr, 0);
     EXPECT_FALSE(l.graph->Chart1->MarkerText().contains("13:04:00"));
+}
+
+// A live table follows its newest row while the newest row is in view; a
+// user who scrolled up to read earlier rows stays where they are.
+TEST(LiveTable, FollowsTheNewestRowOnlyWhileAtTheBottom)
+{
+    QMdiArea area;
+    area.resize(800, 400);
+    area.show();
+    auto *table = new TfrmList;
+    table->showIn(area, QString::fromLatin1(TfrmList::kRealTimeCaption));
+    StringGrid &grid = *table->Grid1;
+    ApplyTableHeadings(grid, 580);
+    MeterReading reading;
+    const QDateTime now = QDateTime::currentDateTime();
+    const MeterIdentity id;
+    for (int i = 0; i < 60; ++i)
+        AppendTableRow(grid, now, reading, id);
+    const int visible = grid.VisibleRowCount();
+    ASSERT_LT(visible, grid.RowCount());
+    EXPECT_EQ(grid.TopRow(), grid.RowCount() - visible);
+
+    grid.setTopRow(10); // reading earlier rows
+    AppendTableRow(grid, now, reading, id);
+    EXPECT_EQ(grid.TopRow(), 10);
+
+    grid.setTopRow(grid.RowCount() - visible); // back at the newest row
+    AppendTableRow(grid, now, reading, id);
+    EXPECT_EQ(grid.TopRow(), grid.RowCount() - visible);
 }
