@@ -11,6 +11,7 @@
 #include "panel/PlainBody.h"
 
 #include <QImage>
+#include <QGraphicsOpacityEffect>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -230,6 +231,21 @@ bool TfrmPanel::setBackground(const QString &file)
 void TfrmPanel::setNoLinkVisible(bool visible)
 {
     lblnolink->setVisible(visible);
+    // The last reading stays on the glass, faded, so it cannot pass for a
+    // current one while the meter is away.
+    const auto fade = [visible](QLabel *label) {
+        if (!visible) {
+            label->setGraphicsEffect(nullptr);
+            return;
+        }
+        auto *effect = new QGraphicsOpacityEffect(label);
+        effect->setOpacity(0.3);
+        label->setGraphicsEffect(effect);
+    };
+    for (QLabel *glyph : glyphs_)
+        fade(glyph);
+    for (int bit = FirstIconBit; bit <= LastIconBit; ++bit)
+        fade(icons_[static_cast<std::size_t>(bit)]);
 }
 
 void TfrmPanel::label1Clicked()
