@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -37,11 +38,13 @@ struct Case {
     char suffix;
 };
 
-std::string caseName(const testing::TestParamInfo<Case> &info)
+std::string nameOf(const Case &c)
 {
-    const char s = info.param.suffix;
-    return std::to_string(info.param.meter.code) + (s == 0 ? "None" : s == '\r' ? "CR" : std::string(1, s));
+    const char s = c.suffix;
+    return std::to_string(c.meter.code) + (s == 0 ? "None" : s == '\r' ? "CR" : std::string(1, s));
 }
+std::string caseName(const testing::TestParamInfo<Case> &info) { return nameOf(info.param); }
+void PrintTo(const Case &c, std::ostream *out) { *out << nameOf(c); }
 
 std::vector<Case> everyModelAndSuffix()
 {
