@@ -3,6 +3,7 @@
 #include "app/CommandLine.h"
 
 #include "app/AppVersion.h"
+#include "meter/ModelTraits.h"
 
 #include <QCommandLineParser>
 
@@ -61,8 +62,9 @@ CommandLine CommandLine::parse(const QStringList &arguments)
         c.output = QStringLiteral("vandrel ") + QStringLiteral(VANDREL_VERSION) + QLatin1Char('\n');
         return c;
     }
-    const QStringList allowedModels{QStringLiteral("520"), QStringLiteral("540"), QStringLiteral("560"),
-                                    QStringLiteral("580")};
+    QStringList allowedModels;
+    for (const ModelTraits &t : knownModels())
+        allowedModels << QString::number(t.code);
     const QStringList allowedSuffixes{QStringLiteral("D"), QStringLiteral("CR"), QStringLiteral("none")};
     if (!allowedModels.contains(p.value(model)) || !allowedSuffixes.contains(p.value(suffix))) {
         c.exitNow = true;

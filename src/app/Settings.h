@@ -5,13 +5,15 @@
 // View › Panel size does not offer.
 #pragma once
 
+#include "meter/MeterIdentity.h"
+
 class QSettings;
 
 namespace vandrel {
 
 struct AppSettings {
     int RealTimeRate = 2;
-    int RegModel = 580;
+    int RegModel = kUnidentifiedModel;
     int LastConnectedPort = 0;
     int PanelSize = 100; // percent
 

@@ -6,6 +6,8 @@
 #include "app/ProgramFiles.h"
 #include "app/TfrmAbout.h"
 #include "datalogger/KeptMemory.h"
+#include "meter/ConnectionText.h"
+#include "meter/ModelTraits.h"
 #include "platform/WindowPlacement.h"
 #include "realtime/GraphExport.h"
 #include "realtime/GraphScale.h"
@@ -44,7 +46,6 @@ namespace vandrel {
 
 namespace {
 
-const QString kNoConnection = QStringLiteral("No Connection");
 
 } // namespace
 
@@ -218,7 +219,7 @@ void TfrmMain::FormCreate()
     stored_ = AppSettings::load(*settings_);
     realTime_->run().SampleRate = stored_.RealTimeRate;
     storedModel_ = stored_.RegModel;
-    if (models::isKnown(storedModel_))
+    if (isKnownModel(storedModel_))
         link_->setRememberedModel(storedModel_);
     link_->state().LastConnectedPort = stored_.LastConnectedPort;
     panelController_->setPanelPercent(stored_.PanelSize);
@@ -299,14 +300,11 @@ void TfrmMain::ApplyModel()
     else
         identity_.MeterModel = storedModel_;
     const int model = identity_.MeterModel;
-    if (models::isKnown(model))
+    const ModelTraits &traits = modelTraits(model);
+    if (traits.known())
         panelController_->setBackground(programFile(QStringLiteral("RESOURCE/PANEL%1.BMP").arg(model)));
     realTime_->applyModel(model);
-    if (model == 520 || model == 560)
-        sampleSize_ = 4;
-    else if (model == 540 || model == 580)
-        sampleSize_ = 6;
-    action("LoadData1")->setVisible(models::canLog(model));
+    action("LoadData1")->setVisible(traits.canLog);
 }
 
 // Saves a table: the real-time table after a save prompt, else the active

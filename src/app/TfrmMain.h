@@ -10,6 +10,7 @@
 #include "meter/MeterIdentity.h"
 #include "meter/MeterLink.h"
 #include "meter/MeterReading.h"
+#include "meter/ModelTraits.h"
 #include "panel/PanelController.h"
 #include "realtime/Printing.h"
 #include "realtime/RealTimeController.h"
@@ -63,7 +64,8 @@ public:
     const MeterIdentity &identity() const { return identity_; }
     int storedModel() const { return storedModel_; }
     int SampleRate() const { return realTime_->run().SampleRate; }
-    int SampleSize() const { return sampleSize_; }
+    // Bytes of one logged sample of the meter the windows are laid out for.
+    int SampleSize() const { return modelTraits(identity_.MeterModel).sampleSize; }
     QString statusText() const;
     bool startupDone() const { return startupDone_; }
     QMdiArea *mdiArea() const { return mdi_; }
@@ -156,8 +158,7 @@ private:
     DataLoggerState logger_;
     QPointer<TfrmDataLogger> dataLogger_;
 
-    int storedModel_ = 580;
-    int sampleSize_ = 6;
+    int storedModel_ = kUnidentifiedModel;
     bool shownOnce_ = false;
     bool startupDone_ = false;
     bool closeConfirmed_ = false;

@@ -6,6 +6,7 @@
 #include "meter/ComPortLine.h"
 #include "meter/PortProbe.h"
 #include "meter/MeterLink.h"
+#include "meter/ModelTraits.h"
 #include "meter/PortAccess.h"
 #include "platform/ComPort.h"
 
@@ -52,7 +53,7 @@ int tryOpenPort(const QString &path)
 QString meterName(const MeterIdentity &id)
 {
     const QString model = QString::number(id.MeterModel);
-    if (id.ModelSuffix == '\r')
+    if (downloadVariant(id.ModelSuffix) == DownloadVariant::Stream)
         return model + QStringLiteral(" stream");
     // Any other suffix is shown as the meter sent it, when it can be shown.
     if (id.ModelSuffix > ' ' && id.ModelSuffix < 127)

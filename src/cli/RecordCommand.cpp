@@ -67,13 +67,13 @@ std::string jsonRowLine(const QDateTime &time, const QStringList &cells, const Q
     const struct {
         const char *name;
         qsizetype column;
-    } values[] = {{"rh", 3}, {"t1", 5}, {"t2", 7}, {"dewpoint", 9}};
+    } values[] = {{"rh", ColHumidity}, {"t1", ColT1}, {"t2", ColT2}, {"dewpoint", ColDewPoint}};
     for (const auto &v : values) {
         const QString n = number(v.column);
         if (!n.isEmpty())
             line += QStringLiteral(",\"%1\":%2").arg(QLatin1String(v.name), n);
     }
-    const QString unit = cells.value(6);
+    const QString unit = cells.value(ColUnit);
     if (unit == QLatin1String("C") || unit == QLatin1String("F"))
         line += QStringLiteral(",\"unit\":\"%1\"").arg(unit);
     line += QLatin1Char('}');

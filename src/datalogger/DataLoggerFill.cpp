@@ -126,14 +126,14 @@ void fillSampleRows(StringGrid &grid1, const DecodedSet &set, char unit, const L
     grid1.setRowCount(std::max(2, n + 1));
     // The cells come from the one place that also makes the set's table file;
     // each row goes to the grid in one call, without a QString per stored cell.
-    std::array<QByteArray, 10> utf8;
-    std::array<std::string_view, 10> cells{};
+    std::array<QByteArray, kTableColumns> utf8;
+    std::array<std::string_view, kTableColumns> cells{};
     SampleRowCells rowCells(unit, model, locale);
     for (int i = 0; i < n; ++i) {
         if (progress)
             progress(i);
         const QStringList texts = rowCells(i + 1, set.Samples.at(i));
-        const auto cols = static_cast<std::size_t>(std::min({grid1.ColCount(), int(texts.size()), 10}));
+        const auto cols = static_cast<std::size_t>(std::min({grid1.ColCount(), int(texts.size()), kTableColumns}));
         for (std::size_t k = 0; k < cols; ++k) {
             utf8[k] = texts.at(qsizetype(k)).toUtf8();
             cells[k] = std::string_view(utf8[k].constData(), static_cast<std::size_t>(utf8[k].size()));
@@ -161,7 +161,7 @@ void plotSamples(MeterChart &chart, const DataSet &set, const DecodedSet &decode
             chart.SetX(k, i, s.Time);
         chart.SetY(0, i, s.Rh);
         chart.SetY(1, i, s.T1);
-        if (model.twoTemperatures() && series > 2) {
+        if (model.decodesT2() && series > 2) {
             chart.SetY(2, i, s.T2);
             if (s.HasDp && series > 3)
                 chart.SetY(3, i, s.Dp);
@@ -194,10 +194,10 @@ bool extremesShown(const DecodedSet &decoded, const LoggerModel &model, int tag)
     switch (tag) {
     case RhMax: case RhMin: return decoded.Rh.Present;
     case T1Max: case T1Min: return decoded.T1.Present;
-    case T2Max: case T2Min: return model.twoTemperatures() && decoded.T2.Present;
+    case T2Max: case T2Min: return model.decodesT2() && decoded.T2.Present;
     // Dew points are computed for every sample, so the panels show whenever
     // the set has one, even when none of them is a usable number.
-    case DpMax: case DpMin: return model.twoTemperatures() && model.dewPointColumn() && !decoded.Samples.isEmpty();
+    case DpMax: case DpMin: return model.layout().dewPoint && !decoded.Samples.isEmpty();
     default: return false;
     }
 }
@@ -227,16 +227,7 @@ std::optional<QString> extremePanelText(const DecodedSet &decoded, const LoggerM
 
 QString markerText(const StringGrid &grid1, int row, const LoggerModel &model)
 {
-    QString text = grid1.Cells(2, row);
-    if (model.twoTemperatures()) {
-        text += QStringLiteral(" RH:") + grid1.Cells(3, row) + QStringLiteral(" T1:") + grid1.Cells(5, row) +
-                QStringLiteral(" T2:") + grid1.Cells(7, row);
-        if (model.dewPointColumn())
-            text += QStringLiteral(" DP:") + grid1.Cells(9, row);
-    } else {
-        text += QStringLiteral(" RH:") + grid1.Cells(3, row) + QStringLiteral(" T:") + grid1.Cells(5, row);
-    }
-    return text;
+    return markerLabel([&](TableColumn c) { return grid1.Cells(c, row); }, model.layout());
 }
 
 } // namespace vandrel

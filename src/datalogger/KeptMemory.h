@@ -4,6 +4,7 @@
 #pragma once
 
 #include "datalogger/LoggerRecords.h"
+#include "meter/MeterIdentity.h"
 #include "platform/SafeSaveFile.h"
 
 #include <QByteArray>
@@ -15,7 +16,7 @@ namespace vandrel {
 
 // Everything the set table is decoded from, and the model that decodes it.
 struct KeptMemory {
-    int model = 580;
+    int model = kUnidentifiedModel;
     char suffix = 0;
     int sampleSize = 6;
     int setCount = 0;

@@ -6,6 +6,7 @@
 #include "datalogger/ComPortDownload.h"
 #include "meter/MeterLink.h"
 #include "meter/BusyFlag.h"
+#include "meter/ModelTraits.h"
 #include "meter/WaitMs.h"
 
 #include <optional>
@@ -49,8 +50,8 @@ int transfer(MeterLink &link, DataLoggerState &state, DownloadView &view, const 
         return kDownloadPrecondition;
     }
     BusyFlag busy(state.DownloadInProgress);
-    const bool stream = link.identity().ModelSuffix == '\r';
-    const int sampleSize = sampleSizeFor(link.identity().MeterModel);
+    const bool stream = downloadVariant(link.identity().ModelSuffix) == DownloadVariant::Stream;
+    const int sampleSize = modelTraits(link.identity().MeterModel).sampleSize;
     if (!stream)
         openBlockProgress(view);
     MeterLink::PortLease lease = link.lendPort(kBusyWaitLimitMs);

@@ -3,6 +3,7 @@
 // tenths, overload texts, the dew point and the extremes of one set.
 #include "datalogger/LoggerRecords.h"
 
+#include "meter/ModelTraits.h"
 #include "platform/NumberText.h"
 
 #include <cmath>
@@ -92,7 +93,7 @@ MemoryHeader parseMemoryHeader(const QByteArray &bytes)
     return {at(1) << 8 | at(2), at(3) << 16 | at(4) << 8 | at(5)};
 }
 
-int sampleSizeFor(int meterModel) { return meterModel == 540 || meterModel == 580 ? 6 : 4; }
+int sampleSizeFor(int meterModel) { return modelTraits(meterModel).sampleSize; }
 
 int BuildSetTable(int setCount, const MemoryImage &image, int sampleSize, DataSetTable &table,
                   const QDateTime &now)
@@ -137,8 +138,9 @@ LoggerSample DecodeSample(const MemoryImage &image, int offset, int meterModel, 
                           const DecimalPoint &point, char unit)
 {
     LoggerSample out;
-    const int needed = meterModel == 580 ? 6 : 4;
-    if (offset < 0 || static_cast<qint64>(offset) + needed > image.size())
+    // A sample is whole only with all its bytes, those not decoded included.
+    const ModelTraits &traits = modelTraits(meterModel);
+    if (offset < 0 || static_cast<qint64>(offset) + traits.sampleSize > image.size())
         return out;
     out.Complete = true;
 
@@ -155,9 +157,9 @@ LoggerSample DecodeSample(const MemoryImage &image, int offset, int meterModel, 
     out.T1Valid = !(t1v >= 200.0f || t1v <= -40.0f);
     out.T1Text = out.T1Valid ? formatFixed(out.T1, 1, point) : overloadText(t1.flag);
 
-    if (meterModel == 580) {
+    if (traits.logsT2()) {
         decodeT2(image, offset, out, point);
-        if (modelSuffix == 'D')
+        if (isDewPointVariant(modelSuffix))
             decodeDewPoint(out, point, unit == 'F');
     }
     return out;

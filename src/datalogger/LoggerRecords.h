@@ -34,7 +34,8 @@ struct MemoryHeader {
 // short buffer read as 0, so a truncated header is never read past its end.
 MemoryHeader parseMemoryHeader(const QByteArray &bytes);
 
-// Bytes per sample: RH and T1, plus a third value on the two-temperature models.
+// Bytes per sample of a model (its traits): RH and T1, plus a third value on
+// the two-temperature models.
 int sampleSizeFor(int meterModel);
 
 struct DataSet {
@@ -69,11 +70,11 @@ struct LoggerSample {
     double T1 = 0.0;
     QString T1Text;
     bool T1Valid = false;
-    bool HasT2 = false; // model 580
+    bool HasT2 = false; // the model logs a decoded T2 (580)
     double T2 = 0.0;
     QString T2Text;
     bool T2Valid = false;
-    bool HasDp = false; // model 580, dew-point variant
+    bool HasDp = false; // and is a dew-point variant
     double Dp = 0.0;
     QString DpText;
     bool DpValid = false;

@@ -23,20 +23,14 @@ QString intervalText(int seconds)
 
 int sampleColumnCount(const LoggerModel &model)
 {
-    return model.dewPointColumn() ? 10 : 9;
+    return model.dewPointColumn() ? kTableColumns : ColDewPoint;
 }
 
 QStringList sampleHeadings(const LoggerModel &model)
 {
     QStringList h{QStringLiteral("NO"), QStringLiteral("DATE"), QStringLiteral("TIME"),
                   QStringLiteral("Humidity"), QStringLiteral("UNIT")};
-    if (model.twoTemperatures())
-        h << QStringLiteral("T1") << QStringLiteral("UNIT") << QStringLiteral("T2") << QStringLiteral("UNIT");
-    else
-        h << QStringLiteral("Temperature") << QStringLiteral("UNIT") << QString() << QString();
-    if (model.dewPointColumn())
-        h << (model.twoTemperatures() ? QStringLiteral("Dewpoint") : QString());
-    return h;
+    return h + modelTraits(model.MeterModel).loggedHeadings(model.ModelSuffix);
 }
 
 SampleRowCells::SampleRowCells(char unit, const LoggerModel &model, const QLocale &locale)
@@ -52,19 +46,10 @@ QStringList SampleRowCells::operator()(int row, const LoggerSample &s)
         lastDate_ = t.date();
         lastDateText_ = tableDate(lastDate_, locale_);
     }
-    c[0] = QString::number(row);
-    c[1] = lastDateText_;
-    c[2] = tableTime(t.time());
-    c[3] = s.RhText;
-    c[4] = QStringLiteral("%RH");
-    c[5] = s.T1Text;
-    c[6] = unit_;
-    if (model_.twoTemperatures()) {
-        c[7] = s.T2Text;
-        c[8] = unit_;
-    }
-    if (model_.dewPointColumn() && s.HasDp)
-        c[9] = s.DpText;
+    TableLayout layout = model_.layout();
+    layout.dewPoint = layout.dewPoint && s.HasDp;
+    layOutTableRow(c, row, lastDateText_, tableTime(t.time()), {s.RhText, s.T1Text, s.T2Text, s.DpText, unit_},
+                   layout);
     return c;
 }
 

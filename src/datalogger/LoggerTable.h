@@ -4,6 +4,8 @@
 #pragma once
 
 #include "datalogger/LoggerRecords.h"
+#include "meter/ModelTraits.h"
+#include "realtime/TableRow.h"
 
 #include <QDate>
 #include <QLocale>
@@ -16,10 +18,14 @@ namespace vandrel {
 
 // The model the table is laid out for; headings and decoding both follow it.
 struct LoggerModel {
-    int MeterModel = 580;
+    int MeterModel = kUnidentifiedModel;
     char ModelSuffix = 0;
-    bool twoTemperatures() const { return MeterModel == 580; }
-    bool dewPointColumn() const { return ModelSuffix == 'D'; }
+    // The samples carry a decoded T2: only the 580's (a 540 logs a third
+    // value that is not decoded, so its table shows one temperature).
+    bool decodesT2() const { return modelTraits(MeterModel).logsT2(); }
+    // The table has column 9, filled where the samples have a dew point.
+    bool dewPointColumn() const { return isDewPointVariant(ModelSuffix); }
+    TableLayout layout() const { return {decodesT2(), decodesT2() && dewPointColumn()}; }
     bool operator==(const LoggerModel &) const = default;
 };
 

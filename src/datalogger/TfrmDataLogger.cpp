@@ -5,6 +5,7 @@
 
 #include "datalogger/DataLoggerCommand.h"
 #include "datalogger/LoadData.h"
+#include "meter/ModelTraits.h"
 #include "platform/MeterChart.h"
 #include "platform/StringGrid.h"
 #include "realtime/GraphSetup.h"
@@ -222,12 +223,14 @@ void TfrmDataLogger::applyModel(const LoggerModel &model)
     m_model = model;
     setupSampleGrid(*Grid1, model);
     SetupMeterGraph(*Chart1, 4, 0.0, 0.0, model.MeterModel);
-    const bool only560 = model.MeterModel == 560;
-    captions[T1Max - 1]->setText(only560 ? QStringLiteral("T MAX") : QStringLiteral("T1 MAX"));
-    captions[T1Min - 1]->setText(only560 ? QStringLiteral("T MIN") : QStringLiteral("T1 MIN"));
+    // A logging meter of one temperature names it plainly and has no T2 panels.
+    const ModelTraits &traits = modelTraits(model.MeterModel);
+    const bool oneTemperature = traits.canLog && !traits.logsT2();
+    captions[T1Max - 1]->setText(oneTemperature ? QStringLiteral("T MAX") : QStringLiteral("T1 MAX"));
+    captions[T1Min - 1]->setText(oneTemperature ? QStringLiteral("T MIN") : QStringLiteral("T1 MIN"));
     for (int tag : {T2Max, T2Min}) {
-        captions[tag - 1]->setVisible(!only560);
-        valuePanels[tag - 1]->setVisible(!only560);
+        captions[tag - 1]->setVisible(!oneTemperature);
+        valuePanels[tag - 1]->setVisible(!oneTemperature);
     }
 }
 

@@ -3,6 +3,8 @@
 // the HOLD / REL / MAX-MIN handling of the values the LCD shows.
 #include "meter/DecodeFrame.h"
 
+#include "meter/ModelTraits.h"
+
 #include <cmath>
 
 namespace vandrel {
@@ -38,7 +40,8 @@ void setShown(MeterReading &r, const ShownTriple &s)
 
 void decodeStatus(MeterReading &r, std::uint8_t a, std::uint8_t b, int model)
 {
-    const bool recordingModel = model != 520 && model != 540;
+    const ModelTraits &traits = modelTraits(model);
+    const bool recordingModel = traits.recordBits;
     r.MaxMinMode = a & 0x03;
     r.HoldOn = a & 0x04;
     r.TempUnit = (a & 0x08) ? QStringLiteral("F") : QStringLiteral("C");
@@ -46,12 +49,12 @@ void decodeStatus(MeterReading &r, std::uint8_t a, std::uint8_t b, int model)
     r.RelativeOn = false;
     r.ClockMode = false;
     const bool bit5 = a & 0x20;
-    if (model == 520)
-        r.HourMinute = bit5;
-    else if (model == 540)
-        r.RelativeOn = bit5;
-    else if (model == 560 || model == 580)
-        r.ClockMode = bit5;
+    switch (traits.bit5) {
+    case StatusBit5::HourMinute: r.HourMinute = bit5; break;
+    case StatusBit5::Relative: r.RelativeOn = bit5; break;
+    case StatusBit5::ClockMode: r.ClockMode = bit5; break;
+    case StatusBit5::Nothing: break;
+    }
     r.AutoPowerOff = a & 0x40;
     r.LowBattery = a & 0x80;
 
@@ -104,8 +107,9 @@ void makeTexts(MeterReading &r, bool noDewPoint, const DecimalPoint &point)
 
 void applyModes(MeterReading &r, const MeterIdentity &id)
 {
-    const bool dewSuffix = models::isDewPointVariant(id);
-    if (id.MeterModel == 540) {
+    const bool dewSuffix = isDewPointVariant(id);
+    // REL is the meaning of status bit 5 on the models that have it.
+    if (modelTraits(id.MeterModel).bit5 == StatusBit5::Relative) {
         if (r.RelativeOn && !r.PrevRelativeOn)
             r.RelReference = shownOf(r);
         r.PrevRelativeOn = r.RelativeOn;
@@ -203,21 +207,21 @@ void DecodeFrame(MeterReading &r, const DisplayFrame &f, const MeterIdentity &id
     r.ShownT1Over = r.T1Over;
     // In dew-point mode the third row shows the dew point's distance from T2,
     // taken from the previous frame's dew point.
-    const bool dewPointMode = models::holdMeansDewPoint(id) && r.HoldOn;
+    const bool dewPointMode = holdMeansDewPoint(id) && r.HoldOn;
     r.ShownT2 = dewPointMode ? r.DewPoint - r.T2 : r.T2;
     r.ShownT2Over = r.T2Over;
 
     updateWideRange(r);
 
     bool noDewPoint = false;
-    if (models::isDewPointVariant(id)) {
+    if (isDewPointVariant(id)) {
         double dp = 0.0;
         noDewPoint = !dewPointInUnit(r.Rh, r.T1, r.TempUnit == QLatin1String("F"), dp);
         r.DewPoint = noDewPoint ? kNoDewPoint : dp;
     }
 
     makeTexts(r, noDewPoint, point);
-    r.HasDewPoint = models::isDewPointVariant(id) && !r.DewPointOverload;
+    r.HasDewPoint = isDewPointVariant(id) && !r.DewPointOverload;
 
     // Each byte's last two decimal digits (5 gives 05, 123 gives 23).
     for (int i = 0; i < 2; ++i) {

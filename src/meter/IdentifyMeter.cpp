@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The identification reply: three digits of the model code and a suffix character.
 #include "meter/MeterIdentity.h"
+#include "meter/ModelTraits.h"
 
 namespace vandrel {
 
@@ -21,10 +22,10 @@ bool IdentifyMeter(const QByteArray &reply, MeterIdentity &id)
     } else {
         // Whatever answered is taken for the common model; its suffix cannot be
         // trusted, so no variant is assumed.
-        model = 580;
+        model = kUnidentifiedModel;
     }
     id.MeterModel = model;
-    if (models::isKnown(model)) {
+    if (isKnownModel(model)) {
         id.ModelSuffix = suffix;
         return true;
     }

@@ -5,7 +5,9 @@
 
 #include "meter/BusyFlag.h"
 #include "meter/ComPortLine.h"
+#include "meter/ConnectionText.h"
 #include "meter/FrameCutter.h"
+#include "meter/ModelTraits.h"
 #include "meter/TickRegulation.h"
 #include "meter/WaitMs.h"
 
@@ -15,7 +17,6 @@ namespace vandrel {
 
 namespace {
 
-const QString kNoConnection = QStringLiteral("No Connection");
 const QString kIdentifying = QStringLiteral("Identifying\u2026");
 
 // A device under probe: a line of its own, opened for the probe alone.
@@ -235,7 +236,7 @@ void MeterLink::finishSearch(int found, const MeterIdentity &identity)
     // A device the user may not open, or one another program holds, may be
     // where the meter is: say so rather than just "No Connection".
     const QString refused = openFailures_.statusText();
-    emit statusTextChanged(refused.isEmpty() ? kNoConnection : refused);
+    emit statusTextChanged(refused.isEmpty() ? noConnectionText() : refused);
     emit noLinkVisibleChanged(true);
     if (state_.LastConnectedPort >= ports_.size() || state_.LastConnectedPort < 0)
         state_.LastConnectedPort = 0;
@@ -288,7 +289,7 @@ void MeterLink::adoptIdentity(const MeterIdentity &id, const QString &note)
     identified_ = true;
     identifying_ = awaitingReply_ = askPending_ = false;
     modelNote_ = note;
-    if (note.isEmpty() && models::isKnown(id.MeterModel))
+    if (note.isEmpty() && isKnownModel(id.MeterModel))
         rememberedModel_ = id.MeterModel;
     else if (!note.isEmpty())
         emit statusTextChanged(connectedText());
@@ -342,7 +343,7 @@ void MeterLink::checkIdentifying()
         return;
     if (++quietTicks_ > kWatchdogTicks) {
         identifying_ = awaitingReply_ = askPending_ = false;
-        emit statusTextChanged(kNoConnection);
+        emit statusTextChanged(noConnectionText());
         return;
     }
     if (clock_.now() - identifyStartMs_ < kIdentifyGiveUpMs)
@@ -440,7 +441,7 @@ void MeterLink::tick()
             // again, or another one on the same cable) says its model first.
             identified_ = false;
             state_.MissedTicks = 0;
-            emit statusTextChanged(kNoConnection);
+            emit statusTextChanged(noConnectionText());
             emit meterLost();
         }
     } else {

@@ -5,6 +5,8 @@
 
 #include "panel/PanelModels.h"
 
+#include "meter/ModelTraits.h"
+
 #include <QString>
 
 #include <cmath>
@@ -208,7 +210,7 @@ std::uint32_t buildIcons(const MeterReading &r, bool dewPoint, const PanelModelF
 
 bool isDewPointDisplay(const MeterReading &reading, const MeterIdentity &id)
 {
-    return id.ModelSuffix == 'D' && reading.HoldOn;
+    return isDewPointVariant(id) && reading.HoldOn;
 }
 
 bool BuildLcdState(const MeterReading &reading, const MeterIdentity &id, LcdState &state)
@@ -217,7 +219,7 @@ bool BuildLcdState(const MeterReading &reading, const MeterIdentity &id, LcdStat
     const bool dewPoint = isDewPointDisplay(reading, id);
     buildCodes(reading, dewPoint, facts, state.Codes);
     state.LcdIconFlags = buildIcons(reading, dewPoint, facts, state.MaxMinBlink);
-    state.DpTimerWanted = dewPoint && facts.twoTemperatures;
+    state.DpTimerWanted = dewPoint && holdMeansDewPoint(id);
     return state.DpTimerWanted;
 }
 

@@ -5,6 +5,9 @@
 
 #include "panel/PanelModels.h"
 
+#include "meter/ConnectionText.h"
+#include "meter/ModelTraits.h"
+
 namespace vandrel {
 
 namespace {
@@ -33,7 +36,7 @@ KeyCommand clickCommand(PanelKey key, const MeterIdentity &id, const PanelModelF
     case PanelKey::LowerRight:
         return writeByte('C');
     case PanelKey::Hold:
-        if (models::isDewPointVariant(id) && facts.twoTemperatures) {
+        if (holdMeansDewPoint(id)) {
             // The dew-point display can only be switched on the meter itself;
             // the poll is skipped all the same, as for a key that wrote.
             KeyCommand c = message(PanelMessage::DewPointOnlyFromMeter);
@@ -68,7 +71,7 @@ QString panelMessageText(PanelMessage message)
 {
     switch (message) {
     case PanelMessage::NoConnection:
-        return QStringLiteral("No Connection");
+        return noConnectionText();
     case PanelMessage::DewPointOnlyFromMeter:
         return QStringLiteral("Dewpoint only can be enabled from meter!");
     case PanelMessage::None:

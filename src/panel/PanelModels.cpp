@@ -13,13 +13,13 @@ constexpr PanelModelFacts UnknownModel{};
 
 constexpr std::array<PanelModelFacts, 4> KnownModels{{
     {520, RowLayout::TimeInThirdRow, IconScheme::OneTempAndTime,
-     false, false, false, 'C', 'T', true, 'X'},
+     false, false, 'C', 'T', true, 'X'},
     {540, RowLayout::Standard, IconScheme::TwoTemperatures,
-     false, false, true, 'C', 'R', false, 0},
+     false, false, 'C', 'R', false, 0},
     {560, RowLayout::TemperatureMovedDown, IconScheme::OneTempThirdRow,
-     true, true, false, 'E', 'T', true, 0},
+     true, true, 'E', 'T', true, 0},
     {580, RowLayout::Standard, IconScheme::TwoTemperatures,
-     true, true, true, 'E', 'T', true, 0},
+     true, true, 'E', 'T', true, 0},
 }};
 
 } // namespace

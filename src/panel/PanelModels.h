@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // What the front panel needs to know about each meter model, in one table:
-// row layout, icon scheme, key command bytes and the dew-point behaviour.
+// row layout, icon scheme and key command bytes. What the meter measures
+// (and so what HOLD means on a dew-point variant) is in meter/ModelTraits.
 #pragma once
 
 namespace vandrel {
@@ -26,7 +27,6 @@ struct PanelModelFacts {
     IconScheme icons = IconScheme::None;
     bool hasClock = false;       // clock mode lights the date/time legends
     bool hasRecIcon = false;     // the REC icon exists
-    bool twoTemperatures = false; // HOLD means dew point on the "D" variant; T1/T2 blink there
     char key3Byte = 'C';         // lower-left key
     char tKeyByte = 0;           // middle-left key; 0: the model has no such command
     bool tKeyCanBeHeld = false;  // pressing the middle-left key starts a long press

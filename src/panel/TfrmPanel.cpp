@@ -10,6 +10,8 @@
 #include "panel/PanelScale.h"
 #include "panel/PlainBody.h"
 
+#include "meter/ConnectionText.h"
+
 #include <QImage>
 #include <QGraphicsOpacityEffect>
 #include <QLabel>
@@ -74,7 +76,7 @@ void TfrmPanel::createElements()
     }
 
     lblnolink = placeLabel(this, NoLinkElement);
-    lblnolink->setText(QStringLiteral("No Connection"));
+    lblnolink->setText(noConnectionText());
     lblnolink->setAlignment(Qt::AlignCenter);
     // The label lies over the icon row; an LCD-coloured ground keeps it readable.
     lblnolink->setAttribute(Qt::WA_TranslucentBackground, false);

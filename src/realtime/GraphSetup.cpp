@@ -2,7 +2,7 @@
 // Meter graph set-up and the real-time append step.
 #include "realtime/GraphSetup.h"
 
-#include "meter/MeterIdentity.h"
+#include "meter/ModelTraits.h"
 #include "realtime/RealTimeRun.h"
 
 #include <stdexcept>
@@ -32,7 +32,12 @@ void widenForT2(MeterChart &chart, double graphT2, bool t2Over)
 
 void SetupMeterGraph(MeterChart &chart, int points, double maxX, double minX, int model)
 {
-    const bool four = models::hasTwoTemperatures(model);
+    SetupMeterGraphSeries(chart, points, maxX, minX, modelTraits(model).seriesCount());
+}
+
+void SetupMeterGraphSeries(MeterChart &chart, int points, double maxX, double minX, int seriesCount)
+{
+    const bool four = seriesCount == 4;
     chart.SetPointCount(points);
     chart.SetSeriesCount(four ? 4 : 2);
     chart.ShowMarker(true);

@@ -16,6 +16,9 @@ constexpr int kShiftPoints = 100;
 // with two temperatures (else 2), humidity pane above temperature pane, the
 // look and the fixed ranges (the X range only when minX is not 0).
 void SetupMeterGraph(MeterChart &chart, int points, double maxX, double minX, int model);
+// The same for a graph of `seriesCount` curves (4 or 2) that no model decides,
+// such as one drawn from a table file.
+void SetupMeterGraphSeries(MeterChart &chart, int points, double maxX, double minX, int seriesCount);
 
 // Writes one sample of the reading at point `nextPointIndex` (shifting out the
 // oldest 100 points when the chart is full; the dew point only where the reading

@@ -28,13 +28,6 @@ namespace vandrel {
 
 namespace {
 
-// Models whose series layout the graph takes: two temperatures or one.
-constexpr int kFourSeriesModel = 580;
-constexpr int kTwoSeriesModel = 520;
-
-// Table columns the graph reads.
-enum Column { ColDate = 1, ColTime = 2, ColHumidity = 3, ColT1 = 5, ColUnit = 6, ColT2 = 7, ColSecondUnit = 8, ColDewPoint = 9 };
-
 QString notADateTime(const QString &date, const QString &time)
 {
     return QStringLiteral("'%1' is not a valid date and time").arg(date + QLatin1Char(' ') + time);
@@ -293,7 +286,7 @@ TfrmGraph *OutputToGraph(QMdiArea &area, TfrmList &table, OutputGraphUi &ui, con
         return graph;
 
     MeterChart &chart = *graph->Chart1;
-    SetupMeterGraph(chart, rows, *end, *start, four ? kFourSeriesModel : kTwoSeriesModel);
+    SetupMeterGraphSeries(chart, rows, *end, *start, four ? 4 : 2);
     const QString unit = grid.Cells(ColUnit, 1).trimmed();
     ShowTemperatureUnit(chart, unit);
     RowPainter painter(chart, grid, locale, *start, unitOf(grid.cellUtf8(ColUnit, 1)));

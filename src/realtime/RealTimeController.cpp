@@ -2,7 +2,9 @@
 // Real-time run commands and the sampling step.
 #include "realtime/RealTimeController.h"
 
+#include "meter/ModelTraits.h"
 #include "realtime/GraphSetup.h"
+#include "realtime/TableRow.h"
 
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -288,7 +290,7 @@ bool RealTimeController::restoreRun(const JournalContents &contents)
     for (int row = 1; row <= rows; ++row) {
         const QStringList &cells = contents.samples.at(row - 1).cells;
         // Numbered again: a damaged line left out leaves no gap.
-        grid.setCells(0, row, QString::number(row));
+        grid.setCells(ColNumber, row, QString::number(row));
         for (int c = 1; c < cells.size() && c < grid.ColCount(); ++c)
             grid.setCells(c, row, cells.at(c));
     }
@@ -326,11 +328,11 @@ void RealTimeController::replayGraph(const JournalContents &contents)
         reading.T2 = s.t2;
         reading.DewPoint = s.dewPoint;
         reading.T2Over = s.t2Over;
-        reading.TempUnit = s.cells.value(6); // the table row's unit column
+        reading.TempUnit = s.cells.value(ColUnit); // the table row's unit column
         // The run drew a dew point where its meter computed one: a dew-point
         // variant whose row shows a dew point that is not overloaded.
-        const QString dewPointCell = s.cells.value(9);
-        reading.HasDewPoint = contents.header.suffix == 'D' && !dewPointCell.isEmpty() &&
+        const QString dewPointCell = s.cells.value(ColDewPoint);
+        reading.HasDewPoint = isDewPointVariant(contents.header.suffix) && !dewPointCell.isEmpty() &&
                               dewPointCell != QLatin1String("OL");
         AppendGraphSample(chart, run_.NextPointIndex, run_.GraphSpan, reading, s.time, false);
     }

@@ -3,6 +3,9 @@
 // gets each line to the disk before the next sample.
 #include "realtime/RunJournal.h"
 
+#include "meter/ModelTraits.h"
+#include "realtime/TableRow.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -207,11 +210,11 @@ JournalHeader headerFromSamples(const QList<JournalSample> &samples)
     JournalHeader header;
     bool twoTemperatures = false, dewPoint = false;
     for (const JournalSample &s : samples) {
-        twoTemperatures = twoTemperatures || !s.cells.value(7).isEmpty();
-        dewPoint = dewPoint || !s.cells.value(9).isEmpty();
+        twoTemperatures = twoTemperatures || !s.cells.value(ColT2).isEmpty();
+        dewPoint = dewPoint || !s.cells.value(ColDewPoint).isEmpty();
     }
-    header.model = twoTemperatures ? 580 : 560;
-    header.suffix = dewPoint ? 'D' : 0;
+    header.model = loggingModelWith(twoTemperatures).code;
+    header.suffix = dewPoint ? kDewPointSuffix : 0;
     header.graphSpan = 0.0; // unknown: the run's own is kept
     return header;
 }

@@ -4,6 +4,7 @@
 // row being written. QtCore only: format, reading back and the writer.
 #pragma once
 
+#include "meter/MeterIdentity.h"
 #include "platform/SafeSaveFile.h"
 
 #include <QByteArray>
@@ -24,7 +25,7 @@ std::optional<QByteArray> unsealLine(const QByteArray &line);
 // What a run's graph and table need beyond the rows: the model they were laid
 // out for and the graph's time-window width.
 struct JournalHeader {
-    int model = 580;
+    int model = kUnidentifiedModel;
     char suffix = 0;
     double graphSpan = 0.0; // days
 };

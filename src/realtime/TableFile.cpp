@@ -3,6 +3,7 @@
 // headings of an opened table.
 #include "realtime/TableFile.h"
 
+#include "meter/ModelTraits.h"
 #include "platform/StringGridStore.h"
 
 #include <QIODevice>
@@ -585,10 +586,7 @@ std::optional<SaveRange> saveRange(bool all, const QString &fromText, const QStr
 
 QStringList openedTableHeadings(bool column7Row1Empty)
 {
-    if (column7Row1Empty)
-        return {QStringLiteral("Temperature"), QStringLiteral("UNIT"), QString(), QString()};
-    return {QStringLiteral("T1"), QStringLiteral("UNIT"), QStringLiteral("T2"), QStringLiteral("UNIT"),
-            QStringLiteral("Dewpoint")};
+    return temperatureHeadings(!column7Row1Empty);
 }
 
 } // namespace vandrel

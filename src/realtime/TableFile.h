@@ -3,6 +3,8 @@
 // a tab or comma, CR LF line ends. Pure: bytes and cell texts, no widgets.
 #pragma once
 
+#include "realtime/TableRow.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -132,7 +134,7 @@ std::optional<SaveRange> saveRange(bool all, const QString &fromText, const QStr
 
 // The heading column the opened-table headings start at, and those headings:
 // one temperature when cell (7, 1) is empty, else two and a dew point.
-inline constexpr int OpenedHeadingsFirstColumn = 5;
+inline constexpr int OpenedHeadingsFirstColumn = ColT1;
 QStringList openedTableHeadings(bool column7Row1Empty);
 
 } // namespace vandrel

@@ -5,6 +5,7 @@
 
 #include "platform/SafeSaveFile.h"
 #include "platform/StringGrid.h"
+#include "realtime/TableRow.h"
 #include "realtime/TfrmScope.h"
 
 #include <QApplication>
@@ -272,7 +273,7 @@ TableIoResult readTableRows(QIODevice &in, StringGrid &grid, char sep, TableFile
 
 void applyOpenedTableHeadings(StringGrid &grid)
 {
-    const QStringList headings = openedTableHeadings(grid.cellUtf8(7, 1).empty());
+    const QStringList headings = openedTableHeadings(grid.cellUtf8(ColT2, 1).empty());
     for (qsizetype i = 0; i < headings.size(); ++i)
         grid.setCells(OpenedHeadingsFirstColumn + static_cast<int>(i), 0, headings[i]);
 }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Real-time table rows and headings.
+// Table rows, headings and marker labels.
 #include "realtime/TableRow.h"
+
+#include "meter/ModelTraits.h"
 
 #include <QHash>
 
@@ -8,15 +10,7 @@
 
 namespace vandrel {
 
-QStringList modelHeadings(int model)
-{
-    if (model == 520 || model == 560)
-        return {QStringLiteral("Temperature"), QStringLiteral("UNIT"), QString(), QString()};
-    if (model == 540 || model == 580)
-        return {QStringLiteral("T1"), QStringLiteral("UNIT"), QStringLiteral("T2"), QStringLiteral("UNIT"),
-                QStringLiteral("Dewpoint")};
-    return {};
-}
+QStringList modelHeadings(int model) { return modelTraits(model).liveHeadings(); }
 
 QStringList tableHeadings(int model)
 {
@@ -114,24 +108,48 @@ QString tableTime(const QTime &time)
     return QString::fromLatin1(text, 8);
 }
 
+TableLayout realTimeTableLayout(const MeterIdentity &id)
+{
+    const bool two = modelTraits(id.MeterModel).twoTemperatures();
+    return {two, two && isDewPointVariant(id)};
+}
+
+void layOutTableRow(QStringList &cells, int row, const QString &date, const QString &time, const SampleTexts &texts,
+                    TableLayout layout)
+{
+    cells[ColNumber] = QString::number(row);
+    cells[ColDate] = date;
+    cells[ColTime] = time;
+    cells[ColHumidity] = texts.rh;
+    cells[ColHumidityUnit] = QStringLiteral("%RH");
+    cells[ColT1] = texts.t1;
+    cells[ColUnit] = texts.unit;
+    if (layout.twoTemperatures) {
+        cells[ColT2] = texts.t2;
+        cells[ColSecondUnit] = texts.unit;
+    }
+    if (layout.dewPoint && cells.size() > ColDewPoint)
+        cells[ColDewPoint] = texts.dewPoint;
+}
+
+QString markerLabel(const std::function<QString(TableColumn)> &cell, TableLayout layout)
+{
+    QString text = cell(ColTime) + QStringLiteral(" RH:") + cell(ColHumidity);
+    if (!layout.twoTemperatures)
+        return text + QStringLiteral(" T:") + cell(ColT1);
+    text += QStringLiteral(" T1:") + cell(ColT1) + QStringLiteral(" T2:") + cell(ColT2);
+    if (layout.dewPoint)
+        text += QStringLiteral(" DP:") + cell(ColDewPoint);
+    return text;
+}
+
 QStringList realTimeRowCells(int row, const QDateTime &timestamp, const MeterReading &reading,
                              const MeterIdentity &id, const QLocale &locale)
 {
     QStringList c(kTableColumns);
-    const bool two = models::hasTwoTemperatures(id.MeterModel);
-    c[0] = QString::number(row);
-    c[1] = tableDate(timestamp.date(), locale);
-    c[2] = tableTime(timestamp.time());
-    c[3] = reading.RhText;
-    c[4] = QStringLiteral("%RH");
-    c[5] = reading.T1Text;
-    c[6] = reading.TempUnit;
-    if (two) {
-        c[7] = reading.T2Text;
-        c[8] = reading.TempUnit;
-        if (models::isDewPointVariant(id))
-            c[9] = reading.DewPointText;
-    }
+    layOutTableRow(c, row, tableDate(timestamp.date(), locale), tableTime(timestamp.time()),
+                   {reading.RhText, reading.T1Text, reading.T2Text, reading.DewPointText, reading.TempUnit},
+                   realTimeTableLayout(id));
     return c;
 }
 

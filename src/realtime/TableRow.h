@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// What one sample of a real-time run writes into the table: headings by model
-// and the cells of a row. Pure: reading, model and time in, texts out.
+// The columns every sample table shares (real-time, read from a file, data
+// logger), how a sample's texts lie in them, the marker label of a row, and
+// what a real-time sample writes. Pure: texts in, texts out.
 #pragma once
 
 #include "meter/MeterIdentity.h"
@@ -10,9 +11,53 @@
 #include <QLocale>
 #include <QStringList>
 
+#include <functional>
+
 namespace vandrel {
 
-constexpr int kTableColumns = 10;
+// The columns of a sample table. Tables of one temperature leave T2 and its
+// unit empty; the dew point is there on the dew-point variants only.
+enum TableColumn : int {
+    ColNumber,
+    ColDate,
+    ColTime,
+    ColHumidity,
+    ColHumidityUnit,
+    ColT1,
+    ColUnit,
+    ColT2,
+    ColSecondUnit,
+    ColDewPoint,
+};
+constexpr int kTableColumns = ColDewPoint + 1;
+
+// Which temperature columns a table's rows fill.
+struct TableLayout {
+    bool twoTemperatures = false; // T2 and its unit
+    bool dewPoint = false;        // the dew point, beside two temperatures only
+};
+// The layout of a real-time table for the connected meter.
+TableLayout realTimeTableLayout(const MeterIdentity &id);
+
+// What one sample writes, in the table's own texts.
+struct SampleTexts {
+    QString rh;
+    QString t1;
+    QString t2;
+    QString dewPoint;
+    QString unit;
+};
+// Fills `cells` (kTableColumns long, or one shorter for a table without a
+// dew-point column) with row `row`: its number, date, time, humidity and
+// "%RH", T1 and the unit, then what `layout` adds. Cells it does not fill
+// are left as they are.
+void layOutTableRow(QStringList &cells, int row, const QString &date, const QString &time, const SampleTexts &texts,
+                    TableLayout layout);
+
+// The label of the graph marker that points at a table row, from the row's
+// cells: the time, then " RH:" " T1:" " T2:" and, where `layout` has it,
+// " DP:", or " RH:" " T:" for one temperature.
+QString markerLabel(const std::function<QString(TableColumn)> &cell, TableLayout layout);
 
 // Headings of columns 0..9 for a model (column 9 only where the model has one;
 // other codes give the headings of columns 0 to 4 only).

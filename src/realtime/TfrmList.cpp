@@ -2,6 +2,7 @@
 // Table window and the real-time table's row rules.
 #include "realtime/TfrmList.h"
 
+#include "meter/ModelTraits.h"
 #include "realtime/TableRow.h"
 
 #include <QCloseEvent>
@@ -57,7 +58,7 @@ void ApplyTableColumnWidths(StringGrid &grid)
 {
     const double factors[] = {0.8, 1.4, 1.3, 1.0, 0.6, 1.0, 0.8, 0.9, 0.8};
     const int base = grid.DefaultColWidth();
-    for (int c = 0; c < 9; ++c)
+    for (int c = ColNumber; c < ColDewPoint; ++c)
         grid.setColWidths(c, static_cast<int>(base * factors[c]));
 }
 
@@ -65,7 +66,7 @@ void ApplyTableHeadings(StringGrid &grid, int model)
 {
     const QStringList h = modelHeadings(model);
     for (int i = 0; i < h.size(); ++i)
-        grid.setCells(5 + i, 0, h.at(i));
+        grid.setCells(ColT1 + i, 0, h.at(i));
 }
 
 void AppendTableRow(StringGrid &grid, const QDateTime &timestamp, const MeterReading &reading,
@@ -75,7 +76,7 @@ void AppendTableRow(StringGrid &grid, const QDateTime &timestamp, const MeterRea
     // user who scrolled up to read earlier rows is left where they are.
     const int visible = grid.VisibleRowCount();
     const bool following = grid.TopRow() + visible >= grid.RowCount();
-    if (!grid.Cells(0, 1).isEmpty())
+    if (!grid.Cells(ColNumber, 1).isEmpty())
         grid.setRowCount(grid.RowCount() + 1);
     if (following && visible < grid.RowCount())
         grid.setTopRow(grid.RowCount() - visible);
@@ -98,15 +99,10 @@ void ClearTable(StringGrid &grid)
 void SyncMarker(MeterChart &chart, const StringGrid &grid, int row, char modelSuffix)
 {
     chart.SetMarkerTextSize(100);
-    QString text = grid.Cells(2, row);
-    if (!grid.Cells(7, row).isEmpty()) {
-        text += QStringLiteral(" RH:") + grid.Cells(3, row) + QStringLiteral(" T1:") + grid.Cells(5, row) +
-                QStringLiteral(" T2:") + grid.Cells(7, row);
-        if (modelSuffix == 'D')
-            text += QStringLiteral(" DP:") + grid.Cells(9, row);
-    } else {
-        text += QStringLiteral(" RH:") + grid.Cells(3, row) + QStringLiteral(" T:") + grid.Cells(5, row);
-    }
+    // The table may come from a file of any meter: its row says whether it
+    // holds two temperatures; the dew point follows the connected meter.
+    const TableLayout layout{!grid.Cells(ColT2, row).isEmpty(), isDewPointVariant(modelSuffix)};
+    const QString text = markerLabel([&](TableColumn c) { return grid.Cells(c, row); }, layout);
     try {
         chart.SetMarker(chart.GetX(0, row - 1), text, 0x00FF00);
     } catch (const std::exception &) {

@@ -304,6 +304,19 @@ TEST_F(RecordDecoding, SampleOutsideTheImageIsIncompleteNotRead)
     EXPECT_TRUE(DecodeSample(image, 2, 560, 0).RhText.isEmpty());
 }
 
+// A 540 measures two temperatures live but logs six bytes per sample of which
+// only RH and T1 are decoded: its samples are whole only with all six bytes,
+// and its logger table has one temperature where its live table has two.
+TEST_F(RecordDecoding, Model540LogsSixBytesOfWhichTwoValuesAreDecoded)
+{
+    const QByteArray sample = bytes({0x01, 0xC5, 0x00, 0xFA, 0x61, 0xA8});
+    EXPECT_TRUE(DecodeSample(sample, 0, 540, 'D').Complete);
+    EXPECT_FALSE(DecodeSample(sample.left(4), 0, 540, 'D').Complete);
+    EXPECT_FALSE(DecodeSample(sample.left(5), 0, 540, 'D').Complete);
+    EXPECT_EQ(sampleHeadings({540, 'D'}).mid(5), QStringList({"Temperature", "UNIT", "", "", ""}));
+    EXPECT_EQ(tableHeadings(540).mid(5), QStringList({"T1", "UNIT", "T2", "UNIT", "Dewpoint"}));
+}
+
 TEST_F(RecordDecoding, DewPointFromRhAndT1AndRhZeroDoesNotStopTheSet)
 {
     // RH 50.0 / T1 25.0, then RH 0 (overloaded; no dew point), then RH 80.0 / T1 10.0.
