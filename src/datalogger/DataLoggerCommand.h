@@ -40,16 +40,16 @@ public:
     void busyCursor(bool busy) override;
     void message(const QString &text) override;
     // The open progress window, for tests (null when none is open).
-    TfrmScope *scope() const { return m_scope.data(); }
+    TfrmScope *scope() const { return scope_.data(); }
 
 private:
     void letPaint();
 
-    QWidget *m_parent;
-    DataLoggerState &m_state;
-    QPointer<TfrmDataLogger> m_window;
-    QPointer<TfrmScope> m_scope;
-    int m_busy = 0;
+    QWidget *parent_;
+    DataLoggerState &state_;
+    QPointer<TfrmDataLogger> window_;
+    QPointer<TfrmScope> scope_;
+    int busy_ = 0;
 };
 
 // The "&DataLogger" command: opens the data-logger window (or brings back the

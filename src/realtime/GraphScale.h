@@ -61,12 +61,12 @@ public:
 class GraphScaleDialog : public GraphScaleUi
 {
 public:
-    explicit GraphScaleDialog(QWidget *parent) : m_parent(parent) {}
+    explicit GraphScaleDialog(QWidget *parent) : parent_(parent) {}
     std::optional<ScaleEntry> askScale(const ScaleEntry &current) override;
     void showMessage(const QString &text) override;
 
 private:
-    QWidget *m_parent;
+    QWidget *parent_;
 };
 
 // Makes `scope` the scale dialog: its caption, the two boxes with `current`

@@ -68,7 +68,7 @@ public:
 class TableFileDialogs : public TableFileUi
 {
 public:
-    explicit TableFileDialogs(QWidget *parent) : m_parent(parent) {}
+    explicit TableFileDialogs(QWidget *parent) : parent_(parent) {}
     QString askSaveFileName() override;
     QString askOpenFileName() override;
     std::optional<RangeChoice> askRange(int lastRow) override;
@@ -76,7 +76,7 @@ public:
     std::unique_ptr<TableFileProgress> showProgress(Work work, int maximum) override;
 
 private:
-    QWidget *m_parent;
+    QWidget *parent_;
 };
 
 // The file work without dialogs. `complete` only when every row went through.

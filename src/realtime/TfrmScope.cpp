@@ -37,7 +37,7 @@ W *sized(W *w, const char *name, int left, int top)
 } // namespace
 
 TfrmScope::TfrmScope(QWidget *parent, std::function<bool()> downloadInProgress)
-    : QDialog(parent), m_downloadInProgress(std::move(downloadInProgress))
+    : QDialog(parent), downloadInProgress_(std::move(downloadInProgress))
 {
     setWindowTitle(QStringLiteral("Print Range"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowStaysOnTopHint |
@@ -78,24 +78,24 @@ void TfrmScope::buildRangeBox()
 
 int TfrmScope::exec()
 {
-    m_modalResult = mrNone;
-    m_inModalLoop = true;
+    modalResult_ = mrNone;
+    inModalLoop_ = true;
     QDialog::exec();
-    m_inModalLoop = false;
-    return m_modalResult;
+    inModalLoop_ = false;
+    return modalResult_;
 }
 
 bool TfrmScope::closeRefused() const
 {
-    return m_downloadInProgress && m_downloadInProgress();
+    return downloadInProgress_ && downloadInProgress_();
 }
 
 void TfrmScope::buttonPressed(int result)
 {
-    m_modalResult = result;
+    modalResult_ = result;
     // Shown modally the button ends the dialog; in a progress window it only
     // leaves the result for the running loop to find.
-    if (m_inModalLoop && !closeRefused())
+    if (inModalLoop_ && !closeRefused())
         done(result);
 }
 
@@ -103,8 +103,8 @@ void TfrmScope::reject()
 {
     if (closeRefused())
         return;
-    m_modalResult = mrCancel;
-    if (m_inModalLoop)
+    modalResult_ = mrCancel;
+    if (inModalLoop_)
         done(mrCancel);
 }
 
@@ -114,14 +114,14 @@ void TfrmScope::closeEvent(QCloseEvent *event)
         event->ignore();
         return;
     }
-    if (m_inModalLoop) {
+    if (inModalLoop_) {
         QDialog::closeEvent(event);
         return;
     }
     if (event->spontaneous()) {
         // A progress window closed by the user asks its loop to stop, like
         // Cancel; the caller closes it when the loop has ended.
-        m_modalResult = mrCancel;
+        modalResult_ = mrCancel;
         event->ignore();
         return;
     }
