@@ -158,7 +158,7 @@ void showSetTable(QMdiArea &area, DataLoggerState &state, const LoggerModel &mod
 
 } // namespace
 
-int LoadData1Click(QMdiArea &area, MeterLink &link, DataLoggerState &state, QPointer<TfrmDataLogger> &window,
+int downloadAndShowMemory(QMdiArea &area, MeterLink &link, DataLoggerState &state, QPointer<TfrmDataLogger> &window,
                    DownloadView &view, const DownloadTiming &timing)
 {
     if (state.DownloadInProgress)
@@ -173,7 +173,7 @@ int LoadData1Click(QMdiArea &area, MeterLink &link, DataLoggerState &state, QPoi
     return result;
 }
 
-int LoadData1Click(QMdiArea &area, MeterLink &link, DataLoggerState &state, QPointer<TfrmDataLogger> &window,
+int downloadAndShowMemory(QMdiArea &area, MeterLink &link, DataLoggerState &state, QPointer<TfrmDataLogger> &window,
                    QWidget *dialogParent)
 {
     if (state.DownloadInProgress)
@@ -181,7 +181,7 @@ int LoadData1Click(QMdiArea &area, MeterLink &link, DataLoggerState &state, QPoi
     if (!window)
         openWindow(area, state, currentModel(link), window);
     ScopeDownloadView view(dialogParent, state, window);
-    return LoadData1Click(area, link, state, window, view);
+    return downloadAndShowMemory(area, link, state, window, view);
 }
 
 bool showKeptMemory(QMdiArea &area, DataLoggerState &state, const KeptMemory &kept,
@@ -201,12 +201,12 @@ TfrmDataLogger *dataLoggerOf(QWidget *activeChild)
     return qobject_cast<TfrmDataLogger *>(activeChild);
 }
 
-StringGrid *dataLoggerGridToSave(QWidget *activeChild, bool tableWindowActive, bool saveFromPrompt,
-                                 const DataLoggerState &state, TfrmDataLogger *window)
+StringGrid *dataLoggerGridToSave(const SaveCommandContext &save, const DataLoggerState &state,
+                                 TfrmDataLogger *window)
 {
-    if (TfrmDataLogger *active = dataLoggerOf(activeChild))
+    if (TfrmDataLogger *active = dataLoggerOf(save.activeChild))
         return active->Grid1;
-    if (!tableWindowActive && !saveFromPrompt && state.LoggerDataUnsaved && window)
+    if (!save.tableWindowActive && !save.saveFromPrompt && state.LoggerDataUnsaved && window)
         return window->Grid1;
     return nullptr;
 }

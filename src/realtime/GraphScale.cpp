@@ -102,7 +102,7 @@ void GraphScaleDialog::showMessage(const QString &text)
     box.exec();
 }
 
-bool Scale1Click(MeterChart *chart, int axis, GraphScaleUi &ui, const QLocale &locale)
+bool editScale(MeterChart *chart, int axis, GraphScaleUi &ui, const QLocale &locale)
 {
     if (!chart)
         return false;
@@ -130,13 +130,13 @@ bool Scale1Click(MeterChart *chart, int axis, GraphScaleUi &ui, const QLocale &l
     return true;
 }
 
-bool Scale1ClickWithDialog(QWidget *parent, MeterChart *chart, int axis)
+bool editScaleWithDialog(QWidget *parent, MeterChart *chart, int axis)
 {
     GraphScaleDialog ui(parent);
-    return Scale1Click(chart, axis, ui);
+    return editScale(chart, axis, ui);
 }
 
-void SpeedButton1Click(MeterChart *chart)
+void undoZoom(MeterChart *chart)
 {
     if (!chart)
         return;

@@ -75,10 +75,10 @@ void prepareScaleDialog(TfrmScope &scope, const ScaleEntry &current);
 
 // Lets the user set axis `axis` (kHumidityAxis or kTemperatureAxis) of
 // `chart`. A null chart does nothing. Returns true when the axis changed.
-bool Scale1Click(MeterChart *chart, int axis, GraphScaleUi &ui, const QLocale &locale = QLocale());
-bool Scale1ClickWithDialog(QWidget *parent, MeterChart *chart, int axis);
+bool editScale(MeterChart *chart, int axis, GraphScaleUi &ui, const QLocale &locale = QLocale());
+bool editScaleWithDialog(QWidget *parent, MeterChart *chart, int axis);
 
 // Undo Zoom: `chart` back to its fixed ranges. A null chart does nothing.
-void SpeedButton1Click(MeterChart *chart);
+void undoZoom(MeterChart *chart);
 
 } // namespace vandrel

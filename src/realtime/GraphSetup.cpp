@@ -74,7 +74,7 @@ void SetupMeterGraph(MeterChart &chart, int points, double maxX, double minX, in
 }
 
 void AppendGraphSample(MeterChart &chart, int &nextPointIndex, double graphSpan, const MeterReading &reading,
-                       double timestamp, bool refresh)
+                       double timestamp, Redraw redraw)
 {
     int i = nextPointIndex;
     try {
@@ -116,7 +116,7 @@ void AppendGraphSample(MeterChart &chart, int &nextPointIndex, double graphSpan,
         }
     } catch (const std::exception &) {
     }
-    if (refresh)
+    if (redraw == Redraw::Now)
         chart.Refresh();
 }
 
