@@ -169,9 +169,8 @@ QString TableFileDialogs::askOpenFileName()
     return d.selectedFiles().constFirst();
 }
 
-std::optional<RangeChoice> TableFileDialogs::askRange(int lastRow)
+void prepareRangeDialog(TfrmScope &scope, int lastRow)
 {
-    TfrmScope scope(parent_);
     scope.setWindowTitle(QStringLiteral("Save File"));
     for (QWidget *w : {static_cast<QWidget *>(scope.GroupBox1), static_cast<QWidget *>(scope.radAll),
                        static_cast<QWidget *>(scope.radNo), static_cast<QWidget *>(scope.Label1),
@@ -181,6 +180,12 @@ std::optional<RangeChoice> TableFileDialogs::askRange(int lastRow)
         w->show();
     scope.edtSelFrom->setText(QStringLiteral("1"));
     scope.edtSelTo->setText(QString::number(lastRow));
+}
+
+std::optional<RangeChoice> TableFileDialogs::askRange(int lastRow)
+{
+    TfrmScope scope(parent_);
+    prepareRangeDialog(scope, lastRow);
     if (scope.exec() != TfrmScope::mrOk)
         return std::nullopt;
     return RangeChoice{scope.radAll->isChecked(), scope.edtSelFrom->text(), scope.edtSelTo->text()};

@@ -64,6 +64,11 @@ public:
     virtual std::unique_ptr<TableFileProgress> showProgress(Work work, int maximum) = 0;
 };
 
+class TfrmScope;
+// Makes `scope` the range dialog of a save: its caption, the range box with
+// rows 1..`lastRow` entered, and the OK and Cancel buttons shown.
+void prepareRangeDialog(TfrmScope &scope, int lastRow);
+
 // The real dialogs.
 class TableFileDialogs : public TableFileUi
 {

@@ -11,6 +11,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include <algorithm>
+#include <initializer_list>
+
 namespace vandrel {
 
 namespace {
@@ -32,6 +35,19 @@ W *sized(W *w, const char *name, int left, int top)
 {
     w->adjustSize();
     return hidden(w, name, left, top, w->width(), w->height());
+}
+
+// Places one row's controls left to right: each keeps its place unless the one
+// before it reaches that far, then it follows with a small gap. The places
+// suit a small font; with a larger one the texts must not run under the boxes.
+void flowRow(std::initializer_list<QWidget *> controls)
+{
+    constexpr int gap = 4;
+    int next = 0;
+    for (QWidget *w : controls) {
+        w->move(std::max(w->x(), next), w->y());
+        next = w->x() + w->width() + gap;
+    }
 }
 
 } // namespace
@@ -74,6 +90,10 @@ void TfrmScope::buildRangeBox()
     hidden(edtSelTo, "edtSelTo", 174, 30, 56, edtSelTo->sizeHint().height());
     Label1->setBuddy(edtSelFrom);
     Label2->setBuddy(edtSelTo);
+    // With a buddy the '&' only marks the shortcut: sized for the text shown.
+    Label1->adjustSize();
+    Label2->adjustSize();
+    flowRow({radNo, Label1, edtSelFrom, Label2, edtSelTo});
 }
 
 int TfrmScope::exec()
