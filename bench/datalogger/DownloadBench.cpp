@@ -176,7 +176,7 @@ bool download(const QString &memoryPath, const QByteArray &image, bool stream, d
     QElapsedTimer clock;
     clock.start();
     TimedView view(&area, state, window, clock);
-    const int result = LoadData1Click(area, link, state, window, view);
+    const int result = downloadAndShowMemory(area, link, state, window, view);
     QCoreApplication::processEvents(); // the paint that puts the set on screen
     const double total = clock.nsecsElapsed() / 1e9;
     link.shutDown();

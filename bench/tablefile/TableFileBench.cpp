@@ -26,15 +26,15 @@ namespace {
 class GivenAnswers : public TableFileDialogs
 {
 public:
-    GivenAnswers(QString in, QString out) : TableFileDialogs(nullptr), m_in(std::move(in)), m_out(std::move(out)) {}
-    QString askOpenFileName() override { return m_in; }
-    QString askSaveFileName() override { return m_out; }
+    GivenAnswers(QString in, QString out) : TableFileDialogs(nullptr), in_(std::move(in)), out_(std::move(out)) {}
+    QString askOpenFileName() override { return in_; }
+    QString askSaveFileName() override { return out_; }
     std::optional<RangeChoice> askRange(int) override { return RangeChoice{}; }
     void showMessage(const QString &text) override { std::fprintf(stderr, "message: %s\n", qPrintable(text)); }
 
 private:
-    QString m_in;
-    QString m_out;
+    QString in_;
+    QString out_;
 };
 
 // Mean microseconds of appending one sample the way the real-time table

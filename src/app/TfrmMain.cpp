@@ -109,8 +109,9 @@ bool TfrmMain::eventFilter(QObject *watched, QEvent *event)
 {
     // The Run button's hint says what its next click does.
     if (watched == btnRunButton && (event->type() == QEvent::Enter || event->type() == QEvent::HoverMove)) {
-        btnRunButton->setToolTip(realTime_->run().RunTag == 1 ? QStringLiteral("Start Real Time Graph and Table")
-                                                 : QStringLiteral("Pause Real Time Graph and Table"));
+        btnRunButton->setToolTip(realTime_->run().RunTag == RunFace::Run
+                                     ? QStringLiteral("Start Real Time Graph and Table")
+                                     : QStringLiteral("Pause Real Time Graph and Table"));
     }
     return QMainWindow::eventFilter(watched, event);
 }
@@ -175,8 +176,8 @@ void TfrmMain::showRunControls()
     const RealTimeRun &run = realTime_->run();
     QAction *runAction = action("mnuRun");
     runAction->setText(run.RunCaption);
-    runAction->setIcon(QIcon(run.RunTag == 1 ? QStringLiteral(":/toolbar/run.svg")
-                                             : QStringLiteral(":/toolbar/pause.svg")));
+    runAction->setIcon(QIcon(run.RunTag == RunFace::Run ? QStringLiteral(":/toolbar/run.svg")
+                                                        : QStringLiteral(":/toolbar/pause.svg")));
     action("mnuStop")->setEnabled(run.StopEnabled);
 }
 
@@ -320,7 +321,10 @@ bool TfrmMain::SaveTable()
             grid = table->Grid1;
     } else if (activeTable) {
         grid = activeTable->Grid1;
-    } else if (dataLoggerGridToSave(active, false, false, logger_, dataLogger_)) {
+    } else if (dataLoggerGridToSave({.activeChild = active,
+                                     .tableWindowActive = activeTable != nullptr,
+                                     .saveFromPrompt = run.SaveFromPrompt},
+                                    logger_, dataLogger_)) {
         // The data logger's shown set: it counts as saved only once written whole.
         TfrmDataLogger *logger = dataLoggerOf(active) ? dataLoggerOf(active) : dataLogger_.data();
         return saveDataLoggerData(*logger);
@@ -395,13 +399,19 @@ void TfrmMain::OpenTable()
         auto *table = new TfrmList;
         table->showIn(*mdi_, path);
         connect(table->Grid1, &StringGrid::cellClicked, table, [this, table] {
-            Grid1Click(*mdi_, *table, realTime_->RealTimeTableWindow(), identity_.ModelSuffix);
+            moveMarkerToRow(*mdi_, *table, realTime_->RealTimeTableWindow(), identity_.ModelSuffix);
         });
         return table->Grid1;
     });
 }
 
 // Shows the panel, creating it anew (with the model's picture) after it was closed.
+void TfrmMain::btnRunClick() { realTime_->runOrPause(); }
+void TfrmMain::btnStopClick() { realTime_->stopRun(); }
+void TfrmMain::Clear1Click() { realTime_->clearRun(); }
+void TfrmMain::RealTimeGraph1Click() { realTime_->showGraphWindow(); }
+void TfrmMain::RealTimeTabular1Click() { realTime_->showTableWindow(); }
+
 void TfrmMain::mnuPanelClick()
 {
     if (TfrmPanel *panel = panelController_->panel()) {
@@ -440,7 +450,7 @@ void TfrmMain::LoadData1Click()
     // there rather than starting a second download.
     QAction *command = action("LoadData1");
     command->setEnabled(false);
-    const int result = vandrel::LoadData1Click(*mdi_, *link_, logger_, dataLogger_, this);
+    const int result = vandrel::downloadAndShowMemory(*mdi_, *link_, logger_, dataLogger_, this);
     QCoreApplication::processEvents();
     command->setEnabled(!searching_);
     if (result == kDownloadSuccess && recovery_->active()) {
@@ -501,7 +511,7 @@ void TfrmMain::btnOutputGraphClick()
     if (!graph)
         return;
     connect(graph->Chart1, &MeterChart::pointClicked, graph, [this, graph](bool, int, int point) {
-        Chart1PointClick(*mdi_, *graph, point, realTime_->RealTimeGraphWindow(), identity_.ModelSuffix);
+        selectRowOfPoint(*mdi_, *graph, point, realTime_->RealTimeGraphWindow(), identity_.ModelSuffix);
     });
 }
 
@@ -510,13 +520,13 @@ void TfrmMain::Scale1Click(int axis)
     MeterChart *chart = activeChart();
     if (!chart && realTime_->RealTimeGraphWindow())
         chart = realTime_->RealTimeGraphWindow()->Chart1;
-    Scale1ClickWithDialog(this, chart, axis);
+    editScaleWithDialog(this, chart, axis);
 }
 
 void TfrmMain::SpeedButton1Click()
 {
     // Only the graph the user is looking at; never the real-time graph behind it.
-    vandrel::SpeedButton1Click(activeChart());
+    vandrel::undoZoom(activeChart());
 }
 
 void TfrmMain::ExportGraphClick()

@@ -115,6 +115,11 @@ private:
     void Cascade1Click();
     void fillWindowMenu();
     void mnuPanelClick();
+    void btnRunClick();
+    void btnStopClick();
+    void Clear1Click();
+    void RealTimeGraph1Click();
+    void RealTimeTabular1Click();
     void btnOutputGraphClick();
     void LoadData1Click();
     void Scale1Click(int axis);

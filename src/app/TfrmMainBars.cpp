@@ -65,12 +65,12 @@ void TfrmMain::buildActions()
     QAction *run = makeAction(QStringLiteral("mnuRun"), QStringLiteral("&Run"), QStringLiteral("run"),
                               QStringLiteral("Real Time Graph and Tabular "));
     run->setShortcut(Qt::Key_F9);
-    connect(run, &QAction::triggered, this, [this] { realTime_->btnRunClick(); });
+    connect(run, &QAction::triggered, this, &TfrmMain::btnRunClick);
     connect(makeAction(QStringLiteral("mnuStop"), QStringLiteral("&Stop"), QStringLiteral("stop"),
                        QStringLiteral("Stop Real Time Graph and Table")),
-            &QAction::triggered, this, [this] { realTime_->btnStopClick(); });
+            &QAction::triggered, this, &TfrmMain::btnStopClick);
     connect(makeAction(QStringLiteral("Clear1"), QStringLiteral("&Clear Real Time Tabular and Graph")),
-            &QAction::triggered, this, [this] { realTime_->Clear1Click(); });
+            &QAction::triggered, this, &TfrmMain::Clear1Click);
 
     connect(makeAction(QStringLiteral("mnuPanel"), QStringLiteral("&Panel")), &QAction::triggered, this,
             &TfrmMain::mnuPanelClick);
@@ -83,9 +83,9 @@ void TfrmMain::buildActions()
         connect(a, &QAction::triggered, this, [this, percent] { panelController_->setPanelPercent(percent); });
     }
     connect(makeAction(QStringLiteral("RealTimeGraph1"), QStringLiteral("&Real-Time Graph")), &QAction::triggered,
-            this, [this] { realTime_->RealTimeGraph1Click(); });
+            this, &TfrmMain::RealTimeGraph1Click);
     connect(makeAction(QStringLiteral("RealTimeTabular1"), QStringLiteral("Real-Time &Table")), &QAction::triggered,
-            this, [this] { realTime_->RealTimeTabular1Click(); });
+            this, &TfrmMain::RealTimeTabular1Click);
     connect(makeAction(QStringLiteral("LoadData1"), QStringLiteral("&DataLogger")), &QAction::triggered, this,
             &TfrmMain::LoadData1Click);
     connect(makeAction(QStringLiteral("Scale1"), QStringLiteral("&Humidity Scale")), &QAction::triggered, this,

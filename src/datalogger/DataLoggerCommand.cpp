@@ -24,64 +24,64 @@
 namespace vandrel {
 
 ScopeDownloadView::ScopeDownloadView(QWidget *dialogParent, DataLoggerState &state, QPointer<TfrmDataLogger> window)
-    : m_parent(dialogParent), m_state(state), m_window(std::move(window))
+    : parent_(dialogParent), state_(state), window_(std::move(window))
 {
 }
 
 ScopeDownloadView::~ScopeDownloadView()
 {
     progressClosed();
-    while (m_busy > 0)
+    while (busy_ > 0)
         busyCursor(false);
 }
 
 void ScopeDownloadView::progressOpened(int maximum, const QString &totalText)
 {
     progressClosed();
-    DataLoggerState *state = &m_state;
-    m_scope = new TfrmScope(m_parent, [state] { return state->DownloadInProgress; });
-    m_scope->setWindowTitle(kProgressCaption);
-    m_scope->setWindowFlag(Qt::WindowStaysOnTopHint, true);
-    m_scope->SText1->setText(kBytesReceivedCaption);
-    m_scope->SText2->setText(kTotalBytesCaption);
-    m_scope->Progress1->setRange(0, std::max(0, maximum));
-    m_scope->Progress1->setValue(0);
-    m_scope->lblTotalBytes->setText(totalText);
-    m_scope->lblBytesReceived->setText(QStringLiteral("0"));
-    for (QWidget *w : std::initializer_list<QWidget *>{m_scope->Progress1, m_scope->lblTotalBytes,
-                                                       m_scope->lblBytesReceived, m_scope->SText1, m_scope->SText2}) {
+    DataLoggerState *state = &state_;
+    scope_ = new TfrmScope(parent_, [state] { return state->DownloadInProgress; });
+    scope_->setWindowTitle(kProgressCaption);
+    scope_->setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    scope_->SText1->setText(kBytesReceivedCaption);
+    scope_->SText2->setText(kTotalBytesCaption);
+    scope_->Progress1->setRange(0, std::max(0, maximum));
+    scope_->Progress1->setValue(0);
+    scope_->lblTotalBytes->setText(totalText);
+    scope_->lblBytesReceived->setText(QStringLiteral("0"));
+    for (QWidget *w : std::initializer_list<QWidget *>{scope_->Progress1, scope_->lblTotalBytes,
+                                                       scope_->lblBytesReceived, scope_->SText1, scope_->SText2}) {
         if (auto *label = qobject_cast<QLabel *>(w))
             label->adjustSize();
         w->show();
     }
-    m_scope->show();
-    if (m_window)
-        m_window->repaint();
+    scope_->show();
+    if (window_)
+        window_->repaint();
     letPaint();
 }
 
 void ScopeDownloadView::progressMaximum(int maximum)
 {
-    if (m_scope)
-        m_scope->Progress1->setMaximum(std::max(0, maximum));
+    if (scope_)
+        scope_->Progress1->setMaximum(std::max(0, maximum));
 }
 
 void ScopeDownloadView::progressTotalText(const QString &text)
 {
-    if (!m_scope)
+    if (!scope_)
         return;
-    m_scope->lblTotalBytes->setText(text);
-    m_scope->lblTotalBytes->adjustSize();
+    scope_->lblTotalBytes->setText(text);
+    scope_->lblTotalBytes->adjustSize();
     letPaint();
 }
 
 void ScopeDownloadView::progressReceived(int bytes)
 {
-    if (!m_scope)
+    if (!scope_)
         return;
-    m_scope->Progress1->setValue(std::min(bytes, m_scope->Progress1->maximum()));
-    m_scope->lblBytesReceived->setText(QString::number(bytes));
-    m_scope->lblBytesReceived->adjustSize();
+    scope_->Progress1->setValue(std::min(bytes, scope_->Progress1->maximum()));
+    scope_->lblBytesReceived->setText(QString::number(bytes));
+    scope_->lblBytesReceived->adjustSize();
     letPaint();
 }
 
@@ -97,31 +97,31 @@ void ScopeDownloadView::letPaint()
     // yet, and that news only comes as events: let those (and the paints of
     // the other windows) through, but no clicks or keys, which could start
     // another command in the middle of the transfer.
-    if (m_scope)
-        m_scope->update();
+    if (scope_)
+        scope_->update();
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 void ScopeDownloadView::progressClosed()
 {
     // Deleted, not closed: the dialog refuses a close while the download runs.
-    delete m_scope.data();
+    delete scope_.data();
 }
 
 void ScopeDownloadView::busyCursor(bool busy)
 {
     if (busy) {
         QApplication::setOverrideCursor(Qt::WaitCursor);
-        ++m_busy;
-    } else if (m_busy > 0) {
+        ++busy_;
+    } else if (busy_ > 0) {
         QApplication::restoreOverrideCursor();
-        --m_busy;
+        --busy_;
     }
 }
 
 void ScopeDownloadView::message(const QString &text)
 {
-    QMessageBox::information(m_parent, QApplication::applicationName(), text);
+    QMessageBox::information(parent_, QApplication::applicationName(), text);
 }
 
 namespace {
@@ -158,7 +158,7 @@ void showSetTable(QMdiArea &area, DataLoggerState &state, const LoggerModel &mod
 
 } // namespace
 
-int LoadData1Click(QMdiArea &area, MeterLink &link, DataLoggerState &state, QPointer<TfrmDataLogger> &window,
+int downloadAndShowMemory(QMdiArea &area, MeterLink &link, DataLoggerState &state, QPointer<TfrmDataLogger> &window,
                    DownloadView &view, const DownloadTiming &timing)
 {
     if (state.DownloadInProgress)
@@ -173,7 +173,7 @@ int LoadData1Click(QMdiArea &area, MeterLink &link, DataLoggerState &state, QPoi
     return result;
 }
 
-int LoadData1Click(QMdiArea &area, MeterLink &link, DataLoggerState &state, QPointer<TfrmDataLogger> &window,
+int downloadAndShowMemory(QMdiArea &area, MeterLink &link, DataLoggerState &state, QPointer<TfrmDataLogger> &window,
                    QWidget *dialogParent)
 {
     if (state.DownloadInProgress)
@@ -181,7 +181,7 @@ int LoadData1Click(QMdiArea &area, MeterLink &link, DataLoggerState &state, QPoi
     if (!window)
         openWindow(area, state, currentModel(link), window);
     ScopeDownloadView view(dialogParent, state, window);
-    return LoadData1Click(area, link, state, window, view);
+    return downloadAndShowMemory(area, link, state, window, view);
 }
 
 bool showKeptMemory(QMdiArea &area, DataLoggerState &state, const KeptMemory &kept,
@@ -201,12 +201,12 @@ TfrmDataLogger *dataLoggerOf(QWidget *activeChild)
     return qobject_cast<TfrmDataLogger *>(activeChild);
 }
 
-StringGrid *dataLoggerGridToSave(QWidget *activeChild, bool tableWindowActive, bool saveFromPrompt,
-                                 const DataLoggerState &state, TfrmDataLogger *window)
+StringGrid *dataLoggerGridToSave(const SaveCommandContext &save, const DataLoggerState &state,
+                                 TfrmDataLogger *window)
 {
-    if (TfrmDataLogger *active = dataLoggerOf(activeChild))
+    if (TfrmDataLogger *active = dataLoggerOf(save.activeChild))
         return active->Grid1;
-    if (!tableWindowActive && !saveFromPrompt && state.LoggerDataUnsaved && window)
+    if (!save.tableWindowActive && !save.saveFromPrompt && state.LoggerDataUnsaved && window)
         return window->Grid1;
     return nullptr;
 }

@@ -40,16 +40,16 @@ public:
     void busyCursor(bool busy) override;
     void message(const QString &text) override;
     // The open progress window, for tests (null when none is open).
-    TfrmScope *scope() const { return m_scope.data(); }
+    TfrmScope *scope() const { return scope_.data(); }
 
 private:
     void letPaint();
 
-    QWidget *m_parent;
-    DataLoggerState &m_state;
-    QPointer<TfrmDataLogger> m_window;
-    QPointer<TfrmScope> m_scope;
-    int m_busy = 0;
+    QWidget *parent_;
+    DataLoggerState &state_;
+    QPointer<TfrmDataLogger> window_;
+    QPointer<TfrmScope> scope_;
+    int busy_ = 0;
 };
 
 // The "&DataLogger" command: opens the data-logger window (or brings back the
@@ -57,10 +57,10 @@ private:
 // its sets, the first one decoded. A failure leaves the window open with
 // what it showed. Returns the download's result code. While a download runs
 // the command is ignored (returns 0, nothing shown).
-int LoadData1Click(QMdiArea &area, MeterLink &link, DataLoggerState &state, QPointer<TfrmDataLogger> &window,
+int downloadAndShowMemory(QMdiArea &area, MeterLink &link, DataLoggerState &state, QPointer<TfrmDataLogger> &window,
                    DownloadView &view, const DownloadTiming &timing = {});
 // The same with the real progress window and message boxes.
-int LoadData1Click(QMdiArea &area, MeterLink &link, DataLoggerState &state, QPointer<TfrmDataLogger> &window,
+int downloadAndShowMemory(QMdiArea &area, MeterLink &link, DataLoggerState &state, QPointer<TfrmDataLogger> &window,
                    QWidget *dialogParent);
 
 // A kept memory brought back after a crash: decoded as its download was and
@@ -72,11 +72,18 @@ bool showKeptMemory(QMdiArea &area, DataLoggerState &state, const KeptMemory &ke
 // The data-logger window of an MDI frame (or of the window itself), else null.
 TfrmDataLogger *dataLoggerOf(QWidget *activeChild);
 
+// What the Save command finds in the main window when it is chosen.
+struct SaveCommandContext {
+    QWidget *activeChild = nullptr; // the active child window or its frame; null when none
+    bool tableWindowActive = false; // a table window is the active child
+    bool saveFromPrompt = false;    // a real-time save prompt is pending
+};
+
 // Whether the Save command takes the data-logger table: when that window is
 // active, or when no table window is active, no real-time save prompt is
 // pending, unsaved downloaded data exists and the window is open.
-StringGrid *dataLoggerGridToSave(QWidget *activeChild, bool tableWindowActive, bool saveFromPrompt,
-                                 const DataLoggerState &state, TfrmDataLogger *window);
+StringGrid *dataLoggerGridToSave(const SaveCommandContext &save, const DataLoggerState &state,
+                                 TfrmDataLogger *window);
 
 // Saves the shown set's table through the table-file dialogs. The data counts
 // as saved only once the file was completely written and is on the disk.

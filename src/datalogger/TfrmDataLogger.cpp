@@ -70,28 +70,28 @@ void paintHeading(QLabel *l, bool highlighted)
 class ScopeDecodeProgress : public DecodeProgress {
 public:
     ScopeDecodeProgress(QWidget *parent, int samples)
-        : m_scope(new TfrmScope(parent, [] { return true; }))
+        : scope_(new TfrmScope(parent, [] { return true; }))
     {
-        m_scope->setWindowTitle(kDecodeCaption);
-        m_scope->SText1->setText(kDecodeText);
-        m_scope->SText1->adjustSize();
-        m_scope->SText1->show();
-        m_scope->Progress1->setRange(0, samples);
-        m_scope->Progress1->setValue(0);
-        m_scope->Progress1->show();
-        m_scope->show();
+        scope_->setWindowTitle(kDecodeCaption);
+        scope_->SText1->setText(kDecodeText);
+        scope_->SText1->adjustSize();
+        scope_->SText1->show();
+        scope_->Progress1->setRange(0, samples);
+        scope_->Progress1->setValue(0);
+        scope_->Progress1->show();
+        scope_->show();
         QCoreApplication::processEvents();
         QApplication::setOverrideCursor(Qt::WaitCursor);
     }
     ~ScopeDecodeProgress() override
     {
         QApplication::restoreOverrideCursor();
-        delete m_scope.data();
+        delete scope_.data();
     }
-    void position(int sample) override { m_scope->Progress1->setValue(sample); }
+    void position(int sample) override { scope_->Progress1->setValue(sample); }
 
 private:
-    QPointer<TfrmScope> m_scope;
+    QPointer<TfrmScope> scope_;
 };
 
 } // namespace
@@ -102,7 +102,7 @@ std::unique_ptr<DecodeProgress> openDecodeProgress(QWidget *parent, int samples)
 }
 
 TfrmDataLogger::TfrmDataLogger(DataLoggerState &state, const LoggerModel &model, QWidget *parent)
-    : MdiChild(parent), m_state(state), m_model(model)
+    : MdiChild(parent), state_(state), model_(model)
 {
     setObjectName(QStringLiteral("frmDataLogger"));
     setWindowTitle(kDataLoggerCaption);
@@ -125,7 +125,7 @@ TfrmDataLogger::TfrmDataLogger(DataLoggerState &state, const LoggerModel &model,
     };
     saveCommand = [this] {
         TableFileDialogs dialogs(this);
-        return saveDataLoggerTable(*this, m_state, dialogs);
+        return saveDataLoggerTable(*this, state_, dialogs);
     };
     connect(Grid2, &StringGrid::cellClicked, this, [this](int, int row) { Grid2Click(row); });
     connect(Grid1, &StringGrid::cellClicked, this, [this](int, int row) { Grid1Click(row); });
@@ -135,7 +135,7 @@ TfrmDataLogger::TfrmDataLogger(DataLoggerState &state, const LoggerModel &model,
 
 QWidget *TfrmDataLogger::buildLeftPane()
 {
-    m_leftSplit = new QSplitter(Qt::Vertical);
+    leftSplit_ = new QSplitter(Qt::Vertical);
     auto *top = new QWidget;
     auto *v = new QVBoxLayout(top);
     v->setContentsMargins(0, 0, 0, 0);
@@ -149,15 +149,15 @@ QWidget *TfrmDataLogger::buildLeftPane()
     setupSetList(*Grid2);
     v->addWidget(StaticText1);
     v->addWidget(Grid2);
-    m_leftSplit->addWidget(top);
-    m_leftSplit->addWidget(buildExtremesBlock());
+    leftSplit_->addWidget(top);
+    leftSplit_->addWidget(buildExtremesBlock());
     StaticText1->installEventFilter(this);
-    return m_leftSplit;
+    return leftSplit_;
 }
 
 QWidget *TfrmDataLogger::buildRightPane()
 {
-    m_rightSplit = new QSplitter(Qt::Vertical);
+    rightSplit_ = new QSplitter(Qt::Vertical);
     auto *graph = new QWidget;
     auto *gv = new QVBoxLayout(graph);
     gv->setContentsMargins(0, 0, 0, 0);
@@ -180,11 +180,11 @@ QWidget *TfrmDataLogger::buildRightPane()
     Grid1->viewport()->setCursor(Qt::PointingHandCursor);
     tv->addWidget(StaticText4);
     tv->addWidget(Grid1, 1);
-    m_rightSplit->addWidget(graph);
-    m_rightSplit->addWidget(table);
+    rightSplit_->addWidget(graph);
+    rightSplit_->addWidget(table);
     StaticText3->installEventFilter(this);
     StaticText4->installEventFilter(this);
-    return m_rightSplit;
+    return rightSplit_;
 }
 
 QWidget *TfrmDataLogger::buildExtremesBlock()
@@ -220,7 +220,7 @@ QWidget *TfrmDataLogger::buildExtremesBlock()
 
 void TfrmDataLogger::applyModel(const LoggerModel &model)
 {
-    m_model = model;
+    model_ = model;
     setupSampleGrid(*Grid1, model);
     SetupMeterGraph(*Chart1, 4, 0.0, 0.0, model.MeterModel);
     // A logging meter of one temperature names it plainly and has no T2 panels.
@@ -241,24 +241,24 @@ void TfrmDataLogger::applySizesForScreen()
     // The set list and the graph keep their heights; whatever the window has
     // beyond them goes to the min/max block and to the sample table, never to
     // the graph at the cost of the table's rows.
-    for (QSplitter *split : {m_leftSplit, m_rightSplit}) {
+    for (QSplitter *split : {leftSplit_, rightSplit_}) {
         split->setStretchFactor(0, 0);
         split->setStretchFactor(1, 1);
     }
-    m_leftSplit->setSizes({heights.setList, 100});
-    m_rightSplit->setSizes({heights.graph, 100});
+    leftSplit_->setSizes({heights.setList, 100});
+    rightSplit_->setSizes({heights.graph, 100});
 }
 
 void TfrmDataLogger::showDataSets()
 {
-    fillSetList(*Grid2, m_state.Table);
+    fillSetList(*Grid2, state_.Table);
     Grid2->setSelection(GridRect{0, 1, 4, 1});
     DecodeDataSet(0);
 }
 
 void TfrmDataLogger::Grid2Click(int row)
 {
-    if (row - 1 >= 0 && row - 1 < m_state.Table.setCount())
+    if (row - 1 >= 0 && row - 1 < state_.Table.setCount())
         DecodeDataSet(row - 1);
 }
 
@@ -268,23 +268,23 @@ namespace vandrel {
 
 void TfrmDataLogger::DecodeDataSet(int index)
 {
-    if (m_decoding || index < 0 || index >= m_state.Table.setCount())
+    if (decoding_ || index < 0 || index >= state_.Table.setCount())
         return;
     // The progress window lets pending clicks through once; a second set
     // chosen then must not start decoding inside this one.
-    m_decoding = true;
-    const DataSet set = m_state.Table.Sets.at(index);
+    decoding_ = true;
+    const DataSet set = state_.Table.Sets.at(index);
     {
         std::unique_ptr<DecodeProgress> progress = decodeProgress ? decodeProgress(set.Count) : nullptr;
         Grid1->hide();
         Grid1->setRowCount(2);
-        const DecodedSet decoded = decodeSetSamples(m_state.Table, index, m_model.MeterModel, m_model.ModelSuffix);
-        plotSamples(*Chart1, set, decoded, m_model);
-        m_extremeRows = extremeRows(decoded, m_model);
+        const DecodedSet decoded = decodeSetSamples(state_.Table, index, model_.MeterModel, model_.ModelSuffix);
+        plotSamples(*Chart1, set, decoded, model_);
+        extremeRows_ = extremeRows(decoded, model_);
         // The bar moves in hundredths: every visible step is a repaint, which
         // costs more than the rows it stands for.
         const int step = std::max(1, set.Count / 100);
-        fillSampleRows(*Grid1, decoded, set.Unit, m_model, [&](int i) {
+        fillSampleRows(*Grid1, decoded, set.Unit, model_, [&](int i) {
             if (progress && i % step == 0)
                 progress->position(i);
         });
@@ -297,8 +297,8 @@ void TfrmDataLogger::DecodeDataSet(int index)
         Chart1->SetYMax(axis.upper);
         Chart1->SetYMin(axis.lower);
     }
-    m_shownSet = index;
-    m_decoding = false;
+    shownSet_ = index;
+    decoding_ = false;
     PlaceMarker(0);
     Chart1->Refresh();
     Chart1->UndoZoom();
@@ -310,7 +310,7 @@ void TfrmDataLogger::showExtremes(const DataSet &set, const DecodedSet &decoded)
     for (int tag = T1Max; tag <= DpMin; ++tag)
         unitPictures[tag - 1]->setText(unit);
     for (int tag = RhMax; tag <= DpMin; ++tag) {
-        if (const std::optional<QString> text = extremePanelText(decoded, m_model, tag))
+        if (const std::optional<QString> text = extremePanelText(decoded, model_, tag))
             valuePanels[tag - 1]->setText(*text);
     }
 }
@@ -319,7 +319,7 @@ void TfrmDataLogger::PlaceMarker(int sample)
 {
     Chart1->SetMarkerTextSize(100);
     try {
-        Chart1->SetMarker(Chart1->GetX(0, sample), markerText(*Grid1, sample + 1, m_model), kLime);
+        Chart1->SetMarker(Chart1->GetX(0, sample), markerText(*Grid1, sample + 1, model_), kLime);
     } catch (const std::out_of_range &) {
         return; // no such point: an empty set or a click below the last row
     }
@@ -348,7 +348,7 @@ void TfrmDataLogger::selectTableRow(int row)
 
 int TfrmDataLogger::ExtremeRow(int tag) const
 {
-    return tag >= 1 && tag <= 8 ? m_extremeRows[tag - 1] : 1;
+    return tag >= 1 && tag <= 8 ? extremeRows_[tag - 1] : 1;
 }
 
 void TfrmDataLogger::Grid1Click(int row)
@@ -382,9 +382,9 @@ bool TfrmDataLogger::eventFilter(QObject *watched, QEvent *event)
 bool TfrmDataLogger::FormCloseQuery()
 {
     // Mid-decode or mid-download the window's data is still being written.
-    if (m_decoding || m_state.DownloadInProgress)
+    if (decoding_ || state_.DownloadInProgress)
         return false;
-    if (!m_state.LoggerDataUnsaved)
+    if (!state_.LoggerDataUnsaved)
         return true;
     switch (askSave ? askSave() : QMessageBox::No) {
     case QMessageBox::Yes:

@@ -54,7 +54,7 @@ public:
     std::array<QLabel *, 8> captions{};
     std::array<QLabel *, 8> unitPictures{};
 
-    const LoggerModel &model() const { return m_model; }
+    const LoggerModel &model() const { return model_; }
     // Headings and graph for another model (a different meter was downloaded).
     void applyModel(const LoggerModel &model);
 
@@ -66,7 +66,7 @@ public:
     // Selects table row `row`, scrolls it into view and moves the marker there.
     void selectTableRow(int row);
     int ExtremeRow(int tag) const;
-    int shownSet() const { return m_shownSet; }
+    int shownSet() const { return shownSet_; }
 
     void Grid2Click(int row);
     void Grid1Click(int row);
@@ -94,13 +94,13 @@ private:
     void showExtremes(const DataSet &set, const DecodedSet &decoded);
     void applySizesForScreen();
 
-    DataLoggerState &m_state;
-    LoggerModel m_model;
-    std::array<int, 8> m_extremeRows{1, 1, 1, 1, 1, 1, 1, 1};
-    int m_shownSet = -1;
-    bool m_decoding = false;
-    QSplitter *m_leftSplit = nullptr;
-    QSplitter *m_rightSplit = nullptr;
+    DataLoggerState &state_;
+    LoggerModel model_;
+    std::array<int, 8> extremeRows_{1, 1, 1, 1, 1, 1, 1, 1};
+    int shownSet_ = -1;
+    bool decoding_ = false;
+    QSplitter *leftSplit_ = nullptr;
+    QSplitter *rightSplit_ = nullptr;
 };
 
 } // namespace vandrel

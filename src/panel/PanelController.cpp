@@ -13,8 +13,8 @@ namespace vandrel {
 
 PanelController::PanelController(MeterLink &link, QObject *parent) : QObject(parent), link_(link)
 {
-    DPTimer.setInterval(500);
-    connect(&DPTimer, &QTimer::timeout, this, [this] {
+    dpTimer_.setInterval(500);
+    connect(&dpTimer_, &QTimer::timeout, this, [this] {
         if (panel_)
             panel_->DPTimerTimer();
     });
@@ -65,12 +65,12 @@ void PanelController::apply(const PanelChanges &changes)
 void PanelController::frameDecoded()
 {
     const bool wanted = BuildLcdState(link_.reading(), link_.identity(), lcd_);
-    switch (DpTimerSwitch(wanted, DPTimer.isActive())) {
+    switch (DpTimerSwitch(wanted, dpTimer_.isActive())) {
     case DpTimerCommand::Start:
-        DPTimer.start();
+        dpTimer_.start();
         break;
     case DpTimerCommand::StopAndShowLegends:
-        DPTimer.stop();
+        dpTimer_.stop();
         if (panel_)
             panel_->showTemperatureLegends();
         break;

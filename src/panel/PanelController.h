@@ -41,7 +41,7 @@ public:
     void setMessageSink(MessageSink sink) { showMessage_ = std::move(sink); }
 
     const LcdState &lcd() const { return lcd_; }
-    QTimer &dpTimer() { return DPTimer; }
+    QTimer &dpTimer() { return dpTimer_; }
 
     // Steps, public so tests can drive them without timers.
     void frameDecoded();
@@ -56,7 +56,7 @@ private:
     LcdState lcd_;
     PanelKeyState keys_;
     QPointer<TfrmPanel> panel_;
-    QTimer DPTimer;
+    QTimer dpTimer_;
     MessageSink showMessage_;
     int percent_ = 100;
 };

@@ -78,7 +78,7 @@ QString systemReason(int error)
 }
 
 SafeSaveFile::SafeSaveFile(const QString &path, DiskCalls calls)
-    : m_target(saveTarget(path)), m_calls(std::move(calls))
+    : target_(saveTarget(path)), calls_(std::move(calls))
 {
 }
 
@@ -93,22 +93,22 @@ bool SafeSaveFile::open(OpenMode mode)
         setErrorString(systemReason(EINVAL));
         return false;
     }
-    m_writeFailed = false;
+    writeFailed_ = false;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        m_newFile = newFileBeside(m_target);
-        m_fd = ::open(QFile::encodeName(m_newFile).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (m_fd >= 0 || errno != EEXIST)
+        newFile_ = newFileBeside(target_);
+        fd_ = ::open(QFile::encodeName(newFile_).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd_ >= 0 || errno != EEXIST)
             break;
     }
-    if (m_fd < 0) {
+    if (fd_ < 0) {
         const int error = errno;
-        m_newFile.clear();
+        newFile_.clear();
         return fail(error);
     }
     // The new file keeps what the user allowed on the old one.
     struct stat old {};
-    if (::stat(QFile::encodeName(m_target).constData(), &old) == 0)
-        ::fchmod(m_fd, old.st_mode & 07777);
+    if (::stat(QFile::encodeName(target_).constData(), &old) == 0)
+        ::fchmod(fd_, old.st_mode & 07777);
     return QIODevice::open(WriteOnly | Unbuffered);
 }
 
@@ -119,11 +119,11 @@ qint64 SafeSaveFile::readData(char *, qint64)
 
 qint64 SafeSaveFile::writeData(const char *data, qint64 size)
 {
-    if (m_fd < 0 || m_writeFailed)
+    if (fd_ < 0 || writeFailed_)
         return -1;
-    if (!writeFully(m_calls, m_fd, data, static_cast<std::size_t>(size))) {
+    if (!writeFully(calls_, fd_, data, static_cast<std::size_t>(size))) {
         const int error = errno;
-        m_writeFailed = true;
+        writeFailed_ = true;
         setErrorString(systemReason(error));
         return -1;
     }
@@ -141,8 +141,8 @@ bool SafeSaveFile::fail(int error)
 
 bool SafeSaveFile::commit()
 {
-    if (m_fd < 0 || m_writeFailed) {
-        const QString reason = m_writeFailed ? errorString() : systemReason(EBADF);
+    if (fd_ < 0 || writeFailed_) {
+        const QString reason = writeFailed_ ? errorString() : systemReason(EBADF);
         dropNewFile();
         if (isOpen())
             QIODevice::close();
@@ -151,18 +151,18 @@ bool SafeSaveFile::commit()
     }
     // A full or failing disk may say so only here, when the bytes leave the
     // system's cache, or when the file is closed: both count.
-    if (m_calls.sync(m_fd) != 0)
+    if (calls_.sync(fd_) != 0)
         return fail(errno);
-    const int fd = m_fd;
-    m_fd = -1;
-    if (m_calls.close(fd) != 0)
+    const int fd = fd_;
+    fd_ = -1;
+    if (calls_.close(fd) != 0)
         return fail(errno);
-    if (m_calls.rename(QFile::encodeName(m_newFile).constData(), QFile::encodeName(m_target).constData()) != 0)
+    if (calls_.rename(QFile::encodeName(newFile_).constData(), QFile::encodeName(target_).constData()) != 0)
         return fail(errno);
-    m_newFile.clear();
+    newFile_.clear();
     // The new name survives a power loss too. The file is in place already,
     // so a folder that cannot be synced fails nothing.
-    const int folder = ::open(QFile::encodeName(QFileInfo(m_target).absolutePath()).constData(),
+    const int folder = ::open(QFile::encodeName(QFileInfo(target_).absolutePath()).constData(),
                               O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folder >= 0) {
         ::fsync(folder);
@@ -181,13 +181,13 @@ void SafeSaveFile::cancelWriting()
 
 void SafeSaveFile::dropNewFile()
 {
-    if (m_fd >= 0) {
-        ::close(m_fd);
-        m_fd = -1;
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
     }
-    if (!m_newFile.isEmpty()) {
-        ::unlink(QFile::encodeName(m_newFile).constData());
-        m_newFile.clear();
+    if (!newFile_.isEmpty()) {
+        ::unlink(QFile::encodeName(newFile_).constData());
+        newFile_.clear();
     }
 }
 

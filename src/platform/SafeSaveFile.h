@@ -65,11 +65,11 @@ private:
     bool fail(int error);
     void dropNewFile();
 
-    QString m_target;
-    QString m_newFile;
-    DiskCalls m_calls;
-    int m_fd = -1;
-    bool m_writeFailed = false;
+    QString target_;
+    QString newFile_;
+    DiskCalls calls_;
+    int fd_ = -1;
+    bool writeFailed_ = false;
 };
 
 } // namespace vandrel

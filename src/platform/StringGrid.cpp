@@ -17,9 +17,9 @@ std::string_view viewOf(const QByteArray &b) { return {b.constData(), static_cas
 
 } // namespace
 
-StringGrid::StringGrid(QWidget *parent) : QTableView(parent), m_model(new StringGridModel(this))
+StringGrid::StringGrid(QWidget *parent) : QTableView(parent), model_(new StringGridModel(this))
 {
-    setModel(m_model);
+    setModel(model_);
     setEditTriggers(NoEditTriggers);
     setSelectionMode(ContiguousSelection);
     setSelectionBehavior(SelectItems);
@@ -38,7 +38,7 @@ StringGrid::StringGrid(QWidget *parent) : QTableView(parent), m_model(new String
     h->setSectionsClickable(false);
     h->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     h->setMinimumSectionSize(1);
-    h->setDefaultSectionSize(m_defaultColWidth);
+    h->setDefaultSectionSize(defaultColWidth_);
     h->setSectionResizeMode(QHeaderView::Interactive);
     setDefaultRowHeight(24);
     setColCount(5);
@@ -50,49 +50,49 @@ StringGrid::~StringGrid() = default;
 
 QString StringGrid::Cells(int col, int row) const
 {
-    const std::string_view t = m_model->cell(col, row);
+    const std::string_view t = model_->cell(col, row);
     return QString::fromUtf8(t.data(), static_cast<qsizetype>(t.size()));
 }
 
 void StringGrid::setCells(int col, int row, const QString &text)
 {
     const QByteArray utf8 = text.toUtf8();
-    m_model->setCell(col, row, viewOf(utf8));
+    model_->setCell(col, row, viewOf(utf8));
 }
 
 std::string_view StringGrid::cellUtf8(int col, int row) const
 {
-    return m_model->cell(col, row);
+    return model_->cell(col, row);
 }
 
 void StringGrid::setRowUtf8(int row, std::span<const std::string_view> cells)
 {
-    m_model->setRow(row, cells);
+    model_->setRow(row, cells);
 }
 
 void StringGrid::setRowRecord(int row, std::string_view record)
 {
-    m_model->setRowRecord(row, record);
+    model_->setRowRecord(row, record);
 }
 
 int StringGrid::RowCount() const
 {
-    return m_model->gridRows();
+    return model_->gridRows();
 }
 
 void StringGrid::setRowCount(int n)
 {
-    m_model->setGridRows(n);
+    model_->setGridRows(n);
 }
 
 int StringGrid::ColCount() const
 {
-    return m_model->gridCols();
+    return model_->gridCols();
 }
 
 void StringGrid::setColCount(int n)
 {
-    m_model->setGridCols(n);
+    model_->setGridCols(n);
 }
 
 int StringGrid::TopRow() const
@@ -140,8 +140,8 @@ GridRect StringGrid::Selection() const
 
 void StringGrid::setSelection(const GridRect &r)
 {
-    const int lastRow = m_model->rowCount() - 1;
-    const int lastCol = m_model->columnCount() - 1;
+    const int lastRow = model_->rowCount() - 1;
+    const int lastCol = model_->columnCount() - 1;
     if (lastRow < 0 || lastCol < 0)
         return;
     const int top = std::clamp(std::min(r.Top, r.Bottom) - 1, 0, lastRow);
@@ -150,9 +150,9 @@ void StringGrid::setSelection(const GridRect &r)
     int right = std::clamp(std::max(r.Left, r.Right), 0, lastCol);
     if (RowSelect())
         left = 0, right = lastCol;
-    const QModelIndex first = m_model->index(top, left);
+    const QModelIndex first = model_->index(top, left);
     selectionModel()->setCurrentIndex(first, QItemSelectionModel::NoUpdate);
-    selectionModel()->select(QItemSelection(first, m_model->index(bottom, right)),
+    selectionModel()->select(QItemSelection(first, model_->index(bottom, right)),
                              QItemSelectionModel::ClearAndSelect);
 }
 
@@ -193,11 +193,11 @@ void StringGrid::setColWidths(int col, int width)
 
 void StringGrid::setDefaultColWidth(int width)
 {
-    m_defaultColWidth = std::max(1, width);
+    defaultColWidth_ = std::max(1, width);
     QHeaderView *h = horizontalHeader();
-    h->setDefaultSectionSize(m_defaultColWidth);
+    h->setDefaultSectionSize(defaultColWidth_);
     for (int c = 0; c < h->count(); ++c)
-        h->resizeSection(c, m_defaultColWidth);
+        h->resizeSection(c, defaultColWidth_);
 }
 
 int StringGrid::DefaultRowHeight() const
@@ -215,28 +215,28 @@ void StringGrid::setDefaultRowHeight(int height)
 
 QColor StringGrid::FixedColor() const
 {
-    return m_model->headingColor();
+    return model_->headingColor();
 }
 
 void StringGrid::setFixedColor(const QColor &c)
 {
-    m_model->setHeadingColor(c);
+    model_->setHeadingColor(c);
     horizontalHeader()->viewport()->update();
 }
 
 void StringGrid::beginUpdate()
 {
-    if (!m_model->held())
+    if (!model_->held())
         setUpdatesEnabled(false);
-    m_model->hold();
+    model_->hold();
 }
 
 void StringGrid::endUpdate()
 {
-    if (!m_model->held())
+    if (!model_->held())
         return;
-    m_model->release();
-    if (!m_model->held()) {
+    model_->release();
+    if (!model_->held()) {
         setUpdatesEnabled(true);
         viewport()->update();
     }

@@ -63,7 +63,7 @@ public:
 
     int ColWidths(int col) const;
     void setColWidths(int col, int width);
-    int DefaultColWidth() const { return m_defaultColWidth; }
+    int DefaultColWidth() const { return defaultColWidth_; }
     // Resets every column to the new width.
     void setDefaultColWidth(int width);
     int DefaultRowHeight() const;
@@ -75,7 +75,7 @@ public:
     void beginUpdate();
     void endUpdate();
 
-    StringGridModel *gridModel() const { return m_model; }
+    StringGridModel *gridModel() const { return model_; }
 
 signals:
     // A cell was clicked or the keyboard moved to it (grid coordinates).
@@ -88,8 +88,8 @@ protected:
 private:
     void emitClick(const QModelIndex &index);
 
-    StringGridModel *m_model;
-    int m_defaultColWidth = 64;
+    StringGridModel *model_;
+    int defaultColWidth_ = 64;
 };
 
 } // namespace vandrel

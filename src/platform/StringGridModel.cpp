@@ -10,18 +10,18 @@ namespace vandrel {
 StringGridModel::StringGridModel(QObject *parent) : QAbstractTableModel(parent)
 {
     // The heading row always exists, and so does one column.
-    m_store.resizeRows(1);
-    m_cols = m_shownCols = 1;
+    store_.resizeRows(1);
+    cols_ = shownCols_ = 1;
 }
 
 int StringGridModel::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : m_shownRows;
+    return parent.isValid() ? 0 : shownRows_;
 }
 
 int StringGridModel::columnCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : m_shownCols;
+    return parent.isValid() ? 0 : shownCols_;
 }
 
 QVariant StringGridModel::data(const QModelIndex &index, int role) const
@@ -49,7 +49,7 @@ QVariant StringGridModel::headerData(int section, Qt::Orientation orientation, i
     case Qt::TextAlignmentRole:
         return QVariant::fromValue(Qt::Alignment(Qt::AlignLeft | Qt::AlignVCenter));
     case Qt::BackgroundRole:
-        return m_headingColor.isValid() ? QVariant(QBrush(m_headingColor)) : QVariant();
+        return headingColor_.isValid() ? QVariant(QBrush(headingColor_)) : QVariant();
     default:
         return {};
     }
@@ -64,30 +64,30 @@ Qt::ItemFlags StringGridModel::flags(const QModelIndex &index) const
 
 std::string_view StringGridModel::cell(int col, int row) const
 {
-    if (col < 0 || col >= m_cols)
+    if (col < 0 || col >= cols_)
         return {};
-    return m_store.cell(col, row);
+    return store_.cell(col, row);
 }
 
 void StringGridModel::setGridRows(int n)
 {
-    m_store.resizeRows(std::max(1, n));
+    store_.resizeRows(std::max(1, n));
     if (!held())
         publishRows();
 }
 
 void StringGridModel::setGridCols(int n)
 {
-    m_cols = std::max(1, n);
+    cols_ = std::max(1, n);
     if (!held())
         publishCols();
 }
 
 void StringGridModel::setCell(int col, int row, std::string_view utf8)
 {
-    if (col < 0 || col >= m_cols || row < 0 || row >= gridRows())
+    if (col < 0 || col >= cols_ || row < 0 || row >= gridRows())
         return;
-    m_store.setCell(col, row, utf8);
+    store_.setCell(col, row, utf8);
     cellChanged(col, row);
 }
 
@@ -95,9 +95,9 @@ void StringGridModel::setRow(int row, std::span<const std::string_view> cells)
 {
     if (row < 0 || row >= gridRows())
         return;
-    if (cells.size() > static_cast<std::size_t>(m_cols))
-        cells = cells.first(static_cast<std::size_t>(m_cols));
-    m_store.setRow(row, cells);
+    if (cells.size() > static_cast<std::size_t>(cols_))
+        cells = cells.first(static_cast<std::size_t>(cols_));
+    store_.setRow(row, cells);
     rowChanged(row);
 }
 
@@ -105,13 +105,13 @@ void StringGridModel::setRowRecord(int row, std::string_view record)
 {
     if (row < 0 || row >= gridRows())
         return;
-    m_store.setRowRecord(row, record);
-    if (m_store.storedCells(row) > m_cols) {
+    store_.setRowRecord(row, record);
+    if (store_.storedCells(row) > cols_) {
         // Cells beyond the last column are not kept, as setRow drops them.
-        std::vector<std::string_view> cells(static_cast<std::size_t>(m_cols));
-        for (int c = 0; c < m_cols; ++c)
-            cells[static_cast<std::size_t>(c)] = m_store.cell(c, row);
-        m_store.setRow(row, cells);
+        std::vector<std::string_view> cells(static_cast<std::size_t>(cols_));
+        for (int c = 0; c < cols_; ++c)
+            cells[static_cast<std::size_t>(c)] = store_.cell(c, row);
+        store_.setRow(row, cells);
     }
     rowChanged(row);
 }
@@ -119,17 +119,17 @@ void StringGridModel::setRowRecord(int row, std::string_view record)
 void StringGridModel::rowChanged(int row)
 {
     if (held())
-        m_dirty = true;
+        dirty_ = true;
     else if (row == 0)
-        emit headerDataChanged(Qt::Horizontal, 0, m_cols - 1);
+        emit headerDataChanged(Qt::Horizontal, 0, cols_ - 1);
     else
-        emit dataChanged(index(row - 1, 0), index(row - 1, m_cols - 1), {Qt::DisplayRole});
+        emit dataChanged(index(row - 1, 0), index(row - 1, cols_ - 1), {Qt::DisplayRole});
 }
 
 void StringGridModel::cellChanged(int col, int row)
 {
     if (held())
-        m_dirty = true;
+        dirty_ = true;
     else if (row == 0)
         emit headerDataChanged(Qt::Horizontal, col, col);
     else
@@ -138,57 +138,57 @@ void StringGridModel::cellChanged(int col, int row)
 
 void StringGridModel::setHeadingColor(const QColor &c)
 {
-    m_headingColor = c;
-    if (m_cols > 0 && !held())
-        emit headerDataChanged(Qt::Horizontal, 0, m_cols - 1);
+    headingColor_ = c;
+    if (cols_ > 0 && !held())
+        emit headerDataChanged(Qt::Horizontal, 0, cols_ - 1);
 }
 
 void StringGridModel::publishRows()
 {
     const int rows = gridRows() - 1;
-    if (rows > m_shownRows) {
-        beginInsertRows({}, m_shownRows, rows - 1);
-        m_shownRows = rows;
+    if (rows > shownRows_) {
+        beginInsertRows({}, shownRows_, rows - 1);
+        shownRows_ = rows;
         endInsertRows();
-    } else if (rows < m_shownRows) {
-        beginRemoveRows({}, rows, m_shownRows - 1);
-        m_shownRows = rows;
+    } else if (rows < shownRows_) {
+        beginRemoveRows({}, rows, shownRows_ - 1);
+        shownRows_ = rows;
         endRemoveRows();
     }
 }
 
 void StringGridModel::publishCols()
 {
-    if (m_cols > m_shownCols) {
-        beginInsertColumns({}, m_shownCols, m_cols - 1);
-        m_shownCols = m_cols;
+    if (cols_ > shownCols_) {
+        beginInsertColumns({}, shownCols_, cols_ - 1);
+        shownCols_ = cols_;
         endInsertColumns();
-    } else if (m_cols < m_shownCols) {
-        beginRemoveColumns({}, m_cols, m_shownCols - 1);
-        m_shownCols = m_cols;
+    } else if (cols_ < shownCols_) {
+        beginRemoveColumns({}, cols_, shownCols_ - 1);
+        shownCols_ = cols_;
         endRemoveColumns();
     }
 }
 
 void StringGridModel::hold()
 {
-    ++m_holds;
+    ++holds_;
 }
 
 void StringGridModel::release()
 {
-    if (m_holds == 0 || --m_holds > 0)
+    if (holds_ == 0 || --holds_ > 0)
         return;
     // Rows the views still know from before the hold may have changed text.
-    const int oldRows = m_shownRows;
+    const int oldRows = shownRows_;
     publishCols();
     publishRows();
-    if (m_dirty) {
-        m_dirty = false;
-        emit headerDataChanged(Qt::Horizontal, 0, m_cols - 1);
-        const int changed = std::min(oldRows, m_shownRows);
+    if (dirty_) {
+        dirty_ = false;
+        emit headerDataChanged(Qt::Horizontal, 0, cols_ - 1);
+        const int changed = std::min(oldRows, shownRows_);
         if (changed > 0)
-            emit dataChanged(index(0, 0), index(changed - 1, m_cols - 1), {Qt::DisplayRole});
+            emit dataChanged(index(0, 0), index(changed - 1, cols_ - 1), {Qt::DisplayRole});
     }
 }
 

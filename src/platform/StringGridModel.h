@@ -23,8 +23,8 @@ public:
     Qt::ItemFlags flags(const QModelIndex &index) const override;
 
     // Grid addressing: row 0 is the heading row; the counts include it.
-    int gridRows() const { return m_store.rowCount(); }
-    int gridCols() const { return m_cols; }
+    int gridRows() const { return store_.rowCount(); }
+    int gridCols() const { return cols_; }
     void setGridRows(int n);
     void setGridCols(int n);
     std::string_view cell(int col, int row) const;
@@ -34,13 +34,13 @@ public:
     void setRowRecord(int row, std::string_view record);
 
     void setHeadingColor(const QColor &c);
-    QColor headingColor() const { return m_headingColor; }
+    QColor headingColor() const { return headingColor_; }
 
     // While held, changes are stored but views hear nothing; release() tells
     // them everything at once (one insertion or removal, one data change).
     void hold();
     void release();
-    bool held() const { return m_holds > 0; }
+    bool held() const { return holds_ > 0; }
 
 private:
     void publishRows();
@@ -48,13 +48,13 @@ private:
     void cellChanged(int col, int row);
     void rowChanged(int row);
 
-    StringGridStore m_store;
-    int m_cols = 0;
-    int m_shownRows = 0; // model rows the views know of
-    int m_shownCols = 0;
-    int m_holds = 0;
-    bool m_dirty = false; // cells changed while held
-    QColor m_headingColor;
+    StringGridStore store_;
+    int cols_ = 0;
+    int shownRows_ = 0; // model rows the views know of
+    int shownCols_ = 0;
+    int holds_ = 0;
+    bool dirty_ = false; // cells changed while held
+    QColor headingColor_;
 };
 
 } // namespace vandrel

@@ -199,23 +199,23 @@ void StringGridStore::resizeRows(int n)
 {
     n = std::max(0, n);
     const std::size_t blocks = (static_cast<std::size_t>(n) + BlockRows - 1) / BlockRows;
-    if (n < m_rows && n % BlockRows != 0 && m_blocks[blocks - 1]) {
+    if (n < rows_ && n % BlockRows != 0 && blocks_[blocks - 1]) {
         // Rows cut off inside the last kept block must come back empty.
-        Block &b = *m_blocks[blocks - 1];
+        Block &b = *blocks_[blocks - 1];
         std::fill(b.start + n % BlockRows, std::end(b.start), NoRecord);
         compact(b);
     }
-    m_blocks.resize(blocks);
-    if (m_open != SIZE_MAX && m_open >= blocks)
-        m_open = SIZE_MAX;
-    m_rows = n;
+    blocks_.resize(blocks);
+    if (open_ != SIZE_MAX && open_ >= blocks)
+        open_ = SIZE_MAX;
+    rows_ = n;
 }
 
 const char *StringGridStore::record(int row) const
 {
-    if (row < 0 || row >= m_rows)
+    if (row < 0 || row >= rows_)
         return nullptr;
-    const Block *b = m_blocks[static_cast<std::size_t>(row / BlockRows)].get();
+    const Block *b = blocks_[static_cast<std::size_t>(row / BlockRows)].get();
     if (!b)
         return nullptr;
     const std::uint32_t at = b->start[row % BlockRows];
@@ -243,7 +243,7 @@ int StringGridStore::storedCells(int row) const
 
 void StringGridStore::setCell(int col, int row, std::string_view utf8)
 {
-    if (row < 0 || row >= m_rows || col < 0)
+    if (row < 0 || row >= rows_ || col < 0)
         return;
     const auto count = static_cast<std::size_t>(std::max(storedCells(row), col + 1));
     std::string_view small[InlineCells];
@@ -319,10 +319,10 @@ void StringGridStore::setRowRecord(int row, std::string_view record)
 template <typename Write>
 void StringGridStore::place(int row, std::size_t size, const Write &writeTo)
 {
-    if (row < 0 || row >= m_rows)
+    if (row < 0 || row >= rows_)
         return;
     const auto index = static_cast<std::size_t>(row / BlockRows);
-    std::unique_ptr<Block> &slot = m_blocks[index];
+    std::unique_ptr<Block> &slot = blocks_[index];
     if (!slot) {
         if (size == 0)
             return;
@@ -338,7 +338,7 @@ void StringGridStore::place(int row, std::size_t size, const Write &writeTo)
         // after the record is written.
         std::unique_ptr<char[]> outgrown;
         if (b.capacity - b.size < size) {
-            const std::size_t room = std::max({b.size + size, 2 * b.capacity, m_lastClosedBytes});
+            const std::size_t room = std::max({b.size + size, 2 * b.capacity, lastClosedBytes_});
             outgrown = std::move(b.bytes);
             b.bytes = std::make_unique_for_overwrite<char[]>(room);
             if (b.size)
@@ -348,9 +348,9 @@ void StringGridStore::place(int row, std::size_t size, const Write &writeTo)
         writeTo(b.bytes.get() + b.size);
         at = static_cast<std::uint32_t>(b.size);
         b.size += size;
-        if (m_open != index) {
+        if (open_ != index) {
             closeOpenBlock();
-            m_open = index;
+            open_ = index;
         }
     }
     if (b.dead > CompactAbove && b.dead > b.size / 2)
@@ -359,15 +359,15 @@ void StringGridStore::place(int row, std::size_t size, const Write &writeTo)
 
 void StringGridStore::closeOpenBlock()
 {
-    if (m_open == SIZE_MAX || m_open >= m_blocks.size() || !m_blocks[m_open])
+    if (open_ == SIZE_MAX || open_ >= blocks_.size() || !blocks_[open_])
         return;
     // Rows are mostly written block after block: the one left behind is done
     // growing and gives back its spare room; the next starts at its size.
-    Block &b = *m_blocks[m_open];
+    Block &b = *blocks_[open_];
     if (b.capacity > b.size + b.size / 16)
         b.reallocate(b.size);
-    m_lastClosedBytes = b.size;
-    m_open = SIZE_MAX;
+    lastClosedBytes_ = b.size;
+    open_ = SIZE_MAX;
 }
 
 void StringGridStore::compact(Block &b)

@@ -23,7 +23,7 @@ public:
     StringGridStore(StringGridStore &&) noexcept;
     StringGridStore &operator=(StringGridStore &&) noexcept;
 
-    int rowCount() const { return m_rows; }
+    int rowCount() const { return rows_; }
     // New rows are empty; rows beyond n are freed.
     void resizeRows(int n);
     // Empty for a cell never written or out of range. Valid until the store changes.
@@ -60,11 +60,11 @@ private:
     void closeOpenBlock();
     static void compact(Block &block);
 
-    std::vector<std::unique_ptr<Block>> m_blocks; // null: a block of empty rows
-    int m_rows = 0;
+    std::vector<std::unique_ptr<Block>> blocks_; // null: a block of empty rows
+    int rows_ = 0;
     // The block rows were last written to; it keeps room to grow, the others are exact.
-    std::size_t m_open = SIZE_MAX;
-    std::size_t m_lastClosedBytes = 0;
+    std::size_t open_ = SIZE_MAX;
+    std::size_t lastClosedBytes_ = 0;
 };
 
 } // namespace vandrel

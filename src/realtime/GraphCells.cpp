@@ -44,7 +44,7 @@ int directTime(std::string_view t)
 
 } // namespace
 
-GraphCellReader::GraphCellReader(const QLocale &locale) : m_locale(locale)
+GraphCellReader::GraphCellReader(const QLocale &locale) : locale_(locale)
 {
     // Numbers are read directly only where the locale writes them with ASCII
     // digits and a one-character decimal point; its group separator never
@@ -52,8 +52,8 @@ GraphCellReader::GraphCellReader(const QLocale &locale) : m_locale(locale)
     const QString point = locale.decimalPoint();
     if (locale.zeroDigit() == QLatin1String("0") && point.size() == 1 &&
         (point[0] == QLatin1Char('.') || point[0] == QLatin1Char(',')))
-        m_decimalPoint = point[0].toLatin1();
-    m_asciiMinus = locale.negativeSign() == QLatin1String("-");
+        decimalPoint_ = point[0].toLatin1();
+    asciiMinus_ = locale.negativeSign() == QLatin1String("-");
 }
 
 std::optional<double> GraphCellReader::directNumber(std::string_view text) const
@@ -61,11 +61,11 @@ std::optional<double> GraphCellReader::directNumber(std::string_view text) const
     // [-]digits[<point>digits], no leading zero, at most 15 digits: exactly what
     // any locale with ASCII digits reads as the same value.
     constexpr std::size_t MaxDigits = 15;
-    if (m_decimalPoint == 0 || text.empty())
+    if (decimalPoint_ == 0 || text.empty())
         return std::nullopt;
     std::size_t i = 0;
     if (text[0] == '-') {
-        if (!m_asciiMinus)
+        if (!asciiMinus_)
             return std::nullopt;
         i = 1;
     }
@@ -77,7 +77,7 @@ std::optional<double> GraphCellReader::directNumber(std::string_view text) const
         return std::nullopt;
     std::size_t fracDigits = 0;
     if (i < text.size()) {
-        if (text[i] != m_decimalPoint)
+        if (text[i] != decimalPoint_)
             return std::nullopt;
         const std::size_t fracStart = ++i;
         while (i < text.size() && isDigit(text[i]))
@@ -91,7 +91,7 @@ std::optional<double> GraphCellReader::directNumber(std::string_view text) const
     char buffer[MaxDigits + 3];
     std::size_t n = 0;
     for (const char c : text)
-        buffer[n++] = c == m_decimalPoint ? '.' : c;
+        buffer[n++] = c == decimalPoint_ ? '.' : c;
     double v = 0;
     const auto r = std::from_chars(buffer, buffer + n, v);
     if (r.ec != std::errc() || r.ptr != buffer + n)
@@ -106,7 +106,7 @@ std::optional<double> GraphCellReader::plainNumber(std::string_view text) const
     // graphCellValue reads the overload marks too; they are not plain numbers.
     if (text == "OL" || text == "-OL")
         return std::nullopt;
-    return graphCellValue(toQString(text), m_locale);
+    return graphCellValue(toQString(text), locale_);
 }
 
 std::optional<double> GraphCellReader::value(std::string_view text)
@@ -121,22 +121,22 @@ std::optional<double> GraphCellReader::value(std::string_view text)
 std::optional<double> GraphCellReader::dateTime(std::string_view date, std::string_view time)
 {
     // A table holds one date for thousands of rows: each new one is read once.
-    if (!m_haveDate || date != m_lastDate) {
-        const QDate d = readTableDate(toQString(date), m_locale);
-        m_lastDay = d.isValid() ? std::optional<qint64>(QDate(1899, 12, 30).daysTo(d)) : std::nullopt;
-        m_lastDate.assign(date);
-        m_haveDate = true;
+    if (!haveDate_ || date != lastDate_) {
+        const QDate d = readTableDate(toQString(date), locale_);
+        lastDay_ = d.isValid() ? std::optional<qint64>(QDate(1899, 12, 30).daysTo(d)) : std::nullopt;
+        lastDate_.assign(date);
+        haveDate_ = true;
     }
-    if (!m_lastDay)
+    if (!lastDay_)
         return std::nullopt;
     int seconds = directTime(time);
     if (seconds < 0) {
         const QTime t = QTime::fromString(toQString(time), QStringLiteral("HH:mm:ss"));
         if (!t.isValid())
             return std::nullopt;
-        return tableDateTime(toQString(date), toQString(time), m_locale);
+        return tableDateTime(toQString(date), toQString(time), locale_);
     }
-    return static_cast<double>(*m_lastDay) + (seconds * qint64(1000)) / double(kSecondsPerDay * 1000);
+    return static_cast<double>(*lastDay_) + (seconds * qint64(1000)) / double(kSecondsPerDay * 1000);
 }
 
 } // namespace vandrel

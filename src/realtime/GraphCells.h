@@ -30,12 +30,12 @@ public:
 private:
     std::optional<double> directNumber(std::string_view text) const;
 
-    QLocale m_locale;
-    char m_decimalPoint = 0; // 0: the locale's numbers are not read directly
-    bool m_asciiMinus = false;
-    std::string m_lastDate;
-    std::optional<qint64> m_lastDay; // days since day zero of m_lastDate
-    bool m_haveDate = false;
+    QLocale locale_;
+    char decimalPoint_ = 0; // 0: the locale's numbers are not read directly
+    bool asciiMinus_ = false;
+    std::string lastDate_;
+    std::optional<qint64> lastDay_; // days since day zero of lastDate_
+    bool haveDate_ = false;
 };
 
 } // namespace vandrel

@@ -87,9 +87,9 @@ void prepareScaleDialog(TfrmScope &scope, const ScaleEntry &current)
 
 std::optional<ScaleEntry> GraphScaleDialog::askScale(const ScaleEntry &current)
 {
-    TfrmScope scope(m_parent);
+    TfrmScope scope(parent_);
     prepareScaleDialog(scope, current);
-    if (const QScreen *screen = m_parent ? m_parent->screen() : QGuiApplication::primaryScreen())
+    if (const QScreen *screen = parent_ ? parent_->screen() : QGuiApplication::primaryScreen())
         scope.move(screen->availableGeometry().center() - scope.rect().center());
     if (scope.exec() != TfrmScope::mrOk)
         return std::nullopt;
@@ -98,11 +98,11 @@ std::optional<ScaleEntry> GraphScaleDialog::askScale(const ScaleEntry &current)
 
 void GraphScaleDialog::showMessage(const QString &text)
 {
-    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationDisplayName(), text, QMessageBox::Ok, m_parent);
+    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationDisplayName(), text, QMessageBox::Ok, parent_);
     box.exec();
 }
 
-bool Scale1Click(MeterChart *chart, int axis, GraphScaleUi &ui, const QLocale &locale)
+bool editScale(MeterChart *chart, int axis, GraphScaleUi &ui, const QLocale &locale)
 {
     if (!chart)
         return false;
@@ -130,13 +130,13 @@ bool Scale1Click(MeterChart *chart, int axis, GraphScaleUi &ui, const QLocale &l
     return true;
 }
 
-bool Scale1ClickWithDialog(QWidget *parent, MeterChart *chart, int axis)
+bool editScaleWithDialog(QWidget *parent, MeterChart *chart, int axis)
 {
     GraphScaleDialog ui(parent);
-    return Scale1Click(chart, axis, ui);
+    return editScale(chart, axis, ui);
 }
 
-void SpeedButton1Click(MeterChart *chart)
+void undoZoom(MeterChart *chart)
 {
     if (!chart)
         return;

@@ -61,12 +61,12 @@ public:
 class GraphScaleDialog : public GraphScaleUi
 {
 public:
-    explicit GraphScaleDialog(QWidget *parent) : m_parent(parent) {}
+    explicit GraphScaleDialog(QWidget *parent) : parent_(parent) {}
     std::optional<ScaleEntry> askScale(const ScaleEntry &current) override;
     void showMessage(const QString &text) override;
 
 private:
-    QWidget *m_parent;
+    QWidget *parent_;
 };
 
 // Makes `scope` the scale dialog: its caption, the two boxes with `current`
@@ -75,10 +75,10 @@ void prepareScaleDialog(TfrmScope &scope, const ScaleEntry &current);
 
 // Lets the user set axis `axis` (kHumidityAxis or kTemperatureAxis) of
 // `chart`. A null chart does nothing. Returns true when the axis changed.
-bool Scale1Click(MeterChart *chart, int axis, GraphScaleUi &ui, const QLocale &locale = QLocale());
-bool Scale1ClickWithDialog(QWidget *parent, MeterChart *chart, int axis);
+bool editScale(MeterChart *chart, int axis, GraphScaleUi &ui, const QLocale &locale = QLocale());
+bool editScaleWithDialog(QWidget *parent, MeterChart *chart, int axis);
 
 // Undo Zoom: `chart` back to its fixed ranges. A null chart does nothing.
-void SpeedButton1Click(MeterChart *chart);
+void undoZoom(MeterChart *chart);
 
 } // namespace vandrel

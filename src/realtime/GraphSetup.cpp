@@ -79,7 +79,7 @@ void SetupMeterGraphSeries(MeterChart &chart, int points, double maxX, double mi
 }
 
 void AppendGraphSample(MeterChart &chart, int &nextPointIndex, double graphSpan, const MeterReading &reading,
-                       double timestamp, bool refresh)
+                       double timestamp, Redraw redraw)
 {
     int i = nextPointIndex;
     try {
@@ -121,7 +121,7 @@ void AppendGraphSample(MeterChart &chart, int &nextPointIndex, double graphSpan,
         }
     } catch (const std::exception &) {
     }
-    if (refresh)
+    if (redraw == Redraw::Now)
         chart.Refresh();
 }
 

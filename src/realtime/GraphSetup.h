@@ -26,10 +26,11 @@ void SetupMeterGraphSeries(MeterChart &chart, int points, double maxX, double mi
 // T2 and moves the time window when the sample reaches its right edge and the
 // chart is not zoomed. The temperature axis keeps the unit of the graph's
 // first sample; readings in the other unit are converted to it. Chart errors
-// are swallowed: the run goes on. Without
-// `refresh` the caller redraws once after many samples.
+// are swallowed: the run goes on. With Redraw::Later the caller redraws once
+// after many samples.
+enum class Redraw { Now, Later };
 void AppendGraphSample(MeterChart &chart, int &nextPointIndex, double graphSpan, const MeterReading &reading,
-                       double timestamp, bool refresh = true);
+                       double timestamp, Redraw redraw = Redraw::Now);
 
 // The temperature axis's label for a unit as the data gives it ("C" or "F");
 // without a known unit the label names no unit.

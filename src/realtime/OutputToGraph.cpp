@@ -92,36 +92,36 @@ std::optional<double> plainNumber(const QString &text, const QLocale &locale)
 class ScopeGraphingProgress : public GraphingProgress
 {
 public:
-    ScopeGraphingProgress(QWidget *parent, int maximum) : m_scope(parent)
+    ScopeGraphingProgress(QWidget *parent, int maximum) : scope_(parent)
     {
-        m_scope.setWindowTitle(QStringLiteral("Graphing Progress"));
-        m_scope.Progress1->setRange(0, std::max(0, maximum));
-        m_scope.Progress1->setValue(0);
-        m_scope.Progress1->show();
-        m_scope.SText1->setText(QStringLiteral("graphing....."));
-        m_scope.SText1->adjustSize();
-        m_scope.SText1->show();
-        m_scope.setWindowModality(Qt::ApplicationModal);
-        m_scope.show();
-        m_maximum = maximum;
+        scope_.setWindowTitle(QStringLiteral("Graphing Progress"));
+        scope_.Progress1->setRange(0, std::max(0, maximum));
+        scope_.Progress1->setValue(0);
+        scope_.Progress1->show();
+        scope_.SText1->setText(QStringLiteral("graphing....."));
+        scope_.SText1->adjustSize();
+        scope_.SText1->show();
+        scope_.setWindowModality(Qt::ApplicationModal);
+        scope_.show();
+        maximum_ = maximum;
         QCoreApplication::processEvents();
-        m_paced.start();
+        paced_.start();
     }
-    ~ScopeGraphingProgress() override { m_scope.close(); }
+    ~ScopeGraphingProgress() override { scope_.close(); }
 
     void report(int row) override
     {
-        if (row != m_maximum && m_paced.elapsed() < 40)
+        if (row != maximum_ && paced_.elapsed() < 40)
             return;
-        m_scope.Progress1->setValue(row);
+        scope_.Progress1->setValue(row);
         QCoreApplication::processEvents();
-        m_paced.restart();
+        paced_.restart();
     }
 
 private:
-    TfrmScope m_scope;
-    int m_maximum = 0;
-    QElapsedTimer m_paced;
+    TfrmScope scope_;
+    int maximum_ = 0;
+    QElapsedTimer paced_;
 };
 
 // 'C' or 'F' for a unit cell (blanks around it allowed), else 0.
@@ -154,8 +154,8 @@ public:
     // `unit` is the graph's temperature unit, the first row's: rows in the
     // other unit (switched on the meter during the run) are converted to it.
     RowPainter(MeterChart &chart, const StringGrid &grid, const QLocale &locale, double startTime, char unit)
-        : m_chart(chart), m_grid(grid), m_cells(locale), m_four(chart.SeriesCount() == 4), m_time(startTime),
-          m_unit(unit)
+        : chart_(chart), grid_(grid), cells_(locale), four_(chart.SeriesCount() == 4), time_(startTime),
+          unit_(unit)
     {
     }
 
@@ -166,61 +166,61 @@ public:
         const int point = row - 1;
         // A row without a readable time keeps the previous row's time for its
         // temperatures; its humidity point is left out.
-        if (const auto when = m_cells.dateTime(m_grid.cellUtf8(ColDate, row), m_grid.cellUtf8(ColTime, row))) {
-            m_time = *when;
-            m_chart.SetX(0, point, m_time);
-            if (const auto rh = m_cells.value(m_grid.cellUtf8(ColHumidity, row)))
-                m_chart.SetY(0, point, *rh);
+        if (const auto when = cells_.dateTime(grid_.cellUtf8(ColDate, row), grid_.cellUtf8(ColTime, row))) {
+            time_ = *when;
+            chart_.SetX(0, point, time_);
+            if (const auto rh = cells_.value(grid_.cellUtf8(ColHumidity, row)))
+                chart_.SetY(0, point, *rh);
         }
-        const char unit = unitOf(m_grid.cellUtf8(ColUnit, row));
+        const char unit = unitOf(grid_.cellUtf8(ColUnit, row));
         drawTemperature(1, ColT1, row, unit);
-        if (m_four && drawTemperature(2, ColT2, row, secondUnit(row, unit))) {
+        if (four_ && drawTemperature(2, ColT2, row, secondUnit(row, unit))) {
             // The dew point is drawn only as a number: an overload there is a gap.
-            const std::string_view dewPoint = m_grid.cellUtf8(ColDewPoint, row);
+            const std::string_view dewPoint = grid_.cellUtf8(ColDewPoint, row);
             if (!dewPoint.empty()) {
-                m_chart.SetX(3, point, m_time);
-                if (const auto y = m_cells.plainNumber(dewPoint))
-                    m_chart.SetY(3, point, convertTemperature(*y, unit, m_unit));
+                chart_.SetX(3, point, time_);
+                if (const auto y = cells_.plainNumber(dewPoint))
+                    chart_.SetY(3, point, convertTemperature(*y, unit, unit_));
             }
         }
     }
 
-    const TemperatureExtremes &extremes() const { return m_extremes; }
+    const TemperatureExtremes &extremes() const { return extremes_; }
 
 private:
     // True when the cell held a value. A number in `unit` is drawn in the graph's.
     bool drawTemperature(int series, int column, int row, char unit)
     {
-        const std::string_view text = m_grid.cellUtf8(column, row);
-        m_chart.SetX(series, row - 1, m_time);
-        const auto y = m_cells.value(text);
+        const std::string_view text = grid_.cellUtf8(column, row);
+        chart_.SetX(series, row - 1, time_);
+        const auto y = cells_.value(text);
         if (!y)
             return false;
         // Overloads are drawn off the scale, as they are, and must not stretch it.
         if (text == "OL" || text == "-OL") {
-            m_chart.SetY(series, row - 1, *y);
+            chart_.SetY(series, row - 1, *y);
             return true;
         }
-        const double value = convertTemperature(*y, unit, m_unit);
-        m_chart.SetY(series, row - 1, value);
-        m_extremes.take(value);
+        const double value = convertTemperature(*y, unit, unit_);
+        chart_.SetY(series, row - 1, value);
+        extremes_.take(value);
         return true;
     }
 
     // The unit of T2's column, or the row's first one where that is empty.
     char secondUnit(int row, char first) const
     {
-        const char unit = unitOf(m_grid.cellUtf8(ColSecondUnit, row));
+        const char unit = unitOf(grid_.cellUtf8(ColSecondUnit, row));
         return unit != 0 ? unit : first;
     }
 
-    MeterChart &m_chart;
-    const StringGrid &m_grid;
-    GraphCellReader m_cells;
-    bool m_four;
-    double m_time;
-    char m_unit;
-    TemperatureExtremes m_extremes;
+    MeterChart &chart_;
+    const StringGrid &grid_;
+    GraphCellReader cells_;
+    bool four_;
+    double time_;
+    char unit_;
+    TemperatureExtremes extremes_;
 };
 
 // The date-time of a row, or the message that it has none.
@@ -238,13 +238,13 @@ std::optional<double> rowTime(const StringGrid &grid, int row, const QLocale &lo
 
 void OutputGraphDialogs::showMessage(const QString &text)
 {
-    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationDisplayName(), text, QMessageBox::Ok, m_parent);
+    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationDisplayName(), text, QMessageBox::Ok, parent_);
     box.exec();
 }
 
 std::unique_ptr<GraphingProgress> OutputGraphDialogs::showProgress(int maximum)
 {
-    return std::make_unique<ScopeGraphingProgress>(m_parent, maximum);
+    return std::make_unique<ScopeGraphingProgress>(parent_, maximum);
 }
 
 std::optional<double> graphCellValue(const QString &text, const QLocale &locale)

@@ -45,12 +45,12 @@ public:
 class OutputGraphDialogs : public OutputGraphUi
 {
 public:
-    explicit OutputGraphDialogs(QWidget *parent) : m_parent(parent) {}
+    explicit OutputGraphDialogs(QWidget *parent) : parent_(parent) {}
     void showMessage(const QString &text) override;
     std::unique_ptr<GraphingProgress> showProgress(int maximum) override;
 
 private:
-    QWidget *m_parent;
+    QWidget *parent_;
 };
 
 // The Y value of a number cell: "OL" and "-OL" as the far edges, anything

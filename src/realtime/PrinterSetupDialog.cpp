@@ -19,7 +19,7 @@ const QString kPdfEntry = QStringLiteral("PDF file");
 } // namespace
 
 PrinterSetupDialog::PrinterSetupDialog(QPrinter &printer, const QStringList &printers, QWidget *parent)
-    : QDialog(parent), m_printer(printer)
+    : QDialog(parent), printer_(printer)
 {
     setWindowTitle(QStringLiteral("Printer Setup"));
     const PrinterChoice now = currentChoice(printer);
@@ -51,8 +51,8 @@ PrinterSetupDialog::PrinterSetupDialog(QPrinter &printer, const QStringList &pri
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(cmbPrinter, &QComboBox::currentIndexChanged, this, [this] {
-        fillPaper(m_sizes.empty() || cmbPaper->currentIndex() < 0 ? QPageSize()
-                                                                   : m_sizes[cmbPaper->currentIndex()]);
+        fillPaper(sizes_.empty() || cmbPaper->currentIndex() < 0 ? QPageSize()
+                                                                   : sizes_[cmbPaper->currentIndex()]);
     });
 
     auto *form = new QFormLayout(this);
@@ -64,12 +64,12 @@ PrinterSetupDialog::PrinterSetupDialog(QPrinter &printer, const QStringList &pri
 
 void PrinterSetupDialog::fillPaper(const QPageSize &keep)
 {
-    m_sizes = offeredPageSizes(cmbPrinter->currentData().toString(), keep);
+    sizes_ = offeredPageSizes(cmbPrinter->currentData().toString(), keep);
     cmbPaper->clear();
     int selected = 0;
-    for (size_t i = 0; i < m_sizes.size(); ++i) {
-        cmbPaper->addItem(m_sizes[i].name());
-        if (keep.isValid() && m_sizes[i].isEquivalentTo(keep))
+    for (size_t i = 0; i < sizes_.size(); ++i) {
+        cmbPaper->addItem(sizes_[i].name());
+        if (keep.isValid() && sizes_[i].isEquivalentTo(keep))
             selected = static_cast<int>(i);
     }
     cmbPaper->setCurrentIndex(selected);
@@ -79,13 +79,13 @@ PrinterChoice PrinterSetupDialog::choice() const
 {
     const int paper = cmbPaper->currentIndex();
     return {cmbPrinter->currentData().toString(),
-            paper >= 0 && paper < static_cast<int>(m_sizes.size()) ? m_sizes[paper] : QPageSize(),
+            paper >= 0 && paper < static_cast<int>(sizes_.size()) ? sizes_[paper] : QPageSize(),
             radLandscape->isChecked() ? QPageLayout::Landscape : QPageLayout::Portrait};
 }
 
 void PrinterSetupDialog::accept()
 {
-    applyChoice(m_printer, choice());
+    applyChoice(printer_, choice());
     QDialog::accept();
 }
 

@@ -36,8 +36,8 @@ public slots:
 private:
     void fillPaper(const QPageSize &keep);
 
-    QPrinter &m_printer;
-    std::vector<QPageSize> m_sizes;
+    QPrinter &printer_;
+    std::vector<QPageSize> sizes_;
 };
 
 } // namespace vandrel

@@ -45,20 +45,20 @@ public:
     BlackOnWhiteLook &operator=(const BlackOnWhiteLook &) = delete;
 
 private:
-    MeterChart &m_chart;
-    std::array<BgrColor, kStyledSeries> m_series{};
-    std::array<int, kStyledSeries> m_lineTypes{};
-    BgrColor m_back, m_fore, m_desk, m_text;
+    MeterChart &chart_;
+    std::array<BgrColor, kStyledSeries> series_{};
+    std::array<int, kStyledSeries> lineTypes_{};
+    BgrColor back_, fore_, desk_, text_;
 };
 
 BlackOnWhiteLook::BlackOnWhiteLook(MeterChart &chart)
-    : m_chart(chart), m_back(chart.GetGraphBackColor()), m_fore(chart.GetGraphForeColor()),
-      m_desk(chart.GetDeskColor()), m_text(chart.GetTextColor())
+    : chart_(chart), back_(chart.GetGraphBackColor()), fore_(chart.GetGraphForeColor()),
+      desk_(chart.GetDeskColor()), text_(chart.GetTextColor())
 {
     // All four series, even on a two-series chart: the same set-up styles them all.
     for (int s = 0; s < kStyledSeries; ++s) {
-        m_series[s] = chart.GetSeriesColor(s);
-        m_lineTypes[s] = chart.GetLineType(s);
+        series_[s] = chart.GetSeriesColor(s);
+        lineTypes_[s] = chart.GetLineType(s);
         chart.SetSeriesColor(s, kBlack);
     }
     chart.SetGraphBackColor(kWhite);
@@ -73,13 +73,13 @@ BlackOnWhiteLook::BlackOnWhiteLook(MeterChart &chart)
 BlackOnWhiteLook::~BlackOnWhiteLook()
 {
     for (int s = 0; s < kStyledSeries; ++s) {
-        m_chart.SetSeriesColor(s, m_series[s]);
-        m_chart.SetLineType(s, m_lineTypes[s]);
+        chart_.SetSeriesColor(s, series_[s]);
+        chart_.SetLineType(s, lineTypes_[s]);
     }
-    m_chart.SetGraphBackColor(m_back);
-    m_chart.SetGraphForeColor(m_fore);
-    m_chart.SetDeskColor(m_desk);
-    m_chart.SetTextColor(m_text);
+    chart_.SetGraphBackColor(back_);
+    chart_.SetGraphForeColor(fore_);
+    chart_.SetDeskColor(desk_);
+    chart_.SetTextColor(text_);
 }
 
 QFont tableFont()
@@ -108,45 +108,45 @@ void abortJob(QPrinter &printer, QPainter &painter)
 class ChartPrinterScope {
 public:
     ChartPrinterScope(QPrinter &printer, bool landscapeUntilChosen)
-        : m_printer(printer), m_resolution(printer.resolution()), m_layout(printer.pageLayout()),
-          m_restoreLayout(landscapeUntilChosen)
+        : printer_(printer), resolution_(printer.resolution()), layout_(printer.pageLayout()),
+          restoreLayout_(landscapeUntilChosen)
     {
-        if (m_restoreLayout)
+        if (restoreLayout_)
             printer.setPageOrientation(QPageLayout::Landscape);
     }
     ~ChartPrinterScope()
     {
-        m_printer.setResolution(m_resolution);
-        if (m_restoreLayout)
-            m_printer.setPageLayout(m_layout);
+        printer_.setResolution(resolution_);
+        if (restoreLayout_)
+            printer_.setPageLayout(layout_);
     }
     ChartPrinterScope(const ChartPrinterScope &) = delete;
     ChartPrinterScope &operator=(const ChartPrinterScope &) = delete;
 
 private:
-    QPrinter &m_printer;
-    int m_resolution;
-    QPageLayout m_layout;
-    bool m_restoreLayout;
+    QPrinter &printer_;
+    int resolution_;
+    QPageLayout layout_;
+    bool restoreLayout_;
 };
 
 } // namespace
 
 bool PrintDialogs::askPrint(QPrinter &printer)
 {
-    QPrintDialog dialog(&printer, m_parent);
+    QPrintDialog dialog(&printer, parent_);
     return dialog.exec() == QDialog::Accepted;
 }
 
 bool PrintDialogs::askPrinterSetup(QPrinter &printer)
 {
-    PrinterSetupDialog dialog(printer, availablePrinters(), m_parent);
+    PrinterSetupDialog dialog(printer, availablePrinters(), parent_);
     return dialog.exec() == QDialog::Accepted;
 }
 
 bool PrintDialogs::printChart(MeterChart &chart, QPrinter &printer)
 {
-    QPrintDialog dialog(&printer, m_parent);
+    QPrintDialog dialog(&printer, parent_);
     if (dialog.exec() != QDialog::Accepted)
         return false;
     return chart.printTo(printer);
@@ -193,28 +193,28 @@ PrintOutcome printTableLines(QPrinter &printer, const PrintCells &cells, const P
     return painter.end() && pagesOk ? PrintOutcome::Printed : PrintOutcome::Failed;
 }
 
-PrintProgressWindow::PrintProgressWindow(QWidget *parent) : m_parent(parent) {}
+PrintProgressWindow::PrintProgressWindow(QWidget *parent) : parent_(parent) {}
 
 PrintProgressWindow::~PrintProgressWindow() = default;
 
 bool PrintProgressWindow::pageStarting(int page, int pages)
 {
-    if (!m_dialog) {
-        m_dialog = std::make_unique<QProgressDialog>(QString(), QStringLiteral("Cancel"), 0, pages, m_parent);
-        m_dialog->setWindowTitle(QStringLiteral("Print"));
+    if (!dialog_) {
+        dialog_ = std::make_unique<QProgressDialog>(QString(), QStringLiteral("Cancel"), 0, pages, parent_);
+        dialog_->setWindowTitle(QStringLiteral("Print"));
         // Modal for the whole application: the table being printed cannot be
         // cleared or closed, nor another command started, until it is done.
-        m_dialog->setWindowModality(Qt::ApplicationModal);
-        m_dialog->setAutoClose(false);
-        m_dialog->setAutoReset(false);
-        m_dialog->setMinimumDuration(0);
-        m_dialog->show();
+        dialog_->setWindowModality(Qt::ApplicationModal);
+        dialog_->setAutoClose(false);
+        dialog_->setAutoReset(false);
+        dialog_->setMinimumDuration(0);
+        dialog_->show();
     }
-    m_dialog->setLabelText(PrintProgressText(page, pages));
-    m_dialog->setValue(page - 1);
+    dialog_->setLabelText(PrintProgressText(page, pages));
+    dialog_->setValue(page - 1);
     // Paints, the link's timers and the Cancel button all run here.
     QCoreApplication::processEvents();
-    return !m_dialog->wasCanceled();
+    return !dialog_->wasCanceled();
 }
 
 bool PrintChart(MeterChart &chart, const std::function<bool(MeterChart &)> &print)
@@ -244,24 +244,24 @@ PrintService::PrintService(QWidget *dialogParent)
 }
 
 PrintService::PrintService(std::unique_ptr<PrintUi> ui)
-    : m_ui(std::move(ui)), m_printer(QPrinter::HighResolution)
+    : ui_(std::move(ui)), printer_(QPrinter::HighResolution)
 {
-    m_printer.setResolution(kTableResolution);
+    printer_.setResolution(kTableResolution);
 }
 
 PrintService::~PrintService() = default;
 
 bool PrintService::printerSetup()
 {
-    if (!m_ui->askPrinterSetup(m_printer))
+    if (!ui_->askPrinterSetup(printer_))
         return false;
-    m_layoutChosen = true;
+    layoutChosen_ = true;
     return true;
 }
 
 bool PrintService::PrintStringGrid(const StringGrid &grid)
 {
-    if (!m_ui->askPrint(m_printer))
+    if (!ui_->askPrint(printer_))
         return false;
     // Events run between pages; should the grid go away meanwhile, the
     // printout stops rather than read a deleted table.
@@ -269,8 +269,8 @@ bool PrintService::PrintStringGrid(const StringGrid &grid)
     const PrintCells all = gridPrintCells(grid);
     const PrintCells cells{all.rowCount, all.colCount,
                            [&alive, &all](int col, int row) { return alive ? all.cell(col, row) : QString(); }};
-    PrintProgressWindow progress(m_ui->dialogParent());
-    const PrintOutcome outcome = printTableLines(m_printer, cells, [&](int page, int pages) {
+    PrintProgressWindow progress(ui_->dialogParent());
+    const PrintOutcome outcome = printTableLines(printer_, cells, [&](int page, int pages) {
         return progress.pageStarting(page, pages) && alive;
     });
     return outcome == PrintOutcome::Printed;
@@ -278,8 +278,8 @@ bool PrintService::PrintStringGrid(const StringGrid &grid)
 
 bool PrintService::PrintChart(MeterChart &chart)
 {
-    const ChartPrinterScope scope(m_printer, !m_layoutChosen);
-    return vandrel::PrintChart(chart, [this](MeterChart &c) { return m_ui->printChart(c, m_printer); });
+    const ChartPrinterScope scope(printer_, !layoutChosen_);
+    return vandrel::PrintChart(chart, [this](MeterChart &c) { return ui_->printChart(c, printer_); });
 }
 
 bool PrintService::printActiveChild(QWidget *activeChild)

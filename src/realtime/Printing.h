@@ -36,14 +36,14 @@ public:
 // The real dialogs, parented to the main window.
 class PrintDialogs : public PrintUi {
 public:
-    explicit PrintDialogs(QWidget *parent) : m_parent(parent) {}
+    explicit PrintDialogs(QWidget *parent) : parent_(parent) {}
     bool askPrint(QPrinter &printer) override;
     bool askPrinterSetup(QPrinter &printer) override;
     bool printChart(MeterChart &chart, QPrinter &printer) override;
-    QWidget *dialogParent() const override { return m_parent; }
+    QWidget *dialogParent() const override { return parent_; }
 
 private:
-    QWidget *m_parent;
+    QWidget *parent_;
 };
 
 // The cells of a grid as a table printout reads them.
@@ -75,8 +75,8 @@ public:
     bool pageStarting(int page, int pages);
 
 private:
-    QWidget *m_parent;
-    std::unique_ptr<QProgressDialog> m_dialog;
+    QWidget *parent_;
+    std::unique_ptr<QProgressDialog> dialog_;
 };
 
 // Prints the chart in black on white through `print` and then gives it back
@@ -102,7 +102,7 @@ public:
     PrintService &operator=(const PrintService &) = delete;
     ~PrintService();
 
-    QPrinter &printer() { return m_printer; }
+    QPrinter &printer() { return printer_; }
 
     // The printer set-up dialog and nothing else; true when accepted.
     // From then on graphs print in the orientation chosen there too.
@@ -119,9 +119,9 @@ public:
     bool printActiveChild(QWidget *activeChild);
 
 private:
-    std::unique_ptr<PrintUi> m_ui;
-    QPrinter m_printer;
-    bool m_layoutChosen = false;
+    std::unique_ptr<PrintUi> ui_;
+    QPrinter printer_;
+    bool layoutChosen_ = false;
 };
 
 } // namespace vandrel

@@ -75,7 +75,7 @@ void RealTimeController::applyModel(int model)
     }
 }
 
-void RealTimeController::btnRunClick()
+void RealTimeController::runOrPause()
 {
     if (graph_) {
         graph_->Chart1->UndoZoom();
@@ -131,11 +131,11 @@ bool RealTimeController::askToSave()
     return true;
 }
 
-void RealTimeController::btnStopClick()
+void RealTimeController::stopRun()
 {
     if (link_.state().MainTimerBusy) {
         // Never end a run in the middle of a tick; come back when it is done.
-        QTimer::singleShot(10, this, &RealTimeController::btnStopClick);
+        QTimer::singleShot(10, this, &RealTimeController::stopRun);
         return;
     }
     if (run_.RealTimeUnsaved && !askToSave())
@@ -146,7 +146,7 @@ void RealTimeController::btnStopClick()
     run_.StopEnabled = false;
     emit runEnabledChanged(link_.state().MeterConnected);
     emit controlsChanged();
-    Clear1Click();
+    clearRun();
 }
 
 void RealTimeController::setJournalUnavailable(const QString &reason)
@@ -178,7 +178,7 @@ void RealTimeController::showProtection()
     emit protectionChanged(text);
 }
 
-void RealTimeController::Clear1Click()
+void RealTimeController::clearRun()
 {
     endJournal();
     if (table_)
@@ -222,7 +222,7 @@ bool RealTimeController::askBeforeClose()
     return !table_ || !run_.RealTimeUnsaved || askToSave();
 }
 
-void RealTimeController::RealTimeGraph1Click()
+void RealTimeController::showGraphWindow()
 {
     if (graph_)
         graph_->restoreNormal();
@@ -230,7 +230,7 @@ void RealTimeController::RealTimeGraph1Click()
         createGraph({});
 }
 
-void RealTimeController::RealTimeTabular1Click()
+void RealTimeController::showTableWindow()
 {
     if (table_)
         table_->restoreNormal();
@@ -334,7 +334,7 @@ void RealTimeController::replayGraph(const JournalContents &contents)
         const QString dewPointCell = s.cells.value(ColDewPoint);
         reading.HasDewPoint = isDewPointVariant(contents.header.suffix) && !dewPointCell.isEmpty() &&
                               dewPointCell != QLatin1String("OL");
-        AppendGraphSample(chart, run_.NextPointIndex, run_.GraphSpan, reading, s.time, false);
+        AppendGraphSample(chart, run_.NextPointIndex, run_.GraphSpan, reading, s.time, Redraw::Later);
     }
     chart.Refresh();
 }

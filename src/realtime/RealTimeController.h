@@ -60,11 +60,17 @@ public:
     // Headings of an existing real-time table for a model.
     void applyModel(int model);
 
-    void btnRunClick();
-    void btnStopClick();
-    void Clear1Click();
-    void RealTimeGraph1Click();
-    void RealTimeTabular1Click();
+    // Run: brings back both windows and starts or resumes sampling; while
+    // running it pauses instead.
+    void runOrPause();
+    // Stop: asks to save unsaved rows (Cancel keeps the run), ends the run and
+    // clears the table and the graph.
+    void stopRun();
+    // Clears the table and the graph and ends the journal; the run goes on.
+    void clearRun();
+    // Brings back the real-time graph or table window, making it when there is none.
+    void showGraphWindow();
+    void showTableWindow();
 
     // Asked when the program closes: the real-time table's save question.
     // False keeps the program open.

@@ -25,13 +25,13 @@ void countTicks(MeterLink &link, RealTimeRun &run, QObject *context)
 
 void showRunFace(RealTimeRun &run)
 {
-    run.RunTag = 1;
+    run.RunTag = RunFace::Run;
     run.RunCaption = QStringLiteral("Run");
 }
 
 void showPauseFace(RealTimeRun &run)
 {
-    run.RunTag = 0;
+    run.RunTag = RunFace::Pause;
     run.RunCaption = QStringLiteral("Pause");
 }
 

@@ -16,6 +16,12 @@ namespace vandrel {
 
 class MeterLink;
 
+// What the Run controls show, and so what their next click does.
+enum class RunFace {
+    Run,   // stopped or paused: the next click starts or resumes
+    Pause, // running: the next click pauses
+};
+
 struct RealTimeRun {
     int SampleRate = 2;          // seconds between samples
     bool RealTimeRunning = false;
@@ -26,9 +32,7 @@ struct RealTimeRun {
     double GraphSpan = 0.0;      // width of the graph's time window, days
     QRect SavedGraphBounds, SavedTableBounds;
 
-    // The face of the Run controls: Tag 1 shows Run (next click starts or
-    // resumes), Tag 0 shows Pause.
-    int RunTag = 1;
+    RunFace RunTag = RunFace::Run;
     QString RunCaption = QStringLiteral("&Run");
     bool StopEnabled = false;
 };

@@ -277,50 +277,50 @@ bool splitTableLine(std::string_view line, char sep, int maxCells, std::vector<s
 }
 
 TableFileReader::TableFileReader(QIODevice &device, char separator)
-    : m_device(device), m_sep(separator), m_buf(new char[ReadBlock])
+    : device_(device), sep_(separator), buf_(new char[ReadBlock])
 {
 }
 
 QString TableFileReader::errorString() const
 {
-    return m_device.errorString();
+    return device_.errorString();
 }
 
 bool TableFileReader::fill()
 {
-    if (m_pos > 0) {
-        std::memmove(m_buf.get(), m_buf.get() + m_pos, m_end - m_pos);
-        m_end -= m_pos;
-        m_pos = 0;
+    if (pos_ > 0) {
+        std::memmove(buf_.get(), buf_.get() + pos_, end_ - pos_);
+        end_ -= pos_;
+        pos_ = 0;
     }
-    const qint64 got = m_device.read(m_buf.get() + m_end, static_cast<qint64>(ReadBlock - m_end));
+    const qint64 got = device_.read(buf_.get() + end_, static_cast<qint64>(ReadBlock - end_));
     if (got < 0) {
-        m_failed = true;
+        failed_ = true;
         return false;
     }
     if (got == 0)
-        m_eof = true;
-    m_end += static_cast<std::size_t>(got);
+        eof_ = true;
+    end_ += static_cast<std::size_t>(got);
     return true;
 }
 
 bool TableFileReader::nextLine(std::string_view &line)
 {
     for (;;) {
-        const char *begin = m_buf.get() + m_pos;
-        const auto *nl = static_cast<const char *>(std::memchr(begin, '\n', m_end - m_pos));
+        const char *begin = buf_.get() + pos_;
+        const auto *nl = static_cast<const char *>(std::memchr(begin, '\n', end_ - pos_));
         std::string_view raw;
         if (nl) {
             raw = std::string_view(begin, static_cast<std::size_t>(nl - begin));
-            m_pos += raw.size() + 1;
-        } else if (m_eof || m_end - m_pos >= LongestLineKept) {
-            if (m_pos == m_end)
+            pos_ += raw.size() + 1;
+        } else if (eof_ || end_ - pos_ >= LongestLineKept) {
+            if (pos_ == end_)
                 return false;
-            const std::string_view rest(begin, m_end - m_pos);
+            const std::string_view rest(begin, end_ - pos_);
             raw = rest.substr(0, characterStart(rest, std::min(rest.size(), LongestLineKept)));
-            m_pos += raw.size();
-            if (!m_eof)
-                m_done = true; // no line end in sight: far too long to be a row
+            pos_ += raw.size();
+            if (!eof_)
+                done_ = true; // no line end in sight: far too long to be a row
         } else {
             if (!fill())
                 return false;
@@ -339,7 +339,7 @@ std::string_view TableFileReader::decodeAndCut(std::string_view raw)
     const std::size_t ascii = asciiPrefix(raw);
     if (ascii == raw.size() || ascii >= limit) {
         if (raw.size() > limit) {
-            m_done = true;
+            done_ = true;
             raw = raw.substr(0, limit);
         }
         return raw;
@@ -359,26 +359,26 @@ std::string_view TableFileReader::decodeAndCut(std::string_view raw)
     }
     if (i == raw.size()) {
         if (chars > limit) {
-            m_done = true;
+            done_ = true;
             raw = raw.substr(0, cutAt);
         }
         return raw;
     }
     if (raw.size() > limit) {
-        m_done = true;
+        done_ = true;
         raw = raw.substr(0, limit);
     }
-    m_decoded.clear();
+    decoded_.clear();
     for (const char c : raw) {
         const auto u = static_cast<unsigned char>(c);
         if (u < 0x80) {
-            m_decoded.push_back(c);
+            decoded_.push_back(c);
         } else {
-            m_decoded.push_back(static_cast<char>(0xC0 | (u >> 6)));
-            m_decoded.push_back(static_cast<char>(0x80 | (u & 0x3F)));
+            decoded_.push_back(static_cast<char>(0xC0 | (u >> 6)));
+            decoded_.push_back(static_cast<char>(0x80 | (u & 0x3F)));
         }
     }
-    return m_decoded;
+    return decoded_;
 }
 
 bool TableFileReader::nextRow(int maxCells, std::vector<std::string_view> &cells)
@@ -390,10 +390,10 @@ bool TableFileReader::nextRow(int maxCells, std::vector<std::string_view> &cells
 
 bool TableFileReader::nextRawLine(std::string_view &line)
 {
-    if (m_done)
+    if (done_)
         return false;
     if (!nextLine(line)) {
-        m_done = true;
+        done_ = true;
         return false;
     }
     return true;
@@ -401,14 +401,14 @@ bool TableFileReader::nextRawLine(std::string_view &line)
 
 std::string_view TableFileReader::readableFrom(std::string_view line) const
 {
-    const char *end = m_buf.get() + m_end;
+    const char *end = buf_.get() + end_;
     return {line.data(), static_cast<std::size_t>(end - line.data())};
 }
 
 bool TableFileReader::appendCells(std::string_view line, int maxCells, std::vector<std::string_view> &cells)
 {
     PlainFields plain;
-    switch (plainFields(line, m_sep, maxCells, plain)) {
+    switch (plainFields(line, sep_, maxCells, plain)) {
     case Plain::Row: {
         std::size_t start = 0;
         for (std::size_t i = 0; i < plain.count; ++i) {
@@ -418,16 +418,16 @@ bool TableFileReader::appendCells(std::string_view line, int maxCells, std::vect
         return true;
     }
     case Plain::Ended:
-        m_done = true;
+        done_ = true;
         return false;
     case Plain::No:
         break;
     }
-    if (!splitTableLine(decodeAndCut(line), m_sep, maxCells, m_cells, m_scratch)) {
-        m_done = true;
+    if (!splitTableLine(decodeAndCut(line), sep_, maxCells, cells_, scratch_)) {
+        done_ = true;
         return false;
     }
-    cells.insert(cells.end(), m_cells.begin(), m_cells.end());
+    cells.insert(cells.end(), cells_.begin(), cells_.end());
     return true;
 }
 
@@ -454,26 +454,26 @@ struct TableRowReadAhead::Queue {
     std::thread thread;
 };
 
-TableRowReadAhead::TableRowReadAhead(QIODevice &device, char separator, int maxCells) : m_queue(new Queue)
+TableRowReadAhead::TableRowReadAhead(QIODevice &device, char separator, int maxCells) : queue_(new Queue)
 {
     for (int i = 0; i < 3; ++i)
-        m_queue->free.push_back(std::make_unique<Batch>());
-    m_queue->thread = std::thread([this, &device, separator, maxCells] { read(device, separator, maxCells); });
+        queue_->free.push_back(std::make_unique<Batch>());
+    queue_->thread = std::thread([this, &device, separator, maxCells] { read(device, separator, maxCells); });
 }
 
 TableRowReadAhead::~TableRowReadAhead()
 {
     {
-        const std::lock_guard lock(m_queue->mutex);
-        m_queue->stop = true;
+        const std::lock_guard lock(queue_->mutex);
+        queue_->stop = true;
     }
-    m_queue->changed.notify_all();
-    m_queue->thread.join();
+    queue_->changed.notify_all();
+    queue_->thread.join();
 }
 
 void TableRowReadAhead::read(QIODevice &device, char separator, int maxCells)
 {
-    Queue &q = *m_queue;
+    Queue &q = *queue_;
     const auto take = [&q]() -> std::unique_ptr<Batch> {
         std::unique_lock lock(q.mutex);
         q.changed.wait(lock, [&q] { return q.stop || !q.free.empty(); });
@@ -539,26 +539,26 @@ void TableRowReadAhead::read(QIODevice &device, char separator, int maxCells)
 
 bool TableRowReadAhead::nextRow(std::string_view &record)
 {
-    Queue &q = *m_queue;
-    while (!m_current || m_row == m_current->ends.size()) {
-        if (m_current && m_current->last)
+    Queue &q = *queue_;
+    while (!current_ || row_ == current_->ends.size()) {
+        if (current_ && current_->last)
             return false;
         std::unique_lock lock(q.mutex);
-        if (m_current)
-            q.free.push_back(std::move(m_current));
+        if (current_)
+            q.free.push_back(std::move(current_));
         q.changed.notify_all();
         q.changed.wait(lock, [&q] { return !q.full.empty(); });
-        m_current = std::move(q.full.front());
+        current_ = std::move(q.full.front());
         q.full.pop_front();
-        m_row = 0;
-        if (m_current->last) {
-            m_failed = q.failed;
-            m_error = q.error;
+        row_ = 0;
+        if (current_->last) {
+            failed_ = q.failed;
+            error_ = q.error;
         }
     }
-    const std::size_t from = m_row == 0 ? 0 : m_current->ends[m_row - 1];
-    record = std::string_view(m_current->records).substr(from, m_current->ends[m_row] - from);
-    ++m_row;
+    const std::size_t from = row_ == 0 ? 0 : current_->ends[row_ - 1];
+    record = std::string_view(current_->records).substr(from, current_->ends[row_] - from);
+    ++row_;
     return true;
 }
 

@@ -62,7 +62,7 @@ public:
     // The line from nextRawLine and what is read after it, as far as the
     // reader holds it: bytes that may be read but belong to no cell of the line.
     std::string_view readableFrom(std::string_view line) const;
-    bool failed() const { return m_failed; }
+    bool failed() const { return failed_; }
     QString errorString() const;
 
 private:
@@ -71,19 +71,19 @@ private:
     bool fill();
     std::string_view decodeAndCut(std::string_view raw);
 
-    QIODevice &m_device;
-    char m_sep;
+    QIODevice &device_;
+    char sep_;
     // Not zero-filled: only what the file fills is ever touched, so opening
     // a small file costs no megabyte of clearing.
-    std::unique_ptr<char[]> m_buf;
-    std::size_t m_pos = 0;
-    std::size_t m_end = 0;
-    bool m_eof = false;
-    bool m_done = false;
-    bool m_failed = false;
-    std::string m_decoded;
-    std::string m_scratch;
-    std::vector<std::string_view> m_cells;
+    std::unique_ptr<char[]> buf_;
+    std::size_t pos_ = 0;
+    std::size_t end_ = 0;
+    bool eof_ = false;
+    bool done_ = false;
+    bool failed_ = false;
+    std::string decoded_;
+    std::string scratch_;
+    std::vector<std::string_view> cells_;
 };
 
 // The rows of a table file read on a thread of its own, a batch ahead of the
@@ -105,19 +105,19 @@ public:
     // no cell (maxCells 0). False at the end of the table, as TableFileReader::nextRow.
     bool nextRow(std::string_view &record);
     // Valid once nextRow returned false.
-    bool failed() const { return m_failed; }
-    QString errorString() const { return m_error; }
+    bool failed() const { return failed_; }
+    QString errorString() const { return error_; }
 
 private:
     struct Batch;
     struct Queue;
     void read(QIODevice &device, char separator, int maxCells);
 
-    std::unique_ptr<Queue> m_queue;
-    std::unique_ptr<Batch> m_current;
-    std::size_t m_row = 0;
-    bool m_failed = false;
-    QString m_error;
+    std::unique_ptr<Queue> queue_;
+    std::unique_ptr<Batch> current_;
+    std::size_t row_ = 0;
+    bool failed_ = false;
+    QString error_;
 };
 
 // Rows to save, both inclusive; empty when to < from.

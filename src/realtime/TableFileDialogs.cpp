@@ -47,14 +47,14 @@ public:
     {
         if (count > 1 && (count & 255) != 0)
             return false;
-        if (m_timer.isValid() && m_timer.elapsed() < 40)
+        if (timer_.isValid() && timer_.elapsed() < 40)
             return false;
-        m_timer.start();
+        timer_.start();
         return true;
     }
 
 private:
-    QElapsedTimer m_timer;
+    QElapsedTimer timer_;
 };
 
 bool writeAll(QIODevice &out, const std::string &bytes)
@@ -78,43 +78,43 @@ QString cannotRead(const QString &path, const QString &reason)
 class ScopeProgress : public TableFileProgress
 {
 public:
-    ScopeProgress(QWidget *parent, TableFileUi::Work work, int maximum) : m_work(work), m_scope(parent)
+    ScopeProgress(QWidget *parent, TableFileUi::Work work, int maximum) : work_(work), scope_(parent)
     {
         if (work == TableFileUi::Work::Saving) {
-            m_scope.setWindowTitle(QStringLiteral("Saving Progress"));
-            m_scope.Progress1->setRange(0, std::max(0, maximum));
-            m_scope.Progress1->setValue(0);
-            m_scope.Progress1->show();
-            m_scope.SText1->setText(QStringLiteral("saving....."));
+            scope_.setWindowTitle(QStringLiteral("Saving Progress"));
+            scope_.Progress1->setRange(0, std::max(0, maximum));
+            scope_.Progress1->setValue(0);
+            scope_.Progress1->show();
+            scope_.SText1->setText(QStringLiteral("saving....."));
         } else {
-            m_scope.setWindowTitle(QStringLiteral("Open Progress"));
-            m_scope.SText1->setText(QStringLiteral("0"));
+            scope_.setWindowTitle(QStringLiteral("Open Progress"));
+            scope_.SText1->setText(QStringLiteral("0"));
         }
-        m_scope.SText1->adjustSize();
-        m_scope.SText1->show();
-        m_scope.BitBtn2->show();
-        m_scope.setWindowModality(Qt::ApplicationModal);
-        m_scope.show();
-        m_scope.setModalResult(TfrmScope::mrNone);
+        scope_.SText1->adjustSize();
+        scope_.SText1->show();
+        scope_.BitBtn2->show();
+        scope_.setWindowModality(Qt::ApplicationModal);
+        scope_.show();
+        scope_.setModalResult(TfrmScope::mrNone);
         QCoreApplication::processEvents();
     }
-    ~ScopeProgress() override { m_scope.close(); }
+    ~ScopeProgress() override { scope_.close(); }
 
     void report(int count) override
     {
-        if (m_work == TableFileUi::Work::Saving) {
-            m_scope.Progress1->setValue(count);
+        if (work_ == TableFileUi::Work::Saving) {
+            scope_.Progress1->setValue(count);
         } else {
-            m_scope.SText1->setText(QString::number(count));
-            m_scope.SText1->adjustSize();
+            scope_.SText1->setText(QString::number(count));
+            scope_.SText1->adjustSize();
         }
         QCoreApplication::processEvents();
     }
-    bool cancelled() override { return m_scope.modalResult() == TfrmScope::mrCancel; }
+    bool cancelled() override { return scope_.modalResult() == TfrmScope::mrCancel; }
 
 private:
-    TableFileUi::Work m_work;
-    TfrmScope m_scope;
+    TableFileUi::Work work_;
+    TfrmScope scope_;
 };
 
 } // namespace
@@ -142,7 +142,7 @@ QString tableFileStartFolder()
 
 QString TableFileDialogs::askSaveFileName()
 {
-    QFileDialog d(m_parent, QString(), tableFileStartFolder());
+    QFileDialog d(parent_, QString(), tableFileStartFolder());
     d.setAcceptMode(QFileDialog::AcceptSave);
     d.setFileMode(QFileDialog::AnyFile);
     d.setOption(QFileDialog::HideNameFilterDetails);
@@ -160,7 +160,7 @@ QString TableFileDialogs::askSaveFileName()
 
 QString TableFileDialogs::askOpenFileName()
 {
-    QFileDialog d(m_parent, QString(), tableFileStartFolder());
+    QFileDialog d(parent_, QString(), tableFileStartFolder());
     d.setAcceptMode(QFileDialog::AcceptOpen);
     d.setFileMode(QFileDialog::ExistingFile);
     d.setOption(QFileDialog::HideNameFilterDetails);
@@ -170,9 +170,8 @@ QString TableFileDialogs::askOpenFileName()
     return d.selectedFiles().constFirst();
 }
 
-std::optional<RangeChoice> TableFileDialogs::askRange(int lastRow)
+void prepareRangeDialog(TfrmScope &scope, int lastRow)
 {
-    TfrmScope scope(m_parent);
     scope.setWindowTitle(QStringLiteral("Save File"));
     for (QWidget *w : {static_cast<QWidget *>(scope.GroupBox1), static_cast<QWidget *>(scope.radAll),
                        static_cast<QWidget *>(scope.radNo), static_cast<QWidget *>(scope.Label1),
@@ -182,6 +181,12 @@ std::optional<RangeChoice> TableFileDialogs::askRange(int lastRow)
         w->show();
     scope.edtSelFrom->setText(QStringLiteral("1"));
     scope.edtSelTo->setText(QString::number(lastRow));
+}
+
+std::optional<RangeChoice> TableFileDialogs::askRange(int lastRow)
+{
+    TfrmScope scope(parent_);
+    prepareRangeDialog(scope, lastRow);
     if (scope.exec() != TfrmScope::mrOk)
         return std::nullopt;
     return RangeChoice{scope.radAll->isChecked(), scope.edtSelFrom->text(), scope.edtSelTo->text()};
@@ -189,13 +194,13 @@ std::optional<RangeChoice> TableFileDialogs::askRange(int lastRow)
 
 void TableFileDialogs::showMessage(const QString &text)
 {
-    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationDisplayName(), text, QMessageBox::Ok, m_parent);
+    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationDisplayName(), text, QMessageBox::Ok, parent_);
     box.exec();
 }
 
 std::unique_ptr<TableFileProgress> TableFileDialogs::showProgress(Work work, int maximum)
 {
-    return std::make_unique<ScopeProgress>(m_parent, work, maximum);
+    return std::make_unique<ScopeProgress>(parent_, work, maximum);
 }
 
 TableIoResult writeTableRows(QIODevice &out, const StringGrid &grid, SaveRange range, char sep,

@@ -64,11 +64,16 @@ public:
     virtual std::unique_ptr<TableFileProgress> showProgress(Work work, int maximum) = 0;
 };
 
+class TfrmScope;
+// Makes `scope` the range dialog of a save: its caption, the range box with
+// rows 1..`lastRow` entered, and the OK and Cancel buttons shown.
+void prepareRangeDialog(TfrmScope &scope, int lastRow);
+
 // The real dialogs.
 class TableFileDialogs : public TableFileUi
 {
 public:
-    explicit TableFileDialogs(QWidget *parent) : m_parent(parent) {}
+    explicit TableFileDialogs(QWidget *parent) : parent_(parent) {}
     QString askSaveFileName() override;
     QString askOpenFileName() override;
     std::optional<RangeChoice> askRange(int lastRow) override;
@@ -76,7 +81,7 @@ public:
     std::unique_ptr<TableFileProgress> showProgress(Work work, int maximum) override;
 
 private:
-    QWidget *m_parent;
+    QWidget *parent_;
 };
 
 // The file work without dialogs. `complete` only when every row went through.

@@ -30,7 +30,7 @@ bool isActive(QMdiArea &area, const QWidget &window)
 
 } // namespace
 
-void Grid1Click(QMdiArea &area, TfrmList &table, const TfrmList *realTimeTable, char modelSuffix)
+void moveMarkerToRow(QMdiArea &area, TfrmList &table, const TfrmList *realTimeTable, char modelSuffix)
 {
     if (&table == realTimeTable || !isActive(area, table))
         return;
@@ -40,7 +40,7 @@ void Grid1Click(QMdiArea &area, TfrmList &table, const TfrmList *realTimeTable, 
     SyncMarker(*graph->Chart1, *table.Grid1, table.Grid1->Selection().Top, modelSuffix);
 }
 
-void Chart1PointClick(QMdiArea &area, TfrmGraph &graph, int pointIndex, const TfrmGraph *realTimeGraph,
+void selectRowOfPoint(QMdiArea &area, TfrmGraph &graph, int pointIndex, const TfrmGraph *realTimeGraph,
                       char modelSuffix)
 {
     if (&graph == realTimeGraph || !isActive(area, graph) ||

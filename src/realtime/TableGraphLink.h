@@ -12,11 +12,11 @@ class TfrmList;
 
 // A click in table `table` (not the real-time table): the first graph window
 // with the same caption gets its marker at the selection's top row.
-void Grid1Click(QMdiArea &area, TfrmList &table, const TfrmList *realTimeTable, char modelSuffix);
+void moveMarkerToRow(QMdiArea &area, TfrmList &table, const TfrmList *realTimeTable, char modelSuffix);
 // A click on point `pointIndex` of `graph` (not the real-time graph): the first
 // table window with the same caption selects and shows that point's row, and
 // the graph's marker moves there.
-void Chart1PointClick(QMdiArea &area, TfrmGraph &graph, int pointIndex, const TfrmGraph *realTimeGraph,
+void selectRowOfPoint(QMdiArea &area, TfrmGraph &graph, int pointIndex, const TfrmGraph *realTimeGraph,
                       char modelSuffix);
 
 } // namespace vandrel

@@ -11,6 +11,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include <algorithm>
+#include <initializer_list>
+
 namespace vandrel {
 
 namespace {
@@ -34,10 +37,23 @@ W *sized(W *w, const char *name, int left, int top)
     return hidden(w, name, left, top, w->width(), w->height());
 }
 
+// Places one row's controls left to right: each keeps its place unless the one
+// before it reaches that far, then it follows with a small gap. The places
+// suit a small font; with a larger one the texts must not run under the boxes.
+void flowRow(std::initializer_list<QWidget *> controls)
+{
+    constexpr int gap = 4;
+    int next = 0;
+    for (QWidget *w : controls) {
+        w->move(std::max(w->x(), next), w->y());
+        next = w->x() + w->width() + gap;
+    }
+}
+
 } // namespace
 
 TfrmScope::TfrmScope(QWidget *parent, std::function<bool()> downloadInProgress)
-    : QDialog(parent), m_downloadInProgress(std::move(downloadInProgress))
+    : QDialog(parent), downloadInProgress_(std::move(downloadInProgress))
 {
     setWindowTitle(QStringLiteral("Print Range"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowStaysOnTopHint |
@@ -74,28 +90,32 @@ void TfrmScope::buildRangeBox()
     hidden(edtSelTo, "edtSelTo", 174, 30, 56, edtSelTo->sizeHint().height());
     Label1->setBuddy(edtSelFrom);
     Label2->setBuddy(edtSelTo);
+    // With a buddy the '&' only marks the shortcut: sized for the text shown.
+    Label1->adjustSize();
+    Label2->adjustSize();
+    flowRow({radNo, Label1, edtSelFrom, Label2, edtSelTo});
 }
 
 int TfrmScope::exec()
 {
-    m_modalResult = mrNone;
-    m_inModalLoop = true;
+    modalResult_ = mrNone;
+    inModalLoop_ = true;
     QDialog::exec();
-    m_inModalLoop = false;
-    return m_modalResult;
+    inModalLoop_ = false;
+    return modalResult_;
 }
 
 bool TfrmScope::closeRefused() const
 {
-    return m_downloadInProgress && m_downloadInProgress();
+    return downloadInProgress_ && downloadInProgress_();
 }
 
 void TfrmScope::buttonPressed(int result)
 {
-    m_modalResult = result;
+    modalResult_ = result;
     // Shown modally the button ends the dialog; in a progress window it only
     // leaves the result for the running loop to find.
-    if (m_inModalLoop && !closeRefused())
+    if (inModalLoop_ && !closeRefused())
         done(result);
 }
 
@@ -103,8 +123,8 @@ void TfrmScope::reject()
 {
     if (closeRefused())
         return;
-    m_modalResult = mrCancel;
-    if (m_inModalLoop)
+    modalResult_ = mrCancel;
+    if (inModalLoop_)
         done(mrCancel);
 }
 
@@ -114,14 +134,14 @@ void TfrmScope::closeEvent(QCloseEvent *event)
         event->ignore();
         return;
     }
-    if (m_inModalLoop) {
+    if (inModalLoop_) {
         QDialog::closeEvent(event);
         return;
     }
     if (event->spontaneous()) {
         // A progress window closed by the user asks its loop to stop, like
         // Cancel; the caller closes it when the loop has ended.
-        m_modalResult = mrCancel;
+        modalResult_ = mrCancel;
         event->ignore();
         return;
     }

@@ -30,8 +30,8 @@ public:
     // Shows the dialog modally; returns the result the buttons set (mrNone
     // when it was closed some other way).
     int exec() override;
-    int modalResult() const { return m_modalResult; }
-    void setModalResult(int r) { m_modalResult = r; }
+    int modalResult() const { return modalResult_; }
+    void setModalResult(int r) { modalResult_ = r; }
 
     QGroupBox *GroupBox1;
     QRadioButton *radAll;
@@ -59,9 +59,9 @@ private:
     void buildRangeBox();
     bool closeRefused() const;
 
-    std::function<bool()> m_downloadInProgress;
-    int m_modalResult = mrNone;
-    bool m_inModalLoop = false; // shown by showModal(), not as a progress window
+    std::function<bool()> downloadInProgress_;
+    int modalResult_ = mrNone;
+    bool inModalLoop_ = false; // shown by showModal(), not as a progress window
 };
 
 } // namespace vandrel

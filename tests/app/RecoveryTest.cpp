@@ -499,7 +499,7 @@ TEST(ClosingWithARunAndADownload, CancelAtTheSecondQuestionKeepsTheRunGoing)
     left.start(left.folder);
     TfrmMain &window = *left.window;
     ASSERT_NE(window.dataLoggerWindow(), nullptr);
-    window.realTime().btnRunClick();
+    window.realTime().runOrPause();
     ASSERT_TRUE(window.realTime().run().RealTimeRunning);
     QStringList order;
     window.realTime().setAsk([&](const QString &) {
@@ -546,7 +546,7 @@ TEST(RunOnAFullDisk, IsSaidOnTheStatusLineAndTheJournalCatchesUp)
     left.start(left.folder, &calls);
     TfrmMain &window = *left.window;
     EXPECT_EQ(window.protectionStatus(), "Run not protected: No space left on device");
-    window.realTime().btnRunClick();
+    window.realTime().runOrPause();
     const auto sample = [&] {
         window.realTime().run().TickCounter = window.SampleRate();
         window.realTime().sampleTick(QDateTime::currentDateTime());

@@ -48,7 +48,7 @@ struct CommandRig {
         rig.link.startTimers();
         return true;
     }
-    int command() { return LoadData1Click(area, rig.link, state, window, view, kTiming); }
+    int command() { return downloadAndShowMemory(area, rig.link, state, window, view, kTiming); }
 };
 
 } // namespace
@@ -159,7 +159,7 @@ TEST(DownloadProgressWindow, StreamTransferShowsTheBytesAsTheyArrive)
     PaintedProgress view(&parent, state, window);
     qApp->installEventFilter(&view);
 
-    ASSERT_EQ(LoadData1Click(area, rig.link, state, window, view, kTiming), kDownloadSuccess);
+    ASSERT_EQ(downloadAndShowMemory(area, rig.link, state, window, view, kTiming), kDownloadSuccess);
     qApp->removeEventFilter(&view);
     EXPECT_TRUE(view.messages.isEmpty());
     const int total = state.Table.Image.size();

@@ -135,17 +135,30 @@ TEST(SaveCommandChoice, TakesTheLoggerTableWhenActiveOrWhenItsDataIsUnsaved)
     TfrmDataLogger *w = new TfrmDataLogger(state, {560, 0});
     QMdiSubWindow *frame = w->showIn(area, kDataLoggerCaption, {}, QSize(738, 570));
     QWidget other;
-
-    EXPECT_EQ(dataLoggerGridToSave(frame, false, false, state, w), w->Grid1);
-    EXPECT_EQ(dataLoggerGridToSave(w, true, true, state, w), w->Grid1);
     EXPECT_EQ(dataLoggerOf(frame), w);
-    EXPECT_EQ(dataLoggerGridToSave(&other, false, false, state, w), nullptr) << "nothing unsaved";
-    state.LoggerDataUnsaved = true;
-    EXPECT_EQ(dataLoggerGridToSave(&other, false, false, state, w), w->Grid1);
-    EXPECT_EQ(dataLoggerGridToSave(nullptr, false, false, state, w), w->Grid1);
-    EXPECT_EQ(dataLoggerGridToSave(&other, true, false, state, w), nullptr) << "a table window is active";
-    EXPECT_EQ(dataLoggerGridToSave(&other, false, true, state, w), nullptr) << "a real-time save is pending";
-    EXPECT_EQ(dataLoggerGridToSave(&other, false, false, state, nullptr), nullptr);
+
+    struct Case {
+        const char *what;
+        SaveCommandContext save;
+        bool unsaved;
+        TfrmDataLogger *window;
+        StringGrid *taken;
+    };
+    const Case cases[] = {
+        {"its frame is active", {.activeChild = frame}, false, w, w->Grid1},
+        {"it is active, whatever else",
+         {.activeChild = w, .tableWindowActive = true, .saveFromPrompt = true}, false, w, w->Grid1},
+        {"nothing unsaved", {.activeChild = &other}, false, w, nullptr},
+        {"unsaved, another window active", {.activeChild = &other}, true, w, w->Grid1},
+        {"unsaved, no window active", {}, true, w, w->Grid1},
+        {"a table window is active", {.activeChild = &other, .tableWindowActive = true}, true, w, nullptr},
+        {"a real-time save is pending", {.activeChild = &other, .saveFromPrompt = true}, true, w, nullptr},
+        {"no data-logger window", {.activeChild = &other}, true, nullptr, nullptr},
+    };
+    for (const Case &c : cases) {
+        state.LoggerDataUnsaved = c.unsaved;
+        EXPECT_EQ(dataLoggerGridToSave(c.save, state, c.window), c.taken) << c.what;
+    }
 }
 
 TEST(DataLoggerPrintout, ThePrintCommandPrintsTheShownSetsTable)

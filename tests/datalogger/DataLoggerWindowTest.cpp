@@ -38,12 +38,12 @@ struct ProgressLog {
 
 class RecordingProgress : public DecodeProgress {
 public:
-    explicit RecordingProgress(ProgressLog &log) : m_log(log) {}
-    ~RecordingProgress() override { ++m_log.closed; }
-    void position(int sample) override { m_log.positions << sample; }
+    explicit RecordingProgress(ProgressLog &log) : log_(log) {}
+    ~RecordingProgress() override { ++log_.closed; }
+    void position(int sample) override { log_.positions << sample; }
 
 private:
-    ProgressLog &m_log;
+    ProgressLog &log_;
 };
 
 // A shown window over `state`, its decoding progress recorded.

@@ -43,7 +43,7 @@ struct Graph {
     bool enter(int axis, const QString &max, const QString &min)
     {
         ui.answer = ScaleEntry{max, min};
-        return Scale1Click(&chart, axis, ui, kUs);
+        return editScale(&chart, axis, ui, kUs);
     }
     ScaleBounds axis(int a) { return chart.SetWorkingAxis(a), ScaleBounds{float(chart.GetYMax()), float(chart.GetYMin())}; }
 };
@@ -78,7 +78,7 @@ TEST(ScaleBoxes, NumbersInSinglePrecisionAndWholeNumbersTowardZero)
     EXPECT_EQ(scaleBoxText(-0.5), "0");
 }
 
-TEST(Scale1Click, ShowsTheAxisLimitsAndSetsOnlyThatAxis)
+TEST(EditScale, ShowsTheAxisLimitsAndSetsOnlyThatAxis)
 {
     Graph g;
     EXPECT_TRUE(g.enter(kTemperatureAxis, "50", "200"));
@@ -93,7 +93,7 @@ TEST(Scale1Click, ShowsTheAxisLimitsAndSetsOnlyThatAxis)
     EXPECT_TRUE(g.ui.messages.isEmpty());
 }
 
-TEST(Scale1Click, ABoxWithoutNumberIsReportedAndKeepsItsLimit)
+TEST(EditScale, ABoxWithoutNumberIsReportedAndKeepsItsLimit)
 {
     Graph g;
     EXPECT_TRUE(g.enter(kTemperatureAxis, "abc", "10"));
@@ -105,7 +105,7 @@ TEST(Scale1Click, ABoxWithoutNumberIsReportedAndKeepsItsLimit)
     EXPECT_EQ(g.axis(kTemperatureAxis), (ScaleBounds{140, 10}));
 
     g.ui.answer.reset(); // Cancel
-    EXPECT_FALSE(Scale1Click(&g.chart, kTemperatureAxis, g.ui, kUs));
+    EXPECT_FALSE(editScale(&g.chart, kTemperatureAxis, g.ui, kUs));
     EXPECT_EQ(g.axis(kTemperatureAxis), (ScaleBounds{140, 10}));
     EXPECT_TRUE(g.ui.messages.isEmpty());
 }
@@ -179,7 +179,7 @@ TEST(GraphScaleDialog, ShowsTheBoxesWithoutTheRadioButtonsAndAppliesOk)
         scope->edtSelFrom->setText("90");
         scope->BitBtn1->click();
     });
-    EXPECT_TRUE(Scale1ClickWithDialog(nullptr, &chart, kTemperatureAxis));
+    EXPECT_TRUE(editScaleWithDialog(nullptr, &chart, kTemperatureAxis));
     EXPECT_TRUE(looked);
     EXPECT_EQ(chart.GetYMax(), 90);
     EXPECT_EQ(chart.GetYMin(), -20);

@@ -44,31 +44,31 @@ struct Script {
 
 class ScriptedPrintUi : public PrintUi {
 public:
-    explicit ScriptedPrintUi(Script &script) : m_s(script) {}
+    explicit ScriptedPrintUi(Script &script) : s_(script) {}
     bool askPrint(QPrinter &printer) override
     {
-        ++m_s.printAsked;
-        if (m_s.acceptPrint)
-            printer.setOutputFileName(m_s.printToFile);
-        return m_s.acceptPrint;
+        ++s_.printAsked;
+        if (s_.acceptPrint)
+            printer.setOutputFileName(s_.printToFile);
+        return s_.acceptPrint;
     }
     bool askPrinterSetup(QPrinter &printer) override
     {
-        ++m_s.setupAsked;
-        m_s.setupChoice(printer);
+        ++s_.setupAsked;
+        s_.setupChoice(printer);
         return true;
     }
     bool printChart(MeterChart &chart, QPrinter &printer) override
     {
-        m_s.chartsPrinted.push_back(&chart);
-        if (m_s.chartToFile.isEmpty())
+        s_.chartsPrinted.push_back(&chart);
+        if (s_.chartToFile.isEmpty())
             return true;
-        printer.setOutputFileName(m_s.chartToFile);
+        printer.setOutputFileName(s_.chartToFile);
         return chart.printTo(printer);
     }
 
 private:
-    Script &m_s;
+    Script &s_;
 };
 
 int pdfPageCount(const QString &path)

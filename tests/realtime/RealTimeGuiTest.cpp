@@ -81,7 +81,7 @@ TEST(RealTimeRunGui, SamplesBecomeRowsAndPoints)
     RunRig rig;
     rig.start(sim.device(), 2);
     EXPECT_EQ(rig.grid().Cells(9, 0), "Dewpoint");
-    rig.rt.btnRunClick();
+    rig.rt.runOrPause();
     EXPECT_TRUE(rig.rt.run().RealTimeRunning);
     EXPECT_EQ(rig.rt.run().RunCaption, "Pause");
     EXPECT_TRUE(rig.rt.run().StopEnabled);
@@ -108,12 +108,12 @@ TEST(RealTimeRunGui, PauseAndResumeLoseAndRepeatNothing)
     SimProcess sim({"--model", "520"});
     RunRig rig;
     rig.start(sim.device(), 1);
-    rig.rt.btnRunClick();
+    rig.rt.runOrPause();
     rig.tickWithFrame();
     rig.tickWithFrame();
     ASSERT_EQ(rig.rows(), 2);
 
-    rig.rt.btnRunClick(); // pause
+    rig.rt.runOrPause(); // pause
     EXPECT_FALSE(rig.rt.run().RealTimeRunning);
     EXPECT_EQ(rig.rt.run().RunCaption, "Run");
     EXPECT_TRUE(rig.rt.run().StopEnabled);
@@ -122,7 +122,7 @@ TEST(RealTimeRunGui, PauseAndResumeLoseAndRepeatNothing)
     EXPECT_EQ(rig.rows(), 2);
     const double xMax = rig.chart().GetXMax();
 
-    rig.rt.btnRunClick(); // resume where it stopped
+    rig.rt.runOrPause(); // resume where it stopped
     rig.tickWithFrame();
     ASSERT_EQ(rig.rows(), 3);
     EXPECT_EQ(rig.rt.run().NextPointIndex, 3);
@@ -139,19 +139,19 @@ TEST(RealTimeRunGui, StopWithEachAnswer)
     SimProcess sim;
     RunRig rig;
     rig.start(sim.device(), 0);
-    rig.rt.btnRunClick();
+    rig.rt.runOrPause();
     rig.tickWithFrame();
     ASSERT_EQ(rig.rows(), 1);
 
     rig.answers = {QMessageBox::Cancel};
-    rig.rt.btnStopClick();
+    rig.rt.stopRun();
     EXPECT_TRUE(rig.rt.run().RealTimeRunning);
     EXPECT_EQ(rig.rows(), 1);
 
     // Yes, but the save is cancelled or fails: as if Cancel had been chosen.
     rig.answers = {QMessageBox::Yes};
     rig.saveSucceeds = false;
-    rig.rt.btnStopClick();
+    rig.rt.stopRun();
     EXPECT_EQ(rig.saves, 1);
     EXPECT_TRUE(rig.rt.run().RealTimeRunning);
     EXPECT_TRUE(rig.rt.run().RealTimeUnsaved);
@@ -160,7 +160,7 @@ TEST(RealTimeRunGui, StopWithEachAnswer)
 
     rig.answers = {QMessageBox::Yes};
     rig.saveSucceeds = true;
-    rig.rt.btnStopClick();
+    rig.rt.stopRun();
     EXPECT_EQ(rig.saves, 2);
     EXPECT_FALSE(rig.rt.run().RealTimeRunning);
     EXPECT_FALSE(rig.rt.run().RealTimeUnsaved);
@@ -171,17 +171,17 @@ TEST(RealTimeRunGui, StopWithEachAnswer)
     EXPECT_EQ(rig.chart().GetY(0, 0), kNullY);
 
     // No: stops and clears without saving.
-    rig.rt.btnRunClick();
+    rig.rt.runOrPause();
     rig.tickWithFrame();
     rig.answers = {QMessageBox::No};
-    rig.rt.btnStopClick();
+    rig.rt.stopRun();
     EXPECT_EQ(rig.saves, 2);
     EXPECT_FALSE(rig.rt.run().RealTimeRunning);
     EXPECT_EQ(rig.rows(), 0);
 
     // Nothing unsaved: no question at all.
     const int asked = rig.questions;
-    rig.rt.btnStopClick();
+    rig.rt.stopRun();
     EXPECT_EQ(rig.questions, asked);
 }
 
@@ -190,7 +190,7 @@ TEST(RealTimeRunGui, ClosingTheTableWithUnsavedRows)
     SimProcess sim;
     RunRig rig;
     rig.start(sim.device(), 0);
-    rig.rt.btnRunClick();
+    rig.rt.runOrPause();
     rig.tickWithFrame();
 
     rig.answers = {QMessageBox::Cancel};
@@ -207,7 +207,7 @@ TEST(RealTimeRunGui, ClosingTheTableWithUnsavedRows)
     EXPECT_EQ(rig.rt.run().NextPointIndex, 1);  // and the graph keeps its points
 
     // Run again: a new table, the graph goes on where it was.
-    rig.rt.btnRunClick();
+    rig.rt.runOrPause();
     ASSERT_NE(rig.rt.RealTimeTableWindow(), nullptr);
     rig.tickWithFrame();
     EXPECT_EQ(rig.rows(), 1);
@@ -372,7 +372,7 @@ TEST_P(SamplingHeld, NoRowIsTakenWhileTheSaveQuestionIsOpenAndNoneIsLost)
     RunRig rig;
     rig.rt.setJournalPath(dir.filePath("realtime.journal"));
     rig.start(sim.device(), 0);
-    rig.rt.btnRunClick();
+    rig.rt.runOrPause();
     for (int i = 0; i < 3; ++i)
         rig.tickWithFrame();
     ASSERT_EQ(rig.rows(), 3);
@@ -392,7 +392,7 @@ TEST_P(SamplingHeld, NoRowIsTakenWhileTheSaveQuestionIsOpenAndNoneIsLost)
     bool closed = false;
     switch (c.closing) {
     case Closing::Stop:
-        rig.rt.btnStopClick();
+        rig.rt.stopRun();
         break;
     case Closing::CloseTable:
         rig.rt.RealTimeTableWindow()->subWindow()->close();
@@ -506,7 +506,7 @@ TEST(RestoredRun, TableAndGraphAsTheRunLeftThem)
         MeterReading r;
         r.Rh = s.rh, r.T1 = s.t1, r.T2 = s.t2, r.DewPoint = s.dewPoint;
         r.HasDewPoint = true; // a dew-point variant: its run drew the dew point
-        AppendGraphSample(same, next, run.header.graphSpan, r, s.time, false);
+        AppendGraphSample(same, next, run.header.graphSpan, r, s.time, Redraw::Later);
     }
     same.Refresh();
     ASSERT_GT(next, 4900);
@@ -527,7 +527,7 @@ TEST(RestoredRun, TableAndGraphAsTheRunLeftThem)
     EXPECT_FALSE(rig.rt.run().RealTimeRunning);
     EXPECT_TRUE(rig.rt.run().RealTimeUnsaved);
     EXPECT_TRUE(rig.rt.run().StopEnabled);
-    EXPECT_EQ(rig.rt.run().RunTag, 1);
+    EXPECT_EQ(rig.rt.run().RunTag, RunFace::Run);
     EXPECT_EQ(readJournal(rig.rt.journal().path()).samples.size(), 5149);
 
     // An empty journal brings nothing back.

@@ -46,10 +46,10 @@ TEST(RealTimeControls, FacesAndSpan)
     RealTimeRun run;
     EXPECT_EQ(run.RunCaption, "&Run");
     showPauseFace(run);
-    EXPECT_EQ(run.RunTag, 0);
+    EXPECT_EQ(run.RunTag, RunFace::Pause);
     EXPECT_EQ(run.RunCaption, "Pause");
     showRunFace(run);
-    EXPECT_EQ(run.RunTag, 1);
+    EXPECT_EQ(run.RunTag, RunFace::Run);
     EXPECT_EQ(run.RunCaption, "Run");
     EXPECT_DOUBLE_EQ(graphSpanFor(864), 1.0);
     EXPECT_DOUBLE_EQ(graphSpanFor(2), 200 / 86400.0);

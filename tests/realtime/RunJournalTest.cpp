@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The run journal: samples read back exactly as written, a journal cut at any
 // byte gives every whole line and nothing else, damage costs only its own
-// line, and the writer's file follows append, rewrite and end.
+// line, and the writer keeps every row, numbered, through a full disk, a
+// restored run and the end of a run.
 #include "realtime/RunJournal.h"
 
 #include "FailingDisk.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -194,29 +196,40 @@ TEST(RunJournalWriter, EachRowIsSyncedBeforeTheNextOne)
     EXPECT_EQ(disk.steps, "wswsws");
 }
 
-TEST(RunJournalWriter, AppendsRewritesAfterATornLineAndEnds)
+// The writer numbers the lines itself, and each sample is in the file when
+// append returns.
+TEST(RunJournalWriter, EachAppendedSampleIsInTheFileNumberedInOrder)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("slot/realtime.journal");
     RunJournal journal(path);
     for (int n = 1; n <= 3; ++n) {
         JournalSample s = sample(n);
-        s.number = 99; // the writer numbers the lines itself
+        s.number = 99;
         ASSERT_TRUE(journal.append(kHeader, s));
-        // Each sample is in the file when append returns.
-        EXPECT_EQ(readJournal(path).samples.size(), n);
+        const JournalContents now = readJournal(path);
+        ASSERT_EQ(now.samples.size(), n);
+        EXPECT_EQ(now.samples.last().number, n);
     }
-    EXPECT_EQ(readJournal(path).samples.last().number, 3);
+    EXPECT_EQ(journal.samples(), 3);
+}
 
-    // A crash tore the next line; the restored run goes on in a clean journal.
+// A crash tore the last line; the restored run goes on in a clean journal, so
+// the torn piece never sits in front of the new lines.
+TEST(RunJournalWriter, ARestoredRunGoesOnInACleanJournal)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("slot/realtime.journal");
+    ASSERT_TRUE(QDir().mkpath(dir.filePath("slot")));
     {
         QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::Append));
-        f.write(journalSampleLine(sample(4)).left(20));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(journalOf(3) + journalSampleLine(sample(4)).left(20));
     }
     const JournalContents left = readJournal(path);
     ASSERT_EQ(left.samples.size(), 3);
-    EXPECT_EQ(left.rejectedLines, 1);
+    ASSERT_EQ(left.rejectedLines, 1);
+
     RunJournal restored(path);
     ASSERT_TRUE(restored.rewrite(left));
     ASSERT_TRUE(restored.append(kHeader, sample(4)));
@@ -225,17 +238,37 @@ TEST(RunJournalWriter, AppendsRewritesAfterATornLineAndEnds)
     ASSERT_EQ(after.samples.size(), 4);
     for (int n = 1; n <= 4; ++n)
         expectSame(after.samples[n - 1], sample(n));
+}
 
-    restored.end();
+// The rows were saved, cleared or declined: the file goes, and the next
+// sample begins a new journal with its own header and numbers from 1.
+TEST(RunJournalWriter, EndRemovesTheFileAndTheNextSampleBeginsANewJournal)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("slot/realtime.journal");
+    RunJournal journal(path);
+    for (int n = 1; n <= 3; ++n)
+        ASSERT_TRUE(journal.append(kHeader, sample(n)));
+
+    journal.end();
     EXPECT_FALSE(QFile::exists(path));
-    // The next sample begins a new journal with its own header.
-    ASSERT_TRUE(restored.append({520, 0, 0.5}, sample(1)));
+    EXPECT_EQ(journal.samples(), 0);
+
+    ASSERT_TRUE(journal.append({520, 0, 0.5}, sample(7)));
     const JournalContents fresh = readJournal(path);
     EXPECT_EQ(fresh.header.model, 520);
     ASSERT_EQ(fresh.samples.size(), 1);
     EXPECT_EQ(fresh.samples[0].number, 1);
+}
 
-    // No path: no journal, and nothing fails.
-    RunJournal none;
+// A run without a journal path keeps no journal: appends succeed and touch no disk.
+TEST(RunJournalWriter, WithoutAPathNothingIsWrittenAndNothingFails)
+{
+    test::FailingDisk disk;
+    disk.failAt = test::FailingDisk::Step::Write;
+    RunJournal none({}, disk.calls());
     EXPECT_TRUE(none.append(kHeader, sample(1)));
+    EXPECT_TRUE(none.problem().isEmpty());
+    EXPECT_EQ(none.waiting(), 0);
+    EXPECT_TRUE(disk.steps.empty());
 }

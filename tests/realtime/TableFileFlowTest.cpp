@@ -56,13 +56,13 @@ public:
 class ScriptedProgress : public TableFileProgress
 {
 public:
-    explicit ScriptedProgress(ScriptedUi &ui) : m_ui(ui) { m_ui.progressOpen = true; }
-    ~ScriptedProgress() override { m_ui.progressOpen = false; }
-    void report(int count) override { m_ui.lastReport = count; }
-    bool cancelled() override { return m_ui.cancelAtCheck >= 0 && ++m_ui.checks > m_ui.cancelAtCheck; }
+    explicit ScriptedProgress(ScriptedUi &ui) : ui_(ui) { ui_.progressOpen = true; }
+    ~ScriptedProgress() override { ui_.progressOpen = false; }
+    void report(int count) override { ui_.lastReport = count; }
+    bool cancelled() override { return ui_.cancelAtCheck >= 0 && ++ui_.checks > ui_.cancelAtCheck; }
 
 private:
-    ScriptedUi &m_ui;
+    ScriptedUi &ui_;
 };
 
 std::unique_ptr<TableFileProgress> ScriptedUi::showProgress(Work, int maximum)
@@ -104,14 +104,14 @@ void writeFile(const QString &path, const QByteArray &bytes)
 class AnsweredDialogs : public TableFileDialogs
 {
 public:
-    explicit AnsweredDialogs(QString file) : TableFileDialogs(nullptr), m_file(std::move(file)) {}
-    QString askSaveFileName() override { return m_file; }
+    explicit AnsweredDialogs(QString file) : TableFileDialogs(nullptr), file_(std::move(file)) {}
+    QString askSaveFileName() override { return file_; }
     std::optional<RangeChoice> askRange(int) override { return RangeChoice{}; }
     void showMessage(const QString &text) override { messages << text; }
     QStringList messages;
 
 private:
-    QString m_file;
+    QString file_;
 };
 
 TfrmScope *visibleScope()

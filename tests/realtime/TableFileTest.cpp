@@ -98,25 +98,25 @@ Rows readAll(const QByteArray &bytes, char sep, int maxCells = 9)
 class FailingDevice : public QIODevice
 {
 public:
-    explicit FailingDevice(QByteArray bytes) : m_bytes(std::move(bytes)) { open(ReadOnly); }
+    explicit FailingDevice(QByteArray bytes) : bytes_(std::move(bytes)) { open(ReadOnly); }
 
 protected:
     qint64 readData(char *data, qint64 max) override
     {
-        if (m_at == m_bytes.size()) {
+        if (at_ == bytes_.size()) {
             setErrorString(QStringLiteral("Input/output error"));
             return -1;
         }
-        const qint64 n = std::min(max, m_bytes.size() - m_at);
-        std::memcpy(data, m_bytes.constData() + m_at, static_cast<std::size_t>(n));
-        m_at += n;
+        const qint64 n = std::min(max, bytes_.size() - at_);
+        std::memcpy(data, bytes_.constData() + at_, static_cast<std::size_t>(n));
+        at_ += n;
         return n;
     }
     qint64 writeData(const char *, qint64) override { return -1; }
 
 private:
-    QByteArray m_bytes;
-    qint64 m_at = 0;
+    QByteArray bytes_;
+    qint64 at_ = 0;
 };
 
 } // namespace

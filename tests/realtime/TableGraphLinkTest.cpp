@@ -55,7 +55,7 @@ TEST(TableGraphLink, RowClickMovesTheMarker)
     Linked l;
     l.activate(l.table);
     l.table->Grid1->setSelection({1, 5, 9, 5});
-    Grid1Click(l.area, *l.table, nullptr, 0);
+    moveMarkerToRow(l.area, *l.table, nullptr, 0);
     EXPECT_DOUBLE_EQ(l.graph->Chart1->MarkerX(), 46004);
     EXPECT_EQ(l.graph->Chart1->MarkerText(), "13:05:00 RH:45.6 T:21.3");
 }
@@ -65,9 +65,9 @@ TEST(TableGraphLink, MarkerTextOfTwoTemperaturesAndDewPoint)
     Linked l("/tmp/two.txt", true);
     l.activate(l.table);
     l.table->Grid1->setSelection({1, 2, 9, 2});
-    Grid1Click(l.area, *l.table, nullptr, 'D');
+    moveMarkerToRow(l.area, *l.table, nullptr, 'D');
     EXPECT_EQ(l.graph->Chart1->MarkerText(), "13:02:00 RH:45.6 T1:21.3 T2:19.8 DP:9.2");
-    Grid1Click(l.area, *l.table, nullptr, 0);
+    moveMarkerToRow(l.area, *l.table, nullptr, 0);
     EXPECT_EQ(l.graph->Chart1->MarkerText(), "13:02:00 RH:45.6 T1:21.3 T2:19.8");
 }
 
@@ -75,7 +75,7 @@ TEST(TableGraphLink, PointClickSelectsAndShowsTheRow)
 {
     Linked l;
     l.activate(l.graph);
-    Chart1PointClick(l.area, *l.graph, 29, nullptr, 0);
+    selectRowOfPoint(l.area, *l.graph, 29, nullptr, 0);
     const GridRect sel = l.table->Grid1->Selection();
     EXPECT_EQ(sel.Top, 30);
     EXPECT_EQ(sel.Bottom, 30);
@@ -84,7 +84,7 @@ TEST(TableGraphLink, PointClickSelectsAndShowsTheRow)
     EXPECT_EQ(l.table->Grid1->TopRow(), 30 - v / 2);
     EXPECT_DOUBLE_EQ(l.graph->Chart1->MarkerX(), 46029);
 
-    Chart1PointClick(l.area, *l.graph, 0, nullptr, 0); // a row already in view from the top
+    selectRowOfPoint(l.area, *l.graph, 0, nullptr, 0); // a row already in view from the top
     EXPECT_EQ(l.table->Grid1->TopRow(), 1);
 }
 
@@ -92,18 +92,18 @@ TEST(TableGraphLink, RealTimeAndUnmatchedWindowsAreNotLinked)
 {
     Linked l;
     l.activate(l.graph);
-    Chart1PointClick(l.area, *l.graph, 10, l.graph, 0); // the real-time graph
+    selectRowOfPoint(l.area, *l.graph, 10, l.graph, 0); // the real-time graph
     EXPECT_NE(l.table->Grid1->Selection().Top, 11);
     l.activate(l.table);
     l.table->Grid1->setSelection({1, 7, 9, 7});
-    Grid1Click(l.area, *l.table, l.table, 0); // the real-time table
+    moveMarkerToRow(l.area, *l.table, l.table, 0); // the real-time table
     EXPECT_FALSE(l.graph->Chart1->MarkerText().contains("13:07:00"));
 
     // A graph whose table was closed: nothing happens.
     l.table->subWindow()->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     l.activate(l.graph);
-    Chart1PointClick(l.area, *l.graph, 3, nullptr, 0);
+    selectRowOfPoint(l.area, *l.graph, 3, nullptr, 0);
     EXPECT_FALSE(l.graph->Chart1->MarkerText().contains("13:04:00"));
 }
 

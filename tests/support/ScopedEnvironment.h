@@ -16,15 +16,15 @@ namespace vandrel::test {
 class ScopedTimeZone {
 public:
     explicit ScopedTimeZone(const char *zone)
-        : m_had(qEnvironmentVariableIsSet("TZ")), m_old(qgetenv("TZ"))
+        : had_(qEnvironmentVariableIsSet("TZ")), old_(qgetenv("TZ"))
     {
         qputenv("TZ", zone);
         tzset();
     }
     ~ScopedTimeZone()
     {
-        if (m_had)
-            qputenv("TZ", m_old);
+        if (had_)
+            qputenv("TZ", old_);
         else
             qunsetenv("TZ");
         tzset();
@@ -33,20 +33,20 @@ public:
     ScopedTimeZone &operator=(const ScopedTimeZone &) = delete;
 
 private:
-    bool m_had;
-    QByteArray m_old;
+    bool had_;
+    QByteArray old_;
 };
 
 // Makes `locale` what QLocale() gives until the end of the scope.
 class ScopedDefaultLocale {
 public:
     explicit ScopedDefaultLocale(const QLocale &locale) { QLocale::setDefault(locale); }
-    ~ScopedDefaultLocale() { QLocale::setDefault(m_old); }
+    ~ScopedDefaultLocale() { QLocale::setDefault(old_); }
     ScopedDefaultLocale(const ScopedDefaultLocale &) = delete;
     ScopedDefaultLocale &operator=(const ScopedDefaultLocale &) = delete;
 
 private:
-    QLocale m_old;
+    QLocale old_;
 };
 
 } // namespace vandrel::test
