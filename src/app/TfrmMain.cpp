@@ -78,7 +78,7 @@ TfrmMain::TfrmMain(const MainOptions &options, QWidget *parent) : QMainWindow(pa
     setCentralWidget(mdi_);
     realTime_ = std::make_unique<RealTimeController>(*link_, *mdi_);
     realTime_->setSaveTable([this] { return SaveTable(); });
-    tableFileUi_ = [this] { return std::make_unique<TableFileDialogs>(this); };
+    tableFileUi_ = [this] { return std::make_unique<TableFileDialogs>(this, &lastFolder_); };
     print_ = std::make_unique<PrintService>(this);
     connect(mdi_, &QMdiArea::subWindowActivated, this, &TfrmMain::childActivated);
 
@@ -532,7 +532,7 @@ void TfrmMain::SpeedButton1Click()
 void TfrmMain::ExportGraphClick()
 {
     if (MeterChart *chart = activeChart())
-        ExportGraphWithDialog(this, chart, activeChild()->windowTitle());
+        ExportGraphWithDialog(this, chart, activeChild()->windowTitle(), &lastFolder_);
 }
 
 void TfrmMain::Content1Click()

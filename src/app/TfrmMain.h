@@ -151,6 +151,8 @@ private:
     AppSettings stored_;
     std::unique_ptr<RecoveryFiles> recovery_;
     TableFileUiFactory tableFileUi_;
+    // Where the file dialogs start: the folder of the file chosen last.
+    QString lastFolder_;
     DiskCalls diskCalls_ = systemDiskCalls();
 
     TComPort Comm1;

@@ -3,6 +3,8 @@
 // so a failed export never leaves a half-written file in place of a good one.
 #include "realtime/GraphExport.h"
 
+#include "realtime/TableFileDialogs.h"
+
 #include "platform/MeterChart.h"
 #include "realtime/Printing.h"
 
@@ -123,9 +125,9 @@ QString exportGraph(MeterChart &chart, const QString &path, GraphLook look, QSiz
     return {};
 }
 
-std::optional<GraphExportChoice> askGraphExport(QWidget *parent, const QString &name)
+std::optional<GraphExportChoice> askGraphExport(QWidget *parent, const QString &name, QString *lastFolder)
 {
-    QFileDialog dialog(parent, QStringLiteral("Export Graph"));
+    QFileDialog dialog(parent, QStringLiteral("Export Graph"), fileDialogStartFolder(lastFolder ? *lastFolder : QString()));
     // Our own dialog, so the choice of look can sit in it.
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
@@ -149,16 +151,18 @@ std::optional<GraphExportChoice> askGraphExport(QWidget *parent, const QString &
     }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
+    if (lastFolder)
+        *lastFolder = QFileInfo(dialog.selectedFiles().constFirst()).absolutePath();
     return GraphExportChoice{dialog.selectedFiles().constFirst(),
                              look->currentIndex() == 0 ? GraphLook::Printout : GraphLook::Screen};
 }
 
-bool ExportGraphWithDialog(QWidget *parent, MeterChart *chart, const QString &name)
+bool ExportGraphWithDialog(QWidget *parent, MeterChart *chart, const QString &name, QString *lastFolder)
 {
     const QPointer<MeterChart> alive = chart;
     if (!chart)
         return false;
-    const auto choice = askGraphExport(parent, name);
+    const auto choice = askGraphExport(parent, name, lastFolder);
     if (!choice || !alive)
         return false;
     const QString error = exportGraph(*chart, choice->path, choice->look);

@@ -34,10 +34,11 @@ struct GraphExportChoice {
 
 // The save dialog with the file kinds and the choice of look; `name` is the
 // suggested file name without extension. Nothing when cancelled.
-std::optional<GraphExportChoice> askGraphExport(QWidget *parent, const QString &name);
+// `lastFolder` (may be null): where the dialog starts, and then the folder chosen.
+std::optional<GraphExportChoice> askGraphExport(QWidget *parent, const QString &name, QString *lastFolder = nullptr);
 
 // The command: asks, writes, and tells the user when writing failed. A null
 // chart does nothing. True when a file was written.
-bool ExportGraphWithDialog(QWidget *parent, MeterChart *chart, const QString &name);
+bool ExportGraphWithDialog(QWidget *parent, MeterChart *chart, const QString &name, QString *lastFolder = nullptr);
 
 } // namespace vandrel

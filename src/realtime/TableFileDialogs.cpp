@@ -19,6 +19,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QProgressBar>
+#include <QStandardPaths>
 #include <QPushButton>
 #include <QRadioButton>
 
@@ -134,15 +135,24 @@ QStringList tableNameFilters(const QString &pairs)
     return filters;
 }
 
-QString tableFileStartFolder()
+QString fileDialogStartFolder(const QString &lastUsed)
 {
-    const QString programFolder = QCoreApplication::applicationDirPath();
-    return QFileInfo(programFolder).isWritable() ? programFolder : QDir::homePath();
+    if (!lastUsed.isEmpty() && QFileInfo(lastUsed).isDir())
+        return lastUsed;
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return !documents.isEmpty() && QFileInfo(documents).isDir() ? documents : QDir::homePath();
+}
+
+QString TableFileDialogs::chosen(const QString &file)
+{
+    if (lastFolder_ && !file.isEmpty())
+        *lastFolder_ = QFileInfo(file).absolutePath();
+    return file;
 }
 
 QString TableFileDialogs::askSaveFileName()
 {
-    QFileDialog d(parent_, QString(), tableFileStartFolder());
+    QFileDialog d(parent_, QString(), fileDialogStartFolder(lastFolder_ ? *lastFolder_ : QString()));
     d.setAcceptMode(QFileDialog::AcceptSave);
     d.setFileMode(QFileDialog::AnyFile);
     d.setOption(QFileDialog::HideNameFilterDetails);
@@ -155,19 +165,19 @@ QString TableFileDialogs::askSaveFileName()
     });
     if (d.exec() != QDialog::Accepted || d.selectedFiles().isEmpty())
         return {};
-    return d.selectedFiles().constFirst();
+    return chosen(d.selectedFiles().constFirst());
 }
 
 QString TableFileDialogs::askOpenFileName()
 {
-    QFileDialog d(parent_, QString(), tableFileStartFolder());
+    QFileDialog d(parent_, QString(), fileDialogStartFolder(lastFolder_ ? *lastFolder_ : QString()));
     d.setAcceptMode(QFileDialog::AcceptOpen);
     d.setFileMode(QFileDialog::ExistingFile);
     d.setOption(QFileDialog::HideNameFilterDetails);
     d.setNameFilters(tableNameFilters(QString::fromLatin1(OpenTableFilter)));
     if (d.exec() != QDialog::Accepted || d.selectedFiles().isEmpty())
         return {};
-    return d.selectedFiles().constFirst();
+    return chosen(d.selectedFiles().constFirst());
 }
 
 void prepareRangeDialog(TfrmScope &scope, int lastRow)

@@ -26,9 +26,10 @@ extern const char *const OpenTableFilter;
 // The same as name filters of the file dialog, the descriptions kept whole.
 QStringList tableNameFilters(const QString &pairs);
 
-// Where the file dialogs start: the program's folder when we may write there,
-// else the home folder.
-QString tableFileStartFolder();
+// Where a file dialog starts: the folder used last when it is still there,
+// else the user's documents folder, else the home folder; never the program's
+// own folder, which is /usr/bin once installed.
+QString fileDialogStartFolder(const QString &lastUsed);
 
 // The answer of the range dialog.
 struct RangeChoice {
@@ -73,7 +74,12 @@ void prepareRangeDialog(TfrmScope &scope, int lastRow);
 class TableFileDialogs : public TableFileUi
 {
 public:
-    explicit TableFileDialogs(QWidget *parent) : parent_(parent) {}
+    // `lastFolder` (kept by the caller, may be null) is where the dialogs
+    // start, and becomes the folder of the file chosen.
+    explicit TableFileDialogs(QWidget *parent, QString *lastFolder = nullptr)
+        : parent_(parent), lastFolder_(lastFolder)
+    {
+    }
     QString askSaveFileName() override;
     QString askOpenFileName() override;
     std::optional<RangeChoice> askRange(int lastRow) override;
@@ -81,7 +87,10 @@ public:
     std::unique_ptr<TableFileProgress> showProgress(Work work, int maximum) override;
 
 private:
+    QString chosen(const QString &file);
+
     QWidget *parent_;
+    QString *lastFolder_;
 };
 
 // The file work without dialogs. `complete` only when every row went through.

@@ -394,3 +394,20 @@ TEST(TableFileDialogTexts, FiltersKeepTheirDescriptionsWhole)
     EXPECT_EQ(tableNameFilters(QString::fromLatin1(OpenTableFilter)).value(1),
               "CSV Files (seperated by comma)[*.csv] (*.csv)");
 }
+
+// File dialogs start where the user chose a file last, else in the documents
+// folder; never in the program's own folder (/usr/bin once installed).
+TEST(FileDialogFolder, LastUsedThenDocumentsNeverTheProgramsFolder)
+{
+    QTemporaryDir home;
+    const QByteArray oldHome = qgetenv("HOME");
+    qputenv("HOME", home.path().toUtf8());
+    QDir(home.path()).mkpath(QStringLiteral("Documents"));
+    QTemporaryDir used;
+    EXPECT_EQ(fileDialogStartFolder(used.path()), used.path());
+    const QString fallback = fileDialogStartFolder(used.path() + QStringLiteral("/gone"));
+    EXPECT_NE(fallback, QCoreApplication::applicationDirPath());
+    EXPECT_TRUE(fallback.startsWith(home.path())) << fallback.toStdString();
+    EXPECT_TRUE(QFileInfo(fileDialogStartFolder(QString())).isDir());
+    qputenv("HOME", oldHome);
+}
