@@ -537,8 +537,11 @@ void TfrmMain::ExportGraphClick()
 
 void TfrmMain::Content1Click()
 {
-    // Opening the help reports nothing when it fails.
-    QDesktopServices::openUrl(QUrl::fromLocalFile(programFile(QStringLiteral("VandrelHelp.htm"))));
+    // Without a program to show web pages nothing would happen at all: the
+    // user is told where the page is, to open it some other way.
+    const QString page = programFile(QStringLiteral("VandrelHelp.htm"));
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(page)))
+        tell(QStringLiteral("No program to show the help page was found.\nThe help page is %1").arg(page));
 }
 
 void TfrmMain::AboutVandrel1Click()

@@ -654,6 +654,23 @@ TEST(MainWindowModel, AMeterFoundAfterStartUpBringsItsModel)
     window.close();
 }
 
+// With no program to show web pages, Help › Contents says where the page is
+// instead of doing nothing.
+TEST(MainWindowHelp, WithoutAProgramToShowItTheHelpPageIsNamed)
+{
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", "/vandrel-no-such-folder");
+    SettingsFile store;
+    MainOptions options = store.options();
+    QStringList told;
+    options.tell = [&](const QString &message) { told << message; };
+    TfrmMain window(options);
+    window.action("Content1")->trigger();
+    qputenv("PATH", path);
+    ASSERT_EQ(told.size(), 1);
+    EXPECT_TRUE(told.first().contains(QStringLiteral("VandrelHelp.htm"))) << told.first().toStdString();
+}
+
 TEST(AboutBox, ShowsTheBuildVersionEachTime)
 {
     for (int i = 0; i < 2; ++i) {
