@@ -163,6 +163,9 @@ int downloadAndShowMemory(QMdiArea &area, MeterLink &link, DataLoggerState &stat
 {
     if (state.DownloadInProgress)
         return kDownloadPrecondition;
+    // A download that cannot start says why before any window opens.
+    if (!downloadCanStart(link, view))
+        return kDownloadPrecondition;
     openWindow(area, state, currentModel(link), window);
     const int result = LoadData(link, state, view, timing);
     if (result != kDownloadSuccess)
@@ -178,6 +181,11 @@ int downloadAndShowMemory(QMdiArea &area, MeterLink &link, DataLoggerState &stat
 {
     if (state.DownloadInProgress)
         return kDownloadPrecondition;
+    {
+        ScopeDownloadView early(dialogParent, state);
+        if (!downloadCanStart(link, early))
+            return kDownloadPrecondition;
+    }
     if (!window)
         openWindow(area, state, currentModel(link), window);
     ScopeDownloadView view(dialogParent, state, window);

@@ -38,17 +38,28 @@ void takeOver(SerialLine &line, DownloadPort &port, bool stream, const DownloadT
     view.busyCursor(false);
 }
 
-int transfer(MeterLink &link, DataLoggerState &state, DownloadView &view, const DownloadTiming &timing,
-             DownloadPort *transferPort, QByteArray *received)
+} // namespace
+
+bool downloadCanStart(const MeterLink &link, DownloadView &view)
 {
     if (!link.state().MeterConnected) {
         view.message(kNoMeterMessage);
-        return kDownloadPrecondition;
+        return false;
     }
     if (link.reading().RecOn) {
         view.message(kRecordingMessage);
-        return kDownloadPrecondition;
+        return false;
     }
+    return true;
+}
+
+namespace {
+
+int transfer(MeterLink &link, DataLoggerState &state, DownloadView &view, const DownloadTiming &timing,
+             DownloadPort *transferPort, QByteArray *received)
+{
+    if (!downloadCanStart(link, view))
+        return kDownloadPrecondition;
     BusyFlag busy(state.DownloadInProgress);
     const bool stream = downloadVariant(link.identity().ModelSuffix) == DownloadVariant::Stream;
     const int sampleSize = modelTraits(link.identity().MeterModel).sampleSize;

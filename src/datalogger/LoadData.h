@@ -20,6 +20,10 @@ inline const QString kNoMeterMessage = QStringLiteral("No thermometer is connect
 inline const QString kRecordingMessage =
     QStringLiteral("The meter is recording data, please stop recording before loading data.");
 
+// Whether a download may start: a meter is connected and not recording. When
+// not, the reason has been shown through `view`.
+bool downloadCanStart(const MeterLink &link, DownloadView &view);
+
 // Downloads the meter's logger memory through the link's port. Whatever the
 // result, the port is left open with frame reception attached and both link
 // timers running. On 10 the state's table has been replaced and
