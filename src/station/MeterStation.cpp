@@ -66,7 +66,7 @@ QString canonicalDevice(const QString &path)
 MeterStation::MeterStation(MeterConfig config, const QString &dataFolder, MeterParts parts, QObject *parent)
     : QObject(parent), config_(std::move(config)), clock_(parts.clock),
       link_(lineOf(parts, ownLine_), parts.makeLine, reading_, identity_, parts.clock),
-      systemDevices_(std::move(parts.systemDevices)),
+      systemDevices_(std::move(parts.systemDevices)), deviceExists_(std::move(parts.deviceExists)),
       files_(dataFolder + QLatin1Char('/') + config_.name, parts.disk),
       stale_(qint64(config_.staleSeconds()) * 1000, parts.clock.now())
 {
@@ -79,6 +79,8 @@ MeterStation::MeterStation(MeterConfig config, const QString &dataFolder, MeterP
             return now;
         };
     }
+    if (!deviceExists_)
+        deviceExists_ = [](const QString &path) { return QFileInfo::exists(path); };
     run_.SampleRate = config_.rate;
     run_.RealTimeRunning = true;
     // As a run on an empty table: the first tick with a reading samples at once.
@@ -134,7 +136,7 @@ void MeterStation::start(const QStringList &claimed)
         // The named device only while it exists, so a by-id link that comes
         // back after a replug counts as a new device and is searched at once.
         const QString device = config_.device;
-        auto source = [device] { return QFileInfo::exists(device) ? QStringList{device} : QStringList{}; };
+        auto source = [device, exists = deviceExists_] { return exists(device) ? QStringList{device} : QStringList{}; };
         link_.setDeviceSource(source);
         link_.setPorts(source());
     }

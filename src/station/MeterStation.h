@@ -35,8 +35,10 @@ struct MeterParts {
     SerialLineFactory makeLine;
     LinkClock clock = LinkClock::system();
     DiskCalls disk = systemDiskCalls();
-    // What the system lists as serial devices (for device = auto).
+    // What the system lists as serial devices (for device = auto), and
+    // whether a named device is there (an adapter may be unplugged).
     PortList::DeviceSource systemDevices;
+    std::function<bool(const QString &)> deviceExists;
 };
 
 class MeterStation : public QObject {
@@ -92,6 +94,7 @@ private:
     LinkClock clock_;
     MeterLink link_;
     PortList::DeviceSource systemDevices_;
+    std::function<bool(const QString &)> deviceExists_;
     RealTimeRun run_;
     RecordFiles files_;
     std::array<AlarmRule, 4> rules_;
