@@ -122,7 +122,8 @@ QByteArray httpAnswer(const QByteArray &head, const std::function<QByteArray()> 
         return answer("400 Bad Request", "text/plain; charset=utf-8", "bad request\n", true);
     const QByteArray &method = words.at(0);
     QByteArray target = words.at(1);
-    target = target.left(target.indexOf('?'));
+    if (const qsizetype query = target.indexOf('?'); query >= 0)
+        target.truncate(query);
     if (target != "/metrics")
         return answer("404 Not Found", "text/plain; charset=utf-8", "not found: try /metrics\n", method != "HEAD");
     if (method != "GET" && method != "HEAD")

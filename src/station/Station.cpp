@@ -68,7 +68,11 @@ Station::~Station() = default;
 
 void Station::log(const QString &text) const
 {
-    const QByteArray line = logLine(QDateTime::currentDateTime(), text).toUtf8();
+    // One event, one line: a line break in a name or a system message must
+    // not split it for the journal.
+    QString oneLine = text;
+    oneLine.replace(QLatin1Char('\n'), QLatin1String("\\n")).replace(QLatin1Char('\r'), QLatin1String("\\r"));
+    const QByteArray line = logLine(QDateTime::currentDateTime(), oneLine).toUtf8();
     std::fprintf(stderr, "%s\n", line.constData());
     std::fflush(stderr);
 }
