@@ -45,14 +45,11 @@ std::string recordLine(const QStringList &cells, char separator)
 
 namespace {
 
-SerialLine &lineOf(MeterParts &parts, std::unique_ptr<SerialLine> &own)
+SerialLineFactory factoryOf(const MeterParts &parts)
 {
-    if (parts.line)
-        return *parts.line;
-    own = std::make_unique<ComPortLine>();
-    if (!parts.makeLine)
-        parts.makeLine = [] { return std::make_unique<ComPortLine>(); };
-    return *own;
+    if (parts.makeLine)
+        return parts.makeLine;
+    return [] { return std::make_unique<ComPortLine>(); };
 }
 
 QString canonicalDevice(const QString &path)
@@ -64,8 +61,9 @@ QString canonicalDevice(const QString &path)
 } // namespace
 
 MeterStation::MeterStation(MeterConfig config, const QString &dataFolder, MeterParts parts, QObject *parent)
-    : QObject(parent), config_(std::move(config)), clock_(parts.clock),
-      link_(lineOf(parts, ownLine_), parts.makeLine, reading_, identity_, parts.clock),
+    : QObject(parent), config_(std::move(config)),
+      ownLine_(parts.line ? nullptr : std::make_unique<ComPortLine>()), clock_(parts.clock),
+      link_(parts.line ? *parts.line : *ownLine_, factoryOf(parts), reading_, identity_, parts.clock),
       systemDevices_(std::move(parts.systemDevices)), deviceExists_(std::move(parts.deviceExists)),
       files_(dataFolder + QLatin1Char('/') + config_.name, parts.disk),
       stale_(qint64(config_.staleSeconds()) * 1000, parts.clock.now())

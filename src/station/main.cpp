@@ -39,9 +39,10 @@ void printLine(std::FILE *to, const QString &text)
 int main(int argc, char *argv[])
 {
     using namespace vandrel::station;
-    // Blocked before any thread starts, so every thread leaves them to the descriptor.
-    StationSignals stopSignals;
     QCoreApplication app(argc, argv);
+    // Made before any thread starts, so every thread leaves the signals to
+    // its descriptor.
+    StationSignals stopSignals;
     QCoreApplication::setApplicationName(QStringLiteral("vandrel-station"));
     std::signal(SIGPIPE, SIG_IGN);
 
