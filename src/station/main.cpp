@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // vandrel-station: many meters recorded unattended, with alarms and a metrics
 // endpoint, run as a service.
+#include "station/ServiceNotifier.h"
 #include "station/Station.h"
 #include "station/StationConfig.h"
 #include "station/StationSignals.h"
@@ -92,7 +93,12 @@ int main(int argc, char *argv[])
         printLine(stderr, QStringLiteral("%1:%2: %3").arg(configPath).arg(std::max(1, config.listenLine)).arg(startError));
         return kExitConfig;
     }
-    QObject::connect(&stopSignals, &StationSignals::stopRequested, &station, [&station] { station.stop(); });
+    ServiceNotifier notifier([&station] { return station.statusText(); });
+    notifier.ready();
+    QObject::connect(&stopSignals, &StationSignals::stopRequested, &station, [&station, &notifier] {
+        notifier.stopping();
+        station.stop();
+    });
     QObject::connect(&stopSignals, &StationSignals::reloadRequested, &station, [] {
         printLine(stderr, QStringLiteral("SIGHUP: reloading the configuration is not supported yet; "
                                          "restart the station to apply changes"));

@@ -15,9 +15,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
+#include <cstring>
 
 #include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 using vandrel::test::PtyPair;
@@ -59,10 +63,44 @@ QByteArray fetchMetrics(quint16 port)
     return answer;
 }
 
+// The service manager's end of the notify protocol: a datagram socket.
+class NotifySocket {
+public:
+    explicit NotifySocket(const QString &path) : path_(path)
+    {
+        fd_ = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+        sockaddr_un addr{};
+        addr.sun_family = AF_UNIX;
+        const QByteArray p = QFile::encodeName(path);
+        std::memcpy(addr.sun_path, p.constData(), std::min<std::size_t>(p.size(), sizeof addr.sun_path - 1));
+        bound_ = ::bind(fd_, reinterpret_cast<const sockaddr *>(&addr), sizeof addr) == 0;
+    }
+    ~NotifySocket() { ::close(fd_); }
+    bool bound() const { return bound_; }
+    QStringList messages()
+    {
+        char buffer[4096];
+        for (;;) {
+            const ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);
+            if (n < 0)
+                break;
+            received_ << QString::fromUtf8(buffer, n);
+        }
+        return received_;
+    }
+
+private:
+    QString path_;
+    int fd_ = -1;
+    bool bound_ = false;
+    QStringList received_;
+};
+
 struct Station {
     QProcess process;
-    explicit Station(const QStringList &args)
+    explicit Station(const QStringList &args, const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment())
     {
+        process.setProcessEnvironment(env);
         process.start(QStringLiteral(VANDREL_STATION_PATH), args);
         process.waitForStarted(10000);
     }
@@ -135,18 +173,36 @@ TEST(StationProcess, recordsTwoMetersKeepsWhatAKillLeftAndEndsOnSigterm)
     }
     // What a kill in the middle of a write leaves: part of a row.
     writeFile(fileA, "07/12/2026,12:00:0");
+    NotifySocket manager(dir.filePath(QStringLiteral("notify")));
+    ASSERT_TRUE(manager.bound());
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("NOTIFY_SOCKET"), dir.filePath(QStringLiteral("notify")));
+    env.insert(QStringLiteral("WATCHDOG_USEC"), QStringLiteral("1000000"));
     {
-        Station station({QStringLiteral("--config"), conf});
-        ASSERT_TRUE(waitUntil([&] { return rows(fileA) >= keptA.count("\r\n") + 3 && rows(fileB) >= keptB.count("\r\n") + 3; },
-                              30000));
+        Station station({QStringLiteral("--config"), conf}, env);
+        // Read as it comes, as the service manager does: a full socket would
+        // hold the station up.
+        ASSERT_TRUE(waitUntil([&] { manager.messages();
+                                    return rows(fileA) >= keptA.count("\r\n") + 3 && rows(fileB) >= keptB.count("\r\n") + 3; },
+                              30000))
+            << station.process.readAllStandardError().toStdString();
         station.process.terminate();
-        ASSERT_TRUE(station.finish());
+        ASSERT_TRUE(waitUntil([&] { manager.messages(); return station.process.state() == QProcess::NotRunning; }, 30000));
         EXPECT_EQ(station.process.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(station.process.exitCode(), 0);
         const QByteArray log = station.process.readAllStandardError();
         EXPECT_TRUE(log.contains("the last row of " + fileA.toUtf8() + " was incomplete")) << log.toStdString();
         EXPECT_TRUE(log.contains(" station stopped\n")) << log.toStdString();
     }
+    // Ready once, the watchdog fed from the running loop, the meters in the
+    // status, and the end announced.
+    const QStringList told = manager.messages();
+    ASSERT_GE(told.size(), 3);
+    EXPECT_TRUE(told.first().startsWith(QLatin1String("READY=1\nSTATUS="))) << told.first().toStdString();
+    EXPECT_EQ(told.last(), "STOPPING=1");
+    EXPECT_GE(told.count(QStringLiteral("WATCHDOG=1")), 2) << told.join(QLatin1Char('|')).toStdString();
+    EXPECT_TRUE(told.contains(QStringLiteral("STATUS=2 of 2 meters connected, 0 alarms raised")))
+        << told.join(QLatin1Char('|')).toStdString();
     // Every row written before the kill is still there, the cut one is
     // ended, and every line after it is a whole row.
     const QByteArray afterA = readAll(fileA);
