@@ -31,6 +31,11 @@ AlarmCommand::AlarmCommand(const QString &command, std::function<void(const QStr
 {
 }
 
+void AlarmCommand::setCommand(const QString &command)
+{
+    words_ = QProcess::splitCommand(command);
+}
+
 void AlarmCommand::run(const AlarmEvent &event)
 {
     if (words_.isEmpty())

@@ -30,6 +30,8 @@ public:
     AlarmCommand(const QString &command, std::function<void(const QString &)> log, int limitMs = kLimitMs,
                  QObject *parent = nullptr);
     void run(const AlarmEvent &event);
+    // A new command for the alarms to come; those running carry on.
+    void setCommand(const QString &command);
     int running() const { return running_; }
 
 signals:

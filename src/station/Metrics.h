@@ -32,6 +32,7 @@ public:
     static constexpr int kClientMs = 5000;
     explicit MetricsServer(std::function<QByteArray()> render, QObject *parent = nullptr);
     bool listen(const QHostAddress &address, quint16 port);
+    void close() { server_.close(); }
     QString errorString() const { return server_.errorString(); }
     quint16 port() const { return server_.serverPort(); }
 

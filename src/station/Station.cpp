@@ -2,6 +2,7 @@
 // The station's wiring.
 #include "station/Station.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace vandrel::station {
@@ -38,25 +39,13 @@ QString alarmLogText(const AlarmEvent &event)
 
 Station::Station(StationConfig config, QString version, std::function<MeterParts(const MeterConfig &)> makeParts,
                  QObject *parent)
-    : QObject(parent), config_(std::move(config)), version_(std::move(version)),
+    : QObject(parent), config_(std::move(config)), version_(std::move(version)), makeParts_(std::move(makeParts)),
       command_(config_.onAlarm, [this](const QString &text) { log(text); }),
       server_([this] { return metrics(); })
 {
     uptime_.start();
-    for (const MeterConfig &meter : config_.meters) {
-        MeterParts parts = makeParts ? makeParts(meter) : MeterParts{};
-        auto station = std::make_unique<MeterStation>(meter, config_.dataFolder, std::move(parts), this);
-        MeterStation *m = station.get();
-        connect(m, &MeterStation::note, this, [this, m](const QString &text) {
-            log(QStringLiteral("meter %1: %2").arg(m->config().name, text));
-        });
-        connect(m, &MeterStation::alarmChanged, this, [this](const AlarmEvent &event) {
-            log(alarmLogText(event));
-            command_.run(event);
-            emit alarmChanged(event);
-        });
-        meters_.push_back(std::move(station));
-    }
+    for (const MeterConfig &meter : config_.meters)
+        meters_.push_back(makeMeter(meter));
     checkTimer_.setInterval(1000);
     connect(&checkTimer_, &QTimer::timeout, this, [this] {
         for (const auto &m : meters_)
@@ -65,6 +54,101 @@ Station::Station(StationConfig config, QString version, std::function<MeterParts
 }
 
 Station::~Station() = default;
+
+std::unique_ptr<MeterStation> Station::makeMeter(const MeterConfig &meter)
+{
+    MeterParts parts = makeParts_ ? makeParts_(meter) : MeterParts{};
+    auto station = std::make_unique<MeterStation>(meter, config_.dataFolder, std::move(parts), this);
+    MeterStation *m = station.get();
+    connect(m, &MeterStation::note, this, [this, m](const QString &text) {
+        log(QStringLiteral("meter %1: %2").arg(m->config().name, text));
+    });
+    connect(m, &MeterStation::alarmChanged, this, [this](const AlarmEvent &event) {
+        log(alarmLogText(event));
+        command_.run(event);
+        emit alarmChanged(event);
+    });
+    return station;
+}
+
+QStringList Station::claimedDevices() const
+{
+    QStringList claimed;
+    for (const MeterConfig &meter : config_.meters)
+        if (!meter.autoDevice())
+            claimed << meter.device;
+    return claimed;
+}
+
+bool Station::reload(const StationConfig &next, QString &error)
+{
+    bool listening = true;
+    if (next.listenAddress != config_.listenAddress || next.listenPort != config_.listenPort) {
+        server_.close();
+        if (!server_.listen(next.listenAddress, next.listenPort)) {
+            error = QStringLiteral("cannot listen on %1:%2: %3; metrics stay on %4:%5")
+                        .arg(next.listenAddress.toString())
+                        .arg(next.listenPort)
+                        .arg(server_.errorString(), config_.listenAddress.toString())
+                        .arg(config_.listenPort);
+            server_.listen(config_.listenAddress, config_.listenPort);
+            listening = false;
+        }
+    }
+    command_.setCommand(next.onAlarm);
+    const bool sameFolder = next.dataFolder == config_.dataFolder;
+    std::vector<std::unique_ptr<MeterStation>> kept;
+    std::vector<QPointer<MeterStation>> fresh;
+    int unchanged = 0;
+    config_.dataFolder = next.dataFolder; // new meters write there
+    for (const MeterConfig &meter : next.meters) {
+        auto old = std::find_if(meters_.begin(), meters_.end(), [&](const std::unique_ptr<MeterStation> &m) {
+            return m && sameFolder && sameMeter(m->config(), meter);
+        });
+        if (old != meters_.end()) {
+            kept.push_back(std::move(*old));
+            ++unchanged;
+        } else {
+            kept.push_back(makeMeter(meter));
+            fresh.push_back(kept.back().get());
+        }
+    }
+    for (auto &m : meters_) {
+        if (m)
+            retiring_.push_back(std::move(m));
+    }
+    meters_ = std::move(kept);
+    const StationConfig previous = config_;
+    config_ = next;
+    if (!listening) {
+        config_.listenAddress = previous.listenAddress;
+        config_.listenPort = previous.listenPort;
+    }
+    log(QStringLiteral("configuration reloaded: %1 meter(s) unchanged, %2 started, %3 stopped")
+            .arg(unchanged)
+            .arg(fresh.size())
+            .arg(retiring_.size()));
+    startWhenRetired(std::move(fresh));
+    return listening;
+}
+
+void Station::startWhenRetired(std::vector<QPointer<MeterStation>> fresh)
+{
+    // A changed meter may use the very device its old self still holds: the
+    // new ones start once every retired link has closed its port.
+    std::erase_if(retiring_, [](const std::unique_ptr<MeterStation> &m) { return m->shutDown(); });
+    if (!retiring_.empty()) {
+        QTimer::singleShot(10, this, [this, fresh = std::move(fresh)]() mutable { startWhenRetired(std::move(fresh)); });
+        return;
+    }
+    if (stopping_)
+        return;
+    const QStringList claimed = claimedDevices();
+    for (const QPointer<MeterStation> &m : fresh) {
+        if (m) // not replaced again by a later reload
+            m->start(claimed);
+    }
+}
 
 void Station::log(const QString &text) const
 {
@@ -86,10 +170,7 @@ bool Station::start(QString &error)
                     .arg(server_.errorString());
         return false;
     }
-    QStringList claimed;
-    for (const MeterConfig &meter : config_.meters)
-        if (!meter.autoDevice())
-            claimed << meter.device;
+    const QStringList claimed = claimedDevices();
     log(QStringLiteral("station started with %1 meter(s); metrics on %2:%3")
             .arg(meters_.size())
             .arg(config_.listenAddress.toString())
@@ -115,7 +196,8 @@ void Station::stop()
 
 void Station::tryStop()
 {
-    bool all = true;
+    std::erase_if(retiring_, [](const std::unique_ptr<MeterStation> &m) { return m->shutDown(); });
+    bool all = retiring_.empty();
     for (const auto &m : meters_)
         all = m->shutDown() && all;
     if (!all) {

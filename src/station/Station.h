@@ -10,6 +10,7 @@
 
 #include <QElapsedTimer>
 #include <QObject>
+#include <QPointer>
 #include <QTimer>
 
 #include <functional>
@@ -37,6 +38,12 @@ public:
     bool start(QString &error);
     // Stops every meter's link; emits stopped() once all ports are closed.
     void stop();
+    // Applies a new configuration (already checked): meters whose section
+    // did not change run on untouched, without losing a sample; the others
+    // are stopped, and the new or changed ones start once their devices are
+    // closed. False (error set, the old address kept) when the new listen
+    // address cannot be opened; the meters are applied all the same.
+    bool reload(const StationConfig &next, QString &error);
 
     const std::vector<std::unique_ptr<MeterStation>> &meters() const { return meters_; }
     QByteArray metrics() const;
@@ -44,19 +51,26 @@ public:
     // Meters connected and alarms raised, for the service manager's status.
     QString statusText() const;
     int alarmsRaised() const;
+    // One line on standard error, with the time.
+    void log(const QString &text) const;
 
 signals:
     void stopped();
     void alarmChanged(const AlarmEvent &event);
 
 private:
-    void log(const QString &text) const;
     void tryStop();
+    std::unique_ptr<MeterStation> makeMeter(const MeterConfig &meter);
+    QStringList claimedDevices() const;
+    void startWhenRetired(std::vector<QPointer<MeterStation>> fresh);
 
     StationConfig config_;
     QString version_;
     QElapsedTimer uptime_;
+    std::function<MeterParts(const MeterConfig &)> makeParts_;
     std::vector<std::unique_ptr<MeterStation>> meters_;
+    // Meters taken out by a reload, until their links have closed.
+    std::vector<std::unique_ptr<MeterStation>> retiring_;
     AlarmCommand command_;
     MetricsServer server_;
     QTimer checkTimer_;

@@ -299,7 +299,13 @@ std::optional<ConfigError> parseStationConfig(const QByteArray &text, StationCon
     return std::nullopt;
 }
 
-std::optional<ConfigError> checkStationConfig(const StationConfig &config)
+bool sameMeter(const MeterConfig &a, const MeterConfig &b)
+{
+    return a.device == b.device && a.name == b.name && a.site == b.site && a.rate == b.rate && a.limits == b.limits
+           && a.staleAfter == b.staleAfter;
+}
+
+std::optional<ConfigError> checkStationConfig(const StationConfig &config, bool checkListen)
 {
     std::map<QString, int> devices;
     for (const MeterConfig &meter : config.meters) {
@@ -314,6 +320,8 @@ std::optional<ConfigError> checkStationConfig(const StationConfig &config)
                                               .arg(seen->second));
         devices.emplace(key, meter.deviceLine);
     }
+    if (!checkListen)
+        return std::nullopt;
     QTcpServer probe;
     if (!probe.listen(config.listenAddress, config.listenPort))
         return fail(std::max(1, config.listenLine),

@@ -25,6 +25,7 @@ struct ChannelLimits {
     double hysteresis = 1.0;
     int delaySeconds = 0;
     bool any() const { return low || high; }
+    bool operator==(const ChannelLimits &) const = default;
 };
 
 struct MeterConfig {
@@ -68,8 +69,13 @@ inline constexpr int kExitConfig = 78;
 std::optional<ConfigError> parseStationConfig(const QByteArray &text, StationConfig &config);
 
 // Checks what needs the system: two meters on one device (links followed),
-// the listen address free. Touches no serial port.
-std::optional<ConfigError> checkStationConfig(const StationConfig &config);
+// the listen address free (unless `checkListen` is false: a running station
+// holds its own). Touches no serial port.
+std::optional<ConfigError> checkStationConfig(const StationConfig &config, bool checkListen = true);
+
+// Whether two meter sections ask for the same meter run the same way (their
+// place in the file aside).
+bool sameMeter(const MeterConfig &a, const MeterConfig &b);
 
 // Reads and checks the file at `path`; an error message "path:LINE: ..." or empty.
 QString loadStationConfig(const QString &path, StationConfig &config, bool checkSystem = true);

@@ -99,9 +99,26 @@ int main(int argc, char *argv[])
         notifier.stopping();
         station.stop();
     });
-    QObject::connect(&stopSignals, &StationSignals::reloadRequested, &station, [] {
-        printLine(stderr, QStringLiteral("SIGHUP: reloading the configuration is not supported yet; "
-                                         "restart the station to apply changes"));
+    // SIGHUP: the file is read and checked again; a configuration with an
+    // error is refused as a whole and the running one stays.
+    QObject::connect(&stopSignals, &StationSignals::reloadRequested, &station, [&] {
+        StationConfig next;
+        next.path = configPath;
+        QString error = loadStationConfig(configPath, next, false);
+        if (error.isEmpty()) {
+            const bool sameListen = next.listenAddress == config.listenAddress && next.listenPort == config.listenPort;
+            if (const auto problem = checkStationConfig(next, !sameListen))
+                error = problem->text(configPath);
+        }
+        if (!error.isEmpty()) {
+            station.log(QStringLiteral("SIGHUP: %1; the running configuration stays").arg(error));
+            return;
+        }
+        QString listenError;
+        if (!station.reload(next, listenError))
+            station.log(QStringLiteral("SIGHUP: %1").arg(listenError));
+        config = next;
+        notifier.updateStatus();
     });
     QObject::connect(&station, &Station::stopped, &app, [] { QCoreApplication::exit(0); });
     return QCoreApplication::exec();

@@ -3,6 +3,7 @@
 // unplugged one raises its stale alarm and comes back without holding up the
 // other, limits raise their alarm once.
 #include "station/MeterStation.h"
+#include "station/Station.h"
 
 #include "StationRig.h"
 
@@ -149,4 +150,53 @@ TEST(MeterStation, aLimitRaisesItsAlarmOnceWithTheFacts)
     EXPECT_EQ(events[0].value, m.value(Channel::Humidity));
     EXPECT_EQ(events[0].site, "Room \"A\"");
     EXPECT_TRUE(m.rule(Channel::Humidity).highRaised());
+}
+
+TEST(Station, aReloadKeepsUnchangedMetersRunningAndReplacesTheOthers)
+{
+    QTemporaryDir data;
+    StationRig rig;
+    for (const char *d : {"/dev/fake-a", "/dev/fake-b", "/dev/fake-c"})
+        rig.bus.devices[QLatin1String(d)] = FakeDevice::meter("580D");
+    StationConfig config;
+    config.dataFolder = data.path();
+    config.listenPort = 0;
+    config.meters = {meterConfig(QStringLiteral("a"), QStringLiteral("/dev/fake-a")),
+                     meterConfig(QStringLiteral("b"), QStringLiteral("/dev/fake-b"))};
+    Station station(config, QStringLiteral("1"), [&](const MeterConfig &) { return rig.parts(); });
+    QString error;
+    ASSERT_TRUE(station.start(error));
+    const auto relink = [&] {
+        rig.links.clear();
+        for (const auto &m : station.meters())
+            rig.links.push_back(&m->link());
+    };
+    QCoreApplication::processEvents();
+    relink();
+    rig.run(5000);
+    MeterStation *a = station.meters()[0].get();
+    MeterStation *b = station.meters()[1].get();
+    ASSERT_TRUE(a->connected() && b->connected());
+    // a's row of every tick, before, during and after the reload.
+    int ticksA = 0;
+    QObject::connect(&a->link(), &MeterLink::frameTick, [&] { ++ticksA; });
+    const qint64 rowsA = a->samplesRecorded();
+
+    StationConfig next = config;
+    next.meters[0].line = 40; // moved in the file, otherwise the same
+    next.meters[1].rate = 5;
+    next.meters.append(meterConfig(QStringLiteral("c"), QStringLiteral("/dev/fake-c")));
+    ASSERT_TRUE(station.reload(next, error)) << error.toStdString();
+    ASSERT_EQ(station.meters().size(), 3u);
+    EXPECT_EQ(station.meters()[0].get(), a);
+    EXPECT_NE(station.meters()[1].get(), b);
+    EXPECT_EQ(station.meters()[1]->config().rate, 5);
+    relink(); // the retired link is no longer driven
+    rig.run(1); // it has closed: the new ones start
+    rig.run(10000);
+    EXPECT_EQ(a->samplesRecorded() - rowsA, ticksA); // not a sample lost
+    EXPECT_GE(ticksA, 9);
+    EXPECT_TRUE(station.meters()[1]->connected());
+    EXPECT_TRUE(station.meters()[2]->connected());
+    EXPECT_GE(station.meters()[2]->samplesRecorded(), 5);
 }
