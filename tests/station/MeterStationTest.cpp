@@ -5,6 +5,7 @@
 #include "station/MeterStation.h"
 #include "station/Station.h"
 
+#include "FailingDisk.h"
 #include "StationRig.h"
 
 #include "realtime/TableRow.h"
@@ -199,4 +200,38 @@ TEST(Station, aReloadKeepsUnchangedMetersRunningAndReplacesTheOthers)
     EXPECT_TRUE(station.meters()[1]->connected());
     EXPECT_TRUE(station.meters()[2]->connected());
     EXPECT_GE(station.meters()[2]->samplesRecorded(), 5);
+}
+
+TEST(MeterStation, aFullDiskRaisesTheStorageAlarmAndTheRowsFollowWhenSpaceReturns)
+{
+    QTemporaryDir data;
+    StationRig rig;
+    rig.bus.devices[QStringLiteral("/dev/fake")] = FakeDevice::meter("580D");
+    vandrel::test::FailingDisk disk;
+    MeterParts parts = rig.parts();
+    parts.disk = disk.calls();
+    MeterStation m(meterConfig(QStringLiteral("m"), QStringLiteral("/dev/fake")), data.path(), std::move(parts));
+    rig.links = {&m.link()};
+    QStringList events;
+    QObject::connect(&m, &MeterStation::alarmChanged, [&](const AlarmEvent &e) { events << eventText(e); });
+    int ticks = 0;
+    QObject::connect(&m.link(), &MeterLink::frameTick, [&] { ++ticks; });
+    m.start();
+    rig.run(4000, [&] { m.check(); });
+    ASSERT_GE(ticks, 2);
+    disk.failAt = vandrel::test::FailingDisk::Step::TornWrite;
+    rig.run(10000, [&] { m.check(); });
+    EXPECT_TRUE(m.storageRaised());
+    EXPECT_TRUE(m.connected()); // polling goes on
+    EXPECT_GE(m.files().waiting(), 8);
+    disk.failAt = vandrel::test::FailingDisk::Step::None;
+    rig.run(3000, [&] { m.check(); });
+    EXPECT_FALSE(m.storageRaised());
+    EXPECT_EQ(m.files().waiting(), 0);
+    EXPECT_EQ(m.samplesRecorded(), ticks); // every sample, none torn
+    const QList<QByteArray> written = rows(m.files().pathFor(QDate::currentDate()));
+    EXPECT_EQ(written.size(), ticks);
+    for (const QByteArray &row : written)
+        EXPECT_EQ(row.count(','), 9) << row.toStdString();
+    EXPECT_EQ(events, (QStringList{QStringLiteral("m record storage raised"), QStringLiteral("m record storage cleared")}));
 }
