@@ -86,6 +86,8 @@ PY
 )
 kill -TERM "$station"
 wait "$station" || true
+echo "--- the station's log (last lines)" >&2
+tail -n 20 "$work/station.log" >&2
 
 # Missed samples: the meters stay connected, so each meter's file must hold
 # one row for every second from its first row to its last. Row times are the

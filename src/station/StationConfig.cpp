@@ -222,7 +222,6 @@ std::optional<ConfigError> parseStationConfig(const QByteArray &text, StationCon
     std::map<QString, int> sectionsSeen;
     QSet<QString> keysSeen;
     const QList<QByteArray> lines = text.split('\n');
-    bool stationSeen = false;
     for (qsizetype i = 0; i < lines.size(); ++i) {
         const int lineNo = static_cast<int>(i + 1);
         QByteArray raw = lines.at(i);
@@ -243,7 +242,6 @@ std::optional<ConfigError> parseStationConfig(const QByteArray &text, StationCon
             keysSeen.clear();
             if (section == QLatin1String("station")) {
                 in = In::Station;
-                stationSeen = true;
                 if (config.listenLine == 0)
                     config.listenLine = lineNo;
             } else if (section.startsWith(QLatin1String("meter"))) {
@@ -277,7 +275,6 @@ std::optional<ConfigError> parseStationConfig(const QByteArray &text, StationCon
         if (error)
             return error;
     }
-    Q_UNUSED(stationSeen);
     if (config.meters.isEmpty())
         return fail(1, QStringLiteral("no meter: add a [meter...] section with its device"));
     std::map<QString, int> names;
@@ -329,7 +326,7 @@ std::optional<ConfigError> checkStationConfig(const StationConfig &config, bool 
     return std::nullopt;
 }
 
-QString loadStationConfig(const QString &path, StationConfig &config, bool checkSystem)
+QString loadStationConfig(const QString &path, StationConfig &config, bool checkSystem, bool checkListen)
 {
     config = StationConfig{};
     config.path = path;
@@ -342,7 +339,7 @@ QString loadStationConfig(const QString &path, StationConfig &config, bool check
     const QByteArray text = file.readAll();
     std::optional<ConfigError> error = parseStationConfig(text, config);
     if (!error && checkSystem)
-        error = checkStationConfig(config);
+        error = checkStationConfig(config, checkListen);
     return error ? error->text(path) : QString();
 }
 

@@ -77,7 +77,9 @@ std::optional<ConfigError> checkStationConfig(const StationConfig &config, bool 
 // place in the file aside).
 bool sameMeter(const MeterConfig &a, const MeterConfig &b);
 
-// Reads and checks the file at `path`; an error message "path:LINE: ..." or empty.
-QString loadStationConfig(const QString &path, StationConfig &config, bool checkSystem = true);
+// Reads and checks the file at `path`; an error message "path:LINE: ..." or
+// empty. `checkSystem` false leaves out checkStationConfig; `checkListen`
+// false leaves out only the listen address.
+QString loadStationConfig(const QString &path, StationConfig &config, bool checkSystem = true, bool checkListen = true);
 
 } // namespace vandrel::station

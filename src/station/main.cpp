@@ -73,17 +73,20 @@ int main(int argc, char *argv[])
         }
     }
 
+    // A check of the running service's file must not fail because the
+    // service itself holds the listen address: that is checked at the start.
     StationConfig config;
-    const QString error = loadStationConfig(configPath, config);
+    const QString error = loadStationConfig(configPath, config, true, !checkOnly);
     if (!error.isEmpty()) {
         printLine(stderr, error);
         return kExitConfig;
     }
     if (checkOnly) {
-        printLine(stdout, QStringLiteral("%1: OK, %2 meter(s), data in %3")
+        printLine(stdout, QStringLiteral("%1: OK, %2 meter(s), data in %3, metrics on %4:%5")
                               .arg(configPath)
                               .arg(config.meters.size())
-                              .arg(config.dataFolder));
+                              .arg(config.dataFolder, config.listenAddress.toString())
+                              .arg(config.listenPort));
         return 0;
     }
 
