@@ -144,6 +144,12 @@ void MeterStation::start(const QStringList &claimed)
 
 bool MeterStation::shutDown()
 {
+    // Rows still waiting for the disk get a last try; what cannot be written
+    // is said, not dropped silently.
+    if (files_.waiting() > 0 && !files_.retry() && !lossReported_) {
+        lossReported_ = true;
+        emit note(QStringLiteral("%1 row(s) could not be written and are lost: %2").arg(files_.waiting()).arg(files_.problem()));
+    }
     return link_.shutDown();
 }
 

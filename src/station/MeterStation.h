@@ -101,6 +101,7 @@ private:
     StaleRule stale_;
     bool storageRaised_ = false;
     int repairsReported_ = 0;
+    bool lossReported_ = false;
     std::array<std::optional<double>, 4> values_{};
     QString tempUnit_;
     std::optional<qint64> lastReadingMs_;
