@@ -58,6 +58,11 @@ else
     echo "RESULT | cpu_usage.sh | not built (bin/vandrel) | -" >> "$results"
 fi
 run "tablefile/compare.sh" "$here/tablefile/compare.sh" "$build"
+if [ -x "$bin/vandrel-station" ]; then
+    run "station/station_load.sh" "$here/station/station_load.sh" "$build"
+else
+    echo "RESULT | station/station_load.sh | not built (bin/vandrel-station) | -" >> "$results"
+fi
 bench bench_download
 for exe in "$bin"/bench_*; do
     [ -x "$exe" ] || continue

@@ -8,7 +8,7 @@ set(VANDREL_PACKAGE_MAINTAINER "Vandrel developers <vandrel@example.org>"
 
 # The executables this build installs into the binary folder.
 set(_installed_programs)
-foreach(t vandrel vandrel-cli vandrel-meter-sim)
+foreach(t vandrel vandrel-cli vandrel-station vandrel-meter-sim)
   if(TARGET ${t})
     list(APPEND _installed_programs ${t})
   endif()
@@ -42,6 +42,16 @@ add_custom_target(vandrel_package_docs ALL DEPENDS ${_compressed})
 set(_doc_dir ${CMAKE_INSTALL_DATADIR}/doc/vandrel)
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/copyright ${_docs_out}/changelog.gz DESTINATION ${_doc_dir})
 
+# The monitoring station's service, its system user and an example
+# configuration. The service is installed, not enabled: it needs the
+# configuration of the user's meters first.
+if(TARGET vandrel-station)
+  install(FILES ${CMAKE_CURRENT_LIST_DIR}/station/vandrel-station.service DESTINATION lib/systemd/system)
+  install(FILES ${CMAKE_CURRENT_LIST_DIR}/station/vandrel-sysusers.conf DESTINATION lib/sysusers.d RENAME vandrel.conf)
+  install(FILES ${CMAKE_CURRENT_LIST_DIR}/station/station.conf.example DESTINATION ${_doc_dir}/examples
+          RENAME station.conf)
+endif()
+
 set(VANDREL_METAINFO_BINARIES)
 foreach(t IN LISTS _installed_programs)
   string(APPEND VANDREL_METAINFO_BINARIES "    <binary>${t}</binary>\n")
@@ -70,6 +80,11 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # through the desktop's default browser.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
+# The station's system user is made on installation (the service stays disabled).
+if(TARGET vandrel-station)
+  set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_CURRENT_LIST_DIR}/station/postinst)
+  set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+endif()
 # The first line of the package's description is the project's description.
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION

@@ -28,6 +28,7 @@ fail() { echo "   FAILED: $*"; failed+=("$1"); }
 listing=$(dpkg-deb -c "$deb")
 programs=(vandrel vandrel-meter-sim)
 [ -d src/cli ] && programs+=(vandrel-cli)
+[ -d src/station ] && programs+=(vandrel-station)
 expected=(
   ./usr/share/vandrel/VandrelHelp.htm
   ./usr/share/applications/vandrel.desktop
@@ -39,6 +40,10 @@ expected=(
 for model in 520 540 560 580; do expected+=("./usr/share/vandrel/RESOURCE/PANEL$model.BMP"); done
 for size in 16 22 24 32 48 64 128 256; do expected+=("./usr/share/icons/hicolor/${size}x$size/apps/vandrel.png"); done
 for p in "${programs[@]}"; do expected+=("./usr/bin/$p" "./usr/share/man/man1/$p.1.gz"); done
+if [ -d src/station ]; then
+  expected+=(./usr/lib/systemd/system/vandrel-station.service ./usr/lib/sysusers.d/vandrel.conf
+             ./usr/share/doc/vandrel/examples/station.conf)
+fi
 for path in "${expected[@]}"; do
   grep -qE " ${path//./\\.}\$" <<< "$listing" || fail "missing $path"
 done
@@ -62,6 +67,18 @@ echo "== appstreamcli validate"
 report=$(appstreamcli validate --no-net "$root/pkg/usr/share/metainfo/vandrel.metainfo.xml" || true)
 echo "$report"
 ! grep -q '^E:' <<< "$report" || fail appstreamcli
+if [ -d src/station ]; then
+  # The unit as installed, pointed at the unpacked program (verify wants the
+  # command to exist); the example configuration must pass its own check.
+  echo "== systemd-analyze verify"
+  sed "s#/usr/bin/vandrel-station#$root/pkg/usr/bin/vandrel-station#" \
+    "$root/pkg/usr/lib/systemd/system/vandrel-station.service" > "$root/vandrel-station.service"
+  systemd-analyze verify --man=no "$root/vandrel-station.service" || fail systemd-analyze
+  grep -q '^\[Install\]' "$root/vandrel-station.service" || fail "the unit has no [Install] section"
+  echo "== the example configuration"
+  "$root/pkg/usr/bin/vandrel-station" --check-config --config "$root/pkg/usr/share/doc/vandrel/examples/station.conf" \
+    || fail "the example configuration does not pass --check-config"
+fi
 echo "== lintian"
 lintian --fail-on error "$deb" || fail lintian
 

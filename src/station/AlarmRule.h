@@ -1,0 +1,75 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// When a value's alarm is raised and cleared: limits with a hysteresis and a
+// delay, and the stale alarm of a meter that stopped sending. Pure: values and
+// a steady clock in milliseconds in, changes out.
+#pragma once
+
+#include "station/StationConfig.h"
+
+#include <QtGlobal>
+
+#include <optional>
+#include <vector>
+
+namespace vandrel::station {
+
+// Storage: the meter's rows cannot be written (a full or read-only disk).
+enum class AlarmKind { Low, High, Stale, Storage };
+const char *alarmKindKey(AlarmKind kind); // "low", "high", "stale", "storage"
+
+struct AlarmChange {
+    AlarmKind kind;
+    bool raised;  // false: cleared
+    double limit; // the limit crossed (the stale limit in seconds)
+    bool operator==(const AlarmChange &) const = default;
+};
+
+// One channel's low and high alarms. A value counts as crossing a limit when
+// it is below the low or above the high limit; it must stay there for the
+// delay before the alarm is raised, and must come back inside by the
+// hysteresis, again for the delay, before it is cleared. So a value wavering
+// at the limit raises the alarm once and clears it once.
+class AlarmRule {
+public:
+    explicit AlarmRule(const ChannelLimits &limits = {}) : limits_(limits) {}
+    // A new value at `nowMs`; the changes it brings, in order (a value that
+    // jumps from above the high to below the low limit clears one and raises
+    // the other). A value that is missing (no such channel, overloaded)
+    // leaves the alarms as they are and stops any delay under way.
+    std::vector<AlarmChange> update(std::optional<double> value, qint64 nowMs);
+    bool lowRaised() const { return low_.raised; }
+    bool highRaised() const { return high_.raised; }
+    const ChannelLimits &limits() const { return limits_; }
+
+private:
+    struct Side {
+        bool raised = false;
+        std::optional<qint64> since; // the crossing (or its return) seen first
+    };
+    void step(Side &side, AlarmKind kind, bool beyond, bool back, qint64 nowMs, std::vector<AlarmChange> &out);
+
+    ChannelLimits limits_;
+    Side low_, high_;
+};
+
+// The stale alarm of a meter: raised when no reading came for `limitMs`
+// (counted from the start while none has come yet) or at once when the meter
+// is lost; cleared by the next reading.
+class StaleRule {
+public:
+    StaleRule(qint64 limitMs, qint64 startMs) : limitMs_(limitMs), lastMs_(startMs) {}
+    std::optional<AlarmChange> reading(qint64 nowMs);
+    std::optional<AlarmChange> lost(qint64 nowMs);
+    // Called regularly: raises the alarm once the limit has passed.
+    std::optional<AlarmChange> check(qint64 nowMs);
+    bool raised() const { return raised_; }
+    qint64 lastReadingMs() const { return lastMs_; }
+
+private:
+    std::optional<AlarmChange> raise();
+    qint64 limitMs_;
+    qint64 lastMs_;
+    bool raised_ = false;
+};
+
+} // namespace vandrel::station

@@ -1,0 +1,208 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// A meter of the station.
+#include "station/MeterStation.h"
+
+#include "meter/ComPortLine.h"
+#include "platform/ComPort.h"
+#include "realtime/TableFile.h"
+#include "realtime/TableRow.h"
+
+#include <QFileInfo>
+
+#include <cmath>
+#include <string_view>
+#include <vector>
+
+namespace vandrel::station {
+
+std::array<std::optional<double>, 4> cellValues(const QStringList &cells, const QLocale &locale)
+{
+    std::array<std::optional<double>, 4> out{};
+    const QString separator = locale.decimalPoint();
+    constexpr qsizetype columns[] = {3, 5, 7, 9};
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        QString text = cells.value(columns[i]).trimmed();
+        if (separator != QLatin1String("."))
+            text.replace(separator, QLatin1String("."));
+        bool ok = false;
+        const double v = QLocale::c().toDouble(text, &ok);
+        if (ok && std::isfinite(v))
+            out[i] = v;
+    }
+    return out;
+}
+
+std::string recordLine(const QStringList &cells, char separator)
+{
+    std::vector<std::string> utf8;
+    for (qsizetype c = 1; c < cells.size(); ++c)
+        utf8.push_back(cells.at(c).toStdString());
+    const std::vector<std::string_view> views(utf8.begin(), utf8.end());
+    std::string line;
+    appendTableLine(line, views, separator);
+    return line;
+}
+
+namespace {
+
+SerialLineFactory factoryOf(const MeterParts &parts)
+{
+    if (parts.makeLine)
+        return parts.makeLine;
+    return [] { return std::make_unique<ComPortLine>(); };
+}
+
+QString canonicalDevice(const QString &path)
+{
+    const QString canonical = QFileInfo(path).canonicalFilePath();
+    return canonical.isEmpty() ? path : canonical;
+}
+
+} // namespace
+
+MeterStation::MeterStation(MeterConfig config, const QString &dataFolder, MeterParts parts, QObject *parent)
+    : QObject(parent), config_(std::move(config)),
+      ownLine_(parts.line ? nullptr : std::make_unique<ComPortLine>()), clock_(parts.clock),
+      link_(parts.line ? *parts.line : *ownLine_, factoryOf(parts), reading_, identity_, parts.clock),
+      systemDevices_(std::move(parts.systemDevices)), deviceExists_(std::move(parts.deviceExists)),
+      files_(dataFolder + QLatin1Char('/') + config_.name, parts.disk),
+      stale_(qint64(config_.staleSeconds()) * 1000, parts.clock.now())
+{
+    for (const Channel channel : kChannels)
+        rules_[static_cast<std::size_t>(channel)] = AlarmRule(config_.limits[static_cast<std::size_t>(channel)]);
+    if (!systemDevices_) {
+        systemDevices_ = [] {
+            QStringList now;
+            TComPort::EnumComDevices(now);
+            return now;
+        };
+    }
+    if (!deviceExists_)
+        deviceExists_ = [](const QString &path) { return QFileInfo::exists(path); };
+    run_.SampleRate = config_.rate;
+    run_.RealTimeRunning = true;
+    // As a run on an empty table: the first tick with a reading samples at once.
+    run_.TickCounter = config_.rate;
+    countTicks(link_, run_, this);
+    connect(&link_, &MeterLink::frameTick, this, &MeterStation::onFrameTick);
+    connect(&link_, &MeterLink::meterIdentified, this, [this] {
+        emit note(QStringLiteral("meter identified as %1 on %2").arg(modelText(), link_.line().path()));
+    });
+    connect(&link_, &MeterLink::meterConnectedChanged, this, [this](bool connected) {
+        if (connected && std::exchange(everConnected_, true))
+            emit note(QStringLiteral("meter back on %1").arg(link_.line().path()));
+    });
+    connect(&link_, &MeterLink::meterLost, this, [this] {
+        emit note(QStringLiteral("meter lost on %1").arg(link_.line().path()));
+        if (auto change = stale_.lost(clock_.now()))
+            emitChange(QStringLiteral("meter"), *change, std::nullopt);
+    });
+}
+
+MeterStation::~MeterStation() = default;
+
+QString MeterStation::modelText() const
+{
+    QString text = QString::number(identity_.MeterModel);
+    if (identity_.ModelSuffix > ' ' && identity_.ModelSuffix < 127)
+        text += QLatin1Char(identity_.ModelSuffix);
+    return text;
+}
+
+QString MeterStation::unit(Channel channel) const
+{
+    return channel == Channel::Humidity ? QStringLiteral("%RH") : tempUnit_;
+}
+
+void MeterStation::start(const QStringList &claimed)
+{
+    QStringList others;
+    for (const QString &device : claimed)
+        others << canonicalDevice(device);
+    if (config_.autoDevice()) {
+        // Every serial device no other meter has, followed as they come and go.
+        auto source = [all = systemDevices_, others] {
+            QStringList free;
+            for (const QString &item : all())
+                if (!others.contains(canonicalDevice(MeterLink::devicePath(item))))
+                    free << item;
+            return free;
+        };
+        link_.setDeviceSource(source);
+        link_.setPorts(source());
+    } else {
+        // The named device only while it exists, so a by-id link that comes
+        // back after a replug counts as a new device and is searched at once.
+        const QString device = config_.device;
+        auto source = [device, exists = deviceExists_] { return exists(device) ? QStringList{device} : QStringList{}; };
+        link_.setDeviceSource(source);
+        link_.setPorts(source());
+    }
+    link_.searchMeter();
+    link_.startTimers();
+}
+
+bool MeterStation::shutDown()
+{
+    // Rows still waiting for the disk get a last try; what cannot be written
+    // is said, not dropped silently.
+    if (files_.waiting() > 0 && !files_.retry() && !lossReported_) {
+        lossReported_ = true;
+        emit note(QStringLiteral("%1 row(s) could not be written and are lost: %2").arg(files_.waiting()).arg(files_.problem()));
+    }
+    return link_.shutDown();
+}
+
+void MeterStation::onFrameTick(const QDateTime &now)
+{
+    const qint64 nowMs = clock_.now();
+    lastReadingMs_ = nowMs;
+    const QStringList cells = realTimeRowCells(0, now, reading_, identity_);
+    values_ = cellValues(cells);
+    tempUnit_ = cells.value(6);
+    if (auto change = stale_.reading(nowMs))
+        emitChange(QStringLiteral("meter"), *change, std::nullopt);
+    for (const Channel channel : kChannels) {
+        const auto i = static_cast<std::size_t>(channel);
+        for (const AlarmChange &change : rules_[i].update(values_[i], nowMs))
+            emitChange(QLatin1String(channelKey(channel)), change, values_[i]);
+    }
+    if (takeSampleIfDue(run_, run_.TickCounter))
+        record(now, cells);
+}
+
+void MeterStation::record(const QDateTime &now, const QStringList &cells)
+{
+    const bool ok = files_.append(now.date(), recordLine(cells, ','));
+    if (files_.repairedRows() > repairsReported_) {
+        repairsReported_ = files_.repairedRows();
+        emit note(QStringLiteral("the last row of %1 was incomplete; it was ended before the new rows")
+                      .arg(files_.pathFor(now.date())));
+    }
+    setStorageProblem(!ok);
+}
+
+void MeterStation::check()
+{
+    if (auto change = stale_.check(clock_.now()))
+        emitChange(QStringLiteral("meter"), *change, std::nullopt);
+    if (files_.waiting() > 0)
+        setStorageProblem(!files_.retry());
+}
+
+void MeterStation::setStorageProblem(bool failing)
+{
+    if (failing == storageRaised_)
+        return;
+    storageRaised_ = failing;
+    if (failing)
+        emit note(files_.problem());
+    emitChange(QStringLiteral("record"), AlarmChange{AlarmKind::Storage, failing, 0.0}, std::nullopt);
+}
+
+void MeterStation::emitChange(const QString &channel, const AlarmChange &change, std::optional<double> value)
+{
+    emit alarmChanged(AlarmEvent{config_.name, config_.site, channel, change, value, QDateTime::currentDateTime()});
+}
+
+} // namespace vandrel::station

@@ -1,0 +1,243 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The station's wiring.
+#include "station/Station.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace vandrel::station {
+
+QString logLine(const QDateTime &time, const QString &text)
+{
+    return QStringLiteral("%1 %2").arg(time.toOffsetFromUtc(time.offsetFromUtc()).toString(Qt::ISODate), text);
+}
+
+QString alarmLogText(const AlarmEvent &event)
+{
+    const QString state = event.change.raised ? QStringLiteral("raised") : QStringLiteral("cleared");
+    const QString kind = QLatin1String(alarmKindKey(event.change.kind));
+    QString text = QStringLiteral("alarm %1: meter %2").arg(state, event.meter);
+    if (!event.site.isEmpty())
+        text += QStringLiteral(" (%1)").arg(event.site);
+    switch (event.change.kind) {
+    case AlarmKind::Low:
+    case AlarmKind::High:
+        text += QStringLiteral(" %1 %2").arg(event.channel, kind);
+        if (event.value)
+            text += QStringLiteral(", value %1").arg(*event.value);
+        text += QStringLiteral(", limit %1").arg(event.change.limit);
+        break;
+    case AlarmKind::Stale:
+        text += QStringLiteral(" stale (no reading for %1 s, or not connected)").arg(event.change.limit);
+        break;
+    case AlarmKind::Storage:
+        text += QStringLiteral(" storage (rows cannot be written)");
+        break;
+    }
+    return text;
+}
+
+Station::Station(StationConfig config, QString version, std::function<MeterParts(const MeterConfig &)> makeParts,
+                 QObject *parent)
+    : QObject(parent), config_(std::move(config)), version_(std::move(version)), makeParts_(std::move(makeParts)),
+      command_(config_.onAlarm, [this](const QString &text) { log(text); }),
+      server_([this] { return metrics(); })
+{
+    uptime_.start();
+    for (const MeterConfig &meter : config_.meters)
+        meters_.push_back(makeMeter(meter));
+    checkTimer_.setInterval(1000);
+    connect(&checkTimer_, &QTimer::timeout, this, [this] {
+        for (const auto &m : meters_)
+            m->check();
+    });
+}
+
+Station::~Station() = default;
+
+std::unique_ptr<MeterStation> Station::makeMeter(const MeterConfig &meter)
+{
+    MeterParts parts = makeParts_ ? makeParts_(meter) : MeterParts{};
+    auto station = std::make_unique<MeterStation>(meter, config_.dataFolder, std::move(parts), this);
+    MeterStation *m = station.get();
+    connect(m, &MeterStation::note, this, [this, m](const QString &text) {
+        log(QStringLiteral("meter %1: %2").arg(m->config().name, text));
+    });
+    connect(m, &MeterStation::alarmChanged, this, [this](const AlarmEvent &event) {
+        log(alarmLogText(event));
+        command_.run(event);
+        emit alarmChanged(event);
+    });
+    return station;
+}
+
+QStringList Station::claimedDevices() const
+{
+    QStringList claimed;
+    for (const MeterConfig &meter : config_.meters)
+        if (!meter.autoDevice())
+            claimed << meter.device;
+    return claimed;
+}
+
+bool Station::reload(const StationConfig &next, QString &error)
+{
+    bool listening = true;
+    if (next.listenAddress != config_.listenAddress || next.listenPort != config_.listenPort) {
+        server_.close();
+        if (!server_.listen(next.listenAddress, next.listenPort)) {
+            error = QStringLiteral("cannot listen on %1:%2: %3; metrics stay on %4:%5")
+                        .arg(next.listenAddress.toString())
+                        .arg(next.listenPort)
+                        .arg(server_.errorString(), config_.listenAddress.toString())
+                        .arg(config_.listenPort);
+            server_.listen(config_.listenAddress, config_.listenPort);
+            listening = false;
+        }
+    }
+    command_.setCommand(next.onAlarm);
+    const bool sameFolder = next.dataFolder == config_.dataFolder;
+    std::vector<std::unique_ptr<MeterStation>> kept;
+    std::vector<QPointer<MeterStation>> fresh;
+    int unchanged = 0;
+    config_.dataFolder = next.dataFolder; // new meters write there
+    for (const MeterConfig &meter : next.meters) {
+        auto old = std::find_if(meters_.begin(), meters_.end(), [&](const std::unique_ptr<MeterStation> &m) {
+            return m && sameFolder && sameMeter(m->config(), meter);
+        });
+        if (old != meters_.end()) {
+            kept.push_back(std::move(*old));
+            ++unchanged;
+        } else {
+            kept.push_back(makeMeter(meter));
+            fresh.push_back(kept.back().get());
+        }
+    }
+    for (auto &m : meters_) {
+        if (m)
+            retiring_.push_back(std::move(m));
+    }
+    meters_ = std::move(kept);
+    const StationConfig previous = config_;
+    config_ = next;
+    if (!listening) {
+        config_.listenAddress = previous.listenAddress;
+        config_.listenPort = previous.listenPort;
+    }
+    log(QStringLiteral("configuration reloaded: %1 meter(s) unchanged, %2 started, %3 stopped")
+            .arg(unchanged)
+            .arg(fresh.size())
+            .arg(retiring_.size()));
+    startWhenRetired(std::move(fresh));
+    return listening;
+}
+
+void Station::startWhenRetired(std::vector<QPointer<MeterStation>> fresh)
+{
+    // A changed meter may use the very device its old self still holds: the
+    // new ones start once every retired link has closed its port.
+    std::erase_if(retiring_, [](const std::unique_ptr<MeterStation> &m) { return m->shutDown(); });
+    if (!retiring_.empty()) {
+        QTimer::singleShot(10, this, [this, fresh = std::move(fresh)]() mutable { startWhenRetired(std::move(fresh)); });
+        return;
+    }
+    if (stopping_)
+        return;
+    const QStringList claimed = claimedDevices();
+    for (const QPointer<MeterStation> &m : fresh) {
+        if (m) // not replaced again by a later reload
+            m->start(claimed);
+    }
+}
+
+void Station::log(const QString &text) const
+{
+    // One event, one line: a line break in a name or a system message must
+    // not split it for the journal.
+    QString oneLine = text;
+    oneLine.replace(QLatin1Char('\n'), QLatin1String("\\n")).replace(QLatin1Char('\r'), QLatin1String("\\r"));
+    const QByteArray line = logLine(QDateTime::currentDateTime(), oneLine).toUtf8();
+    std::fprintf(stderr, "%s\n", line.constData());
+    std::fflush(stderr);
+}
+
+bool Station::start(QString &error)
+{
+    if (!server_.listen(config_.listenAddress, config_.listenPort)) {
+        error = QStringLiteral("cannot listen on %1:%2: %3")
+                    .arg(config_.listenAddress.toString())
+                    .arg(config_.listenPort)
+                    .arg(server_.errorString());
+        return false;
+    }
+    const QStringList claimed = claimedDevices();
+    log(QStringLiteral("station started with %1 meter(s); metrics on %2:%3")
+            .arg(meters_.size())
+            .arg(config_.listenAddress.toString())
+            .arg(server_.port()));
+    checkTimer_.start();
+    // Each meter starts from the event loop of its own, so a meter whose
+    // search waits does not hold back the start of the ones after it.
+    for (const auto &m : meters_) {
+        MeterStation *station = m.get();
+        QTimer::singleShot(0, station, [station, claimed] { station->start(claimed); });
+    }
+    return true;
+}
+
+void Station::stop()
+{
+    if (stopping_)
+        return;
+    stopping_ = true;
+    checkTimer_.stop();
+    tryStop();
+}
+
+void Station::tryStop()
+{
+    std::erase_if(retiring_, [](const std::unique_ptr<MeterStation> &m) { return m->shutDown(); });
+    bool all = retiring_.empty();
+    for (const auto &m : meters_)
+        all = m->shutDown() && all;
+    if (!all) {
+        // A search or a tick is still on the stack further down.
+        QTimer::singleShot(10, this, &Station::tryStop);
+        return;
+    }
+    log(QStringLiteral("station stopped"));
+    emit stopped();
+}
+
+QByteArray Station::metrics() const
+{
+    std::vector<const MeterStation *> list;
+    list.reserve(meters_.size());
+    for (const auto &m : meters_)
+        list.push_back(m.get());
+    return metricsText(list, uptime_.elapsed() / 1000.0, version_);
+}
+
+int Station::alarmsRaised() const
+{
+    int count = 0;
+    for (const auto &m : meters_) {
+        count += m->staleRaised() + m->storageRaised();
+        for (const Channel channel : kChannels)
+            count += m->rule(channel).lowRaised() + m->rule(channel).highRaised();
+    }
+    return count;
+}
+
+QString Station::statusText() const
+{
+    int connected = 0;
+    for (const auto &m : meters_)
+        connected += m->connected();
+    return QStringLiteral("%1 of %2 meters connected, %3 alarms raised")
+        .arg(connected)
+        .arg(meters_.size())
+        .arg(alarmsRaised());
+}
+
+} // namespace vandrel::station

@@ -1,0 +1,80 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The station: every configured meter, the log, the alarm command and the
+// metrics endpoint, in one event loop.
+#pragma once
+
+#include "station/AlarmCommand.h"
+#include "station/MeterStation.h"
+#include "station/Metrics.h"
+#include "station/StationConfig.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QPointer>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace vandrel::station {
+
+// One log line: the local time with its offset, then the text.
+QString logLine(const QDateTime &time, const QString &text);
+// The log line of a raised or cleared alarm.
+QString alarmLogText(const AlarmEvent &event);
+
+class Station : public QObject {
+    Q_OBJECT
+public:
+    // `makeParts` gives each meter what it runs on (tests: in-process lines);
+    // none: the real serial devices.
+    Station(StationConfig config, QString version, std::function<MeterParts(const MeterConfig &)> makeParts = {},
+            QObject *parent = nullptr);
+    ~Station() override;
+
+    // Opens the metrics endpoint and starts every meter. False (error set)
+    // when the endpoint cannot listen; no meter is started then.
+    bool start(QString &error);
+    // Stops every meter's link; emits stopped() once all ports are closed.
+    void stop();
+    // Applies a new configuration (already checked): meters whose section
+    // did not change run on untouched, without losing a sample; the others
+    // are stopped, and the new or changed ones start once their devices are
+    // closed. False (error set, the old address kept) when the new listen
+    // address cannot be opened; the meters are applied all the same.
+    bool reload(const StationConfig &next, QString &error);
+
+    const std::vector<std::unique_ptr<MeterStation>> &meters() const { return meters_; }
+    QByteArray metrics() const;
+    quint16 metricsPort() const { return server_.port(); }
+    // Meters connected and alarms raised, for the service manager's status.
+    QString statusText() const;
+    int alarmsRaised() const;
+    // One line on standard error, with the time.
+    void log(const QString &text) const;
+
+signals:
+    void stopped();
+    void alarmChanged(const AlarmEvent &event);
+
+private:
+    void tryStop();
+    std::unique_ptr<MeterStation> makeMeter(const MeterConfig &meter);
+    QStringList claimedDevices() const;
+    void startWhenRetired(std::vector<QPointer<MeterStation>> fresh);
+
+    StationConfig config_;
+    QString version_;
+    QElapsedTimer uptime_;
+    std::function<MeterParts(const MeterConfig &)> makeParts_;
+    std::vector<std::unique_ptr<MeterStation>> meters_;
+    // Meters taken out by a reload, until their links have closed.
+    std::vector<std::unique_ptr<MeterStation>> retiring_;
+    AlarmCommand command_;
+    MetricsServer server_;
+    QTimer checkTimer_;
+    bool stopping_ = false;
+};
+
+} // namespace vandrel::station

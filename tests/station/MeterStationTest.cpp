@@ -1,0 +1,237 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Meters of the station over in-process devices: each records on its own, an
+// unplugged one raises its stale alarm and comes back without holding up the
+// other, limits raise their alarm once.
+#include "station/MeterStation.h"
+#include "station/Station.h"
+
+#include "FailingDisk.h"
+#include "StationRig.h"
+
+#include "realtime/TableRow.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace vandrel;
+using namespace vandrel::station;
+using vandrel::test::FakeDevice;
+using vandrel::test::StationRig;
+
+namespace {
+
+MeterConfig meterConfig(const QString &name, const QString &device, int rate = 1)
+{
+    MeterConfig m;
+    m.name = name;
+    m.section = QStringLiteral("meter.") + name;
+    m.site = QStringLiteral("Room \"A\"");
+    m.device = device;
+    m.rate = rate;
+    return m;
+}
+
+QList<QByteArray> rows(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    QList<QByteArray> out = f.readAll().split('\n');
+    out.removeAll(QByteArray());
+    return out;
+}
+
+QString eventText(const AlarmEvent &e)
+{
+    return QStringLiteral("%1 %2 %3 %4")
+        .arg(e.meter, e.channel, QLatin1String(alarmKindKey(e.change.kind)),
+             e.change.raised ? QStringLiteral("raised") : QStringLiteral("cleared"));
+}
+
+} // namespace
+
+TEST(MeterStation, eachMeterRecordsOnItsOwnAndAnUnpluggedOneHoldsUpNoOther)
+{
+    QTemporaryDir data;
+    StationRig rig;
+    rig.bus.devices[QStringLiteral("/dev/fake-a")] = FakeDevice::meter("580D");
+    rig.bus.devices[QStringLiteral("/dev/fake-b")] = FakeDevice::meter("580D");
+    MeterStation a(meterConfig(QStringLiteral("a"), QStringLiteral("/dev/fake-a")), data.path(), rig.parts());
+    MeterStation b(meterConfig(QStringLiteral("b"), QStringLiteral("/dev/fake-b"), 2), data.path(), rig.parts());
+    rig.links = {&a.link(), &b.link()};
+    QStringList events;
+    for (MeterStation *m : {&a, &b})
+        QObject::connect(m, &MeterStation::alarmChanged, [&](const AlarmEvent &e) { events << eventText(e); });
+    // Every row holds what the table would show for the reading of its tick.
+    QList<QByteArray> expectedA;
+    QObject::connect(&a.link(), &MeterLink::frameTick, [&](const QDateTime &now) {
+        expectedA << QByteArray::fromStdString(recordLine(realTimeRowCells(0, now, a.link().reading(), a.link().identity())));
+    });
+    a.start({QStringLiteral("/dev/fake-b")});
+    b.start({QStringLiteral("/dev/fake-a")});
+    rig.run(10000, [&] { a.check(); b.check(); });
+    ASSERT_TRUE(a.connected());
+    ASSERT_TRUE(b.connected());
+    const QString fileA = a.files().pathFor(QDate::currentDate());
+    const QString fileB = b.files().pathFor(QDate::currentDate());
+    const qint64 rowsA = a.samplesRecorded();
+    EXPECT_GE(rowsA, 8);
+    EXPECT_NEAR(b.samplesRecorded(), rowsA / 2, 1); // every 2 s
+    ASSERT_EQ(rows(fileA).size(), expectedA.size());
+    for (qsizetype i = 0; i < expectedA.size(); ++i)
+        EXPECT_EQ(rows(fileA).at(i) + '\n', expectedA.at(i));
+    EXPECT_TRUE(a.value(Channel::Humidity).has_value());
+
+    // B is pulled out: it is lost and stale at once, while A records every second.
+    rig.bus.unplug(QStringLiteral("/dev/fake-b"));
+    const qint64 bBefore = b.samplesRecorded();
+    const qint64 aBefore = a.samplesRecorded();
+    rig.run(20000, [&] { a.check(); b.check(); });
+    EXPECT_FALSE(b.connected());
+    EXPECT_TRUE(b.staleRaised());
+    EXPECT_EQ(b.samplesRecorded(), bBefore);
+    EXPECT_NEAR(a.samplesRecorded() - aBefore, 20, 1);
+    EXPECT_EQ(events, QStringList{QStringLiteral("b meter stale raised")});
+
+    // Plugged in again, it is found again, cleared once, and records again.
+    rig.bus.devices[QStringLiteral("/dev/fake-b")] = FakeDevice::meter("580D");
+    rig.run(10000, [&] { a.check(); b.check(); });
+    EXPECT_TRUE(b.connected());
+    EXPECT_FALSE(b.staleRaised());
+    EXPECT_GT(b.samplesRecorded(), bBefore);
+    EXPECT_EQ(events, (QStringList{QStringLiteral("b meter stale raised"), QStringLiteral("b meter stale cleared")}));
+    EXPECT_EQ(rows(fileB).size(), b.samplesRecorded());
+    for (const QByteArray &row : rows(fileA) + rows(fileB))
+        EXPECT_TRUE(row.endsWith(",\r")) << row.toStdString();
+}
+
+TEST(MeterStation, aMeterThatNeverAnswersGoesStaleAfterItsLimitOnce)
+{
+    QTemporaryDir data;
+    StationRig rig;
+    rig.bus.devices[QStringLiteral("/dev/silent")] = FakeDevice{};
+    MeterConfig config = meterConfig(QStringLiteral("s"), QStringLiteral("/dev/silent"), 10);
+    config.staleAfter = 2; // 20 s
+    MeterStation s(config, data.path(), rig.parts());
+    rig.links = {&s.link()};
+    QStringList events;
+    QObject::connect(&s, &MeterStation::alarmChanged, [&](const AlarmEvent &e) { events << eventText(e); });
+    const qint64 start = rig.bus.now;
+    s.start();
+    qint64 raisedAt = -1;
+    rig.run(60000, [&] {
+        s.check();
+        if (raisedAt < 0 && s.staleRaised())
+            raisedAt = rig.bus.now;
+    });
+    EXPECT_EQ(events, QStringList{QStringLiteral("s meter stale raised")});
+    EXPECT_GE(raisedAt - start, 20000);
+    EXPECT_LE(raisedAt - start, 23000); // the search of the silent device included
+    EXPECT_EQ(s.samplesRecorded(), 0);
+}
+
+TEST(MeterStation, aLimitRaisesItsAlarmOnceWithTheFacts)
+{
+    QTemporaryDir data;
+    StationRig rig;
+    rig.bus.devices[QStringLiteral("/dev/fake")] = FakeDevice::meter("580D");
+    MeterConfig config = meterConfig(QStringLiteral("m"), QStringLiteral("/dev/fake"));
+    config.limits[0].high = -1000.0; // any humidity is above it
+    MeterStation m(config, data.path(), rig.parts());
+    rig.links = {&m.link()};
+    std::vector<AlarmEvent> events;
+    QObject::connect(&m, &MeterStation::alarmChanged, [&](const AlarmEvent &e) { events.push_back(e); });
+    m.start();
+    rig.run(10000, [&] { m.check(); });
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].channel, "humidity");
+    EXPECT_EQ(events[0].change, (AlarmChange{AlarmKind::High, true, -1000.0}));
+    EXPECT_EQ(events[0].value, m.value(Channel::Humidity));
+    EXPECT_EQ(events[0].site, "Room \"A\"");
+    EXPECT_TRUE(m.rule(Channel::Humidity).highRaised());
+}
+
+TEST(Station, aReloadKeepsUnchangedMetersRunningAndReplacesTheOthers)
+{
+    QTemporaryDir data;
+    StationRig rig;
+    for (const char *d : {"/dev/fake-a", "/dev/fake-b", "/dev/fake-c"})
+        rig.bus.devices[QLatin1String(d)] = FakeDevice::meter("580D");
+    StationConfig config;
+    config.dataFolder = data.path();
+    config.listenPort = 0;
+    config.meters = {meterConfig(QStringLiteral("a"), QStringLiteral("/dev/fake-a")),
+                     meterConfig(QStringLiteral("b"), QStringLiteral("/dev/fake-b"))};
+    Station station(config, QStringLiteral("1"), [&](const MeterConfig &) { return rig.parts(); });
+    QString error;
+    ASSERT_TRUE(station.start(error));
+    const auto relink = [&] {
+        rig.links.clear();
+        for (const auto &m : station.meters())
+            rig.links.push_back(&m->link());
+    };
+    QCoreApplication::processEvents();
+    relink();
+    rig.run(5000);
+    MeterStation *a = station.meters()[0].get();
+    MeterStation *b = station.meters()[1].get();
+    ASSERT_TRUE(a->connected() && b->connected());
+    // a's row of every tick, before, during and after the reload.
+    int ticksA = 0;
+    QObject::connect(&a->link(), &MeterLink::frameTick, [&] { ++ticksA; });
+    const qint64 rowsA = a->samplesRecorded();
+
+    StationConfig next = config;
+    next.meters[0].line = 40; // moved in the file, otherwise the same
+    next.meters[1].rate = 5;
+    next.meters.append(meterConfig(QStringLiteral("c"), QStringLiteral("/dev/fake-c")));
+    ASSERT_TRUE(station.reload(next, error)) << error.toStdString();
+    ASSERT_EQ(station.meters().size(), 3u);
+    EXPECT_EQ(station.meters()[0].get(), a);
+    EXPECT_NE(station.meters()[1].get(), b);
+    EXPECT_EQ(station.meters()[1]->config().rate, 5);
+    relink(); // the retired link is no longer driven
+    rig.run(1); // it has closed: the new ones start
+    rig.run(10000);
+    EXPECT_EQ(a->samplesRecorded() - rowsA, ticksA); // not a sample lost
+    EXPECT_GE(ticksA, 9);
+    EXPECT_TRUE(station.meters()[1]->connected());
+    EXPECT_TRUE(station.meters()[2]->connected());
+    EXPECT_GE(station.meters()[2]->samplesRecorded(), 5);
+}
+
+TEST(MeterStation, aFullDiskRaisesTheStorageAlarmAndTheRowsFollowWhenSpaceReturns)
+{
+    QTemporaryDir data;
+    StationRig rig;
+    rig.bus.devices[QStringLiteral("/dev/fake")] = FakeDevice::meter("580D");
+    vandrel::test::FailingDisk disk;
+    MeterParts parts = rig.parts();
+    parts.disk = disk.calls();
+    MeterStation m(meterConfig(QStringLiteral("m"), QStringLiteral("/dev/fake")), data.path(), std::move(parts));
+    rig.links = {&m.link()};
+    QStringList events;
+    QObject::connect(&m, &MeterStation::alarmChanged, [&](const AlarmEvent &e) { events << eventText(e); });
+    int ticks = 0;
+    QObject::connect(&m.link(), &MeterLink::frameTick, [&] { ++ticks; });
+    m.start();
+    rig.run(4000, [&] { m.check(); });
+    ASSERT_GE(ticks, 2);
+    disk.failAt = vandrel::test::FailingDisk::Step::TornWrite;
+    rig.run(10000, [&] { m.check(); });
+    EXPECT_TRUE(m.storageRaised());
+    EXPECT_TRUE(m.connected()); // polling goes on
+    EXPECT_GE(m.files().waiting(), 8);
+    disk.failAt = vandrel::test::FailingDisk::Step::None;
+    rig.run(3000, [&] { m.check(); });
+    EXPECT_FALSE(m.storageRaised());
+    EXPECT_EQ(m.files().waiting(), 0);
+    EXPECT_EQ(m.samplesRecorded(), ticks); // every sample, none torn
+    const QList<QByteArray> written = rows(m.files().pathFor(QDate::currentDate()));
+    EXPECT_EQ(written.size(), ticks);
+    for (const QByteArray &row : written)
+        EXPECT_EQ(row.count(','), 9) << row.toStdString();
+    EXPECT_EQ(events, (QStringList{QStringLiteral("m record storage raised"), QStringLiteral("m record storage cleared")}));
+}
