@@ -3,11 +3,11 @@
 // ends by the same clean path as when its work is done.
 #pragma once
 
+#include "platform/SignalReader.h"
+
 #include <QObject>
 
 #include <memory>
-
-class QSocketNotifier;
 
 namespace vandrel::cli {
 
@@ -18,7 +18,6 @@ public:
     // it, and reads them from a descriptor instead. Create it before any
     // thread starts.
     explicit StopSignals(QObject *parent = nullptr);
-    ~StopSignals() override;
 
     // The first stop signal received so far, 0 for none. Looks at the
     // descriptor itself, so a long call that keeps the event loop from
@@ -34,11 +33,8 @@ signals:
     void stopRequested(int signalNumber);
 
 private:
-    void readSignal();
-
-    int fd_ = -1;
+    SignalReader reader_;
     int received_ = 0;
-    std::unique_ptr<QSocketNotifier> notifier_;
 };
 
 } // namespace vandrel::cli

@@ -3,11 +3,11 @@
 // through a descriptor: no handler runs in the middle of a tick or a write.
 #pragma once
 
+#include "platform/SignalReader.h"
+
 #include <QObject>
 
 #include <memory>
-
-class QSocketNotifier;
 
 namespace vandrel::station {
 
@@ -18,7 +18,6 @@ public:
     // it; create it before any thread starts. Children get them unblocked
     // again through unblockInChild().
     explicit StationSignals(QObject *parent = nullptr);
-    ~StationSignals() override;
     // For a child process between fork and exec: the signals as a new program expects them.
     static void unblockInChild();
 
@@ -27,10 +26,7 @@ signals:
     void reloadRequested();
 
 private:
-    void readSignal();
-
-    int fd_ = -1;
-    std::unique_ptr<QSocketNotifier> notifier_;
+    SignalReader reader_;
 };
 
 } // namespace vandrel::station
