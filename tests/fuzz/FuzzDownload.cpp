@@ -9,6 +9,7 @@
 
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <algorithm>
 #include <cstring>
 #include <deque>
 
@@ -213,7 +214,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         FUZZ_CHECK(received.size() >= 256);
         const int end = static_cast<quint8>(received.at(3)) << 16 | static_cast<quint8>(received.at(4)) << 8 |
                         static_cast<quint8>(received.at(5));
-        FUZZ_CHECK(received.size() == end + 1);
+        // An end address inside the header (a memory that cannot decode)
+        // still leaves the whole header as it came.
+        FUZZ_CHECK(received.size() == std::max(end + 1, 256));
     }
     if (result == kDownloadSuccess) {
         FUZZ_CHECK(!received.isEmpty() && table.Image == received.mid(256));
