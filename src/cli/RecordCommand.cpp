@@ -29,19 +29,6 @@ void printError(const QString &message)
     std::fflush(stderr);
 }
 
-// The row as a table file holds it: the cells after the row number, each
-// followed by the separator.
-std::string rowLine(const QStringList &cells, char sep)
-{
-    std::vector<std::string> utf8;
-    for (qsizetype c = 1; c < cells.size(); ++c)
-        utf8.push_back(cells.at(c).toStdString());
-    const std::vector<std::string_view> views(utf8.begin(), utf8.end());
-    std::string line;
-    appendTableLine(line, views, sep);
-    return line;
-}
-
 } // namespace
 
 std::string jsonRowLine(const QDateTime &time, const QStringList &cells, const QLocale &locale)
@@ -170,7 +157,7 @@ void Recorder::sampleTick(const QDateTime &now)
         return;
     ++rows_;
     const QStringList cells = realTimeRowCells(rows_, now, link_.reading(), link_.identity());
-    const std::string line = file_.json() ? jsonRowLine(now, cells) : rowLine(cells, file_.separator());
+    const std::string line = file_.json() ? jsonRowLine(now, cells) : tableRowLine(cells, file_.separator());
     QString error;
     if (!file_.append(line, error)) {
         broken_ = true;

@@ -245,6 +245,17 @@ void appendTableLine(std::string &out, std::span<const std::string_view> cells, 
     out.append("\r\n");
 }
 
+std::string tableRowLine(const QStringList &cells, char sep)
+{
+    std::vector<std::string> utf8;
+    for (qsizetype c = 1; c < cells.size(); ++c)
+        utf8.push_back(cells.at(c).toStdString());
+    const std::vector<std::string_view> views(utf8.begin(), utf8.end());
+    std::string line;
+    appendTableLine(line, views, sep);
+    return line;
+}
+
 bool splitTableLine(std::string_view line, char sep, int maxCells, std::vector<std::string_view> &cells,
                     std::string &scratch)
 {

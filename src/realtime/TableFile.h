@@ -32,6 +32,10 @@ char tableSeparator(const QString &fileName);
 // become blanks, since they would split the row.
 void appendTableLine(std::string &out, std::span<const std::string_view> cells, char sep);
 
+// A table row's line as Save writes it: the cells after the row number (a
+// file numbers its rows by their place), each followed by `sep`, then CR LF.
+std::string tableRowLine(const QStringList &cells, char sep);
+
 // Splits one line (without its line end) into at most `maxCells` cells; text
 // after the last separator and cells beyond `maxCells` are dropped. False when
 // the line holds no separator-terminated field, which ends a table. A field is

@@ -34,13 +34,7 @@ std::array<std::optional<double>, 4> cellValues(const QStringList &cells, const 
 
 std::string recordLine(const QStringList &cells, char separator)
 {
-    std::vector<std::string> utf8;
-    for (qsizetype c = 1; c < cells.size(); ++c)
-        utf8.push_back(cells.at(c).toStdString());
-    const std::vector<std::string_view> views(utf8.begin(), utf8.end());
-    std::string line;
-    appendTableLine(line, views, separator);
-    return line;
+    return tableRowLine(cells, separator);
 }
 
 namespace {
