@@ -1,60 +1,74 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The limit rule: raise after the delay, clear past the hysteresis.
+// The limit rule: raise after the delay, clear past the hysteresis after the
+// delay again.
 #include "insight/LimitWatch.h"
 
 namespace vandrel {
 
 namespace {
 
-// Where a value lies, strictly beyond a limit or not.
-LimitState sideOf(double value, const Limits &l)
-{
-    if (l.high && value > *l.high)
-        return LimitState::Above;
-    if (l.low && value < *l.low)
-        return LimitState::Below;
-    return LimitState::Within;
-}
-
-// Whether a value has come back far enough to end a crossing.
-bool clears(LimitState raised, double value, const Limits &l)
-{
-    switch (raised) {
-    case LimitState::Above:
-        return value <= *l.high - l.hysteresis;
-    case LimitState::Below:
-        return value >= *l.low + l.hysteresis;
-    case LimitState::Within:
-        break;
-    }
-    return true;
-}
+// Times come as seconds from clocks that count milliseconds; a delay that has
+// run to the millisecond must not miss by a rounding error.
+constexpr double kTimeSlack = 1e-6;
 
 } // namespace
 
-LimitState LimitWatch::feed(double value, double seconds)
+void LimitWatch::step(Side &side, LimitSide which, bool beyond, bool back, double seconds, LimitChanges &out)
 {
-    const LimitState side = sideOf(value, limits_);
-    if (state_ != LimitState::Within) {
-        if (side == state_ || !clears(state_, value, limits_)) {
-            pendingSince_.reset();
-            return state_; // still beyond, or not yet back by the hysteresis
-        }
-        state_ = LimitState::Within;
+    // What would change the side's state: a crossing while clear, a return
+    // past the hysteresis while raised.
+    const bool wanted = side.raised ? back : beyond;
+    if (!wanted) {
+        side.since.reset();
+        return;
     }
-    if (side == LimitState::Within) {
-        pendingSince_.reset();
-        return state_;
+    if (!side.since)
+        side.since = seconds;
+    if (seconds - *side.since < limits_.delaySeconds - kTimeSlack)
+        return;
+    side.raised = !side.raised;
+    side.since.reset();
+    if (side.raised)
+        latest_ = which;
+    out.items[static_cast<std::size_t>(out.count++)] = {which, side.raised,
+                                                        which == LimitSide::Low ? *limits_.low : *limits_.high};
+}
+
+LimitChanges LimitWatch::update(double value, double seconds)
+{
+    LimitChanges out;
+    const auto highSide = [&] {
+        if (limits_.high)
+            step(high_, LimitSide::High, value > *limits_.high, value <= *limits_.high - limits_.hysteresis, seconds,
+                 out);
+    };
+    const auto lowSide = [&] {
+        if (limits_.low)
+            step(low_, LimitSide::Low, value < *limits_.low, value >= *limits_.low + limits_.hysteresis, seconds, out);
+    };
+    // Clearing goes first, so a jump across both limits reads in order.
+    if (high_.raised) {
+        highSide();
+        lowSide();
+    } else {
+        lowSide();
+        highSide();
     }
-    if (!pendingSince_ || pending_ != side) {
-        pending_ = side;
-        pendingSince_ = seconds;
-    }
-    if (seconds - *pendingSince_ >= limits_.delaySeconds) {
-        state_ = side;
-        pendingSince_.reset();
-    }
-    return state_;
+    // With both crossings raised, the one the value now lies beyond counts.
+    if (high_.raised && value > *limits_.high)
+        latest_ = LimitSide::High;
+    else if (low_.raised && value < *limits_.low)
+        latest_ = LimitSide::Low;
+    return out;
+}
+
+LimitState LimitWatch::state() const
+{
+    if (high_.raised && (!low_.raised || latest_ == LimitSide::High))
+        return LimitState::Above;
+    if (low_.raised)
+        return LimitState::Below;
+    return LimitState::Within;
 }
 
 } // namespace vandrel

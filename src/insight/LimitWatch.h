@@ -1,11 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Whether one channel is below, within or above its limits, with the rules
-// every alarm and every statistic uses: a crossing counts only once the value
-// has stayed beyond the limit for the delay, and it ends only once the value
-// is back inside by the hysteresis, so a value that hovers at a limit raises
-// one alarm, not a stream of them. Pure: values and times in, states out.
+// Whether one channel is below, within or above its limits, with the rule
+// every alarm and every statistic uses: a value counts as crossing when it is
+// below the low or above the high limit; it must stay there for the delay
+// before the crossing is raised, and must come back inside by the hysteresis,
+// again for the delay, before it is cleared. So a value that hovers at a
+// limit raises one alarm and clears it once, not a stream of them. The
+// station's alarms, the statistics' time outside the limits and the desktop's
+// alarm all go through this one class. Pure: values and times in, changes out.
 #pragma once
 
+#include <array>
 #include <optional>
 
 namespace vandrel {
@@ -16,28 +20,68 @@ struct Limits {
     double hysteresis = 1.0;  // in the channel's unit
     double delaySeconds = 0.0;
     bool any() const { return low.has_value() || high.has_value(); }
+    bool operator==(const Limits &) const = default;
 };
 
 enum class LimitState { Within, Below, Above };
+enum class LimitSide { Low, High };
+
+struct LimitChange {
+    LimitSide side;
+    bool raised;  // false: cleared
+    double limit; // the limit crossed
+    bool operator==(const LimitChange &) const = default;
+};
+
+// The changes one value brings: none, one, or a clearing then a raising (a
+// value that jumps from above the high to below the low limit).
+struct LimitChanges {
+    std::array<LimitChange, 2> items{};
+    int count = 0;
+    const LimitChange *begin() const { return items.data(); }
+    const LimitChange *end() const { return items.data() + count; }
+    bool empty() const { return count == 0; }
+};
 
 class LimitWatch {
 public:
     explicit LimitWatch(Limits limits = {}) : limits_(limits) {}
 
-    // The state after a value read at `seconds` (a steady count, rising).
-    LimitState feed(double value, double seconds);
-    // No value (an empty or overloaded cell, a meter away): a pending
-    // crossing starts over; a raised state stays until a value clears it.
-    void gap() { pendingSince_.reset(); }
+    // A value read at `seconds` (a steady count, rising); the changes it
+    // brings, clearing first.
+    LimitChanges update(double value, double seconds);
+    // The same, answering only the state afterwards.
+    LimitState feed(double value, double seconds)
+    {
+        update(value, seconds);
+        return state();
+    }
+    // No value (an empty or overloaded cell, a meter away): a delay under way
+    // starts over; a raised crossing stays until values clear it.
+    void gap()
+    {
+        low_.since.reset();
+        high_.since.reset();
+    }
 
-    LimitState state() const { return state_; }
+    bool lowRaised() const { return low_.raised; }
+    bool highRaised() const { return high_.raised; }
+    // Above or below while that crossing is raised; with limits so close that
+    // both are (a hysteresis wider than the gap between them), the one the
+    // value was last beyond.
+    LimitState state() const;
     const Limits &limits() const { return limits_; }
 
 private:
+    struct Side {
+        bool raised = false;
+        std::optional<double> since; // the crossing (or its return) first seen
+    };
+    void step(Side &side, LimitSide which, bool beyond, bool back, double seconds, LimitChanges &out);
+
     Limits limits_;
-    LimitState state_ = LimitState::Within;
-    LimitState pending_ = LimitState::Within;
-    std::optional<double> pendingSince_;
+    Side low_, high_;
+    LimitSide latest_ = LimitSide::High;
 };
 
 } // namespace vandrel

@@ -15,49 +15,31 @@ const char *alarmKindKey(AlarmKind kind)
     return "";
 }
 
-void AlarmRule::step(Side &side, AlarmKind kind, bool beyond, bool back, qint64 nowMs, std::vector<AlarmChange> &out)
+namespace {
+
+Limits toLimits(const ChannelLimits &l)
 {
-    // What would change the side's state: a crossing while clear, a return
-    // (past the hysteresis) while raised.
-    const bool wanted = side.raised ? back : beyond;
-    if (!wanted) {
-        side.since.reset();
-        return;
-    }
-    if (!side.since)
-        side.since = nowMs;
-    if (nowMs - *side.since < qint64(limits_.delaySeconds) * 1000)
-        return;
-    side.raised = !side.raised;
-    side.since.reset();
-    out.push_back({kind, side.raised, kind == AlarmKind::Low ? *limits_.low : *limits_.high});
+    Limits out;
+    out.low = l.low;
+    out.high = l.high;
+    out.hysteresis = l.hysteresis;
+    out.delaySeconds = l.delaySeconds;
+    return out;
 }
+
+} // namespace
+
+AlarmRule::AlarmRule(const ChannelLimits &limits) : limits_(limits), watch_(toLimits(limits)) {}
 
 std::vector<AlarmChange> AlarmRule::update(std::optional<double> value, qint64 nowMs)
 {
     std::vector<AlarmChange> out;
     if (!value) {
-        low_.since.reset();
-        high_.since.reset();
+        watch_.gap();
         return out;
     }
-    const double v = *value;
-    // Clearing goes first, so a jump across both limits reads in order.
-    const auto highSide = [&] {
-        if (limits_.high)
-            step(high_, AlarmKind::High, v > *limits_.high, v <= *limits_.high - limits_.hysteresis, nowMs, out);
-    };
-    const auto lowSide = [&] {
-        if (limits_.low)
-            step(low_, AlarmKind::Low, v < *limits_.low, v >= *limits_.low + limits_.hysteresis, nowMs, out);
-    };
-    if (high_.raised) {
-        highSide();
-        lowSide();
-    } else {
-        lowSide();
-        highSide();
-    }
+    for (const LimitChange &c : watch_.update(*value, static_cast<double>(nowMs) / 1000.0))
+        out.push_back({c.side == LimitSide::Low ? AlarmKind::Low : AlarmKind::High, c.raised, c.limit});
     return out;
 }
 

@@ -4,6 +4,7 @@
 // a steady clock in milliseconds in, changes out.
 #pragma once
 
+#include "insight/LimitWatch.h"
 #include "station/StationConfig.h"
 
 #include <QtGlobal>
@@ -24,32 +25,25 @@ struct AlarmChange {
     bool operator==(const AlarmChange &) const = default;
 };
 
-// One channel's low and high alarms. A value counts as crossing a limit when
-// it is below the low or above the high limit; it must stay there for the
-// delay before the alarm is raised, and must come back inside by the
-// hysteresis, again for the delay, before it is cleared. So a value wavering
+// One channel's low and high alarms, with the limit rule every alarm and
+// statistic shares (LimitWatch): raised after the delay beyond a limit,
+// cleared after the delay back inside by the hysteresis. So a value wavering
 // at the limit raises the alarm once and clears it once.
 class AlarmRule {
 public:
-    explicit AlarmRule(const ChannelLimits &limits = {}) : limits_(limits) {}
+    explicit AlarmRule(const ChannelLimits &limits = {});
     // A new value at `nowMs`; the changes it brings, in order (a value that
     // jumps from above the high to below the low limit clears one and raises
     // the other). A value that is missing (no such channel, overloaded)
     // leaves the alarms as they are and stops any delay under way.
     std::vector<AlarmChange> update(std::optional<double> value, qint64 nowMs);
-    bool lowRaised() const { return low_.raised; }
-    bool highRaised() const { return high_.raised; }
+    bool lowRaised() const { return watch_.lowRaised(); }
+    bool highRaised() const { return watch_.highRaised(); }
     const ChannelLimits &limits() const { return limits_; }
 
 private:
-    struct Side {
-        bool raised = false;
-        std::optional<qint64> since; // the crossing (or its return) seen first
-    };
-    void step(Side &side, AlarmKind kind, bool beyond, bool back, qint64 nowMs, std::vector<AlarmChange> &out);
-
     ChannelLimits limits_;
-    Side low_, high_;
+    LimitWatch watch_;
 };
 
 // The stale alarm of a meter: raised when no reading came for `limitMs`

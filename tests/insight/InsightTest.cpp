@@ -57,13 +57,19 @@ TEST(LimitWatch, RaisesAfterTheDelayAndClearsPastTheHysteresis)
          {S::Within, S::Within, S::Above, S::Above, S::Above, S::Within, S::Above}},
         {"the delay runs while the value stays beyond, and starts over when it comes back",
          limits({}, 30, 1, 120),
-         {{31, 0}, {31, 60}, {31, 120}, {29, 180}, {31, 240}, {29.5, 300}, {31, 360}, {31, 480}},
-         {S::Within, S::Within, S::Above, S::Within, S::Within, S::Within, S::Within, S::Above}},
+         {{31, 0}, {31, 60}, {29, 90}, {31, 120}, {31, 200}, {31, 240}},
+         {S::Within, S::Within, S::Within, S::Within, S::Within, S::Above}},
+        {"clearing waits for the delay too, and starts over when the value goes back out",
+         limits({}, 30, 1, 120),
+         {{31, 0}, {31, 120}, {29, 180}, {30, 240}, {29, 270}, {28, 389}, {28, 390}, {28.5, 420}},
+         {S::Within, S::Above, S::Above, S::Above, S::Above, S::Above, S::Within, S::Within}},
         {"below the low limit", limits(10, {}, 2, 0), {{9, 0}, {11, 60}, {12, 120}},
          {S::Below, S::Below, S::Within}},
         {"straight across from above to below", limits(10, 30, 1, 0), {{31, 0}, {5, 60}}, {S::Above, S::Below}},
         {"a missing value starts a pending crossing over", limits({}, 30, 1, 120),
          {{31, 0}, {G, 60}, {31, 90}, {31, 180}, {31, 210}}, {S::Within, S::Within, S::Within, S::Within, S::Above}},
+        {"a hysteresis wider than the gap between the limits: the later crossing counts", limits(10, 12, 5, 0),
+         {{13, 0}, {9, 60}, {13, 120}, {4, 180}}, {S::Above, S::Below, S::Above, S::Below}},
     };
     for (const Case &c : cases) {
         LimitWatch watch(c.limits);
@@ -97,11 +103,13 @@ TEST(RecordStats, TimeOutsideTheLimitsFollowsHysteresisAndDelay)
 {
     StatsOptions o;
     o.limits[kT1] = limits({}, 30, 1, 60);
-    const ChannelStats s = computeStats(everyMinute(kT1, {29, 31, 31, 31, 29.5, 28.9, 31}), o).channels[kT1];
-    // Raised at 120 s (a minute beyond), held through 29.5, cleared at 28.9;
+    const ChannelStats s =
+        computeStats(everyMinute(kT1, {29, 31, 31, 31, 29.5, 28.9, 28.5, 28, 31}), o).channels[kT1];
+    // Raised at 120 s (a minute beyond), held through 29.5 (not back by the
+    // hysteresis) and 28.9 (back, but not yet for a minute), cleared at 360 s;
     // the last 31 is still within its delay.
-    EXPECT_DOUBLE_EQ(s.secondsAbove, 180);
-    EXPECT_DOUBLE_EQ(s.secondsWithin, 240);
+    EXPECT_DOUBLE_EQ(s.secondsAbove, 240);
+    EXPECT_DOUBLE_EQ(s.secondsWithin, 300);
     EXPECT_DOUBLE_EQ(s.secondsBelow, 0);
 }
 
