@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace vandrel {
 
@@ -114,6 +115,145 @@ ChannelStats channelStats(const Record &r, Channel c, const std::vector<double> 
 double saturationVapourPressureKPa(double celsius)
 {
     return 0.6108 * std::exp(17.27 * celsius / (celsius + 237.3));
+}
+
+double usualInterval(const Record &record)
+{
+    const std::vector<double> w = rowWeights(record.seconds);
+    return w.empty() ? 0.0 : w.back();
+}
+
+Record recordSpan(const Record &record, double from, double to)
+{
+    const auto &t = record.seconds;
+    const auto first = static_cast<size_t>(std::lower_bound(t.begin(), t.end(), from) - t.begin());
+    const auto last = static_cast<size_t>(std::upper_bound(t.begin(), t.end(), to) - t.begin());
+    Record out;
+    out.unit = record.unit;
+    if (first >= last)
+        return out;
+    out.seconds.assign(t.begin() + static_cast<std::ptrdiff_t>(first), t.begin() + static_cast<std::ptrdiff_t>(last));
+    for (int c = 0; c < kChannelCount; ++c) {
+        const std::vector<double> &v = record.values[c];
+        if (v.empty())
+            continue;
+        // A channel keeps its place even where the span holds none of its cells.
+        out.values[c].assign(out.seconds.size(), kNone);
+        for (size_t i = first; i < last && i < v.size(); ++i)
+            out.values[c][i - first] = v[i];
+    }
+    return out;
+}
+
+std::vector<Crossing> limitCrossings(const Record &r, const StatsOptions &options)
+{
+    std::vector<Crossing> out;
+    const std::vector<double> w = rowWeights(r.seconds);
+    for (int c = 0; c < kChannelCount; ++c) {
+        const Limits &limits = options.limits[c];
+        const std::vector<double> &v = r.values[c];
+        if (v.empty() || !limits.any())
+            continue;
+        LimitWatch watch(limits);
+        std::optional<Crossing> now;
+        const auto beyond = [](const Crossing &x, double value) {
+            return x.side == LimitSide::High ? value > x.extreme : value < x.extreme;
+        };
+        const size_t n = std::min(v.size(), r.seconds.size());
+        for (size_t i = 0; i < n; ++i) {
+            const double x = v[i], t = r.seconds[i];
+            if (!std::isfinite(x)) {
+                // A raised crossing stays raised over a gap, but the gap's
+                // time counts nowhere, as in the time above and below.
+                watch.gap();
+                continue;
+            }
+            for (const LimitChange &change : watch.update(x, t)) {
+                if (change.raised) {
+                    if (now) // both sides raised at once: the first ends where the second starts
+                        out.push_back(*now);
+                    now = Crossing{static_cast<Channel>(c), change.side, change.limit, t, t, 0, x, t, false};
+                } else if (now && now->side == change.side) {
+                    now->end = t;
+                    out.push_back(*now);
+                    now.reset();
+                }
+            }
+            if (now) {
+                now->seconds += w[i];
+                now->end = t;
+                if (beyond(*now, x)) {
+                    now->extreme = x;
+                    now->extremeTime = t;
+                }
+            }
+        }
+        if (now) {
+            now->open = true;
+            out.push_back(*now);
+        }
+    }
+    std::stable_sort(out.begin(), out.end(), [](const Crossing &a, const Crossing &b) { return a.start < b.start; });
+    return out;
+}
+
+std::vector<DaySummary> dailySummaries(const Record &r, const StatsOptions &options)
+{
+    std::vector<DaySummary> days;
+    const std::vector<double> w = rowWeights(r.seconds);
+    const size_t n = r.seconds.size();
+    std::vector<size_t> dayOf(n);
+    for (size_t i = 0; i < n; ++i) {
+        const auto day = static_cast<long long>(std::floor(r.seconds[i] / 86400.0));
+        if (days.empty() || days.back().day != day) {
+            days.push_back({});
+            days.back().day = day;
+            for (int c = 0; c < kChannelCount; ++c)
+                days.back().channels[c].present = r.has(static_cast<Channel>(c));
+        }
+        dayOf[i] = days.size() - 1;
+    }
+    for (int c = 0; c < kChannelCount; ++c) {
+        const std::vector<double> &v = r.values[c];
+        if (v.empty())
+            continue;
+        LimitWatch watch(options.limits[c]);
+        std::vector<double> sums(days.size(), 0.0);
+        for (size_t i = 0; i < n && i < v.size(); ++i) {
+            ChannelStats &s = days[dayOf[i]].channels[c];
+            const double x = v[i], t = r.seconds[i];
+            if (!std::isfinite(x)) {
+                ++(std::isnan(x) ? s.empty : s.overloaded);
+                watch.gap();
+                continue;
+            }
+            if (s.count == 0) {
+                s.firstTime = t;
+                s.min = s.max = x;
+                s.minTime = s.maxTime = t;
+            } else if (x < s.min) {
+                s.min = x;
+                s.minTime = t;
+            } else if (x > s.max) {
+                s.max = x;
+                s.maxTime = t;
+            }
+            s.lastTime = t;
+            ++s.count;
+            sums[dayOf[i]] += x;
+            switch (watch.feed(x, t)) {
+            case LimitState::Below: s.secondsBelow += w[i]; break;
+            case LimitState::Above: s.secondsAbove += w[i]; break;
+            case LimitState::Within: s.secondsWithin += w[i]; break;
+            }
+        }
+        for (size_t d = 0; d < days.size(); ++d) {
+            ChannelStats &s = days[d].channels[c];
+            if (s.count > 0)
+                s.mean = sums[d] / s.count;
+        }
+    }
+    return days;
 }
 
 RecordStats computeStats(const Record &r, const StatsOptions &options)

@@ -20,7 +20,10 @@ enum Channel { kHumidity = 0, kT1 = 1, kT2 = 2, kDewPoint = 3, kChannelCount = 4
 // infinite one an overloaded cell ("OL", "-OL"); a channel the record does
 // not have is left empty.
 struct Record {
-    std::vector<double> seconds; // the time of each row, rising
+    // The time of each row, rising: seconds since 30 December 1899 as the
+    // clock showed it (a table's day count times 86,400), so whole days split
+    // at midnight.
+    std::vector<double> seconds;
     std::array<std::vector<double>, kChannelCount> values;
     char unit = 'C'; // of T1, T2 and the dew point: 'C' or 'F'
     bool has(Channel c) const { return !values[c].empty(); }
@@ -69,6 +72,38 @@ constexpr double kActivationJoulesPerMole = 83144.0;
 constexpr double kGasConstant = 8.3144;
 
 RecordStats computeStats(const Record &record, const StatsOptions &options = {});
+
+// The rows of `record` from `from` to `to` (seconds, both inclusive): the span
+// a zoomed graph shows.
+Record recordSpan(const Record &record, double from, double to);
+
+// The usual interval between rows (the median), 0 for fewer than two rows.
+double usualInterval(const Record &record);
+
+// One stretch of time a channel spent beyond a limit: from the row that raised
+// it to the row that cleared it (open: still raised at the record's end).
+// `seconds` is the time its rows stand for, as the time below and above count
+// it; the extreme is the farthest value beyond the limit.
+struct Crossing {
+    Channel channel = kHumidity;
+    LimitSide side = LimitSide::High;
+    double limit = 0;
+    double start = 0, end = 0;
+    double seconds = 0;
+    double extreme = kNone, extremeTime = kNone;
+    bool open = false;
+};
+// Every crossing of every channel with limits, in order of start.
+std::vector<Crossing> limitCrossings(const Record &record, const StatsOptions &options = {});
+
+// The figures of one calendar day: per channel the count, extremes, mean and
+// the time below, within and above the limits (the limits' state carried over
+// from the day before, as an alarm would be).
+struct DaySummary {
+    long long day = 0; // days since 30 December 1899
+    std::array<ChannelStats, kChannelCount> channels;
+};
+std::vector<DaySummary> dailySummaries(const Record &record, const StatsOptions &options = {});
 
 // Saturation vapour pressure over water at `celsius`, kPa (Tetens).
 double saturationVapourPressureKPa(double celsius);

@@ -1,0 +1,127 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Table files read into records and their figures as texts, against answers
+// worked out by hand: the locale's decimal comma, overloaded and empty cells
+// left out and counted, "—" for a channel with no usable value, the time a
+// limit was crossed, condensation minutes, daily summaries and the crossings.
+#include "insight/RecordSources.h"
+#include "insight/StatsText.h"
+
+#include <gtest/gtest.h>
+
+#include <QBuffer>
+
+#include <map>
+#include <string>
+
+using namespace vandrel;
+
+namespace {
+
+struct Expect {
+    const char *table; // "stats", "derived", "daily", "crossings"
+    QString row;       // the first cell of the row
+    int column;
+    QString text;
+};
+
+struct FileCase {
+    const char *what;
+    const char *file;
+    std::vector<Expect> expects;
+    int rowsWithoutTime = 0;
+};
+
+StatsOptions humidityAbove65()
+{
+    StatsOptions o;
+    o.limits[kHumidity].high = 65;
+    o.limits[kHumidity].hysteresis = 1;
+    return o;
+}
+
+QString cell(const TextTable &t, const QString &row, int column)
+{
+    for (const QStringList &r : t.rows) {
+        if (!r.isEmpty() && r.front() == row)
+            return column < r.size() ? r[column] : QStringLiteral("<no column %1>").arg(column);
+    }
+    return QStringLiteral("<no row ") + row + QLatin1Char('>');
+}
+
+} // namespace
+
+TEST(RecordText, TableFilesReadIntoTheFiguresAReportShows)
+{
+    const QLocale german(QLocale::German, QLocale::Germany);
+    const FileCase cases[] = {
+        {"two days of four channels, ten minutes apart",
+         "07.12.2026\t23:40:00\t50,0\t%RH\t20,0\t\xC2\xB0""C\t15,0\t\xC2\xB0""C\t10,0\t\r\n"
+         "07.12.2026\t23:50:00\t70,0\t%RH\t22,0\t\xC2\xB0""C\t11,0\t\xC2\xB0""C\t10,5\t\r\n"
+         "08.12.2026\t00:00:00\t72,0\t%RH\tOL\t\xC2\xB0""C\t10,5\t\xC2\xB0""C\t10,0\t\r\n"
+         "no date\there\t\r\n"
+         "08.12.2026\t00:10:00\t60,0\t%RH\t\t\xC2\xB0""C\t16,0\t\xC2\xB0""C\t10,0\t\r\n"
+         "08.12.2026\t00:20:00\t55,0\t%RH\t21,0\t\xC2\xB0""C\t16,0\t\xC2\xB0""C\t10,0\t\r\n",
+         {{"stats", "Values", 1, "5"},
+          {"stats", "Values", 2, "3"},
+          {"stats", "Overloaded cells (left out)", 2, "1"},
+          {"stats", "Empty cells (left out)", 2, "1"},
+          {"stats", "Minimum", 1, "50,0"},
+          {"stats", "Minimum at", 1, "07.12.2026 23:40:00"},
+          {"stats", "Maximum", 1, "72,0"},
+          {"stats", "Maximum at", 1, "08.12.2026 00:00:00"},
+          {"stats", "Mean", 1, "61,4"},
+          {"stats", "Mean", 2, "21,0"},
+          {"stats", "Standard deviation", 2, "1,00"},
+          // Raised at 23:50, cleared at 00:10 (60 is back by the hysteresis).
+          {"stats", "Time above", 1, "00:20:00 (40,0 %)"},
+          {"stats", "Time within", 1, "00:30:00 (60,0 %)"},
+          {"stats", "Time below", 1, "—"},
+          {"stats", "Time above", 2, "—"},
+          {"stats", "Mean kinetic temperature", 1, ""},
+          // T2 within 1 °C of the dew point at 23:50 and 00:00.
+          {"derived", "Condensation risk (T2 at or below the dew point + 1,0 °C)", 1, "00:20:00 (40,0 %)"},
+          {"daily", "07.12.2026", 1, "50,0"},
+          {"daily", "07.12.2026", 3, "60,0"},
+          {"daily", "07.12.2026", 4, "00:10:00"},
+          {"daily", "08.12.2026", 3, "62,3"},
+          {"daily", "08.12.2026", 4, "00:10:00"},
+          {"daily", "08.12.2026", 5, "21,0"},
+          {"crossings", "Humidity", 1, "above 65,0 %RH"},
+          {"crossings", "Humidity", 2, "07.12.2026 23:50:00"},
+          {"crossings", "Humidity", 3, "08.12.2026 00:10:00"},
+          {"crossings", "Humidity", 4, "00:20:00"},
+          {"crossings", "Humidity", 5, "72,0"}},
+         1},
+        {"a temperature that is overloaded throughout has no figures, and one of two temperatures",
+         "07.12.2026\t10:00:00\t66,0\t%RH\tOL\t\xC2\xB0""F\t\t\t\r\n"
+         "07.12.2026\t10:00:02\t67,0\t%RH\t-OL\t\xC2\xB0""F\t\t\t\r\n",
+         {{"stats", "Values", 2, "0"},
+          {"stats", "Overloaded cells (left out)", 2, "2"},
+          {"stats", "Minimum", 2, "—"},
+          {"stats", "Minimum at", 2, "—"},
+          {"stats", "Mean", 2, "—"},
+          {"stats", "Mean kinetic temperature", 2, "—"},
+          {"stats", "Time above", 1, "00:00:04 (100,0 %)"},
+          {"derived", "Vapour pressure deficit, mean (kPa)", 1, "—"},
+          {"crossings", "Humidity", 5, "67,0"},
+          {"crossings", "Humidity", 3, "(still beyond at the end)"}}},
+    };
+    for (const FileCase &c : cases) {
+        QByteArray bytes(c.file);
+        QBuffer buffer(&bytes);
+        ASSERT_TRUE(buffer.open(QIODevice::ReadOnly));
+        const RecordFile file = readRecordFile(buffer, '\t', german);
+        EXPECT_TRUE(file.error.isEmpty()) << c.what;
+        EXPECT_EQ(file.rowsWithoutTime, c.rowsWithoutTime) << c.what;
+        const StatsOptions o = humidityAbove65();
+        const Record &r = file.record;
+        const RecordStats s = computeStats(r, o);
+        const std::map<std::string, TextTable> tables{
+            {"stats", statisticsTable(r, s, o, german)},
+            {"derived", derivedTable(r, s, o, german)},
+            {"daily", dailyTable(r, dailySummaries(r, o), o, german)},
+            {"crossings", crossingsTable(r, limitCrossings(r, o), german)}};
+        for (const Expect &e : c.expects)
+            EXPECT_EQ(cell(tables.at(e.table), e.row, e.column).toStdString(), e.text.toStdString()) << c.what << ": " << e.table << " " << e.row.toStdString();
+    }
+}
