@@ -4,6 +4,7 @@
 #include "cli/CliOptions.h"
 
 #include "cli/CliVersion.h"
+#include "insight/Report.h"
 
 #include <QCommandLineParser>
 
@@ -23,6 +24,7 @@ const QString kOverview = QStringLiteral(
     "  ports      list the serial devices and whether they can be opened\n"
     "  record     sample the meter's reading into a table file\n"
     "  download   fetch the meter's data-logger memory into table files\n"
+    "  report     write the statistics and graph of a table file as a PDF\n"
     "\n"
     "Run \"vandrel-cli COMMAND --help\" for the options of a command.\n");
 
@@ -48,6 +50,13 @@ const CommandInfo kCommands[] = {
      "Downloads the meter's data-logger memory. With --set N, PATH is the table file of\n"
      "set N; without it, PATH is a folder that receives every set as set-NN.csv.\n"
      "Ends with status 3 when the memory holds nothing."},
+    {Command::Report, "report", "report --in FILE --out REPORT.pdf [--limits CHANNEL=LOW:HIGH]... [--csv FILE] "
+     "[--paper a4|letter]",
+     "Reads a table file (as record, download or the program's Save write them) and writes\n"
+     "a report of it: the statistics of each channel, the graph with the limits, daily\n"
+     "summaries and the limit crossings, as a PDF and, with --csv, as CSV. Needs no display.\n"
+     "A limit is CHANNEL=[LOW]:[HIGH][/HYSTERESIS[/DELAY SECONDS]] with CHANNEL rh, t1, t2\n"
+     "or dp, e.g. --limits rh=40:65/2/600 --limits t1=:25 (hysteresis 1 and no delay unless given)."},
 };
 
 CliOptions stop(int code, const QString &text)
@@ -141,6 +150,19 @@ QList<QCommandLineOption> optionsFor(Command command)
              << QCommandLineOption(QStringLiteral("raw"), QStringLiteral("Also keep the memory as received in FILE."),
                                    QStringLiteral("FILE"));
         break;
+    case Command::Report:
+        list << QCommandLineOption(QStringLiteral("in"), QStringLiteral("The table file to report on."),
+                                   QStringLiteral("FILE"))
+             << QCommandLineOption(QStringLiteral("out"), QStringLiteral("The PDF to write."), QStringLiteral("FILE"))
+             << QCommandLineOption(QStringLiteral("limits"),
+                                   QStringLiteral("One channel's limits, CHANNEL=[LOW]:[HIGH][/HYSTERESIS[/DELAY]]; "
+                                                  "may be repeated."),
+                                   QStringLiteral("LIMITS"))
+             << QCommandLineOption(QStringLiteral("csv"), QStringLiteral("Also write the figures as CSV to FILE."),
+                                   QStringLiteral("FILE"))
+             << QCommandLineOption(QStringLiteral("paper"), QStringLiteral("a4 or letter (default a4)."),
+                                   QStringLiteral("SIZE"), QStringLiteral("a4"));
+        break;
     case Command::None:
         break;
     }
@@ -150,6 +172,27 @@ QList<QCommandLineOption> optionsFor(Command command)
 // Reads the options of one command into `o`; returns what is wrong, or empty.
 QString readOptions(const QCommandLineParser &p, CliOptions &o)
 {
+    if (o.command == Command::Report) {
+        o.out = p.value(QStringLiteral("out"));
+        if (o.out.isEmpty())
+            return QStringLiteral("--out is required");
+        o.in = p.value(QStringLiteral("in"));
+        if (o.in.isEmpty())
+            return QStringLiteral("--in is required");
+        o.csv = p.value(QStringLiteral("csv"));
+        if (p.isSet(QStringLiteral("csv")) && o.csv.isEmpty())
+            return QStringLiteral("--csv needs a file");
+        const QString paper = p.value(QStringLiteral("paper")).toLower();
+        if (paper != QLatin1String("a4") && paper != QLatin1String("letter"))
+            return QStringLiteral("--paper takes a4 or letter");
+        o.letter = paper == QLatin1String("letter");
+        for (const QString &text : p.values(QStringLiteral("limits"))) {
+            QString error;
+            if (!readLimitsText(text, o.limits, error))
+                return QStringLiteral("--limits ") + error;
+        }
+        return {};
+    }
     o.ports = p.isSet(QStringLiteral("port")) ? p.values(QStringLiteral("port")) : QStringList();
     if (o.command != Command::Ports && o.ports.size() > 1)
         return QStringLiteral("give --port once");
@@ -165,6 +208,7 @@ QString readOptions(const QCommandLineParser &p, CliOptions &o)
     o.out = p.value(QStringLiteral("out"));
     if (o.out.isEmpty())
         return QStringLiteral("--out is required");
+
     if (o.command == Command::Record) {
         o.quiet = p.isSet(QStringLiteral("quiet"));
         if (!readNumber(p.value(QStringLiteral("rate")), 0, 3660, o.rate))

@@ -3,12 +3,14 @@
 // and the help, version and error texts to print instead of running it.
 #pragma once
 
+#include "insight/RecordStats.h"
+
 #include <QString>
 #include <QStringList>
 
 namespace vandrel::cli {
 
-enum class Command { None, Ports, Record, Download };
+enum class Command { None, Ports, Record, Download, Report };
 
 // How record writes its rows: table rows (the separator by the file's name,
 // or named), or one JSON object a line.
@@ -38,6 +40,10 @@ struct CliOptions {
     QString raw;         // download --raw FILE
     bool tab = false;    // download --tab
     bool force = false;  // download --force
+    QString in;          // report --in FILE
+    QString csv;         // report --csv FILE
+    bool letter = false; // report --paper letter (else A4)
+    StatsOptions limits; // report --limits
 
     // Set when the program prints `output` (to standard output when the
     // status is 0, else to standard error) and ends with `exitCode`.

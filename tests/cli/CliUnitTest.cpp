@@ -68,7 +68,12 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"PortsAsJson", {"ports", "--json"}, -1, "duration=0 samples=0 format=0 json=1 force=0"},
         ParseCase{"ForceReplacesSets", {"download", "--force", "--out", "sets"}, -1,
                   "duration=0 samples=0 format=0 json=0 force=1"},
-        ParseCase{"ForceWithOneSet", {"download", "--force", "--set", "2", "--out", "b.csv"}, 64, "--force"}),
+        ParseCase{"ForceWithOneSet", {"download", "--force", "--set", "2", "--out", "b.csv"}, 64, "--force"},
+        ParseCase{"ReportWithoutInput", {"report", "--out", "r.pdf"}, 64, "--in is required"},
+        ParseCase{"ReportOfAnUnknownChannel", {"report", "--in", "a.txt", "--out", "r.pdf", "--limits", "co2=:800"}, 64,
+                  "the channel is rh, t1, t2 or dp"},
+        ParseCase{"ReportOnOtherPaper", {"report", "--in", "a.txt", "--out", "r.pdf", "--paper", "a3"}, 64,
+                  "--paper takes a4 or letter"}),
     [](const testing::TestParamInfo<ParseCase> &info) { return std::string(info.param.name); });
 
 namespace {

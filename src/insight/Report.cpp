@@ -1,0 +1,109 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The report's tables, its CSV file and limits from a command line.
+#include "insight/Report.h"
+
+#include <QDir>
+
+namespace vandrel {
+
+QList<TextTable> ReportTables::all() const
+{
+    QList<TextTable> out{header, statistics};
+    if (!derived.rows.isEmpty())
+        out << derived;
+    if (showDaily)
+        out << daily;
+    out << crossings;
+    return out;
+}
+
+ReportTables reportTables(const ReportInput &in, const QLocale &locale)
+{
+    ReportTables t;
+    const Record &r = in.record;
+    const RecordStats stats = computeStats(r, in.options);
+    t.header = headerTable(in.header, r, in.rowsWithoutTime, locale);
+    t.header.title = QStringLiteral("Record");
+    t.statistics = statisticsTable(r, stats, in.options, locale);
+    t.derived = derivedTable(r, stats, in.options, locale);
+    t.showDaily = r.seconds.size() > 1 && r.seconds.back() - r.seconds.front() > 86400.0;
+    if (t.showDaily)
+        t.daily = dailyTable(r, dailySummaries(r, in.options), in.options, locale);
+    t.crossings = crossingsTable(r, limitCrossings(r, in.options), locale);
+    return t;
+}
+
+QString reportWriteError(const QString &path, const QString &reason)
+{
+    return QStringLiteral("Cannot write the file %1.\n%2").arg(QDir::toNativeSeparators(path), reason);
+}
+
+bool writeReportCsv(const QString &path, const ReportTables &tables, QString &error, const DiskCalls &calls)
+{
+    SafeSaveFile file(path, calls);
+    if (!file.open(QIODevice::WriteOnly)) {
+        error = reportWriteError(path, file.errorString());
+        return false;
+    }
+    const std::string text = tablesCsv(tables.all(), ',');
+    if (file.write(text.data(), static_cast<qint64>(text.size())) != static_cast<qint64>(text.size()) ||
+        !file.commit()) {
+        error = reportWriteError(path, file.errorString());
+        file.cancelWriting();
+        return false;
+    }
+    return true;
+}
+
+bool readLimitsText(const QString &text, StatsOptions &options, QString &error)
+{
+    const auto fail = [&](const QString &why) {
+        error = QStringLiteral("\"%1\": %2").arg(text, why);
+        return false;
+    };
+    const qsizetype eq = text.indexOf(QLatin1Char('='));
+    if (eq < 0)
+        return fail(QStringLiteral("write CHANNEL=LOW:HIGH, e.g. rh=40:65 or t1=:25"));
+    const QString name = text.left(eq).trimmed().toLower();
+    const QStringList names{QStringLiteral("rh"), QStringLiteral("t1"), QStringLiteral("t2"), QStringLiteral("dp")};
+    const qsizetype channel = names.indexOf(name);
+    if (channel < 0)
+        return fail(QStringLiteral("the channel is rh, t1, t2 or dp"));
+    const QStringList parts = text.mid(eq + 1).split(QLatin1Char('/'));
+    if (parts.size() > 3)
+        return fail(QStringLiteral("at most LOW:HIGH/HYSTERESIS/DELAY"));
+    const QStringList range = parts[0].split(QLatin1Char(':'));
+    if (range.size() != 2)
+        return fail(QStringLiteral("the limits are LOW:HIGH, either may be left out"));
+    const QLocale c = QLocale::c();
+    const auto number = [&](const QString &s, std::optional<double> &out) {
+        if (s.trimmed().isEmpty())
+            return true;
+        bool ok = false;
+        const double v = c.toDouble(s.trimmed(), &ok);
+        if (!ok || !std::isfinite(v))
+            return false;
+        out = v;
+        return true;
+    };
+    Limits l;
+    if (!number(range[0], l.low) || !number(range[1], l.high))
+        return fail(QStringLiteral("a limit is not a number"));
+    if (!l.any())
+        return fail(QStringLiteral("give a low or a high limit"));
+    if (l.low && l.high && *l.low >= *l.high)
+        return fail(QStringLiteral("the low limit must lie below the high one"));
+    std::optional<double> h, d;
+    if (parts.size() > 1 && (!number(parts[1], h) || (h && *h < 0)))
+        return fail(QStringLiteral("the hysteresis is a number, 0 or more"));
+    if (parts.size() > 2 && (!number(parts[2], d) || (d && *d < 0)))
+        return fail(QStringLiteral("the delay is seconds, 0 or more"));
+    if (h)
+        l.hysteresis = *h;
+    if (d)
+        l.delaySeconds = *d;
+    options.limits[static_cast<std::size_t>(channel)] = l;
+    return true;
+}
+
+} // namespace vandrel
