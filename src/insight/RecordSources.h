@@ -31,9 +31,11 @@ public:
     int rows() const { return static_cast<int>(record_.seconds.size()); }
     int rowsWithoutTime() const { return withoutTime_; }
     Record take();
+    // A cell's value as a row reads it: NaN for an empty cell or no number,
+    // infinite for an overloaded one.
+    double value(std::string_view text) const;
 
 private:
-    double value(std::string_view text) const;
 
     QLocale locale_;
     char decimalPoint_;

@@ -2,14 +2,20 @@
 // Table files read into records and their figures as texts, against answers
 // worked out by hand: the locale's decimal comma, overloaded and empty cells
 // left out and counted, "—" for a channel with no usable value, the time a
-// limit was crossed, condensation minutes, daily summaries and the crossings.
+// limit was crossed, condensation minutes, daily summaries and the crossings;
+// the live alarm of a run and the limits as the settings keep them.
+#include "insight/LimitSettings.h"
 #include "insight/RecordSources.h"
 #include "insight/StatsText.h"
 
 #include <gtest/gtest.h>
 
 #include <QBuffer>
+#include <QSettings>
+#include <QTemporaryDir>
 
+#include <cmath>
+#include <limits>
 #include <map>
 #include <string>
 
@@ -124,4 +130,60 @@ TEST(RecordText, TableFilesReadIntoTheFiguresAReportShows)
         for (const Expect &e : c.expects)
             EXPECT_EQ(cell(tables.at(e.table), e.row, e.column).toStdString(), e.text.toStdString()) << c.what << ": " << e.table << " " << e.row.toStdString();
     }
+}
+
+TEST(LiveLimits, OneNoticePerCrossingAndTheAlarmWhileBeyond)
+{
+    constexpr double kGap = std::numeric_limits<double>::quiet_NaN();
+    StatsOptions o;
+    o.limits[kHumidity].high = 65;
+    o.limits[kHumidity].delaySeconds = 10;
+    o.limits[kT1].low = 10;
+    o.limits[kT1].high = 30;
+    o.limits[kT1].hysteresis = 0.5;
+    struct Step {
+        double seconds;
+        std::array<double, kChannelCount> values; // humidity, T1, T2, dew point
+        QStringList notices;
+        QString alarm;
+    };
+    const Step steps[] = {
+        {0, {66, 20, kGap, kGap}, {}, ""},
+        {5, {67, 9.5, kGap, kGap}, {"T1 below 10.0 °C: 9.5 °C"}, "ALARM: T1 below 10.0"},
+        {10, {68, 10.2, kGap, kGap}, {"Humidity above 65.0 %RH: 68.0 %RH"}, "ALARM: Humidity above 65.0, T1 below 10.0"},
+        {12, {kGap, 10.5, kGap, kGap}, {}, "ALARM: Humidity above 65.0"},
+        {14, {66, 9.0, kGap, kGap}, {"T1 below 10.0 °C: 9.0 °C"}, "ALARM: Humidity above 65.0, T1 below 10.0"},
+        {16, {60, 31, kGap, kGap}, {"T1 above 30.0 °C: 31.0 °C"}, "ALARM: Humidity above 65.0, T1 above 30.0"},
+        {26, {60, 29.5, kGap, kGap}, {}, ""},
+    };
+    LiveLimits live(o);
+    for (const Step &s : steps) {
+        EXPECT_EQ(live.feed(s.values, s.seconds), s.notices) << "at " << s.seconds << " s";
+        EXPECT_EQ(live.alarmText().toStdString(), s.alarm.toStdString()) << "at " << s.seconds << " s";
+    }
+}
+
+TEST(LiveLimits, TheSettingsKeepWhatWasSetAndDropLimitsTheWrongWayRound)
+{
+    QTemporaryDir dir;
+    QSettings settings(dir.filePath(QStringLiteral("limits.ini")), QSettings::IniFormat);
+    StatsOptions o;
+    o.limits[kHumidity].high = 65;
+    o.limits[kHumidity].hysteresis = 2;
+    o.limits[kHumidity].delaySeconds = 600;
+    o.limits[kDewPoint].low = -5.5;
+    o.condensationMargin = 1.5;
+    saveLimits(settings, o);
+    StatsOptions back = loadLimits(settings);
+    EXPECT_TRUE(back.limits == o.limits);
+    EXPECT_EQ(back.condensationMargin, 1.5);
+    settings.setValue(QStringLiteral("Limits/T1/Low"), 30);
+    settings.setValue(QStringLiteral("Limits/T1/High"), 20);
+    settings.setValue(QStringLiteral("Limits/T2/High"), QStringLiteral("warm"));
+    back = loadLimits(settings);
+    EXPECT_FALSE(back.limits[kT1].any());
+    EXPECT_FALSE(back.limits[kT2].any());
+    o.condensationMargin = kNone;
+    saveLimits(settings, o);
+    EXPECT_TRUE(std::isnan(loadLimits(settings).condensationMargin));
 }
