@@ -62,6 +62,7 @@ void MeterChart::takeSharedElements()
 void MeterChart::buildPanes()
 {
     plot_->clearItems();
+    levelItems_.clear(); // gone with the items
     plot_->clearGraphs();
     graphs_.clear();
     dots_.clear();
@@ -231,6 +232,33 @@ void MeterChart::applyLook()
     lookChanged();
 }
 
+void MeterChart::applyLevelLines(int series)
+{
+    const auto index = static_cast<std::size_t>(series);
+    if (levelItems_.size() <= index)
+        levelItems_.resize(index + 1);
+    for (QCPItemStraightLine *line : levelItems_[index])
+        plot_->removeItem(line);
+    levelItems_[index].clear();
+    const SeriesLook &look = seriesLook(series);
+    QCPAxisRect *rect = panes_[static_cast<std::size_t>(seriesAxis_[index])].rect;
+    for (const double level : look.levels) {
+        auto *line = new QCPItemStraightLine(plot_);
+        line->setLayer(plot_->layer(QStringLiteral("axes")));
+        line->setClipAxisRect(rect);
+        line->setSelectable(false);
+        for (QCPItemPosition *pos : {line->point1, line->point2}) {
+            pos->setAxes(rect->axis(QCPAxis::atBottom), rect->axis(QCPAxis::atLeft));
+            pos->setAxisRect(rect);
+            pos->setType(QCPItemPosition::ptPlotCoords);
+        }
+        line->point1->setCoords(0.0, level);
+        line->point2->setCoords(1.0, level);
+        line->setPen(QPen(BgrToQColor(look.colour), 1, Qt::DashLine));
+        levelItems_[index].push_back(line);
+    }
+}
+
 void MeterChart::applyAxisLook(int axis)
 {
     const AxisLook &look = axisLooks_[static_cast<std::size_t>(axis)];
@@ -255,6 +283,7 @@ void MeterChart::applySeriesLook(int series)
     graph->setName(look.label);
     dots_[static_cast<std::size_t>(series)]->setScatterStyle(
         QCPScatterStyle(QCPScatterStyle::ssDisc, colour, colour, IsolatedDotSize));
+    applyLevelLines(series);
     // Unnamed series stay out of the legend.
     if (look.label.isEmpty()) {
         graph->removeFromLegend(legend_);

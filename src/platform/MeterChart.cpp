@@ -127,7 +127,7 @@ MeterChart::MeterChart(QWidget *parent)
     marginGroup_ = new QCPMarginGroup(plot_);
 
     for (int s = 0; s < StyledSeries; ++s)
-        seriesLooks_.push_back({QString(), DefaultSeriesColours[s % 8], 0});
+        seriesLooks_.push_back({QString(), DefaultSeriesColours[s % 8], 0, {}});
     connectMouse();
     // Reduced series follow every zoom and resize, just before they are drawn.
     connect(plot_, &QCustomPlot::afterLayout, this, &MeterChart::reduceShownSeries);
@@ -289,7 +289,7 @@ MeterChart::SeriesLook &MeterChart::seriesLook(int series)
     if (series < 0 || series >= capacity)
         throw std::out_of_range("chart: no series " + std::to_string(series));
     if (series >= static_cast<int>(seriesLooks_.size()))
-        seriesLooks_.resize(static_cast<std::size_t>(series) + 1, {QString(), 0xFFFFFF, 0});
+        seriesLooks_.resize(static_cast<std::size_t>(series) + 1, {QString(), 0xFFFFFF, 0, {}});
     return seriesLooks_[static_cast<std::size_t>(series)];
 }
 
@@ -345,6 +345,30 @@ void MeterChart::SetSeriesColor(int series, BgrColor colour)
 {
     seriesLook(series).colour = colour;
     applyLook();
+}
+
+void MeterChart::SetLevelLines(int series, const std::vector<double> &levels)
+{
+    seriesLook(series).levels = levels;
+    if (series < static_cast<int>(graphs_.size())) {
+        applyLevelLines(series);
+        lookChanged();
+    }
+}
+
+std::vector<double> MeterChart::LevelLines(int series) const
+{
+    return seriesLook(series).levels;
+}
+
+double MeterChart::ShownXMin() const
+{
+    return panes_.empty() ? xMin_ : panes_.front().rect->axis(QCPAxis::atBottom)->range().lower;
+}
+
+double MeterChart::ShownXMax() const
+{
+    return panes_.empty() ? xMax_ : panes_.front().rect->axis(QCPAxis::atBottom)->range().upper;
 }
 
 BgrColor MeterChart::GetSeriesColor(int series) const

@@ -86,6 +86,9 @@ public:
     void showFixedYRange();
     bool IsZoomed() const { return zoomed_; }
     void UndoZoom();
+    // The time range shown now: the zoomed one while zoomed.
+    double ShownXMin() const;
+    double ShownXMax() const;
 
     // --- Appearance. Line types: 0 solid, 1 dash, 2 dot, 3 dash-dot, 4 dash-dot-dot.
     void SetMainTitle(const QString &text);
@@ -100,6 +103,10 @@ public:
     BgrColor GetSeriesColor(int series) const;
     void SetLineType(int series, int type);
     int GetLineType(int series) const;
+    // Dashed level lines across a series' pane in the series' colour (a
+    // channel's limits); kept through re-builds of the panes.
+    void SetLevelLines(int series, const std::vector<double> &levels);
+    std::vector<double> LevelLines(int series) const;
     void SetDottedGrid(bool dotted);
     void SetGraphForeColor(BgrColor colour);
     BgrColor GetGraphForeColor() const { return foreColour_; }
@@ -164,6 +171,7 @@ private:
         QString label;
         BgrColor colour = 0;
         int lineType = 0;
+        std::vector<double> levels;
     };
 
     // ChartPanes.cpp: structure, look and ranges of the drawing engine.
@@ -175,6 +183,7 @@ private:
     void applyLook();
     void applyAxisLook(int axis);
     void applySeriesLook(int series);
+    void applyLevelLines(int series);
     void applyRanges();
     void applyMarker();
     void placeTitles();
@@ -219,6 +228,8 @@ private:
 
     std::array<AxisLook, MaxAxes> axisLooks_;
     std::vector<SeriesLook> seriesLooks_;
+    // The drawn level lines of each series (owned by the drawing engine).
+    std::vector<std::vector<QCPItemStraightLine *>> levelItems_;
     int workingAxis_ = 0;
     double xMin_ = 0.0;
     double xMax_ = 1.0;

@@ -14,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include <cmath>
 #include <stdexcept>
 
@@ -420,6 +422,45 @@ TEST_F(ChartTest, markerIsOneLabelledLineAcrossAllPanes)
     chart.ShowMarker(false);
     for (int i = 0; i < chart.customPlot()->itemCount(); ++i)
         EXPECT_FALSE(chart.customPlot()->item(i)->visible());
+}
+
+TEST_F(ChartTest, levelLinesAreDashedInTheirSeriesColourAcrossItsPaneAndOutliveARebuild)
+{
+    const auto levels = [&] {
+        // level -> (pane's rect, colour)
+        std::map<double, std::pair<QCPAxisRect *, QColor>> out;
+        for (int i = 0; i < chart.customPlot()->itemCount(); ++i) {
+            auto *line = qobject_cast<QCPItemStraightLine *>(chart.customPlot()->item(i));
+            if (!line || !line->visible() || line->point1->typeY() != QCPItemPosition::ptPlotCoords)
+                continue;
+            EXPECT_EQ(line->pen().style(), Qt::DashLine);
+            EXPECT_EQ(line->point1->value(), line->point2->value()); // level
+            out[line->point1->value()] = {line->clipAxisRect(), line->pen().color()};
+        }
+        return out;
+    };
+    chart.SetSeriesColor(0, 0x00FFFF); // yellow, as BGR
+    chart.SetSeriesColor(2, 0xFFFF00); // aqua
+    chart.SetLevelLines(0, {40, 65});
+    chart.SetLevelLines(2, {12.5});
+    auto drawn = levels();
+    ASSERT_EQ(drawn.size(), 3u);
+    QCPAxisRect *top = chart.graphOf(0)->keyAxis()->axisRect();
+    QCPAxisRect *bottom = chart.graphOf(2)->keyAxis()->axisRect();
+    EXPECT_EQ(drawn[40], std::make_pair(top, QColor(255, 255, 0)));
+    EXPECT_EQ(drawn[65], std::make_pair(top, QColor(255, 255, 0)));
+    EXPECT_EQ(drawn[12.5], std::make_pair(bottom, QColor(0, 255, 255)));
+    // A colour change, a new set-up of the panes, fewer levels.
+    chart.SetSeriesColor(2, 0x0000FF);
+    chart.SetSeriesCount(4);
+    chart.SetAxisSeries(0, 1);
+    chart.SetAxisSeries(1, 3);
+    chart.SetLevelLines(0, {65});
+    drawn = levels();
+    ASSERT_EQ(drawn.size(), 2u);
+    EXPECT_EQ(drawn[12.5].second, QColor(255, 0, 0));
+    EXPECT_EQ(drawn[12.5].first, chart.graphOf(2)->keyAxis()->axisRect());
+    EXPECT_EQ(chart.LevelLines(0), std::vector<double>{65});
 }
 
 TEST_F(ChartTest, cursorPromptFollowsTheMouseWithTheValueOfItsPane)
