@@ -3,6 +3,7 @@
 // commands of the shell. The meter link itself lives in MeterLink.
 #include "app/TfrmMain.h"
 
+#include "app/InsightActions.h"
 #include "app/ProgramFiles.h"
 #include "app/TfrmAbout.h"
 #include "datalogger/KeptMemory.h"
@@ -81,6 +82,17 @@ TfrmMain::TfrmMain(const MainOptions &options, QWidget *parent) : QMainWindow(pa
     tableFileUi_ = [this] { return std::make_unique<TableFileDialogs>(this, &lastFolder_); };
     print_ = std::make_unique<PrintService>(this);
     connect(mdi_, &QMdiArea::subWindowActivated, this, &TfrmMain::childActivated);
+    InsightParts insight;
+    insight.window = this;
+    insight.area = mdi_;
+    insight.settings = settings_;
+    insight.realTime = realTime_.get();
+    insight.identity = &identity_;
+    insight.reading = &reading_;
+    insight.printer = &print_->printer();
+    insight.lastFolder = &lastFolder_;
+    insight.panel = [this] { return panelController_->panel(); };
+    insight_ = std::make_unique<InsightActions>(insight);
 
     buildActions();
     buildMenus();
@@ -118,6 +130,15 @@ bool TfrmMain::eventFilter(QObject *watched, QEvent *event)
 
 void TfrmMain::connectLink()
 {
+    // The alarm follows the readings while a run records them.
+    connect(link_.get(), &MeterLink::frameTick, this, [this](const QDateTime &now) {
+        if (realTime_->run().RealTimeRunning)
+            insight_->reading(now);
+    });
+    connect(realTime_.get(), &RealTimeController::controlsChanged, this, [this] {
+        if (!realTime_->run().RealTimeRunning && insight_->live().alarmed())
+            insight_->runEnded();
+    });
     connect(link_.get(), &MeterLink::statusTextChanged, statusPanels_[1], &QLabel::setText);
     connect(link_.get(), &MeterLink::portsChanged, this, &TfrmMain::syncPortBox);
     connect(link_.get(), &MeterLink::portIndexChanged, this, &TfrmMain::syncPortBox);
@@ -493,6 +514,7 @@ void TfrmMain::forgetKeptMemory()
 void TfrmMain::childActivated(QMdiSubWindow *window)
 {
     QWidget *w = window ? window->widget() : nullptr;
+    insight_->drawLimitsOnGraphs();
     const bool table = qobject_cast<TfrmList *>(w) != nullptr;
     const bool graph = qobject_cast<TfrmGraph *>(w) != nullptr || dataLoggerOf(w) != nullptr;
     action("mnuExportGraph")->setEnabled(graph);

@@ -35,6 +35,8 @@ class QToolButton;
 
 namespace vandrel {
 
+class InsightActions;
+
 struct MainOptions {
     // Devices put first in the port list (--port, --demo), in this order.
     QStringList preferredPorts;
@@ -77,6 +79,8 @@ public:
     TfrmDataLogger *dataLoggerWindow() const { return dataLogger_; }
     DataLoggerState &dataLoggerState() { return logger_; }
     const RecoveryFiles &recoveryFiles() const { return *recovery_; }
+    // Limits, statistics, reports and the live alarm.
+    InsightActions &insight() { return *insight_; }
 
     // What Save and Open ask the user through (the real dialogs unless replaced).
     using TableFileUiFactory = std::function<std::unique_ptr<TableFileUi>()>;
@@ -162,6 +166,7 @@ private:
     std::unique_ptr<PanelController> panelController_;
     std::unique_ptr<RealTimeController> realTime_;
     std::unique_ptr<PrintService> print_;
+    std::unique_ptr<InsightActions> insight_;
     DataLoggerState logger_;
     QPointer<TfrmDataLogger> dataLogger_;
 

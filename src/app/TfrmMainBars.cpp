@@ -3,6 +3,8 @@
 // caption, hint, shortcut and icon, wired to the handlers in TfrmMain.cpp.
 #include "app/TfrmMain.h"
 
+#include "app/InsightActions.h"
+
 #include "panel/PanelScale.h"
 #include "realtime/GraphScale.h"
 
@@ -58,6 +60,15 @@ void TfrmMain::buildActions()
     QAction *exportGraph = makeAction(QStringLiteral("mnuExportGraph"), QStringLiteral("&Export Graph..."));
     exportGraph->setEnabled(false); // until a graph window is active
     connect(exportGraph, &QAction::triggered, this, &TfrmMain::ExportGraphClick);
+    connect(makeAction(QStringLiteral("mnuReport"), QStringLiteral("&Report..."), QString(),
+                       QStringLiteral("Write a report of the active table, graph or data-logger set")),
+            &QAction::triggered, this, [this] { insight_->writeReport(activeChild()); });
+    connect(makeAction(QStringLiteral("mnuLimits"), QStringLiteral("&Limits..."), QString(),
+                       QStringLiteral("Low and high limits of each channel")),
+            &QAction::triggered, this, [this] { insight_->showLimitsDialog(); });
+    connect(makeAction(QStringLiteral("mnuStatistics"), QStringLiteral("&Statistics"), QString(),
+                       QStringLiteral("Statistics of the active table, graph or data-logger set")),
+            &QAction::triggered, this, [this] { insight_->showStatistics(activeChild()); });
     QAction *exit = makeAction(QStringLiteral("Exit1"), QStringLiteral("E&xit"));
     exit->setShortcut(QKeySequence::Quit);
     connect(exit, &QAction::triggered, this, &QWidget::close);
@@ -127,7 +138,7 @@ void TfrmMain::buildMenus()
     file->addSeparator();
     file->addActions({action("mnuPrint"), action("mnuPrinterSetup")});
     file->addSeparator();
-    file->addAction(action("mnuExportGraph"));
+    file->addActions({action("mnuExportGraph"), action("mnuReport")});
     file->addSeparator();
     file->addAction(action("Exit1"));
 
@@ -150,6 +161,7 @@ void TfrmMain::buildMenus()
     Graph1 = option->addMenu(QStringLiteral("&Graph"));
     Graph1->setObjectName(QStringLiteral("Graph1"));
     Graph1->addActions({action("Scale1"), action("TemperatureScale1")});
+    option->addAction(action("mnuLimits"));
 
     Window1 = bar->addMenu(QStringLiteral("&Window"));
     Window1->setObjectName(QStringLiteral("Window1"));
@@ -165,6 +177,8 @@ void TfrmMain::fillWindowMenu()
 {
     Window1->clear();
     Window1->addActions({action("Title1"), action("Cascade1"), action("ArrangeIcons1")});
+    Window1->addSeparator();
+    Window1->addAction(action("mnuStatistics"));
     const auto windows = mdi_->subWindowList();
     if (!windows.isEmpty())
         Window1->addSeparator();
@@ -255,6 +269,7 @@ void TfrmMain::buildStatusBar()
     protectionPanel_ = new QLabel(this);
     protectionPanel_->setObjectName(QStringLiteral("StatusProtection"));
     statusBar()->addWidget(protectionPanel_, 1);
+    statusBar()->addPermanentWidget(insight_->alarmLabel());
 }
 
 } // namespace vandrel

@@ -2,7 +2,6 @@
 // Reading samples into a record: cells as the tables write them.
 #include "insight/RecordSources.h"
 
-#include "datalogger/LoggerRecords.h"
 #include "platform/DayCount.h"
 #include "realtime/TableFile.h"
 #include "realtime/TableRow.h"
@@ -91,6 +90,8 @@ void RecordRowReader::addRow(std::span<const std::string_view> cells)
     const auto cell = [&](std::size_t i) { return i < cells.size() ? cells[i] : std::string_view(); };
     const std::optional<int> second = timeOfDay(cell(kTimeCell));
     const std::string_view date = trimmed(cell(kDateCell));
+    if (date.empty() && trimmed(cell(kTimeCell)).empty())
+        return; // the blank row of an empty real-time table
     if (date != lastDate_) {
         lastDate_.assign(date);
         const QDate d = readTableDate(toQString(date), locale_);
@@ -158,32 +159,6 @@ RecordFile readRecordFile(const QString &path, const QLocale &locale)
         return out;
     }
     return readRecordFile(file, tableSeparator(path), locale);
-}
-
-Record recordFromLoggerSet(const DecodedSet &set, char unit)
-{
-    Record r;
-    r.unit = unit;
-    const bool t2 = !set.Samples.isEmpty() && set.Samples.front().HasT2;
-    const bool dew = !set.Samples.isEmpty() && set.Samples.front().HasDp;
-    r.seconds.reserve(static_cast<std::size_t>(set.Samples.size()));
-    const auto cell = [](bool complete, bool valid, double value, const QString &text) {
-        if (!complete)
-            return kEmptyCell;
-        if (valid)
-            return value;
-        return text.isEmpty() ? kEmptyCell : (text.startsWith(QLatin1Char('-')) ? -kOverloaded : kOverloaded);
-    };
-    for (const LoggerSample &s : set.Samples) {
-        r.seconds.push_back(std::round(s.Time * 86400.0 * 1000.0) / 1000.0);
-        r.values[kHumidity].push_back(cell(s.Complete, s.RhValid, s.Rh, s.RhText));
-        r.values[kT1].push_back(cell(s.Complete, s.T1Valid, s.T1, s.T1Text));
-        if (t2)
-            r.values[kT2].push_back(cell(s.Complete, s.T2Valid, s.T2, s.T2Text));
-        if (dew)
-            r.values[kDewPoint].push_back(cell(s.Complete, s.DpValid, s.Dp, s.DpText));
-    }
-    return r;
 }
 
 } // namespace vandrel

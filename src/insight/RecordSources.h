@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // A Record for the statistics from whatever holds samples: the rows of a
-// table (the real-time table, one read from a file) as their cells stand, a
-// table file on the disk, or a decoded data-logger set. QtCore only.
+// table (the real-time table, one read from a file, a data-logger set's
+// sample table) as their cells stand, or a table file on the disk. QtCore only.
 #pragma once
 
 #include "insight/RecordStats.h"
@@ -16,14 +16,12 @@ class QIODevice;
 
 namespace vandrel {
 
-struct DecodedSet;
-
 // Builds a record from table rows, one row's cells at a time, from the date
 // cell on (date, time, humidity, "%RH", T1, unit, T2, unit, dew point), as a
 // table file holds them. A cell reads as an empty cell when it is empty or no
 // number, as an overloaded one when it is "OL" or "-OL". T2 and the dew point
 // are channels of the record when any row fills them. A row without a date
-// and time is left out and counted.
+// and time is left out and counted (an empty row is left out only).
 class RecordRowReader {
 public:
     explicit RecordRowReader(const QLocale &locale = QLocale());
@@ -58,8 +56,5 @@ struct RecordFile {
 RecordFile readRecordFile(const QString &path, const QLocale &locale = QLocale());
 RecordFile readRecordFile(QIODevice &device, char separator, const QLocale &locale = QLocale());
 
-// The record of a decoded logger set, its temperatures in `unit`. A value the
-// meter marked overloaded counts as such; an incomplete sample is empty.
-Record recordFromLoggerSet(const DecodedSet &set, char unit);
 
 } // namespace vandrel

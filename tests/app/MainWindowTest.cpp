@@ -1,13 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The main window offscreen: start-up finds the simulated meter past a device
 // that cannot be opened and one that does not answer; settings, the model
-// set-up, the commands of the shell and the About box.
+// set-up, the commands of the shell and the About box; limits and statistics.
 #include "app/AppVersion.h"
 #include "app/CommandLine.h"
+#include "app/InsightActions.h"
 #include "app/Settings.h"
 #include "app/TfrmAbout.h"
 #include "app/TfrmMain.h"
 #include "datalogger/TfrmDataLogger.h"
+#include "platform/MeterChart.h"
+#include "realtime/TfrmGraph.h"
 #include "realtime/TableRow.h"
 
 #include "MainWindowRig.h"
@@ -35,6 +38,7 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <utility>
 
 using namespace vandrel;
@@ -725,4 +729,83 @@ TEST(CommandLine, Options)
         EXPECT_TRUE(c.exitNow) << bad.join(' ').toStdString();
         EXPECT_EQ(c.exitCode, 2) << bad.join(' ').toStdString();
     }
+}
+
+// A table opened from a file and drawn as a graph: the graph draws the
+// stored limits, new limits redraw every graph and are remembered, and the
+// statistics of the graph are those of the span it shows once zoomed.
+TEST(MainWindowInsight, AGraphDrawsTheLimitsAndItsZoomedSpanIsWhatTheFiguresCover)
+{
+    SettingsFile store;
+    store.settings.setValue("Limits/Humidity/High", 65);
+    const QString file = store.dir.filePath("cellar.csv");
+    {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        const QLocale locale;
+        for (int i = 0; i < 30; ++i) {
+            const QDateTime t(QDate(2026, 12, 7), QTime(10, i, 0));
+            f.write((tableDate(t.date(), locale) + ',' + tableTime(t.time()) + ',' +
+                     QString::number(50 + i) + ",%RH," + QString::number(20) + ",C,,,\r\n")
+                        .toUtf8());
+        }
+    }
+    TfrmMain window(store.options());
+    window.resize(1200, 900);
+    window.show();
+    ASSERT_TRUE(waitUntil([&] { return window.startupDone(); }, 20000));
+    window.setTableFileUi([&] {
+        auto ui = std::make_unique<AnsweringUi>();
+        ui->file = file;
+        return ui;
+    });
+    window.action("Open1")->trigger();
+    window.action("btnOutputGraph")->trigger();
+    auto *graph = qobject_cast<TfrmGraph *>(window.mdiArea()->activeSubWindow()->widget());
+    ASSERT_NE(graph, nullptr);
+    MeterChart &chart = *graph->Chart1;
+    EXPECT_EQ(chart.LevelLines(0), std::vector<double>{65});
+    EXPECT_TRUE(chart.LevelLines(1).empty());
+
+    StatsOptions limits;
+    limits.limits[kHumidity].high = 70;
+    limits.limits[kT1].low = 18;
+    limits.limits[kT1].delaySeconds = 300;
+    window.insight().setLimits(limits);
+    EXPECT_EQ(chart.LevelLines(0), std::vector<double>{70});
+    EXPECT_EQ(chart.LevelLines(1), std::vector<double>{18});
+    EXPECT_TRUE(loadLimits(store.settings).limits == limits.limits);
+
+    const auto whole = recordOfWindow(graph, &window.realTime(), window.identity(), *window.mdiArea());
+    ASSERT_TRUE(whole);
+    EXPECT_EQ(whole->input.record.seconds.size(), 30u);
+    EXPECT_EQ(whole->input.header.source, "Table: " + graph->windowTitle());
+
+    chart.resize(900, 600);
+    QCoreApplication::processEvents();
+    chart.Refresh();
+    QCustomPlot *plot = chart.customPlot();
+    const QRect pane = plot->axisRect(0)->rect();
+    const QPointF from(pane.left() + pane.width() * 0.3, pane.top() + 5);
+    const QPointF to(pane.left() + pane.width() * 0.6, pane.bottom() - 5);
+    for (const auto &[type, at, button, buttons] :
+         {std::tuple{QEvent::MouseButtonPress, from, Qt::LeftButton, Qt::MouseButtons(Qt::LeftButton)},
+          std::tuple{QEvent::MouseMove, (from + to) / 2, Qt::NoButton, Qt::MouseButtons(Qt::LeftButton)},
+          std::tuple{QEvent::MouseMove, to, Qt::NoButton, Qt::MouseButtons(Qt::LeftButton)},
+          std::tuple{QEvent::MouseButtonRelease, to, Qt::LeftButton, Qt::MouseButtons(Qt::NoButton)}}) {
+        QMouseEvent event(type, at, plot->mapToGlobal(at), button, buttons, Qt::NoModifier);
+        QApplication::sendEvent(plot, &event);
+    }
+    ASSERT_TRUE(chart.IsZoomed());
+    const auto span = recordOfWindow(graph, &window.realTime(), window.identity(), *window.mdiArea());
+    ASSERT_TRUE(span);
+    const std::vector<double> &t = span->input.record.seconds;
+    ASSERT_FALSE(t.empty());
+    EXPECT_LT(t.size(), 30u);
+    EXPECT_GE(t.front(), chart.ShownXMin() * 86400 - 1e-3);
+    EXPECT_LE(t.back(), chart.ShownXMax() * 86400 + 1e-3);
+    // The rows just outside the span are left out, those inside are all there.
+    EXPECT_LT(t.front() - 60, chart.ShownXMin() * 86400);
+    EXPECT_GT(t.back() + 60, chart.ShownXMax() * 86400);
+    EXPECT_EQ(span->input.header.source, "Table: " + graph->windowTitle() + " (the zoomed span)");
 }

@@ -1,0 +1,432 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The limits dialog, the statistics window, the report command and the live
+// alarm.
+#include "app/InsightActions.h"
+
+#include "app/DesktopNotifier.h"
+#include "datalogger/DataLoggerCommand.h"
+#include "datalogger/TfrmDataLogger.h"
+#include "insight/RecordSources.h"
+#include "insight/ReportPdf.h"
+#include "meter/MeterIdentity.h"
+#include "meter/ModelTraits.h"
+#include "panel/TfrmPanel.h"
+#include "platform/MeterChart.h"
+#include "platform/StringGrid.h"
+#include "realtime/RealTimeController.h"
+#include "realtime/TableRow.h"
+#include "realtime/TfrmGraph.h"
+#include "realtime/TfrmList.h"
+
+#include <QCheckBox>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QDoubleSpinBox>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMessageBox>
+#include <QPageLayout>
+#include <QPrinter>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include <cmath>
+#include <vector>
+
+namespace vandrel {
+
+namespace {
+
+const Channel kChannels[] = {kHumidity, kT1, kT2, kDewPoint};
+
+QString modelText(const MeterIdentity &id)
+{
+    if (!isKnownModel(id.MeterModel))
+        return QString();
+    return QString::number(id.MeterModel) + (isDewPointVariant(id.ModelSuffix) ? QStringLiteral("D") : QString());
+}
+
+// Option › Limits…: per channel an optional low and high limit, the
+// hysteresis and the delay; the condensation margin below.
+class LimitsDialog : public QDialog {
+public:
+    LimitsDialog(QWidget *parent, const StatsOptions &options) : QDialog(parent)
+    {
+        setObjectName(QStringLiteral("LimitsDialog"));
+        setWindowTitle(QStringLiteral("Limits"));
+        auto *grid = new QGridLayout;
+        const QStringList heads{QString(), QStringLiteral("Low"), QString(), QStringLiteral("High"), QString(),
+                                QStringLiteral("Hysteresis"), QStringLiteral("Delay (s)")};
+        for (int c = 0; c < heads.size(); ++c)
+            grid->addWidget(new QLabel(heads[c]), 0, c);
+        for (const Channel ch : kChannels) {
+            const int row = static_cast<int>(ch) + 1;
+            const Limits &l = options.limits[ch];
+            Row &r = rows_[ch];
+            grid->addWidget(new QLabel(channelName(ch)), row, 0);
+            r.lowOn = check(QStringLiteral("low%1").arg(row), l.low.has_value());
+            r.low = spin(QStringLiteral("lowValue%1").arg(row), l.low.value_or(ch == kHumidity ? 40 : 10), 1);
+            r.highOn = check(QStringLiteral("high%1").arg(row), l.high.has_value());
+            r.high = spin(QStringLiteral("highValue%1").arg(row), l.high.value_or(ch == kHumidity ? 65 : 25), 1);
+            r.hysteresis = spin(QStringLiteral("hysteresis%1").arg(row), l.hysteresis, 1, 0, 100);
+            r.delay = spin(QStringLiteral("delay%1").arg(row), l.delaySeconds, 0, 0, 86400);
+            r.low->setEnabled(r.lowOn->isChecked());
+            r.high->setEnabled(r.highOn->isChecked());
+            connect(r.lowOn, &QCheckBox::toggled, r.low, &QWidget::setEnabled);
+            connect(r.highOn, &QCheckBox::toggled, r.high, &QWidget::setEnabled);
+            grid->addWidget(r.lowOn, row, 1);
+            grid->addWidget(r.low, row, 2);
+            grid->addWidget(r.highOn, row, 3);
+            grid->addWidget(r.high, row, 4);
+            grid->addWidget(r.hysteresis, row, 5);
+            grid->addWidget(r.delay, row, 6);
+        }
+        marginOn_ = check(QStringLiteral("marginOn"), !std::isnan(options.condensationMargin));
+        marginOn_->setText(QStringLiteral("Condensation margin other than 1 °C / 2 °F:"));
+        margin_ = spin(QStringLiteral("margin"), std::isnan(options.condensationMargin) ? 1.0 : options.condensationMargin,
+                       1, 0, 50);
+        margin_->setEnabled(marginOn_->isChecked());
+        connect(marginOn_, &QCheckBox::toggled, margin_, &QWidget::setEnabled);
+        grid->addWidget(marginOn_, 6, 0, 1, 5);
+        grid->addWidget(margin_, 6, 5);
+        auto *note = new QLabel(QStringLiteral(
+            "Temperatures in the unit of the table or run. A crossing counts once the value has stayed beyond a "
+            "limit for the delay, and ends once it has stayed back inside by the hysteresis for the delay."));
+        note->setWordWrap(true);
+        auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+        connect(buttons, &QDialogButtonBox::accepted, this, &LimitsDialog::tryAccept);
+        connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+        auto *layout = new QVBoxLayout(this);
+        layout->addLayout(grid);
+        layout->addWidget(note);
+        layout->addWidget(buttons);
+    }
+
+    StatsOptions options() const
+    {
+        StatsOptions o;
+        for (const Channel ch : kChannels) {
+            const Row &r = rows_[ch];
+            Limits &l = o.limits[ch];
+            if (r.lowOn->isChecked())
+                l.low = r.low->value();
+            if (r.highOn->isChecked())
+                l.high = r.high->value();
+            l.hysteresis = r.hysteresis->value();
+            l.delaySeconds = r.delay->value();
+        }
+        if (marginOn_->isChecked())
+            o.condensationMargin = margin_->value();
+        return o;
+    }
+
+private:
+    struct Row {
+        QCheckBox *lowOn = nullptr, *highOn = nullptr;
+        QDoubleSpinBox *low = nullptr, *high = nullptr, *hysteresis = nullptr, *delay = nullptr;
+    };
+    QCheckBox *check(const QString &name, bool on)
+    {
+        auto *b = new QCheckBox(this);
+        b->setObjectName(name);
+        b->setChecked(on);
+        return b;
+    }
+    QDoubleSpinBox *spin(const QString &name, double value, int decimals, double low = -999, double high = 9999)
+    {
+        auto *s = new QDoubleSpinBox(this);
+        s->setObjectName(name);
+        s->setDecimals(decimals);
+        s->setRange(low, high);
+        s->setValue(value);
+        return s;
+    }
+    void tryAccept()
+    {
+        for (const Channel ch : kChannels) {
+            const Row &r = rows_[ch];
+            if (r.lowOn->isChecked() && r.highOn->isChecked() && r.low->value() >= r.high->value()) {
+                QMessageBox::warning(this, windowTitle(),
+                                     QStringLiteral("The low limit of %1 must lie below its high limit.")
+                                         .arg(channelName(ch)));
+                return;
+            }
+        }
+        accept();
+    }
+
+    std::array<Row, kChannelCount> rows_;
+    QCheckBox *marginOn_ = nullptr;
+    QDoubleSpinBox *margin_ = nullptr;
+};
+
+void fill(QTableWidget &table, const TextTable &t)
+{
+    table.setColumnCount(static_cast<int>(t.headings.size()));
+    table.setHorizontalHeaderLabels(t.headings);
+    table.setRowCount(static_cast<int>(t.rows.size()));
+    for (int r = 0; r < t.rows.size(); ++r) {
+        for (int c = 0; c < t.rows[r].size(); ++c) {
+            auto *item = new QTableWidgetItem(t.rows[r][c]);
+            item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+            if (c > 0)
+                item->setTextAlignment(Qt::AlignCenter);
+            table.setItem(r, c, item);
+        }
+    }
+    table.verticalHeader()->hide();
+    table.setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table.resizeColumnsToContents();
+    table.resizeRowsToContents();
+}
+
+QTableWidget *tableOf(const TextTable &t, QWidget *parent, const QString &name)
+{
+    auto *w = new QTableWidget(parent);
+    w->setObjectName(name);
+    fill(*w, t);
+    return w;
+}
+
+TfrmList *tableOfGraph(QWidget *graph, RealTimeController *realTime, QMdiArea &area)
+{
+    if (realTime && graph == realTime->RealTimeGraphWindow())
+        return realTime->RealTimeTableWindow();
+    for (QMdiSubWindow *sub : area.subWindowList()) {
+        auto *table = qobject_cast<TfrmList *>(sub->widget());
+        if (table && table != (realTime ? realTime->RealTimeTableWindow() : nullptr) &&
+            table->windowTitle() == graph->windowTitle())
+            return table;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+ReportInput recordOfGrid(const StringGrid &grid)
+{
+    RecordRowReader reader;
+    std::vector<std::string_view> cells(kTableColumns - 1);
+    const int columns = std::min(grid.ColCount(), kTableColumns);
+    for (int row = 1; row < grid.RowCount(); ++row) {
+        for (int c = 1; c < kTableColumns; ++c)
+            cells[static_cast<std::size_t>(c - 1)] = c < columns ? grid.cellUtf8(c, row) : std::string_view();
+        reader.addRow(cells);
+    }
+    ReportInput in;
+    in.rowsWithoutTime = reader.rowsWithoutTime();
+    in.record = reader.take();
+    return in;
+}
+
+std::optional<WindowRecord> recordOfWindow(QWidget *child, RealTimeController *realTime, const MeterIdentity &identity,
+                                           QMdiArea &area)
+{
+    if (!child)
+        return std::nullopt;
+    const StringGrid *grid = nullptr;
+    const MeterChart *chart = nullptr;
+    QString source;
+    bool ofMeter = false;
+    if (auto *table = qobject_cast<TfrmList *>(child)) {
+        grid = table->Grid1;
+        ofMeter = realTime && table == realTime->RealTimeTableWindow();
+    } else if (auto *graph = qobject_cast<TfrmGraph *>(child)) {
+        TfrmList *table = tableOfGraph(graph, realTime, area);
+        if (!table)
+            return std::nullopt;
+        grid = table->Grid1;
+        chart = graph->Chart1;
+        ofMeter = realTime && table == realTime->RealTimeTableWindow();
+    } else if (TfrmDataLogger *logger = dataLoggerOf(child)) {
+        grid = logger->Grid1;
+        chart = logger->Chart1;
+        ofMeter = true;
+        source = QStringLiteral("Data-logger set %1").arg(logger->shownSet() + 1);
+    }
+    if (!grid)
+        return std::nullopt;
+    WindowRecord out;
+    out.title = child->windowTitle();
+    out.input = recordOfGrid(*grid);
+    if (source.isEmpty())
+        source = ofMeter ? QStringLiteral("Real-time run") : QStringLiteral("Table: ") + out.title;
+    if (chart && chart->IsZoomed()) {
+        out.input.record = recordSpan(out.input.record, chart->ShownXMin() * 86400.0, chart->ShownXMax() * 86400.0);
+        source += QStringLiteral(" (the zoomed span)");
+    }
+    out.input.header.source = source;
+    out.input.header.model = ofMeter ? modelText(identity) : QString();
+    return out;
+}
+
+void applyLimitLines(MeterChart &chart, const StatsOptions &options)
+{
+    // Set on every channel's series, also those a chart does not have yet: a
+    // graph is activated before its series are laid out, and keeps the levels.
+    for (int s = 0; s < kChannelCount; ++s) {
+        const Limits &l = options.limits[static_cast<std::size_t>(s)];
+        std::vector<double> levels;
+        if (l.low)
+            levels.push_back(*l.low);
+        if (l.high)
+            levels.push_back(*l.high);
+        if (chart.LevelLines(s) != levels)
+            chart.SetLevelLines(s, levels);
+    }
+}
+
+InsightActions::InsightActions(const InsightParts &parts)
+    : parts_(parts), notifier_(std::make_unique<DesktopNotifier>())
+{
+    live_.setOptions(loadLimits(*parts_.settings));
+    alarm_ = new QLabel(parts_.window);
+    alarm_->setObjectName(QStringLiteral("StatusAlarm"));
+    alarm_->setStyleSheet(QStringLiteral("QLabel { color: white; background: #c00000; font-weight: bold; padding: 0 6px; }"));
+    alarm_->hide();
+}
+
+InsightActions::~InsightActions() = default;
+
+void InsightActions::setLimits(const StatsOptions &options)
+{
+    saveLimits(*parts_.settings, options);
+    live_.setOptions(options);
+    showAlarm();
+    drawLimitsOnGraphs();
+}
+
+void InsightActions::showLimitsDialog()
+{
+    LimitsDialog dialog(parts_.window, live_.options());
+    if (dialog.exec() == QDialog::Accepted)
+        setLimits(dialog.options());
+}
+
+void InsightActions::drawLimitsOnGraphs()
+{
+    for (QMdiSubWindow *sub : parts_.area->subWindowList()) {
+        if (auto *graph = qobject_cast<TfrmGraph *>(sub->widget()))
+            applyLimitLines(*graph->Chart1, live_.options());
+        else if (TfrmDataLogger *logger = dataLoggerOf(sub->widget()))
+            applyLimitLines(*logger->Chart1, live_.options());
+    }
+}
+
+void InsightActions::showStatistics(QWidget *activeChild)
+{
+    const std::optional<WindowRecord> w = recordOfWindow(activeChild, parts_.realTime, *parts_.identity, *parts_.area);
+    if (!w) {
+        QMessageBox::information(parts_.window, QStringLiteral("Statistics"),
+                                 QStringLiteral("Statistics are shown for a table, a graph or the data logger: "
+                                                "make one of them the active window."));
+        return;
+    }
+    ReportInput in = w->input;
+    in.options = live_.options();
+    const ReportTables tables = reportTables(in);
+    auto *dialog = new QDialog(parts_.window);
+    dialog->setObjectName(QStringLiteral("StatisticsWindow"));
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowTitle(QStringLiteral("Statistics - ") + in.header.source);
+    auto *layout = new QVBoxLayout(dialog);
+    QStringList head;
+    for (const QStringList &row : tables.header.rows)
+        head << row.join(QStringLiteral(": "));
+    layout->addWidget(new QLabel(head.join(QStringLiteral("   "))));
+    layout->addWidget(tableOf(tables.statistics, dialog, QStringLiteral("StatisticsTable")), 3);
+    if (!tables.derived.rows.isEmpty())
+        layout->addWidget(tableOf(tables.derived, dialog, QStringLiteral("DerivedTable")), 1);
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close);
+    QPushButton *report = buttons->addButton(QStringLiteral("Report..."), QDialogButtonBox::ActionRole);
+    const QPointer<QWidget> child = activeChild;
+    connect(report, &QPushButton::clicked, this, [this, child] {
+        if (child)
+            writeReport(child);
+    });
+    connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::close);
+    layout->addWidget(buttons);
+    dialog->resize(1100, 560);
+    dialog->show();
+}
+
+void InsightActions::writeReport(QWidget *activeChild)
+{
+    const std::optional<WindowRecord> w = recordOfWindow(activeChild, parts_.realTime, *parts_.identity, *parts_.area);
+    if (!w) {
+        QMessageBox::information(parts_.window, QStringLiteral("Report"),
+                                 QStringLiteral("A report is made of a table, a graph or the data logger: "
+                                                "make one of them the active window."));
+        return;
+    }
+    QString selected;
+    const QString path = QFileDialog::getSaveFileName(
+        parts_.window, QStringLiteral("Report"), parts_.lastFolder ? *parts_.lastFolder : QString(),
+        QStringLiteral("PDF report (*.pdf);;Figures as CSV (*.csv)"), &selected);
+    if (path.isEmpty())
+        return;
+    if (parts_.lastFolder)
+        *parts_.lastFolder = QFileInfo(path).absolutePath();
+    ReportInput in = w->input;
+    in.options = live_.options();
+    const ReportTables tables = reportTables(in);
+    QString error;
+    const bool csv = path.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive);
+    const bool letter = parts_.printer &&
+                        parts_.printer->pageLayout().pageSize().id() == QPageSize::Letter;
+    const bool ok = csv ? writeReportCsv(path, tables, error)
+                        : writeReportPdf(path, in, tables, letter ? ReportPaper::Letter : ReportPaper::A4, error);
+    if (!ok)
+        QMessageBox::warning(parts_.window, QStringLiteral("Report"), error);
+}
+
+void InsightActions::reading(const QDateTime &now)
+{
+    if (!parts_.reading || !parts_.identity)
+        return;
+    const QStringList cells = realTimeRowCells(0, now, *parts_.reading, *parts_.identity);
+    static_assert(kChannelCount == 4);
+    RecordRowReader reader;
+    std::array<double, kChannelCount> values{};
+    const int columns[kChannelCount] = {ColHumidity, ColT1, ColT2, ColDewPoint};
+    for (int c = 0; c < kChannelCount; ++c) {
+        const QByteArray utf8 = cells.value(columns[c]).toUtf8();
+        values[static_cast<std::size_t>(c)] = reader.value(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())));
+    }
+    const char unit = cells.value(ColUnit).contains(QLatin1Char('F')) ? 'F' : 'C';
+    for (const QString &notice : live_.feed(values, static_cast<double>(now.toMSecsSinceEpoch()) / 1000.0, unit))
+        notifier_->notify(QStringLiteral("Limit crossed"), notice);
+    showAlarm();
+}
+
+void InsightActions::runEnded()
+{
+    live_.setOptions(live_.options());
+    showAlarm();
+}
+
+void InsightActions::showAlarm()
+{
+    const QString text = live_.alarmText();
+    alarm_->setText(text);
+    alarm_->setVisible(!text.isEmpty());
+    TfrmPanel *panel = parts_.panel ? parts_.panel() : nullptr;
+    if (!panel)
+        return;
+    if (panelTitle_.isEmpty())
+        panelTitle_ = panel->windowTitle();
+    // The panel is narrow: its title only says that an alarm is on, the
+    // status bar says which.
+    const QString title = text.isEmpty() ? panelTitle_ : panelTitle_ + QStringLiteral(" - ALARM");
+    panel->setWindowTitle(title);
+    if (auto *sub = qobject_cast<QMdiSubWindow *>(panel->parentWidget()))
+        sub->setWindowTitle(title);
+}
+
+} // namespace vandrel
