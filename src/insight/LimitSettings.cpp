@@ -2,6 +2,8 @@
 // Limits in the settings, and the live alarm.
 #include "insight/LimitSettings.h"
 
+#include "platform/NumberText.h"
+
 #include <QSettings>
 
 #include <cmath>
@@ -28,7 +30,8 @@ QString unitOf(Channel c, char unit)
     return unit == 'F' ? QStringLiteral("°F") : QStringLiteral("°C");
 }
 
-QString oneDecimal(double v) { return QString::number(v, 'f', 1); }
+// As the tables write numbers: the locale's decimal separator.
+QString oneDecimal(double v) { return formatFixed(v, 1); }
 
 } // namespace
 
@@ -137,7 +140,7 @@ QString LiveLimits::alarmText() const
             break;
         }
     }
-    return beyond.isEmpty() ? QString() : QStringLiteral("ALARM: ") + beyond.join(QStringLiteral(", "));
+    return beyond.isEmpty() ? QString() : QStringLiteral("ALARM: ") + beyond.join(QStringLiteral("; "));
 }
 
 } // namespace vandrel

@@ -38,8 +38,8 @@ public:
     // overloaded) leaves the alarm as it is. The notices of crossings that
     // began with it: "Humidity above 65.0 %RH: 66.2 %RH".
     QStringList feed(const std::array<double, kChannelCount> &values, double seconds, char unit = 'C');
-    // What is beyond a limit now, for the status bar and the panel's title
-    // ("ALARM: Humidity above 65.0, T1 below 10.0"); empty when nothing is.
+    // What is beyond a limit now, for the status bar
+    // ("ALARM: Humidity above 65.0; T1 below 10.0"); empty when nothing is.
     QString alarmText() const;
     bool alarmed() const { return !alarmText().isEmpty(); }
 

@@ -125,22 +125,27 @@ double usualInterval(const Record &record)
 
 Record recordSpan(const Record &record, double from, double to)
 {
-    const auto &t = record.seconds;
-    const auto first = static_cast<size_t>(std::lower_bound(t.begin(), t.end(), from) - t.begin());
-    const auto last = static_cast<size_t>(std::upper_bound(t.begin(), t.end(), to) - t.begin());
+    // Row by row rather than by a binary search: a table kept in clock time
+    // goes back an hour when the clock is set back, and those rows belong to
+    // the span as much as any.
     Record out;
     out.unit = record.unit;
-    if (first >= last)
-        return out;
-    out.seconds.assign(t.begin() + static_cast<std::ptrdiff_t>(first), t.begin() + static_cast<std::ptrdiff_t>(last));
+    std::vector<size_t> rows;
+    for (size_t i = 0; i < record.seconds.size(); ++i) {
+        if (record.seconds[i] >= from && record.seconds[i] <= to)
+            rows.push_back(i);
+    }
+    out.seconds.reserve(rows.size());
+    for (const size_t i : rows)
+        out.seconds.push_back(record.seconds[i]);
     for (int c = 0; c < kChannelCount; ++c) {
         const std::vector<double> &v = record.values[c];
         if (v.empty())
             continue;
         // A channel keeps its place even where the span holds none of its cells.
-        out.values[c].assign(out.seconds.size(), kNone);
-        for (size_t i = first; i < last && i < v.size(); ++i)
-            out.values[c][i - first] = v[i];
+        out.values[c].reserve(rows.size());
+        for (const size_t i : rows)
+            out.values[c].push_back(i < v.size() ? v[i] : kNone);
     }
     return out;
 }

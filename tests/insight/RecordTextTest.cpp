@@ -8,6 +8,8 @@
 #include "insight/RecordSources.h"
 #include "insight/StatsText.h"
 
+#include "ScopedEnvironment.h"
+
 #include <gtest/gtest.h>
 
 #include <QBuffer>
@@ -134,6 +136,8 @@ TEST(RecordText, TableFilesReadIntoTheFiguresAReportShows)
 
 TEST(LiveLimits, OneNoticePerCrossingAndTheAlarmWhileBeyond)
 {
+    // Numbers as the tables write them: the locale's decimal comma.
+    const test::ScopedDefaultLocale german(QLocale(QLocale::German, QLocale::Germany));
     constexpr double kGap = std::numeric_limits<double>::quiet_NaN();
     StatsOptions o;
     o.limits[kHumidity].high = 65;
@@ -149,11 +153,11 @@ TEST(LiveLimits, OneNoticePerCrossingAndTheAlarmWhileBeyond)
     };
     const Step steps[] = {
         {0, {66, 20, kGap, kGap}, {}, ""},
-        {5, {67, 9.5, kGap, kGap}, {"T1 below 10.0 °C: 9.5 °C"}, "ALARM: T1 below 10.0"},
-        {10, {68, 10.2, kGap, kGap}, {"Humidity above 65.0 %RH: 68.0 %RH"}, "ALARM: Humidity above 65.0, T1 below 10.0"},
-        {12, {kGap, 10.5, kGap, kGap}, {}, "ALARM: Humidity above 65.0"},
-        {14, {66, 9.0, kGap, kGap}, {"T1 below 10.0 °C: 9.0 °C"}, "ALARM: Humidity above 65.0, T1 below 10.0"},
-        {16, {60, 31, kGap, kGap}, {"T1 above 30.0 °C: 31.0 °C"}, "ALARM: Humidity above 65.0, T1 above 30.0"},
+        {5, {67, 9.5, kGap, kGap}, {"T1 below 10,0 °C: 9,5 °C"}, "ALARM: T1 below 10,0"},
+        {10, {68, 10.2, kGap, kGap}, {"Humidity above 65,0 %RH: 68,0 %RH"}, "ALARM: Humidity above 65,0; T1 below 10,0"},
+        {12, {kGap, 10.5, kGap, kGap}, {}, "ALARM: Humidity above 65,0"},
+        {14, {66, 9.0, kGap, kGap}, {"T1 below 10,0 °C: 9,0 °C"}, "ALARM: Humidity above 65,0; T1 below 10,0"},
+        {16, {60, 31, kGap, kGap}, {"T1 above 30,0 °C: 31,0 °C"}, "ALARM: Humidity above 65,0; T1 above 30,0"},
         {26, {60, 29.5, kGap, kGap}, {}, ""},
     };
     LiveLimits live(o);
