@@ -411,6 +411,16 @@ TEST(MainWindowDataLogger, DownloadsTheMetersMemoryAndGivesThePortBack)
     EXPECT_TRUE(window.findChild<QMenu *>("Graph1")->isEnabled());
     EXPECT_FALSE(window.action("btnOutputGraph")->isEnabled());
     EXPECT_TRUE(window.action("mnuExportGraph")->isEnabled());
+
+    // So do the statistics: the shown set, every sample, all four channels.
+    const auto set = recordOfWindow(logger, &window.realTime(), window.identity(), *window.mdiArea());
+    ASSERT_TRUE(set);
+    EXPECT_EQ(set->input.header.source, "Data-logger set 1");
+    EXPECT_EQ(set->input.header.model, "580D");
+    EXPECT_EQ(set->input.rowsWithoutTime, 0);
+    EXPECT_EQ(static_cast<int>(set->input.record.seconds.size()), logger->Grid1->RowCount() - 1);
+    for (const Channel c : {kHumidity, kT1, kT2, kDewPoint})
+        EXPECT_TRUE(set->input.record.has(c)) << c;
 }
 
 // The transfer lets no events through, so a click on DataLogger made during
