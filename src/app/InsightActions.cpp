@@ -4,6 +4,7 @@
 #include "app/InsightActions.h"
 
 #include "app/DesktopNotifier.h"
+#include "app/LimitsDialog.h"
 #include "datalogger/DataLoggerCommand.h"
 #include "datalogger/TfrmDataLogger.h"
 #include "insight/RecordSources.h"
@@ -18,13 +19,10 @@
 #include "realtime/TfrmGraph.h"
 #include "realtime/TfrmList.h"
 
-#include <QCheckBox>
 #include <QDialog>
 #include <QDialogButtonBox>
-#include <QDoubleSpinBox>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QGridLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMdiArea>
@@ -51,120 +49,6 @@ QString modelText(const MeterIdentity &id)
         return QString();
     return QString::number(id.MeterModel) + (isDewPointVariant(id.ModelSuffix) ? QStringLiteral("D") : QString());
 }
-
-// Option › Limits…: per channel an optional low and high limit, the
-// hysteresis and the delay; the condensation margin below.
-class LimitsDialog : public QDialog {
-public:
-    LimitsDialog(QWidget *parent, const StatsOptions &options) : QDialog(parent)
-    {
-        setObjectName(QStringLiteral("LimitsDialog"));
-        setWindowTitle(QStringLiteral("Limits"));
-        auto *grid = new QGridLayout;
-        const QStringList heads{QString(), QStringLiteral("Low"), QString(), QStringLiteral("High"), QString(),
-                                QStringLiteral("Hysteresis"), QStringLiteral("Delay (s)")};
-        for (int c = 0; c < heads.size(); ++c)
-            grid->addWidget(new QLabel(heads[c]), 0, c);
-        for (const Channel ch : kChannels) {
-            const int row = static_cast<int>(ch) + 1;
-            const Limits &l = options.limits[ch];
-            Row &r = rows_[ch];
-            grid->addWidget(new QLabel(channelName(ch)), row, 0);
-            r.lowOn = check(QStringLiteral("low%1").arg(row), l.low.has_value());
-            r.low = spin(QStringLiteral("lowValue%1").arg(row), l.low.value_or(ch == kHumidity ? 40 : 10), 1);
-            r.highOn = check(QStringLiteral("high%1").arg(row), l.high.has_value());
-            r.high = spin(QStringLiteral("highValue%1").arg(row), l.high.value_or(ch == kHumidity ? 65 : 25), 1);
-            r.hysteresis = spin(QStringLiteral("hysteresis%1").arg(row), l.hysteresis, 1, 0, 100);
-            r.delay = spin(QStringLiteral("delay%1").arg(row), l.delaySeconds, 0, 0, 86400);
-            r.low->setEnabled(r.lowOn->isChecked());
-            r.high->setEnabled(r.highOn->isChecked());
-            connect(r.lowOn, &QCheckBox::toggled, r.low, &QWidget::setEnabled);
-            connect(r.highOn, &QCheckBox::toggled, r.high, &QWidget::setEnabled);
-            grid->addWidget(r.lowOn, row, 1);
-            grid->addWidget(r.low, row, 2);
-            grid->addWidget(r.highOn, row, 3);
-            grid->addWidget(r.high, row, 4);
-            grid->addWidget(r.hysteresis, row, 5);
-            grid->addWidget(r.delay, row, 6);
-        }
-        marginOn_ = check(QStringLiteral("marginOn"), !std::isnan(options.condensationMargin));
-        marginOn_->setText(QStringLiteral("Condensation margin other than 1 °C / 2 °F:"));
-        margin_ = spin(QStringLiteral("margin"), std::isnan(options.condensationMargin) ? 1.0 : options.condensationMargin,
-                       1, 0, 50);
-        margin_->setEnabled(marginOn_->isChecked());
-        connect(marginOn_, &QCheckBox::toggled, margin_, &QWidget::setEnabled);
-        grid->addWidget(marginOn_, 6, 0, 1, 5);
-        grid->addWidget(margin_, 6, 5);
-        auto *note = new QLabel(QStringLiteral(
-            "Temperatures in the unit of the table or run. A crossing counts once the value has stayed beyond a "
-            "limit for the delay, and ends once it has stayed back inside by the hysteresis for the delay."));
-        note->setWordWrap(true);
-        auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
-        connect(buttons, &QDialogButtonBox::accepted, this, &LimitsDialog::tryAccept);
-        connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-        auto *layout = new QVBoxLayout(this);
-        layout->addLayout(grid);
-        layout->addWidget(note);
-        layout->addWidget(buttons);
-    }
-
-    StatsOptions options() const
-    {
-        StatsOptions o;
-        for (const Channel ch : kChannels) {
-            const Row &r = rows_[ch];
-            Limits &l = o.limits[ch];
-            if (r.lowOn->isChecked())
-                l.low = r.low->value();
-            if (r.highOn->isChecked())
-                l.high = r.high->value();
-            l.hysteresis = r.hysteresis->value();
-            l.delaySeconds = r.delay->value();
-        }
-        if (marginOn_->isChecked())
-            o.condensationMargin = margin_->value();
-        return o;
-    }
-
-private:
-    struct Row {
-        QCheckBox *lowOn = nullptr, *highOn = nullptr;
-        QDoubleSpinBox *low = nullptr, *high = nullptr, *hysteresis = nullptr, *delay = nullptr;
-    };
-    QCheckBox *check(const QString &name, bool on)
-    {
-        auto *b = new QCheckBox(this);
-        b->setObjectName(name);
-        b->setChecked(on);
-        return b;
-    }
-    QDoubleSpinBox *spin(const QString &name, double value, int decimals, double low = -999, double high = 9999)
-    {
-        auto *s = new QDoubleSpinBox(this);
-        s->setObjectName(name);
-        s->setDecimals(decimals);
-        s->setRange(low, high);
-        s->setValue(value);
-        return s;
-    }
-    void tryAccept()
-    {
-        for (const Channel ch : kChannels) {
-            const Row &r = rows_[ch];
-            if (r.lowOn->isChecked() && r.highOn->isChecked() && r.low->value() >= r.high->value()) {
-                QMessageBox::warning(this, windowTitle(),
-                                     QStringLiteral("The low limit of %1 must lie below its high limit.")
-                                         .arg(channelName(ch)));
-                return;
-            }
-        }
-        accept();
-    }
-
-    std::array<Row, kChannelCount> rows_;
-    QCheckBox *marginOn_ = nullptr;
-    QDoubleSpinBox *margin_ = nullptr;
-};
 
 void fill(QTableWidget &table, const TextTable &t)
 {
