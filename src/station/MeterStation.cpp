@@ -3,7 +3,6 @@
 #include "station/MeterStation.h"
 
 #include "meter/ComPortLine.h"
-#include "platform/ComPort.h"
 #include "realtime/TableFile.h"
 #include "realtime/TableRow.h"
 
@@ -46,31 +45,18 @@ SerialLineFactory factoryOf(const MeterParts &parts)
     return [] { return std::make_unique<ComPortLine>(); };
 }
 
-QString canonicalDevice(const QString &path)
-{
-    const QString canonical = QFileInfo(path).canonicalFilePath();
-    return canonical.isEmpty() ? path : canonical;
-}
-
 } // namespace
 
 MeterStation::MeterStation(MeterConfig config, const QString &dataFolder, MeterParts parts, QObject *parent)
     : QObject(parent), config_(std::move(config)),
       ownLine_(parts.line ? nullptr : std::make_unique<ComPortLine>()), clock_(parts.clock),
       link_(parts.line ? *parts.line : *ownLine_, factoryOf(parts), reading_, identity_, parts.clock),
-      systemDevices_(std::move(parts.systemDevices)), deviceExists_(std::move(parts.deviceExists)),
+      deviceExists_(std::move(parts.deviceExists)),
       files_(dataFolder + QLatin1Char('/') + config_.name, parts.disk),
       stale_(qint64(config_.staleSeconds()) * 1000, parts.clock.now())
 {
     for (const Channel channel : kChannels)
         rules_[static_cast<std::size_t>(channel)] = AlarmRule(config_.limits[static_cast<std::size_t>(channel)]);
-    if (!systemDevices_) {
-        systemDevices_ = [] {
-            QStringList now;
-            TComPort::EnumComDevices(now);
-            return now;
-        };
-    }
     if (!deviceExists_)
         deviceExists_ = [](const QString &path) { return QFileInfo::exists(path); };
     run_.SampleRate = config_.rate;
@@ -108,30 +94,14 @@ QString MeterStation::unit(Channel channel) const
     return channel == Channel::Humidity ? QStringLiteral("%RH") : tempUnit_;
 }
 
-void MeterStation::start(const QStringList &claimed)
+void MeterStation::start()
 {
-    QStringList others;
-    for (const QString &device : claimed)
-        others << canonicalDevice(device);
-    if (config_.autoDevice()) {
-        // Every serial device no other meter has, followed as they come and go.
-        auto source = [all = systemDevices_, others] {
-            QStringList free;
-            for (const QString &item : all())
-                if (!others.contains(canonicalDevice(MeterLink::devicePath(item))))
-                    free << item;
-            return free;
-        };
-        link_.setDeviceSource(source);
-        link_.setPorts(source());
-    } else {
-        // The named device only while it exists, so a by-id link that comes
-        // back after a replug counts as a new device and is searched at once.
-        const QString device = config_.device;
-        auto source = [device, exists = deviceExists_] { return exists(device) ? QStringList{device} : QStringList{}; };
-        link_.setDeviceSource(source);
-        link_.setPorts(source());
-    }
+    // The named device only while it exists, so a by-id link that comes back
+    // after a replug counts as a new device and is searched at once.
+    const QString device = config_.device;
+    auto source = [device, exists = deviceExists_] { return exists(device) ? QStringList{device} : QStringList{}; };
+    link_.setDeviceSource(source);
+    link_.setPorts(source());
     link_.searchMeter();
     link_.startTimers();
 }

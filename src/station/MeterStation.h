@@ -35,8 +35,8 @@ struct MeterParts {
     SerialLineFactory makeLine;
     LinkClock clock = LinkClock::system();
     DiskCalls disk = systemDiskCalls();
-    // What the system lists as serial devices (for device = auto), and
-    // whether a named device is there (an adapter may be unplugged).
+    // What the system lists as serial devices (the search of device = auto),
+    // and whether a named device is there (an adapter may be unplugged).
     PortList::DeviceSource systemDevices;
     std::function<bool(const QString &)> deviceExists;
 };
@@ -47,9 +47,8 @@ public:
     MeterStation(MeterConfig config, const QString &dataFolder, MeterParts parts = {}, QObject *parent = nullptr);
     ~MeterStation() override;
 
-    // Starts the search and the timers. `claimed`: devices of the other
-    // meters, which device = auto leaves alone.
-    void start(const QStringList &claimed = {});
+    // Starts the search of its device and the timers.
+    void start();
     // Once a second: the stale alarm, and rows waiting for the disk.
     void check();
     // False while the link still has a handler on the stack (ask again).
@@ -93,7 +92,6 @@ private:
     MeterIdentity identity_;
     LinkClock clock_;
     MeterLink link_;
-    PortList::DeviceSource systemDevices_;
     std::function<bool(const QString &)> deviceExists_;
     RealTimeRun run_;
     RecordFiles files_;

@@ -44,8 +44,12 @@ Station::Station(StationConfig config, QString version, std::function<MeterParts
       server_([this] { return metrics(); })
 {
     uptime_.start();
-    for (const MeterConfig &meter : config_.meters)
-        meters_.push_back(makeMeter(meter));
+    for (const MeterConfig &meter : config_.meters) {
+        if (meter.autoDevice())
+            autoConfig_ = meter;
+        else
+            meters_.push_back(makeMeter(meter));
+    }
     checkTimer_.setInterval(1000);
     connect(&checkTimer_, &QTimer::timeout, this, [this] {
         for (const auto &m : meters_)
@@ -73,11 +77,69 @@ std::unique_ptr<MeterStation> Station::makeMeter(const MeterConfig &meter)
 
 QStringList Station::claimedDevices() const
 {
+    // Those being closed too: their ports are still open.
     QStringList claimed;
-    for (const MeterConfig &meter : config_.meters)
-        if (!meter.autoDevice())
-            claimed << meter.device;
+    for (const auto *list : {&meters_, &retiring_})
+        for (const auto &m : *list)
+            if (m)
+                claimed << m->config().device;
     return claimed;
+}
+
+void Station::startFinder()
+{
+    MeterConfig search = *autoConfig_;
+    finder_ = std::make_unique<AutoFinder>(makeParts_ ? makeParts_(search) : MeterParts{},
+                                           [this] { return claimedDevices(); }, this);
+    // Queued: the finder's link is still in its handler when it tells, and
+    // is closed only once that has returned.
+    // What a finder tells counts only while it is the station's search: a
+    // reload may have retired it in the meantime.
+    AutoFinder *finder = finder_.get();
+    connect(
+        finder, &AutoFinder::found, this,
+        [this, finder](const QString &device) {
+            if (finder_.get() == finder)
+                onFound(device);
+        },
+        Qt::QueuedConnection);
+    connect(
+        finder, &AutoFinder::searchAgain, this,
+        [this, finder] {
+            if (finder_.get() != finder)
+                return;
+            retireFinder();
+            startWhenRetired({});
+        },
+        Qt::QueuedConnection);
+    QTimer::singleShot(0, finder, [finder] { finder->start(); });
+}
+
+void Station::retireFinder()
+{
+    if (finder_)
+        retiringFinders_.push_back(std::move(finder_));
+}
+
+void Station::onFound(const QString &device)
+{
+    // The meter gets a link of its own, as a configured one has: the finder
+    // lets go of the port, the new meter opens it, and a fresh finder goes on
+    // with the devices left.
+    MeterConfig meter = *autoConfig_;
+    meter.device = stableDevicePath(device);
+    meter.foundBy = autoConfig_->name;
+    const QString base = foundMeterName(autoConfig_->name, meter.device);
+    meter.name = base;
+    const auto taken = [this](const QString &name) {
+        return std::any_of(meters_.begin(), meters_.end(), [&](const auto &m) { return m && m->config().name == name; });
+    };
+    for (int n = 2; taken(meter.name); ++n)
+        meter.name = base + QLatin1Char('-') + QString::number(n);
+    log(QStringLiteral("meter %1 found on %2: recorded as %3").arg(autoConfig_->name, meter.device, meter.name));
+    retireFinder();
+    meters_.push_back(makeMeter(meter));
+    startWhenRetired({meters_.back().get()});
 }
 
 bool Station::reload(const StationConfig &next, QString &error)
@@ -101,9 +163,14 @@ bool Station::reload(const StationConfig &next, QString &error)
     std::vector<QPointer<MeterStation>> fresh;
     int unchanged = 0;
     config_.dataFolder = next.dataFolder; // new meters write there
+    std::optional<MeterConfig> nextAuto;
     for (const MeterConfig &meter : next.meters) {
+        if (meter.autoDevice()) {
+            nextAuto = meter;
+            continue;
+        }
         auto old = std::find_if(meters_.begin(), meters_.end(), [&](const std::unique_ptr<MeterStation> &m) {
-            return m && sameFolder && sameMeter(m->config(), meter);
+            return m && m->config().foundBy.isEmpty() && sameFolder && sameMeter(m->config(), meter);
         });
         if (old != meters_.end()) {
             kept.push_back(std::move(*old));
@@ -113,6 +180,20 @@ bool Station::reload(const StationConfig &next, QString &error)
             fresh.push_back(kept.back().get());
         }
     }
+    // An unchanged auto section keeps its search and the meters it found;
+    // a changed one starts over with a new search.
+    const bool sameAuto = autoConfig_ && nextAuto && sameFolder && sameMeter(*autoConfig_, *nextAuto);
+    if (sameAuto) {
+        for (auto &m : meters_) {
+            if (m && !m->config().foundBy.isEmpty()) {
+                kept.push_back(std::move(m));
+                ++unchanged;
+            }
+        }
+    } else {
+        retireFinder();
+    }
+    autoConfig_ = nextAuto;
     for (auto &m : meters_) {
         if (m)
             retiring_.push_back(std::move(m));
@@ -136,18 +217,25 @@ void Station::startWhenRetired(std::vector<QPointer<MeterStation>> fresh)
 {
     // A changed meter may use the very device its old self still holds: the
     // new ones start once every retired link has closed its port.
-    std::erase_if(retiring_, [](const std::unique_ptr<MeterStation> &m) { return m->shutDown(); });
-    if (!retiring_.empty()) {
+    if (!closeRetired()) {
         QTimer::singleShot(10, this, [this, fresh = std::move(fresh)]() mutable { startWhenRetired(std::move(fresh)); });
         return;
     }
     if (stopping_)
         return;
-    const QStringList claimed = claimedDevices();
     for (const QPointer<MeterStation> &m : fresh) {
         if (m) // not replaced again by a later reload
-            m->start(claimed);
+            m->start();
     }
+    if (autoConfig_ && !finder_)
+        startFinder();
+}
+
+bool Station::closeRetired()
+{
+    std::erase_if(retiring_, [](const std::unique_ptr<MeterStation> &m) { return m->shutDown(); });
+    std::erase_if(retiringFinders_, [](const std::unique_ptr<AutoFinder> &f) { return f->shutDown(); });
+    return retiring_.empty() && retiringFinders_.empty();
 }
 
 void Station::log(const QString &text) const
@@ -170,9 +258,9 @@ bool Station::start(QString &error)
                     .arg(server_.errorString());
         return false;
     }
-    const QStringList claimed = claimedDevices();
-    log(QStringLiteral("station started with %1 meter(s); metrics on %2:%3")
+    log(QStringLiteral("station started with %1 meter(s)%2; metrics on %3:%4")
             .arg(meters_.size())
+            .arg(autoConfig_ ? QStringLiteral(" and a search for others (device = auto)") : QString())
             .arg(config_.listenAddress.toString())
             .arg(server_.port()));
     checkTimer_.start();
@@ -180,8 +268,10 @@ bool Station::start(QString &error)
     // search waits does not hold back the start of the ones after it.
     for (const auto &m : meters_) {
         MeterStation *station = m.get();
-        QTimer::singleShot(0, station, [station, claimed] { station->start(claimed); });
+        QTimer::singleShot(0, station, [station] { station->start(); });
     }
+    if (autoConfig_)
+        startFinder();
     return true;
 }
 
@@ -196,8 +286,8 @@ void Station::stop()
 
 void Station::tryStop()
 {
-    std::erase_if(retiring_, [](const std::unique_ptr<MeterStation> &m) { return m->shutDown(); });
-    bool all = retiring_.empty();
+    retireFinder();
+    bool all = closeRetired();
     for (const auto &m : meters_)
         all = m->shutDown() && all;
     if (!all) {

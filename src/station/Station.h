@@ -4,6 +4,7 @@
 #pragma once
 
 #include "station/AlarmCommand.h"
+#include "station/AutoFinder.h"
 #include "station/MeterStation.h"
 #include "station/Metrics.h"
 #include "station/StationConfig.h"
@@ -15,6 +16,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace vandrel::station {
@@ -45,7 +47,10 @@ public:
     // address cannot be opened; the meters are applied all the same.
     bool reload(const StationConfig &next, QString &error);
 
+    // The configured meters, then those the device = auto search found.
     const std::vector<std::unique_ptr<MeterStation>> &meters() const { return meters_; }
+    // The search of the device = auto section, while one runs.
+    AutoFinder *finder() const { return finder_.get(); }
     QByteArray metrics() const;
     quint16 metricsPort() const { return server_.port(); }
     // Meters connected and alarms raised, for the service manager's status.
@@ -63,6 +68,10 @@ private:
     std::unique_ptr<MeterStation> makeMeter(const MeterConfig &meter);
     QStringList claimedDevices() const;
     void startWhenRetired(std::vector<QPointer<MeterStation>> fresh);
+    bool closeRetired();
+    void startFinder();
+    void retireFinder();
+    void onFound(const QString &device);
 
     StationConfig config_;
     QString version_;
@@ -71,6 +80,10 @@ private:
     std::vector<std::unique_ptr<MeterStation>> meters_;
     // Meters taken out by a reload, until their links have closed.
     std::vector<std::unique_ptr<MeterStation>> retiring_;
+    // The device = auto section, its search, and searches being closed.
+    std::optional<MeterConfig> autoConfig_;
+    std::unique_ptr<AutoFinder> finder_;
+    std::vector<std::unique_ptr<AutoFinder>> retiringFinders_;
     AlarmCommand command_;
     MetricsServer server_;
     QTimer checkTimer_;

@@ -38,6 +38,9 @@ struct MeterConfig {
     int rate = 2;     // seconds between samples
     std::array<ChannelLimits, 4> limits{};
     int staleAfter = 5; // sampling periods without a reading before the stale alarm
+    // A meter found by the search of a device = auto section: that section's
+    // name (the meter itself has a name and device of its own).
+    QString foundBy;
     bool autoDevice() const { return device == QLatin1String("auto"); }
     // The stale alarm's limit: staleAfter periods, never less than 15 s.
     int staleSeconds() const;

@@ -2,6 +2,7 @@
 // Meters of the station over in-process devices: each records on its own, an
 // unplugged one raises its stale alarm and comes back without holding up the
 // other, limits raise their alarm once.
+#include "station/AutoFinder.h"
 #include "station/MeterStation.h"
 #include "station/Station.h"
 
@@ -10,6 +11,7 @@
 
 #include "realtime/TableRow.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -69,8 +71,8 @@ TEST(MeterStation, eachMeterRecordsOnItsOwnAndAnUnpluggedOneHoldsUpNoOther)
     QObject::connect(&a.link(), &MeterLink::frameTick, [&](const QDateTime &now) {
         expectedA << QByteArray::fromStdString(recordLine(realTimeRowCells(0, now, a.link().reading(), a.link().identity())));
     });
-    a.start({QStringLiteral("/dev/fake-b")});
-    b.start({QStringLiteral("/dev/fake-a")});
+    a.start();
+    b.start();
     rig.run(10000, [&] { a.check(); b.check(); });
     ASSERT_TRUE(a.connected());
     ASSERT_TRUE(b.connected());
@@ -234,4 +236,101 @@ TEST(MeterStation, aFullDiskRaisesTheStorageAlarmAndTheRowsFollowWhenSpaceReturn
     for (const QByteArray &row : written)
         EXPECT_EQ(row.count(','), 9) << row.toStdString();
     EXPECT_EQ(events, (QStringList{QStringLiteral("m record storage raised"), QStringLiteral("m record storage cleared")}));
+}
+
+TEST(Station, anAutoSectionRecordsEveryMeterItFindsUnderANameOfItsOwn)
+{
+    QTemporaryDir data;
+    StationRig rig;
+    for (const char *d : {"/dev/fake-a", "/dev/fake-b", "/dev/fake-c"})
+        rig.bus.devices[QLatin1String(d)] = FakeDevice::meter("580D");
+    rig.bus.devices[QStringLiteral("/dev/modem")] = FakeDevice::modem();
+    rig.bus.devices[QStringLiteral("/dev/quiet")] = FakeDevice{};
+    StationConfig config;
+    config.dataFolder = data.path();
+    config.listenPort = 0;
+    config.meters = {meterConfig(QStringLiteral("c"), QStringLiteral("/dev/fake-c")),
+                     meterConfig(QStringLiteral("room"), QStringLiteral("auto"))};
+    Station station(config, QStringLiteral("1"), [&](const MeterConfig &) { return rig.parts(); });
+    QString error;
+    ASSERT_TRUE(station.start(error));
+    rig.linkSource = [&] {
+        std::vector<MeterLink *> links;
+        for (const auto &m : station.meters())
+            links.push_back(&m->link());
+        if (station.finder())
+            links.push_back(&station.finder()->link());
+        return links;
+    };
+    const auto named = [&](const QString &name) -> MeterStation * {
+        for (const auto &m : station.meters())
+            if (m->config().name == name)
+                return m.get();
+        return nullptr;
+    };
+    const auto names = [&] {
+        QStringList out;
+        for (const auto &m : station.meters())
+            out << m->config().name + (m->connected() ? QString() : QStringLiteral(" (off)"));
+        return out;
+    };
+    rig.run(20000);
+    // The configured meter, then one per meter found; the modem and the
+    // quiet device are no meters.
+    EXPECT_EQ(names(), (QStringList{QStringLiteral("c"), QStringLiteral("room-fake-a"), QStringLiteral("room-fake-b")}));
+    for (const char *name : {"room-fake-a", "room-fake-b"}) {
+        MeterStation *m = named(QLatin1String(name));
+        ASSERT_TRUE(m);
+        EXPECT_EQ(m->config().foundBy, "room");
+        EXPECT_EQ(m->config().device, QStringLiteral("/dev/") + m->config().name.mid(5));
+        EXPECT_GE(m->samplesRecorded(), 5);
+        EXPECT_EQ(rows(m->files().pathFor(QDate::currentDate())).size(), m->samplesRecorded());
+        EXPECT_TRUE(m->files().pathFor(QDate::currentDate()).startsWith(data.path() + QLatin1Char('/') + QLatin1String(name) + QLatin1Char('/')));
+    }
+
+    // A meter plugged in later is found at once; one switched on behind a
+    // device that was already there, on the next search.
+    rig.bus.devices[QStringLiteral("/dev/fake-d")] = FakeDevice::meter("580D");
+    rig.run(10000);
+    ASSERT_TRUE(named(QStringLiteral("room-fake-d")));
+    EXPECT_TRUE(named(QStringLiteral("room-fake-d"))->connected());
+    rig.bus.devices[QStringLiteral("/dev/quiet")] = FakeDevice::meter("580D");
+    rig.run(AutoFinder::kSearchAgainMs + 10000);
+    ASSERT_TRUE(named(QStringLiteral("room-quiet")));
+    EXPECT_TRUE(named(QStringLiteral("room-quiet"))->connected());
+
+    // One unplugged goes stale on its own and comes back under its name.
+    MeterStation *a = named(QStringLiteral("room-fake-a"));
+    rig.bus.unplug(QStringLiteral("/dev/fake-a"));
+    rig.run(20000);
+    EXPECT_TRUE(a->staleRaised());
+    EXPECT_TRUE(named(QStringLiteral("room-fake-b"))->connected());
+    rig.bus.devices[QStringLiteral("/dev/fake-a")] = FakeDevice::meter("580D");
+    rig.run(10000);
+    EXPECT_EQ(named(QStringLiteral("room-fake-a")), a);
+    EXPECT_TRUE(a->connected());
+    EXPECT_FALSE(a->staleRaised());
+    EXPECT_EQ(station.meters().size(), 5u);
+
+    // A reload that leaves the section as it was keeps what it found.
+    StationConfig next = config;
+    next.meters[1].line = 30;
+    ASSERT_TRUE(station.reload(next, error)) << error.toStdString();
+    EXPECT_EQ(named(QStringLiteral("room-fake-a")), a);
+    EXPECT_EQ(station.meters().size(), 5u);
+}
+
+TEST(Station, aFoundMeterIsRecordedOnItsStableDeviceName)
+{
+    QTemporaryDir dev;
+    const QString tty = dev.filePath(QStringLiteral("ttyUSB3"));
+    QFile(tty).open(QIODevice::WriteOnly);
+    QDir(dev.path()).mkdir(QStringLiteral("by-id"));
+    const QString byId = dev.filePath(QStringLiteral("by-id/usb-Maker_Cable 9+X-if00-port0"));
+    ASSERT_TRUE(QFile::link(tty, byId));
+    EXPECT_EQ(stableDevicePath(tty, dev.filePath(QStringLiteral("by-id"))), byId);
+    EXPECT_EQ(stableDevicePath(dev.filePath(QStringLiteral("ttyUSB4")), dev.filePath(QStringLiteral("by-id"))),
+              dev.filePath(QStringLiteral("ttyUSB4")));
+    EXPECT_EQ(foundMeterName(QStringLiteral("room"), byId), "room-usb-Maker_Cable_9_X-if00-port0");
+    EXPECT_EQ(foundMeterName(QStringLiteral("room"), QStringLiteral("/dev/pts/7")), "room-7");
 }

@@ -17,6 +17,9 @@ struct StationRig {
     FakeBus bus;
     std::list<FakeLine> lines;
     std::vector<MeterLink *> links;
+    // Where the links come from when they change while the rig runs (a
+    // station starts and retires links of its own); none: `links` as set.
+    std::function<std::vector<MeterLink *>()> linkSource;
     qint64 nextPoll = 0;
     qint64 nextTick = 1000;
 
@@ -45,6 +48,8 @@ struct StationRig {
             const qint64 next = std::min({nextPoll, nextTick, end});
             bus.advance(std::max<qint64>(0, next - bus.now));
             QCoreApplication::processEvents();
+            if (linkSource)
+                links = linkSource();
             if (bus.now >= nextPoll) {
                 for (MeterLink *link : links)
                     if (link->running())
