@@ -91,6 +91,14 @@ TfrmList *tableOfGraph(QWidget *graph, RealTimeController *realTime, QMdiArea &a
     return nullptr;
 }
 
+// Why a window gives no record.
+QString noRecord(QWidget *child, const QString &what)
+{
+    if (qobject_cast<TfrmGraph *>(child))
+        return QStringLiteral("The table this graph was drawn from is closed, and the figures come from its rows.");
+    return QStringLiteral("%1: make a table, a graph or the data logger the active window.").arg(what);
+}
+
 } // namespace
 
 ReportInput recordOfGrid(const StringGrid &grid)
@@ -208,8 +216,7 @@ void InsightActions::showStatistics(QWidget *activeChild)
     const std::optional<WindowRecord> w = recordOfWindow(activeChild, parts_.realTime, *parts_.identity, *parts_.area);
     if (!w) {
         QMessageBox::information(parts_.window, QStringLiteral("Statistics"),
-                                 QStringLiteral("Statistics are shown for a table, a graph or the data logger: "
-                                                "make one of them the active window."));
+                                 noRecord(activeChild, QStringLiteral("Statistics")));
         return;
     }
     ReportInput in = w->input;
@@ -245,8 +252,7 @@ void InsightActions::writeReport(QWidget *activeChild)
     const std::optional<WindowRecord> w = recordOfWindow(activeChild, parts_.realTime, *parts_.identity, *parts_.area);
     if (!w) {
         QMessageBox::information(parts_.window, QStringLiteral("Report"),
-                                 QStringLiteral("A report is made of a table, a graph or the data logger: "
-                                                "make one of them the active window."));
+                                 noRecord(activeChild, QStringLiteral("Report")));
         return;
     }
     QString selected;
