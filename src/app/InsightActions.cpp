@@ -31,6 +31,7 @@
 #include <QPageLayout>
 #include <QPrinter>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -70,11 +71,18 @@ void fill(QTableWidget &table, const TextTable &t)
     table.resizeRowsToContents();
 }
 
+// A table as tall as its rows, so a window of several shows each whole.
 QTableWidget *tableOf(const TextTable &t, QWidget *parent, const QString &name)
 {
     auto *w = new QTableWidget(parent);
     w->setObjectName(name);
     fill(*w, t);
+    int height = w->horizontalHeader()->sizeHint().height() + 2 * w->frameWidth();
+    for (int r = 0; r < w->rowCount(); ++r)
+        height += w->rowHeight(r);
+    height += w->horizontalScrollBar()->sizeHint().height();
+    w->setMinimumHeight(std::min(height, 480));
+    w->setMaximumHeight(height);
     return w;
 }
 
@@ -234,6 +242,10 @@ void InsightActions::showStatistics(QWidget *activeChild)
     layout->addWidget(tableOf(tables.statistics, dialog, QStringLiteral("StatisticsTable")), 3);
     if (!tables.derived.rows.isEmpty())
         layout->addWidget(tableOf(tables.derived, dialog, QStringLiteral("DerivedTable")), 1);
+    if (!tables.crossings.rows.isEmpty()) {
+        layout->addWidget(new QLabel(tables.crossings.title));
+        layout->addWidget(tableOf(tables.crossings, dialog, QStringLiteral("CrossingsTable")), 1);
+    }
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close);
     QPushButton *report = buttons->addButton(QStringLiteral("Report..."), QDialogButtonBox::ActionRole);
     const QPointer<QWidget> child = activeChild;
@@ -243,7 +255,7 @@ void InsightActions::showStatistics(QWidget *activeChild)
     });
     connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::close);
     layout->addWidget(buttons);
-    dialog->resize(1100, 560);
+    dialog->resize(1100, dialog->sizeHint().height());
     dialog->show();
 }
 
