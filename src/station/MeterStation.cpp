@@ -162,14 +162,20 @@ void MeterStation::record(const QDateTime &now, const QStringList &cells)
                       .arg(files_.pathFor(now.date())));
     }
     setStorageProblem(!ok);
+    if (ok)
+        emit rowsRecorded();
 }
 
 void MeterStation::check()
 {
     if (auto change = stale_.check(clock_.now()))
         emitChange(QStringLiteral("meter"), *change, std::nullopt);
-    if (files_.waiting() > 0)
-        setStorageProblem(!files_.retry());
+    if (files_.waiting() > 0) {
+        const bool ok = files_.retry();
+        setStorageProblem(!ok);
+        if (ok)
+            emit rowsRecorded();
+    }
 }
 
 void MeterStation::setStorageProblem(bool failing)
