@@ -91,6 +91,21 @@ inline std::unique_ptr<ServerProcess> makeBroker(const QString &folder, quint16 
                                            QStringList{QStringLiteral("-c"), folder + QStringLiteral("/mosquitto.conf")}, port);
 }
 
+// An InfluxDB 1.x with its files in `folder`, its HTTP API on `port`.
+inline std::unique_ptr<ServerProcess> makeInflux(const QString &folder, quint16 port)
+{
+    QDir().mkpath(folder);
+    const QByteArray f = QFile::encodeName(folder);
+    writeText(folder + QStringLiteral("/influxdb.conf"),
+              "reporting-disabled = true\nbind-address = \"127.0.0.1:" + QByteArray::number(freePort()) + "\"\n"
+              "[meta]\n  dir = \"" + f + "/meta\"\n  logging-enabled = false\n"
+              "[data]\n  dir = \"" + f + "/data\"\n  wal-dir = \"" + f + "/wal\"\n  query-log-enabled = false\n"
+              "[monitor]\n  store-enabled = false\n[subscriber]\n  enabled = false\n[continuous_queries]\n  enabled = false\n"
+              "[http]\n  bind-address = \"127.0.0.1:" + QByteArray::number(port) + "\"\n  log-enabled = false\n");
+    return std::make_unique<ServerProcess>(QStringLiteral("influxd"),
+                                           QStringList{QStringLiteral("-config"), folder + QStringLiteral("/influxdb.conf")}, port);
+}
+
 // mosquitto_sub with a lasting session: every message as "topic payload".
 class Subscriber {
 public:
