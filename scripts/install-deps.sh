@@ -13,6 +13,7 @@ packages=(
   clang libclang-rt-14-dev
   dpkg-dev file lintian desktop-file-utils appstream strace librsvg2-bin
   prometheus
+  libmosquitto-dev mosquitto mosquitto-clients influxdb openssl
 )
 
 missing=()
