@@ -41,6 +41,28 @@ QString stateTopic(const MqttSettings &settings, const MeterFacts &meter)
     return QStringLiteral("%1/%2/%3/state").arg(settings.prefix, topicLevel(meter.site), topicLevel(meter.name));
 }
 
+QString alarmsTopic(const MqttSettings &settings, const MeterFacts &meter)
+{
+    return QStringLiteral("%1/%2/%3/alarms").arg(settings.prefix, topicLevel(meter.site), topicLevel(meter.name));
+}
+
+namespace {
+
+QJsonObject alarmsObject(const MeterFacts &meter)
+{
+    QJsonObject alarms;
+    for (const auto &[name, raised] : meter.alarms)
+        alarms.insert(name, raised);
+    return alarms;
+}
+
+} // namespace
+
+QByteArray alarmsMessage(const MeterFacts &meter)
+{
+    return QJsonDocument(alarmsObject(meter)).toJson(QJsonDocument::Compact);
+}
+
 QString availabilityTopic(const MqttSettings &settings, const QString &clientId)
 {
     return QStringLiteral("%1/%2/availability").arg(settings.prefix, topicLevel(clientId));
@@ -55,10 +77,7 @@ QByteArray stateMessage(const RecordSample &sample, const MeterFacts &meter)
             state.insert(QLatin1String(kChannelNames[i]), *sample.values[i]);
     if (!sample.unit.isEmpty())
         state.insert(QStringLiteral("unit"), sample.unit);
-    QJsonObject alarms;
-    for (const auto &[name, raised] : meter.alarms)
-        alarms.insert(name, raised);
-    state.insert(QStringLiteral("alarms"), alarms);
+    state.insert(QStringLiteral("alarms"), alarmsObject(meter));
     return QJsonDocument(state).toJson(QJsonDocument::Compact);
 }
 
@@ -102,9 +121,10 @@ QList<MqttMessage> discoveryMessages(const MqttSettings &settings, const QString
     for (const auto &alarm : meter.alarms) {
         const QString id = base + QStringLiteral("_alarm_") + alarm.first;
         QJsonObject config = common(id, QStringLiteral("Alarm %1").arg(alarm.first));
+        config.insert(QStringLiteral("state_topic"), alarmsTopic(settings, meter));
         config.insert(QStringLiteral("device_class"), QStringLiteral("problem"));
         config.insert(QStringLiteral("value_template"),
-                      QStringLiteral("{{ 'ON' if value_json.alarms.%1 else 'OFF' }}").arg(alarm.first));
+                      QStringLiteral("{{ 'ON' if value_json.%1 else 'OFF' }}").arg(alarm.first));
         config.insert(QStringLiteral("payload_on"), QStringLiteral("ON"));
         config.insert(QStringLiteral("payload_off"), QStringLiteral("OFF"));
         out.append({QStringLiteral("%1/binary_sensor/%2/config").arg(settings.discoveryPrefix, id),

@@ -24,6 +24,10 @@ struct MqttMessage {
 QString topicLevel(const QString &name);
 // "<prefix>/<site>/<meter>/state"
 QString stateTopic(const MqttSettings &settings, const MeterFacts &meter);
+// "<prefix>/<site>/<meter>/alarms": every alarm of the meter as it stands,
+// retained, so an alarm raised while no sample comes (a stale meter) is seen.
+QString alarmsTopic(const MqttSettings &settings, const MeterFacts &meter);
+QByteArray alarmsMessage(const MeterFacts &meter);
 // "<prefix>/<client id>/availability": "online" while connected, "offline" after.
 QString availabilityTopic(const MqttSettings &settings, const QString &clientId);
 
@@ -31,8 +35,9 @@ QString availabilityTopic(const MqttSettings &settings, const QString &clientId)
 // has as numbers, the temperature unit, and the meter's alarms as they stand.
 QByteArray stateMessage(const RecordSample &sample, const MeterFacts &meter);
 
-// One retained config per channel the meter has (a sensor) and per alarm (a
-// binary sensor), under the discovery prefix.
+// One retained config per channel the meter has (a sensor, on the state
+// topic) and per alarm (a binary sensor, on the alarms topic), under the
+// discovery prefix.
 QList<MqttMessage> discoveryMessages(const MqttSettings &settings, const QString &clientId, const MeterFacts &meter);
 
 } // namespace vandrel::publish

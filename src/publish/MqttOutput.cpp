@@ -220,6 +220,7 @@ void MqttOutput::teardown()
         feed->pending.clear();
         feed->batchRows = 0;
         feed->discoveryKey.clear();
+        feed->alarmsSent.clear();
         feed->cursor->rewind();
     }
     if (std::exchange(connected_, false))
@@ -317,14 +318,21 @@ void MqttOutput::sendDiscovery(Feed &feed, const MeterFacts &facts)
 
 void MqttOutput::pump(Feed &feed)
 {
-    // One batch of a meter in flight at a time: its place is saved once the
-    // broker has confirmed all of it.
-    if (!connected_ || !feed.pending.isEmpty())
+    if (!connected_)
         return;
     MeterFacts facts = feed.source.facts ? feed.source.facts() : MeterFacts{};
     if (facts.name.isEmpty())
         facts.name = feed.source.name;
     sendDiscovery(feed, facts);
+    if (const QByteArray alarms = alarmsMessage(facts); alarms != feed.alarmsSent && mosq_) {
+        if (!publish(alarmsTopic(settings_, facts), alarms, true))
+            return;
+        feed.alarmsSent = alarms;
+    }
+    // One batch of a meter in flight at a time: its place is saved once the
+    // broker has confirmed all of it.
+    if (!feed.pending.isEmpty())
+        return;
     const QString topic = stateTopic(settings_, facts);
     for (int round = 0; round < 8 && mosq_; ++round) {
         const std::vector<RecordRow> rows = feed.cursor->next(settings_.batch);

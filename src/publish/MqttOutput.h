@@ -42,7 +42,7 @@ public:
     void start();
     // "offline", a clean disconnect; rows not yet confirmed stay undelivered.
     void stop();
-    // New rows may be in the files: they go out at once.
+    // New rows may be in the files, or an alarm changed: they go out at once.
     void wake();
 
     bool connected() const { return connected_; }
@@ -63,6 +63,7 @@ private:
         RecordPlace batchEnd;
         int batchRows = 0;
         QString discoveryKey;  // what the configs sent on this connection said
+        QByteArray alarmsSent; // the alarms last sent on this connection
         QString badFile;       // the file whose unreadable row was last reported
     };
 

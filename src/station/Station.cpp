@@ -94,7 +94,8 @@ std::unique_ptr<MeterStation> Station::makeMeter(const MeterConfig &meter)
         log(alarmLogText(event));
         command_.run(event);
         emit alarmChanged(event);
-        // The alarm states travel with the next state message.
+        if (mqtt_) // the alarms topic now, not only with the next sample
+            mqtt_->wake();
     });
     connect(m, &MeterStation::rowsRecorded, this, [this] {
         if (mqtt_)

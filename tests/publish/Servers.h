@@ -113,7 +113,7 @@ public:
     {
         QStringList args{QStringLiteral("-h"), QStringLiteral("127.0.0.1"), QStringLiteral("-p"), QString::number(port),
                          QStringLiteral("-q"), QStringLiteral("1"), QStringLiteral("-c"), QStringLiteral("-i"),
-                         QStringLiteral("checker"), QStringLiteral("-v")};
+                         QStringLiteral("checker-%1").arg(quintptr(this)), QStringLiteral("-v")};
         for (const QString &t : topics)
             args << QStringLiteral("-t") << t;
         process_.start(QStringLiteral("mosquitto_sub"), args + extra);

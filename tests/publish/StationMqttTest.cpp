@@ -21,7 +21,7 @@ TEST(StationMqtt, theLastWillSaysOfflineWhenTheStationIsKilled)
     const QString config = dir.filePath(QStringLiteral("station.conf"));
     writeText(config, "[station]\ndata = " + QFile::encodeName(dir.filePath(QStringLiteral("data")))
                           + "\nlisten = 127.0.0.1:" + QByteArray::number(freePort())
-                          + "\n[meter.hall]\ndevice = /dev/serial/by-id/usb-none-if00\nsite = museum\nhumidity_high = 60\n"
+                          + "\n[meter.hall]\ndevice = /dev/serial/by-id/usb-none-if00\nsite = museum\nhumidity_high = 60\nrate = 1\nstale_after = 1\n"
                             "[mqtt]\nhost = 127.0.0.1\nport = " + QByteArray::number(port) + "\nclient_id = st1\nkeepalive = 5\n");
     Subscriber sub(port, {QStringLiteral("vandrel/st1/availability"), QStringLiteral("homeassistant/#")});
     auto availability = [&] { return sub.linesOf("vandrel/st1/availability"); };
@@ -37,6 +37,16 @@ TEST(StationMqtt, theLastWillSaysOfflineWhenTheStationIsKilled)
     const QJsonObject humidity =
         QJsonDocument::fromJson(sub.linesOf("homeassistant/sensor/vandrel_museum_hall_humidity/config").value(0)).object();
     EXPECT_EQ(humidity.value(QStringLiteral("state_topic")).toString(), QStringLiteral("vandrel/museum/hall/state"));
+    // The meter is not there: its stale alarm is raised with no sample to
+    // carry it, and the retained alarms topic says so.
+    Subscriber alarms(port, {QStringLiteral("vandrel/museum/hall/alarms")});
+    ASSERT_TRUE(waitUntil([&] {
+        const QList<QByteArray> sent = alarms.linesOf("vandrel/museum/hall/alarms");
+        return !sent.isEmpty() && QJsonDocument::fromJson(sent.last()).object().value(QStringLiteral("stale")).toBool();
+    }, 40000));
+    EXPECT_EQ(QJsonDocument::fromJson(sub.linesOf("homeassistant/binary_sensor/vandrel_museum_hall_alarm_stale/config").value(0))
+                  .object().value(QStringLiteral("state_topic")).toString(),
+              QStringLiteral("vandrel/museum/hall/alarms"));
 
     station.kill(); // SIGKILL: no goodbye, the broker speaks the will
     station.waitForFinished(10000);
