@@ -103,9 +103,16 @@ void MqttOutput::start()
     connectNow();
 }
 
-void MqttOutput::wake()
+void MqttOutput::wake(const QString &meter)
 {
-    pumpAll();
+    if (meter.isEmpty()) {
+        pumpAll();
+        return;
+    }
+    for (const auto &feed : feeds_)
+        if (feed->source.name == meter && connected_)
+            pump(*feed);
+    updateWriteInterest();
 }
 
 void MqttOutput::connectNow()

@@ -43,7 +43,8 @@ public:
     // "offline", a clean disconnect; rows not yet confirmed stay undelivered.
     void stop();
     // New rows may be in the files, or an alarm changed: they go out at once.
-    void wake();
+    // `meter`: only that meter's (empty: every meter's).
+    void wake(const QString &meter = {});
 
     bool connected() const { return connected_; }
     const MqttSettings &settings() const { return settings_; }

@@ -95,11 +95,11 @@ std::unique_ptr<MeterStation> Station::makeMeter(const MeterConfig &meter)
         command_.run(event);
         emit alarmChanged(event);
         if (mqtt_) // the alarms topic now, not only with the next sample
-            mqtt_->wake();
+            mqtt_->wake(event.meter);
     });
-    connect(m, &MeterStation::rowsRecorded, this, [this] {
+    connect(m, &MeterStation::rowsRecorded, this, [this, m] {
         if (mqtt_)
-            mqtt_->wake();
+            mqtt_->wake(m->config().name);
         if (influx_)
             influx_->wake();
     });

@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+
 using namespace vandrel::test;
 
 TEST(StationMqtt, theLastWillSaysOfflineWhenTheStationIsKilled)
@@ -19,10 +21,11 @@ TEST(StationMqtt, theLastWillSaysOfflineWhenTheStationIsKilled)
     auto broker = makeBroker(dir.filePath(QStringLiteral("broker")), port);
     ASSERT_TRUE(broker->start()) << broker->output().toStdString();
     const QString config = dir.filePath(QStringLiteral("station.conf"));
-    writeText(config, "[station]\ndata = " + QFile::encodeName(dir.filePath(QStringLiteral("data")))
+    const QByteArray text = "[station]\ndata = " + QFile::encodeName(dir.filePath(QStringLiteral("data")))
                           + "\nlisten = 127.0.0.1:" + QByteArray::number(freePort())
                           + "\n[meter.hall]\ndevice = /dev/serial/by-id/usb-none-if00\nsite = museum\nhumidity_high = 60\nrate = 1\nstale_after = 1\n"
-                            "[mqtt]\nhost = 127.0.0.1\nport = " + QByteArray::number(port) + "\nclient_id = st1\nkeepalive = 5\n");
+                            "[mqtt]\nhost = 127.0.0.1\nport = " + QByteArray::number(port) + "\nclient_id = st1\nkeepalive = 5\n";
+    writeText(config, text);
     Subscriber sub(port, {QStringLiteral("vandrel/st1/availability"), QStringLiteral("homeassistant/#")});
     auto availability = [&] { return sub.linesOf("vandrel/st1/availability"); };
 
@@ -55,9 +58,16 @@ TEST(StationMqtt, theLastWillSaysOfflineWhenTheStationIsKilled)
     station.start(QStringLiteral(VANDREL_STATION_PATH), {QStringLiteral("--config"), config});
     ASSERT_TRUE(waitUntil([&] { return availability().size() == 3; }, 30000));
     EXPECT_EQ(availability().last(), QByteArray("online"));
+    // SIGHUP with another prefix: the old output says goodbye, the new one hello.
+    Subscriber renamed(port, {QStringLiteral("museum/st1/availability")});
+    writeText(config, text + "prefix = museum\n");
+    ::kill(static_cast<pid_t>(station.processId()), SIGHUP);
+    ASSERT_TRUE(waitUntil([&] { return renamed.linesOf("museum/st1/availability") == QList<QByteArray>{"online"}; }, 30000));
+    EXPECT_EQ(availability().size(), 4);
+    EXPECT_EQ(availability().last(), QByteArray("offline"));
     station.terminate(); // SIGTERM: "offline" from the station itself
     ASSERT_TRUE(station.waitForFinished(20000));
     EXPECT_EQ(station.exitCode(), 0);
-    ASSERT_TRUE(waitUntil([&] { return availability().size() == 4; }, 20000));
-    EXPECT_EQ(availability().last(), QByteArray("offline"));
+    ASSERT_TRUE(waitUntil([&] { return renamed.linesOf("museum/st1/availability").size() == 2; }, 20000));
+    EXPECT_EQ(renamed.linesOf("museum/st1/availability").last(), QByteArray("offline"));
 }
