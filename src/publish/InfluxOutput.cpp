@@ -159,8 +159,9 @@ void InfluxOutput::sendNext()
             facts.name = feed.source.name;
         QByteArray body;
         body.reserve(static_cast<qsizetype>(rows.size()) * 100);
+        RecordRowReader reader;
         for (const RecordRow &row : rows) {
-            const std::optional<RecordSample> sample = parseRecordRow(row.line);
+            const std::optional<RecordSample> sample = reader.read(row.line);
             if (!sample) {
                 if (feed.badFile != row.end.file)
                     log_(QStringLiteral("InfluxDB: meter %1: a row of %2 cannot be read and is not written (%3)")

@@ -347,8 +347,9 @@ void MqttOutput::pump(Feed &feed)
             return;
         feed.batchEnd = rows.back().end;
         feed.batchRows = static_cast<int>(rows.size());
+        RecordRowReader reader;
         for (const RecordRow &row : rows) {
-            const std::optional<RecordSample> sample = parseRecordRow(row.line);
+            const std::optional<RecordSample> sample = reader.read(row.line);
             if (!sample) {
                 if (feed.badFile != row.end.file)
                     log_(QStringLiteral("MQTT: meter %1: a row of %2 cannot be read and is not published (%3)")

@@ -35,6 +35,19 @@ inline constexpr std::array<const char *, 4> kChannelNames{"humidity", "t1", "t2
 // by a kill and ended later, a heading).
 std::optional<RecordSample> parseRecordRow(std::string_view line, const QLocale &locale = QLocale());
 
+// parseRecordRow for many rows of one file: the rows of a day share their
+// date text, which is read once.
+class RecordRowReader {
+public:
+    explicit RecordRowReader(QLocale locale = QLocale()) : locale_(std::move(locale)) {}
+    std::optional<RecordSample> read(std::string_view line);
+
+private:
+    QLocale locale_;
+    std::string lastDateText_;
+    QDate lastDate_;
+};
+
 // "2026-12-08T10:00:00": ISO 8601 without a zone.
 QString isoTime(const RecordSample &sample);
 

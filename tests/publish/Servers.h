@@ -76,8 +76,10 @@ private:
     std::unique_ptr<QProcess> process_;
 };
 
-// A broker with persistence, so a subscriber's session outlives a kill.
-inline std::unique_ptr<ServerProcess> makeBroker(const QString &folder, quint16 port, const QByteArray &extra = {})
+// A broker; with `persistent`, a subscriber's session outlives a kill (the
+// broker saves after every change then, which slows it down).
+inline std::unique_ptr<ServerProcess> makeBroker(const QString &folder, quint16 port, const QByteArray &extra = {},
+                                                 bool persistent = true)
 {
     QDir().mkpath(folder);
     writeText(folder + QStringLiteral("/mosquitto.conf"),
@@ -85,8 +87,10 @@ inline std::unique_ptr<ServerProcess> makeBroker(const QString &folder, quint16 
               // user, which cannot reach the test's private folder.
               "user " + QByteArray(::getpwuid(::getuid())->pw_name) + "\n"
               "listener " + QByteArray::number(port) + " 127.0.0.1\n"
-              "persistence true\npersistence_location " + QFile::encodeName(folder) + "/\n"
-              "autosave_on_changes true\nautosave_interval 1\n" + (extra.isEmpty() ? QByteArray("allow_anonymous true\n") : extra));
+                  + (persistent ? "persistence true\npersistence_location " + QFile::encodeName(folder) + "/\n"
+                            "autosave_on_changes true\nautosave_interval 1\n"
+                          : QByteArray("persistence false\n"))
+                  + (extra.isEmpty() ? QByteArray("allow_anonymous true\n") : extra));
     return std::make_unique<ServerProcess>(QStringLiteral("mosquitto"),
                                            QStringList{QStringLiteral("-c"), folder + QStringLiteral("/mosquitto.conf")}, port);
 }
