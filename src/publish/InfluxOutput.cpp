@@ -84,13 +84,9 @@ void InfluxOutput::setMeters(const std::vector<MeterSource> &meters)
             log_(QStringLiteral("InfluxDB: meter %1: %2").arg(source.name, note));
         next.push_back(std::move(feed));
     }
-    if (reply_ && std::none_of(next.begin(), next.end(), [&](const auto &f) { return f.get() == sending_; })) {
-        reply_->disconnect(this);
-        reply_->abort();
-        reply_->deleteLater();
-        reply_ = nullptr;
-        sending_ = nullptr;
-    }
+    for (auto &old : feeds_)
+        if (old) // a meter no longer delivered: its batch goes unconfirmed
+            abandon(*old);
     feeds_ = std::move(next);
     nextFeed_ = 0;
     sendNext();
@@ -103,19 +99,30 @@ void InfluxOutput::start()
     sendNext();
 }
 
+void InfluxOutput::abandon(Feed &feed)
+{
+    if (!feed.reply)
+        return;
+    // Not confirmed: read again from the saved place next time.
+    QNetworkReply *reply = std::exchange(feed.reply, nullptr);
+    reply->disconnect(this);
+    reply->abort();
+    reply->deleteLater();
+    feed.cursor->rewind();
+}
+
+int InfluxOutput::inFlight() const
+{
+    return static_cast<int>(std::count_if(feeds_.begin(), feeds_.end(), [](const auto &f) { return f->reply != nullptr; }));
+}
+
 void InfluxOutput::stop()
 {
     running_ = false;
     tick_.stop();
     retry_.stop();
-    if (reply_) {
-        // Not confirmed: read again from the saved place next time.
-        reply_->disconnect(this);
-        reply_->abort();
-        reply_->deleteLater();
-    }
-    reply_ = nullptr;
-    sending_ = nullptr;
+    for (auto &feed : feeds_)
+        abandon(*feed);
 }
 
 void InfluxOutput::wake()
@@ -147,71 +154,80 @@ QUrl InfluxOutput::writeUrl() const
 
 void InfluxOutput::sendNext()
 {
-    if (!running_ || reply_ || retry_.isActive() || feeds_.empty())
+    if (!running_ || retry_.isActive())
         return;
-    for (std::size_t n = 0; n < feeds_.size(); ++n) {
-        Feed &feed = *feeds_[(nextFeed_ + n) % feeds_.size()];
-        const std::vector<RecordRow> rows = feed.cursor->next(settings_.batch);
-        if (rows.empty())
-            continue;
-        MeterFacts facts = feed.source.facts ? feed.source.facts() : MeterFacts{};
-        if (facts.name.isEmpty())
-            facts.name = feed.source.name;
-        QByteArray body;
-        body.reserve(static_cast<qsizetype>(rows.size()) * 100);
-        RecordRowReader reader;
-        for (const RecordRow &row : rows) {
-            const std::optional<RecordSample> sample = reader.read(row.line);
-            if (!sample) {
-                if (feed.badFile != row.end.file)
-                    log_(QStringLiteral("InfluxDB: meter %1: a row of %2 cannot be read and is not written (%3)")
-                             .arg(feed.source.name, row.end.file,
-                                  QString::fromUtf8(row.line.data(), qsizetype(row.line.size())).left(80)));
-                feed.badFile = row.end.file;
-                continue;
-            }
-            body += influxLine(*sample, facts, zone_);
-        }
-        sending_ = &feed;
-        batchEnd_ = rows.back().end;
-        batchRows_ = static_cast<int>(rows.size());
-        nextFeed_ = (nextFeed_ + n + 1) % feeds_.size();
-        if (body.isEmpty()) { // nothing of it to write
-            QString error;
-            if (!feed.cursor->commit(batchEnd_, error))
-                log_(QStringLiteral("InfluxDB: meter %1: %2").arg(feed.source.name, error));
-            sending_ = nullptr;
-            QTimer::singleShot(0, this, &InfluxOutput::sendNext);
+    for (std::size_t n = 0; n < feeds_.size() && inFlight() < kParallel; ++n) {
+        Feed &feed = *feeds_[nextFeed_];
+        nextFeed_ = (nextFeed_ + 1) % feeds_.size();
+        if (!feed.reply && !sendBatch(feed))
             return;
-        }
-        QNetworkRequest request(writeUrl());
-        request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("text/plain; charset=utf-8"));
-        request.setTransferTimeout(30000);
-        QString secretError;
-        if (settings_.version2()) {
-            const QString token = settings_.tokenFile.isEmpty() ? settings_.token : readSecretFile(settings_.tokenFile, secretError);
-            request.setRawHeader("Authorization", "Token " + token.toUtf8());
-        } else if (!settings_.username.isEmpty()) {
-            const QString password =
-                settings_.passwordFile.isEmpty() ? settings_.password : readSecretFile(settings_.passwordFile, secretError);
-            request.setRawHeader("Authorization", "Basic " + (settings_.username + QLatin1Char(':') + password).toUtf8().toBase64());
-        }
-        if (!secretError.isEmpty()) {
-            feed.cursor->rewind();
-            sending_ = nullptr;
-            failed(secretError, true);
-            return;
-        }
-        reply_ = network_.post(request, body);
-        connect(reply_, &QNetworkReply::finished, this, [this, reply = reply_.data()] { onReply(reply); });
-        return;
     }
+}
+
+bool InfluxOutput::sendBatch(Feed &feed)
+{
+    const std::vector<RecordRow> rows = feed.cursor->next(settings_.batch);
+    if (rows.empty())
+        return true;
+    MeterFacts facts = feed.source.facts ? feed.source.facts() : MeterFacts{};
+    if (facts.name.isEmpty())
+        facts.name = feed.source.name;
+    QByteArray body;
+    body.reserve(static_cast<qsizetype>(rows.size()) * 100);
+    RecordRowReader reader;
+    for (const RecordRow &row : rows) {
+        const std::optional<RecordSample> sample = reader.read(row.line);
+        if (!sample) {
+            if (feed.badFile != row.end.file)
+                log_(QStringLiteral("InfluxDB: meter %1: a row of %2 cannot be read and is not written (%3)")
+                         .arg(feed.source.name, row.end.file,
+                              QString::fromUtf8(row.line.data(), qsizetype(row.line.size())).left(80)));
+            feed.badFile = row.end.file;
+            continue;
+        }
+        body += influxLine(*sample, facts, zone_);
+    }
+    feed.batchEnd = rows.back().end;
+    feed.batchRows = static_cast<int>(rows.size());
+    if (body.isEmpty()) { // nothing of it to write
+        QString error;
+        if (!feed.cursor->commit(feed.batchEnd, error))
+            log_(QStringLiteral("InfluxDB: meter %1: %2").arg(feed.source.name, error));
+        QTimer::singleShot(0, this, &InfluxOutput::sendNext);
+        return true;
+    }
+    QNetworkRequest request(writeUrl());
+    request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("text/plain; charset=utf-8"));
+    request.setTransferTimeout(30000);
+    QString secretError;
+    if (settings_.version2()) {
+        const QString token = settings_.tokenFile.isEmpty() ? settings_.token : readSecretFile(settings_.tokenFile, secretError);
+        request.setRawHeader("Authorization", "Token " + token.toUtf8());
+    } else if (!settings_.username.isEmpty()) {
+        const QString password =
+            settings_.passwordFile.isEmpty() ? settings_.password : readSecretFile(settings_.passwordFile, secretError);
+        request.setRawHeader("Authorization", "Basic " + (settings_.username + QLatin1Char(':') + password).toUtf8().toBase64());
+    }
+    if (!secretError.isEmpty()) {
+        feed.cursor->rewind();
+        failed(secretError, true);
+        return false;
+    }
+    QNetworkReply *reply = network_.post(request, body);
+    feed.reply = reply;
+    Feed *f = &feed;
+    connect(reply, &QNetworkReply::finished, this, [this, f, reply] { onReply(f, reply); });
+    return true;
 }
 
 void InfluxOutput::failed(const QString &why, bool refusal)
 {
     // A refusal needs a person (a token, a database): asked again slowly,
     // said once. An outage is retried sooner and said when it changes.
+    if (retry_.isActive()) { // the other request in flight met the same
+        lastProblem_ = why;
+        return;
+    }
     if (why != lastProblem_)
         log_(QStringLiteral("InfluxDB: %1 %2; trying again in %3 s, nothing is dropped")
                  .arg(writeUrl().toString(QUrl::RemoveQuery), why)
@@ -222,29 +238,25 @@ void InfluxOutput::failed(const QString &why, bool refusal)
         backoff_ = std::min(60, backoff_ * 2);
 }
 
-void InfluxOutput::onReply(QNetworkReply *reply)
+void InfluxOutput::onReply(Feed *feed, QNetworkReply *reply)
 {
     reply->deleteLater();
-    if (reply != reply_)
+    if (feed->reply != reply)
         return;
-    reply_ = nullptr;
-    Feed *feed = sending_;
-    sending_ = nullptr;
-    if (!feed)
-        return;
+    feed->reply = nullptr;
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (status >= 200 && status < 300) {
         QString error;
-        if (!feed->cursor->commit(batchEnd_, error))
+        if (!feed->cursor->commit(feed->batchEnd, error))
             log_(QStringLiteral("InfluxDB: meter %1: %2 (the rows will be written again after a restart)")
                      .arg(feed->source.name, error));
         if (!lastProblem_.isEmpty())
             log_(QStringLiteral("InfluxDB: writing again to %1").arg(writeUrl().toString(QUrl::RemoveQuery)));
         lastProblem_.clear();
         backoff_ = 1;
-        confirmedRows_ += batchRows_;
-        emit rowsConfirmed(feed->source.name, batchRows_);
-        QTimer::singleShot(0, this, &InfluxOutput::sendNext);
+        confirmedRows_ += feed->batchRows;
+        emit rowsConfirmed(feed->source.name, feed->batchRows);
+        sendNext();
         return;
     }
     feed->cursor->rewind();

@@ -13,7 +13,6 @@
 #include <QByteArray>
 #include <QNetworkAccessManager>
 #include <QObject>
-#include <QPointer>
 #include <QTimeZone>
 #include <QTimer>
 
@@ -58,10 +57,19 @@ private:
         MeterSource source;
         std::unique_ptr<RecordCursor> cursor;
         QString badFile;
+        QNetworkReply *reply = nullptr; // the batch in flight (one per meter)
+        RecordPlace batchEnd;
+        int batchRows = 0;
     };
+    // Requests in flight at once, each for another meter: the database and
+    // the making of the next batch work side by side.
+    static constexpr int kParallel = 2;
 
     void sendNext();
-    void onReply(QNetworkReply *reply);
+    bool sendBatch(Feed &feed);
+    void onReply(Feed *feed, QNetworkReply *reply);
+    void abandon(Feed &feed);
+    int inFlight() const;
     QUrl writeUrl() const;
     void failed(const QString &why, bool refusal);
 
@@ -71,10 +79,6 @@ private:
     QTimeZone zone_;
     QNetworkAccessManager network_;
     std::vector<std::unique_ptr<Feed>> feeds_;
-    QPointer<QNetworkReply> reply_;
-    Feed *sending_ = nullptr;
-    RecordPlace batchEnd_;
-    int batchRows_ = 0;
     std::size_t nextFeed_ = 0;
     QTimer retry_;
     QTimer tick_;

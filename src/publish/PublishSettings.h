@@ -20,7 +20,10 @@ struct MqttSettings {
     QString discoveryPrefix = QStringLiteral("homeassistant");
     int keepAlive = 60;         // seconds
     QString caFile, certFile, keyFile; // a CA file turns TLS on
-    int batch = 1000;           // rows of one meter in flight before they are confirmed
+    // Rows of one meter in flight before they are confirmed: small enough that
+    // a backlog of many meters stays inside a broker's default queue of 1,000
+    // messages for a subscriber that falls behind.
+    int batch = 100;
 
     bool tls() const { return !caFile.isEmpty(); }
     int effectivePort() const { return port != 0 ? port : tls() ? 8883 : 1883; }
