@@ -133,7 +133,7 @@ TEST(MqttOutput, everySampleArrivesInOrderAcrossABrokerKilledAndRestartedMidRun)
     EXPECT_EQ(late.linesOf("homeassistant/binary_sensor/vandrel_archive_b_alarm_stale/config").size(), 1);
 }
 
-TEST(MqttOutput, aWrongPasswordIsRefusedWithOneLineAndTheRightOneDelivers)
+TEST(MqttOutput, aWrongPasswordIsRefusedWithOneLineAndTheRightOneConnectsOverMqtt5)
 {
     QTemporaryDir dir;
     const quint16 port = freePort();
@@ -152,6 +152,7 @@ TEST(MqttOutput, aWrongPasswordIsRefusedWithOneLineAndTheRightOneDelivers)
     settings.clientId = QStringLiteral("station-test");
     settings.username = QStringLiteral("station");
     settings.password = QStringLiteral("wrong");
+    settings.protocol = 4;
     Logged log;
     {
         MqttOutput output(settings, dir.filePath(QStringLiteral("cursors")), log.sink());
@@ -164,7 +165,8 @@ TEST(MqttOutput, aWrongPasswordIsRefusedWithOneLineAndTheRightOneDelivers)
                     || log.lines.filter(QStringLiteral("refused")).first().contains(QStringLiteral("password"), Qt::CaseInsensitive))
             << log.lines.join(QLatin1Char('\n')).toStdString();
     }
-    // The password from a file (so the configuration can stay readable).
+    // The password from a file (so the configuration can stay readable), over MQTT 5.
+    settings.protocol = 5;
     settings.password.clear();
     settings.passwordFile = dir.filePath(QStringLiteral("secret"));
     writeText(settings.passwordFile, "right\n");
