@@ -247,9 +247,15 @@ void InfluxOutput::onReply(Feed *feed, QNetworkReply *reply)
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (status >= 200 && status < 300) {
         QString error;
-        if (!feed->cursor->commit(feed->batchEnd, error))
-            log_(QStringLiteral("InfluxDB: meter %1: %2 (the rows will be written again after a restart)")
-                     .arg(feed->source.name, error));
+        if (!feed->cursor->commit(feed->batchEnd, error)) {
+            if (error != feed->saveProblem)
+                log_(QStringLiteral("InfluxDB: meter %1: %2 (the rows will be written again after a restart)")
+                         .arg(feed->source.name, error));
+            feed->saveProblem = error;
+        } else if (!feed->saveProblem.isEmpty()) {
+            log_(QStringLiteral("InfluxDB: meter %1: the delivered place is saved again").arg(feed->source.name));
+            feed->saveProblem.clear();
+        }
         if (!lastProblem_.isEmpty())
             log_(QStringLiteral("InfluxDB: writing again to %1").arg(writeUrl().toString(QUrl::RemoveQuery)));
         lastProblem_.clear();

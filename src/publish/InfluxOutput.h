@@ -57,6 +57,7 @@ private:
         MeterSource source;
         std::unique_ptr<RecordCursor> cursor;
         QString badFile;
+        QString saveProblem; // why the place could not be saved, as last logged
         QNetworkReply *reply = nullptr; // the batch in flight (one per meter)
         RecordPlace batchEnd;
         int batchRows = 0;

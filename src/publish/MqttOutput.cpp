@@ -47,6 +47,11 @@ MqttOutput::MqttOutput(MqttSettings settings, QString cursorFolder, std::functio
     connect(&tick_, &QTimer::timeout, this, [this] {
         if (mosq_ && mosquitto_loop_misc(mosq_) != MOSQ_ERR_SUCCESS && connected_)
             lose(QStringLiteral("no answer to the keep-alive"));
+        // A host that never answers (its packets dropped) would otherwise
+        // keep a connection pending for the system's own minutes.
+        const qint64 limit = std::max(10, settings_.keepAlive) * 1000LL;
+        if (mosq_ && !connected_ && connecting_.isValid() && connecting_.elapsed() > limit)
+            lose(QStringLiteral("no answer within %1 s").arg(limit / 1000));
         pumpAll();
     });
     retry_.setSingleShot(true);
@@ -128,6 +133,7 @@ void MqttOutput::connectNow()
     }
     ++generation_;
     refusalLogged_ = false;
+    connecting_.start();
     lastError_.clear();
     mosquitto_int_option(mosq_, MOSQ_OPT_PROTOCOL_VERSION, settings_.protocol == 5 ? MQTT_PROTOCOL_V5 : MQTT_PROTOCOL_V311);
     mosquitto_int_option(mosq_, MOSQ_OPT_SEND_MAXIMUM, 65535);
@@ -371,9 +377,16 @@ void MqttOutput::pump(Feed &feed)
 
 void MqttOutput::commitBatch(Feed &feed)
 {
+    // A failing disk is said once, not for every batch, and when it is over.
     QString error;
-    if (!feed.cursor->commit(feed.batchEnd, error))
-        log_(QStringLiteral("MQTT: meter %1: %2 (the rows will be sent again after a restart)").arg(feed.source.name, error));
+    if (!feed.cursor->commit(feed.batchEnd, error)) {
+        if (error != feed.saveProblem)
+            log_(QStringLiteral("MQTT: meter %1: %2 (the rows will be sent again after a restart)").arg(feed.source.name, error));
+        feed.saveProblem = error;
+    } else if (!feed.saveProblem.isEmpty()) {
+        log_(QStringLiteral("MQTT: meter %1: the delivered place is saved again").arg(feed.source.name));
+        feed.saveProblem.clear();
+    }
     confirmedRows_ += feed.batchRows;
     emit rowsConfirmed(feed.source.name, feed.batchRows);
     feed.batchRows = 0;

@@ -13,6 +13,7 @@
 #include "publish/RecordCursor.h"
 #include "publish/RecordSample.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QSet>
 #include <QTimer>
@@ -66,6 +67,7 @@ private:
         QString discoveryKey;  // what the configs sent on this connection said
         QByteArray alarmsSent; // the alarms last sent on this connection
         QString badFile;       // the file whose unreadable row was last reported
+        QString saveProblem;   // why the place could not be saved, as last logged
     };
 
     void connectNow();
@@ -100,6 +102,7 @@ private:
     std::map<int, Feed *> inflight_;
     QString lastError_;      // the client library's last error line
     bool refusalLogged_ = false;
+    QElapsedTimer connecting_; // since the connection was asked for
     qint64 confirmedRows_ = 0;
 };
 
