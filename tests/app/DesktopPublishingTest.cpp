@@ -3,6 +3,7 @@
 // run's sampled rows reaching a real broker on a loopback port, through the
 // disk, in order.
 #include "app/DesktopPublishing.h"
+#include "app/TfrmPublishing.h"
 
 #include "Servers.h"
 
@@ -21,7 +22,7 @@ namespace {
 PublishingSettings enabled(const QString &host)
 {
     PublishingSettings s;
-    s.enabled = true;
+    s.enabled = s.mqtt.enabled = true;
     s.mqtt.host = host;
     return s;
 }
@@ -69,6 +70,27 @@ TEST(DesktopPublishing, settingsAreKeptAndWhatCannotWorkIsSaid)
         EXPECT_EQ(p.problem().isEmpty(), *c.problem == 0) << c.what;
         EXPECT_TRUE(p.problem().contains(QLatin1String(c.problem))) << c.what << ": " << p.problem().toStdString();
     }
+}
+
+TEST(DesktopPublishing, theDialogShowsEverySettingAndGivesItBack)
+{
+    PublishingSettings s = enabled(QStringLiteral("broker.lan"));
+    s.mqtt.port = 8884;
+    s.mqtt.protocol = 5;
+    s.mqtt.clientId = QStringLiteral("desk");
+    s.mqtt.username = QStringLiteral("u");
+    s.mqtt.passwordFile = QStringLiteral("/etc/vandrel/pw");
+    s.mqtt.caFile = QStringLiteral("/etc/ssl/ca.crt");
+    s.mqtt.certFile = QStringLiteral("/etc/ssl/c.crt");
+    s.mqtt.keyFile = QStringLiteral("/etc/ssl/c.key");
+    s.mqtt.prefix = QStringLiteral("home");
+    s.mqtt.discovery = false;
+    s.mqtt.discoveryPrefix = QStringLiteral("ha");
+    s.site = QStringLiteral("office");
+    s.meter = QStringLiteral("desk-1");
+    TfrmPublishing dialog(s);
+    EXPECT_EQ(dialog.settings(), s);
+    EXPECT_EQ(TfrmPublishing(PublishingSettings{}).settings(), PublishingSettings{});
 }
 
 TEST(DesktopPublishing, sampledRowsReachTheBrokerInOrderThroughTheDisk)
