@@ -4,6 +4,7 @@
 
 #include "publish/MqttMessages.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QHostInfo>
 #include <QSocketNotifier>
@@ -142,6 +143,8 @@ void MqttOutput::connectNow()
     });
     mosquitto_publish_callback_set(mosq_, [](struct mosquitto *, void *self, int mid) {
         auto *out = static_cast<MqttOutput *>(self);
+        if (mid == out->stopMid_)
+            out->stopAcked_ = true;
         QMetaObject::invokeMethod(out, [out, mid, gen = out->generation_] {
             if (gen == out->generation_)
                 out->onPuback(mid);
@@ -413,10 +416,20 @@ void MqttOutput::stop()
     retry_.stop();
     tick_.stop();
     if (mosq_ && connected_) {
-        // Written before the disconnect on the same stream, so the broker
-        // has "offline" before it hears the client go; should the bytes not
-        // get out, the will says the same.
-        publish(availabilityTopic(settings_, clientId_), QByteArrayLiteral("offline"), true);
+        // "offline" goes first, and its confirmation is awaited (a moment at
+        // most): closing with an answer of the broker still unread would
+        // reset the connection, the broker might then drop our DISCONNECT
+        // unread and speak the will as well. Should the bytes not get out at
+        // all, the will says the same.
+        int mid = 0;
+        if (publish(availabilityTopic(settings_, clientId_), QByteArrayLiteral("offline"), true, &mid)) {
+            stopMid_ = mid;
+            stopAcked_ = false;
+            const QDeadlineTimer deadline(2000);
+            while (mosq_ && !stopAcked_ && !deadline.hasExpired())
+                if (mosquitto_loop(mosq_, 50, 1) != MOSQ_ERR_SUCCESS)
+                    break;
+        }
         if (mosq_) {
             mosquitto_disconnect(mosq_);
             for (int i = 0; i < 100 && mosq_ && mosquitto_want_write(mosq_); ++i)

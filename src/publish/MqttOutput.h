@@ -103,6 +103,8 @@ private:
     QString lastError_;      // the client library's last error line
     bool refusalLogged_ = false;
     QElapsedTimer connecting_; // since the connection was asked for
+    int stopMid_ = -1;         // the goodbye's message id, and whether it was confirmed
+    bool stopAcked_ = false;
     qint64 confirmedRows_ = 0;
 };
 

@@ -68,6 +68,7 @@ TEST(StationMqtt, theLastWillSaysOfflineWhenTheStationIsKilled)
     station.terminate(); // SIGTERM: "offline" from the station itself
     ASSERT_TRUE(station.waitForFinished(20000));
     EXPECT_EQ(station.exitCode(), 0);
-    ASSERT_TRUE(waitUntil([&] { return renamed.linesOf("museum/st1/availability").size() == 2; }, 20000));
+    ASSERT_TRUE(waitUntil([&] { return renamed.linesOf("museum/st1/availability").size() == 2; }, 20000))
+        << renamed.lines().join('|').toStdString() << broker->output().toStdString();
     EXPECT_EQ(renamed.linesOf("museum/st1/availability").last(), QByteArray("offline"));
 }
