@@ -64,6 +64,8 @@ else
     echo "RESULT | station/station_load.sh | not built (bin/vandrel-station) | -" >> "$results"
 fi
 bench bench_download
+# Starts its own broker and database on free loopback ports (mosquitto, influxd).
+bench bench_publish
 for exe in "$bin"/bench_*; do
     [ -x "$exe" ] || continue
     name=$(basename "$exe")

@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-30}
 shift $(( $# > 0 ? 1 : 0 ))
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(fuzz_frames fuzz_identify fuzz_records fuzz_download fuzz_tablefile fuzz_recovery fuzz_station_config fuzz_record_stats)
+[ ${#targets[@]} -gt 0 ] || targets=(fuzz_frames fuzz_identify fuzz_records fuzz_download fuzz_tablefile fuzz_recovery fuzz_station_config fuzz_record_stats fuzz_publish)
 
 scripts/install-deps.sh
 # Builds share a compiler cache when one is installed (the dependencies bring it).

@@ -14,6 +14,7 @@ packages=(
   dpkg-dev file lintian desktop-file-utils appstream strace librsvg2-bin
   prometheus libsystemd-dev systemd
   dbus-daemon
+  libmosquitto-dev mosquitto mosquitto-clients influxdb openssl
 )
 
 missing=()

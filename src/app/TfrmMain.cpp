@@ -31,6 +31,8 @@
 #include <QMdiSubWindow>
 #include <QScreen>
 #include <QSettings>
+
+#include "app/TfrmPublishing.h"
 #include <QStyle>
 #include <QTimer>
 #include <QToolButton>
@@ -246,6 +248,39 @@ void TfrmMain::FormCreate()
     link_->state().LastConnectedPort = stored_.LastConnectedPort;
     panelController_->setPanelPercent(stored_.PanelSize);
     action(QStringLiteral("mnuPanelSize%1").arg(panelController_->panelPercent()))->setChecked(true);
+
+    if (!options_.recoveryFolder.isEmpty()) {
+        publisher_ = std::make_unique<DesktopPublisher>(options_.recoveryFolder + QStringLiteral("/publish"),
+                                                        [](const QString &text) { qInfo("%s", qPrintable(text)); });
+        publisher_->apply(PublishingSettings::load(*settings_), [this] { return runFacts(); });
+        connect(realTime_.get(), &RealTimeController::rowSampled, publisher_.get(), &DesktopPublisher::record);
+    }
+}
+
+RunFacts TfrmMain::runFacts() const
+{
+    RunFacts facts;
+    if (identity_.MeterModel != kUnidentifiedModel && identity_.MeterModel != 0) {
+        facts.model = QString::number(identity_.MeterModel);
+        if (identity_.ModelSuffix > ' ' && identity_.ModelSuffix < 127)
+            facts.model += QLatin1Char(identity_.ModelSuffix);
+        const TableLayout layout = realTimeTableLayout(identity_);
+        facts.twoTemperatures = layout.twoTemperatures;
+        facts.dewPoint = layout.dewPoint;
+    }
+    facts.unit = reading_.TempUnit;
+    return facts;
+}
+
+void TfrmMain::Publishing1Click()
+{
+    TfrmPublishing dialog(PublishingSettings::load(*settings_), this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const PublishingSettings chosen = dialog.settings();
+    chosen.save(*settings_);
+    if (publisher_)
+        publisher_->apply(chosen, [this] { return runFacts(); });
 }
 
 void TfrmMain::showEvent(QShowEvent *event)

@@ -14,6 +14,7 @@
 #include "panel/PanelController.h"
 #include "realtime/Printing.h"
 #include "realtime/RealTimeController.h"
+#include "app/DesktopPublishing.h"
 #include "realtime/TableFileDialogs.h"
 #include "platform/ComPort.h"
 
@@ -119,6 +120,8 @@ private:
     void Cascade1Click();
     void fillWindowMenu();
     void mnuPanelClick();
+    void Publishing1Click();
+    RunFacts runFacts() const;
     void btnRunClick();
     void btnStopClick();
     void Clear1Click();
@@ -165,6 +168,9 @@ private:
     std::unique_ptr<MeterLink> link_;
     std::unique_ptr<PanelController> panelController_;
     std::unique_ptr<RealTimeController> realTime_;
+    // The run's rows to an MQTT broker (Option › Publishing…); none without
+    // a folder of the program's own to keep them in.
+    std::unique_ptr<DesktopPublisher> publisher_;
     std::unique_ptr<PrintService> print_;
     std::unique_ptr<InsightActions> insight_;
     DataLoggerState logger_;

@@ -99,6 +99,8 @@ void TfrmMain::buildActions()
             this, &TfrmMain::RealTimeTabular1Click);
     connect(makeAction(QStringLiteral("LoadData1"), QStringLiteral("&DataLogger")), &QAction::triggered, this,
             &TfrmMain::LoadData1Click);
+    connect(makeAction(QStringLiteral("Publishing1"), QStringLiteral("&Publishing...")), &QAction::triggered, this,
+            &TfrmMain::Publishing1Click);
     connect(makeAction(QStringLiteral("Scale1"), QStringLiteral("&Humidity Scale")), &QAction::triggered, this,
             [this] { Scale1Click(kHumidityAxis); });
     connect(makeAction(QStringLiteral("TemperatureScale1"), QStringLiteral("&Temperature Scale")),
@@ -162,6 +164,7 @@ void TfrmMain::buildMenus()
     Graph1->setObjectName(QStringLiteral("Graph1"));
     Graph1->addActions({action("Scale1"), action("TemperatureScale1")});
     option->addAction(action("mnuLimits"));
+    option->addAction(action("Publishing1"));
 
     Window1 = bar->addMenu(QStringLiteral("&Window"));
     Window1->setObjectName(QStringLiteral("Window1"));

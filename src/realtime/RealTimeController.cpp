@@ -266,6 +266,7 @@ void RealTimeController::journalLastRow(const QDateTime &now)
     const int row = grid.RowCount() - 1;
     for (int c = 0; c < grid.ColCount(); ++c)
         s.cells << grid.Cells(c, row);
+    emit rowSampled(now, s.cells);
     const MeterIdentity &id = link_.identity();
     // A row that cannot be written waits in the journal's memory and goes in
     // with the next one that can; meanwhile the status line says why.

@@ -92,6 +92,9 @@ signals:
     void runEnabledChanged(bool enabled);
     // protectionText() changed.
     void protectionChanged(const QString &text);
+    // A row was sampled into the table: its time and its cells (the row
+    // number first), for whatever else takes the run's rows.
+    void rowSampled(const QDateTime &now, const QStringList &cells);
 
 private:
     TfrmGraph *createGraph(const QRect &bounds);

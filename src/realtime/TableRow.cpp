@@ -7,6 +7,7 @@
 #include <QHash>
 
 #include <algorithm>
+#include <cmath>
 
 namespace vandrel {
 
@@ -141,6 +142,23 @@ QString markerLabel(const std::function<QString(TableColumn)> &cell, TableLayout
     if (layout.dewPoint)
         text += QStringLiteral(" DP:") + cell(ColDewPoint);
     return text;
+}
+
+std::array<std::optional<double>, 4> tableRowValues(const QStringList &cells, const QLocale &locale)
+{
+    std::array<std::optional<double>, 4> out{};
+    const QString separator = locale.decimalPoint();
+    constexpr qsizetype columns[] = {ColHumidity, ColT1, ColT2, ColDewPoint};
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        QString text = cells.value(columns[i]).trimmed();
+        if (separator != QLatin1String("."))
+            text.replace(separator, QLatin1String("."));
+        bool ok = false;
+        const double v = QLocale::c().toDouble(text, &ok);
+        if (ok && std::isfinite(v))
+            out[i] = v;
+    }
+    return out;
 }
 
 QStringList realTimeRowCells(int row, const QDateTime &timestamp, const MeterReading &reading,

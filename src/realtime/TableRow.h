@@ -11,7 +11,9 @@
 #include <QLocale>
 #include <QStringList>
 
+#include <array>
 #include <functional>
+#include <optional>
 
 namespace vandrel {
 
@@ -77,6 +79,11 @@ QString tableDate(const QDate &date, const QLocale &locale = QLocale());
 // tables saved on another machine. Invalid when none of these.
 QDate readTableDate(const QString &text, const QLocale &locale = QLocale());
 QString tableTime(const QTime &time);
+
+// The four channel values of a row's cells (humidity, T1, T2, dew point; the
+// row number in cell 0), read with the decimal separator of `locale`; none for
+// an empty or overloaded cell.
+std::array<std::optional<double>, 4> tableRowValues(const QStringList &cells, const QLocale &locale = QLocale());
 
 // The ten cells of real-time row `row`.
 QStringList realTimeRowCells(int row, const QDateTime &timestamp, const MeterReading &reading,

@@ -16,19 +16,7 @@ namespace vandrel::station {
 
 std::array<std::optional<double>, 4> cellValues(const QStringList &cells, const QLocale &locale)
 {
-    std::array<std::optional<double>, 4> out{};
-    const QString separator = locale.decimalPoint();
-    constexpr qsizetype columns[] = {3, 5, 7, 9};
-    for (std::size_t i = 0; i < out.size(); ++i) {
-        QString text = cells.value(columns[i]).trimmed();
-        if (separator != QLatin1String("."))
-            text.replace(separator, QLatin1String("."));
-        bool ok = false;
-        const double v = QLocale::c().toDouble(text, &ok);
-        if (ok && std::isfinite(v))
-            out[i] = v;
-    }
-    return out;
+    return tableRowValues(cells, locale);
 }
 
 std::string recordLine(const QStringList &cells, char separator)
@@ -144,14 +132,20 @@ void MeterStation::record(const QDateTime &now, const QStringList &cells)
                       .arg(files_.pathFor(now.date())));
     }
     setStorageProblem(!ok);
+    if (ok)
+        emit rowsRecorded();
 }
 
 void MeterStation::check()
 {
     if (auto change = stale_.check(clock_.now()))
         emitChange(QStringLiteral("meter"), *change, std::nullopt);
-    if (files_.waiting() > 0)
-        setStorageProblem(!files_.retry());
+    if (files_.waiting() > 0) {
+        const bool ok = files_.retry();
+        setStorageProblem(!ok);
+        if (ok)
+            emit rowsRecorded();
+    }
 }
 
 void MeterStation::setStorageProblem(bool failing)

@@ -79,6 +79,8 @@ signals:
     void alarmChanged(const AlarmEvent &event);
     // A fact for the log (identified, lost, back, a repaired file).
     void note(const QString &text);
+    // Rows reached the record files (the outputs deliver them now).
+    void rowsRecorded();
 
 private:
     void onFrameTick(const QDateTime &now);

@@ -2,6 +2,8 @@
 // The station's wiring.
 #include "station/Station.h"
 
+#include "realtime/TableRow.h"
+
 #include <algorithm>
 #include <cstdio>
 
@@ -35,6 +37,31 @@ QString alarmLogText(const AlarmEvent &event)
         break;
     }
     return text;
+}
+
+publish::MeterFacts meterFacts(MeterStation &meter)
+{
+    publish::MeterFacts facts;
+    facts.name = meter.config().name;
+    facts.site = meter.config().site;
+    const MeterIdentity &id = meter.link().identity();
+    if (id.MeterModel != 0) {
+        facts.model = meter.modelText();
+        const TableLayout layout = realTimeTableLayout(id);
+        facts.channels = {true, true, layout.twoTemperatures, layout.dewPoint};
+    }
+    facts.unit = meter.unit(Channel::T1);
+    for (const Channel channel : kChannels) {
+        const ChannelLimits &limits = meter.config().limits[static_cast<std::size_t>(channel)];
+        const QString key = QLatin1String(channelKey(channel));
+        if (limits.low)
+            facts.alarms.append({key + QStringLiteral("_low"), meter.rule(channel).lowRaised()});
+        if (limits.high)
+            facts.alarms.append({key + QStringLiteral("_high"), meter.rule(channel).highRaised()});
+    }
+    facts.alarms.append({QStringLiteral("stale"), meter.staleRaised()});
+    facts.alarms.append({QStringLiteral("storage"), meter.storageRaised()});
+    return facts;
 }
 
 Station::Station(StationConfig config, QString version, std::function<MeterParts(const MeterConfig &)> makeParts,
@@ -71,6 +98,14 @@ std::unique_ptr<MeterStation> Station::makeMeter(const MeterConfig &meter)
         log(alarmLogText(event));
         command_.run(event);
         emit alarmChanged(event);
+        if (mqtt_) // the alarms topic now, not only with the next sample
+            mqtt_->wake(event.meter);
+    });
+    connect(m, &MeterStation::rowsRecorded, this, [this, m] {
+        if (mqtt_)
+            mqtt_->wake(m->config().name);
+        if (influx_)
+            influx_->wake();
     });
     return station;
 }
@@ -139,6 +174,7 @@ void Station::onFound(const QString &device)
     log(QStringLiteral("meter %1 found on %2: recorded as %3").arg(autoConfig_->name, meter.device, meter.name));
     retireFinder();
     meters_.push_back(makeMeter(meter));
+    applyOutputs(true); // its rows are published like any other meter's
     startWhenRetired({meters_.back().get()});
 }
 
@@ -205,6 +241,7 @@ bool Station::reload(const StationConfig &next, QString &error)
         config_.listenAddress = previous.listenAddress;
         config_.listenPort = previous.listenPort;
     }
+    applyOutputs(true);
     log(QStringLiteral("configuration reloaded: %1 meter(s) unchanged, %2 started, %3 stopped")
             .arg(unchanged)
             .arg(fresh.size())
@@ -264,6 +301,7 @@ bool Station::start(QString &error)
             .arg(config_.listenAddress.toString())
             .arg(server_.port()));
     checkTimer_.start();
+    applyOutputs(true);
     // Each meter starts from the event loop of its own, so a meter whose
     // search waits does not hold back the start of the ones after it.
     for (const auto &m : meters_) {
@@ -295,8 +333,56 @@ void Station::tryStop()
         QTimer::singleShot(10, this, &Station::tryStop);
         return;
     }
+    // The last rows are on the disk: the outputs say goodbye (what they
+    // have not delivered stays in the files for the next start).
+    if (mqtt_)
+        mqtt_->stop();
+    if (influx_)
+        influx_->stop();
     log(QStringLiteral("station stopped"));
     emit stopped();
+}
+
+std::vector<publish::MeterSource> Station::meterSources()
+{
+    std::vector<publish::MeterSource> sources;
+    for (const auto &m : meters_) {
+        const QString name = m->config().name;
+        sources.push_back({name, config_.dataFolder + QLatin1Char('/') + name, [this, name] {
+                               for (const auto &meter : meters_)
+                                   if (meter->config().name == name)
+                                       return meterFacts(*meter);
+                               return publish::MeterFacts{};
+                           }});
+    }
+    return sources;
+}
+
+void Station::applyOutputs(bool start)
+{
+    auto logger = [this](const QString &text) { log(text); };
+    if (mqtt_ && (!config_.mqtt.enabled || mqtt_->settings() != config_.mqtt)) {
+        mqtt_->stop();
+        mqtt_.reset();
+    }
+    if (config_.mqtt.enabled && !mqtt_) {
+        mqtt_ = std::make_unique<publish::MqttOutput>(config_.mqtt, config_.cursorFolder(), logger);
+        if (start)
+            mqtt_->start();
+    }
+    if (influx_ && (!config_.influx.enabled || influx_->settings() != config_.influx)) {
+        influx_->stop();
+        influx_.reset();
+    }
+    if (config_.influx.enabled && !influx_) {
+        influx_ = std::make_unique<publish::InfluxOutput>(config_.influx, config_.cursorFolder(), logger);
+        if (start)
+            influx_->start();
+    }
+    if (mqtt_)
+        mqtt_->setMeters(meterSources());
+    if (influx_)
+        influx_->setMeters(meterSources());
 }
 
 QByteArray Station::metrics() const

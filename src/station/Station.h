@@ -8,6 +8,8 @@
 #include "station/MeterStation.h"
 #include "station/Metrics.h"
 #include "station/StationConfig.h"
+#include "publish/InfluxOutput.h"
+#include "publish/MqttOutput.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -25,6 +27,9 @@ namespace vandrel::station {
 QString logLine(const QDateTime &time, const QString &text);
 // The log line of a raised or cleared alarm.
 QString alarmLogText(const AlarmEvent &event);
+// What the outputs publish about a meter as it stands: its model and
+// channels once identified, its temperature unit and every alarm's state.
+publish::MeterFacts meterFacts(MeterStation &meter);
 
 class Station : public QObject {
     Q_OBJECT
@@ -51,6 +56,8 @@ public:
     const std::vector<std::unique_ptr<MeterStation>> &meters() const { return meters_; }
     // The search of the device = auto section, while one runs.
     AutoFinder *finder() const { return finder_.get(); }
+    publish::MqttOutput *mqtt() const { return mqtt_.get(); }
+    publish::InfluxOutput *influx() const { return influx_.get(); }
     QByteArray metrics() const;
     quint16 metricsPort() const { return server_.port(); }
     // Meters connected and alarms raised, for the service manager's status.
@@ -72,6 +79,9 @@ private:
     void startFinder();
     void retireFinder();
     void onFound(const QString &device);
+    // Makes, remakes or ends the outputs for `config_`, and gives them the meters.
+    void applyOutputs(bool start);
+    std::vector<publish::MeterSource> meterSources();
 
     StationConfig config_;
     QString version_;
@@ -87,6 +97,8 @@ private:
     AlarmCommand command_;
     MetricsServer server_;
     QTimer checkTimer_;
+    std::unique_ptr<publish::MqttOutput> mqtt_;
+    std::unique_ptr<publish::InfluxOutput> influx_;
     bool stopping_ = false;
 };
 

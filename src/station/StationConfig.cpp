@@ -12,6 +12,10 @@
 #include <QSet>
 #include <QProcess>
 #include <QTcpServer>
+#include <QTimeZone>
+#include <QUrl>
+
+#include <sys/stat.h>
 
 #include <cmath>
 #include <map>
@@ -180,6 +184,10 @@ std::optional<ConfigError> setStationKey(StationConfig &config, const QString &k
             return fail(line, QStringLiteral("bad listen address \"%1\": give ADDRESS:PORT, "
                                              "such as 127.0.0.1:9713 or [::1]:9713").arg(value));
         config.listenLine = line;
+    } else if (key == QLatin1String("time_zone")) {
+        if (!QTimeZone(value.toUtf8()).isValid())
+            return fail(line, QStringLiteral("unknown time zone \"%1\": give a name such as Europe/Berlin, or UTC").arg(value));
+        config.influx.timeZone = value;
     } else if (key == QLatin1String("on_alarm")) {
         const QStringList words = QProcess::splitCommand(value);
         if (words.isEmpty() || !words.first().startsWith(QLatin1Char('/')))
@@ -206,6 +214,167 @@ std::optional<ConfigError> checkMeter(const MeterConfig &meter)
     return std::nullopt;
 }
 
+std::optional<bool> yesNo(const QString &text)
+{
+    const QString t = text.toLower();
+    if (t == QLatin1String("yes") || t == QLatin1String("true") || t == QLatin1String("on") || t == QLatin1String("1"))
+        return true;
+    if (t == QLatin1String("no") || t == QLatin1String("false") || t == QLatin1String("off") || t == QLatin1String("0"))
+        return false;
+    return std::nullopt;
+}
+
+std::optional<ConfigError> readable(const QString &key, const QString &value, int line, QString &into)
+{
+    if (!value.startsWith(QLatin1Char('/')))
+        return fail(line, QStringLiteral("%1 must be an absolute path, not \"%2\"").arg(key, value));
+    into = value;
+    return std::nullopt;
+}
+
+// A topic prefix: levels of their own, never a wildcard.
+bool goodTopicPrefix(const QString &text)
+{
+    return !text.isEmpty() && !text.contains(QLatin1Char('+')) && !text.contains(QLatin1Char('#'))
+           && !text.startsWith(QLatin1Char('/')) && !text.endsWith(QLatin1Char('/'));
+}
+
+std::optional<ConfigError> setMqttKey(StationConfig &config, const QString &key, const QString &value, int line)
+{
+    publish::MqttSettings &m = config.mqtt;
+    if (key == QLatin1String("host")) {
+        if (value.isEmpty() || value.contains(QRegularExpression(QStringLiteral("[\\s/]"))))
+            return fail(line, QStringLiteral("bad host \"%1\": give the broker's name or address").arg(value));
+        m.host = value;
+    } else if (key == QLatin1String("port")) {
+        const std::optional<int> p = wholeNumber(value);
+        if (!p || *p < 1 || *p > 65535)
+            return fail(line, QStringLiteral("port must be from 1 to 65535, not \"%1\"").arg(value));
+        m.port = *p;
+    } else if (key == QLatin1String("client_id")) {
+        if (value.isEmpty() || value.size() > 128)
+            return fail(line, QStringLiteral("client_id must have 1 to 128 characters"));
+        m.clientId = value;
+    } else if (key == QLatin1String("protocol")) {
+        if (value != QLatin1String("3.1.1") && value != QLatin1String("5"))
+            return fail(line, QStringLiteral("protocol must be 3.1.1 or 5, not \"%1\"").arg(value));
+        m.protocol = value == QLatin1String("5") ? 5 : 4;
+    } else if (key == QLatin1String("username")) {
+        m.username = value;
+    } else if (key == QLatin1String("password")) {
+        m.password = value;
+        config.holdsSecret = config.holdsSecret || !value.isEmpty();
+    } else if (key == QLatin1String("password_file")) {
+        return readable(key, value, line, m.passwordFile);
+    } else if (key == QLatin1String("prefix") || key == QLatin1String("discovery_prefix")) {
+        if (!goodTopicPrefix(value))
+            return fail(line, QStringLiteral("bad %1 \"%2\": topic levels without '+', '#' or a leading or trailing '/'").arg(key, value));
+        (key == QLatin1String("prefix") ? m.prefix : m.discoveryPrefix) = value;
+    } else if (key == QLatin1String("discovery")) {
+        const std::optional<bool> on = yesNo(value);
+        if (!on)
+            return fail(line, QStringLiteral("discovery must be yes or no, not \"%1\"").arg(value));
+        m.discovery = *on;
+    } else if (key == QLatin1String("keepalive")) {
+        const std::optional<int> s = wholeNumber(value);
+        if (!s || *s < 5 || *s > 3600)
+            return fail(line, QStringLiteral("keepalive must be whole seconds from 5 to 3600, not \"%1\"").arg(value));
+        m.keepAlive = *s;
+    } else if (key == QLatin1String("ca_file")) {
+        return readable(key, value, line, m.caFile);
+    } else if (key == QLatin1String("cert_file")) {
+        return readable(key, value, line, m.certFile);
+    } else if (key == QLatin1String("key_file")) {
+        return readable(key, value, line, m.keyFile);
+    } else {
+        return fail(line, QStringLiteral("unknown key \"%1\" in [mqtt]").arg(key));
+    }
+    return std::nullopt;
+}
+
+std::optional<ConfigError> setInfluxKey(StationConfig &config, const QString &key, const QString &value, int line)
+{
+    publish::InfluxSettings &i = config.influx;
+    if (key == QLatin1String("url")) {
+        const QUrl url(value, QUrl::StrictMode);
+        if (!url.isValid() || (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https"))
+            || url.host().isEmpty() || url.hasQuery())
+            return fail(line, QStringLiteral("bad url \"%1\": give http://HOST:PORT or https://HOST:PORT").arg(value));
+        i.url = value;
+    } else if (key == QLatin1String("database")) {
+        i.database = value;
+    } else if (key == QLatin1String("retention_policy")) {
+        i.retentionPolicy = value;
+    } else if (key == QLatin1String("username")) {
+        i.username = value;
+    } else if (key == QLatin1String("password")) {
+        i.password = value;
+        config.holdsSecret = config.holdsSecret || !value.isEmpty();
+    } else if (key == QLatin1String("password_file")) {
+        return readable(key, value, line, i.passwordFile);
+    } else if (key == QLatin1String("org")) {
+        i.org = value;
+    } else if (key == QLatin1String("bucket")) {
+        i.bucket = value;
+    } else if (key == QLatin1String("token")) {
+        i.token = value;
+        config.holdsSecret = config.holdsSecret || !value.isEmpty();
+    } else if (key == QLatin1String("token_file")) {
+        return readable(key, value, line, i.tokenFile);
+    } else if (key == QLatin1String("batch")) {
+        const std::optional<int> n = wholeNumber(value);
+        if (!n || *n < 1 || *n > 5000)
+            return fail(line, QStringLiteral("batch must be from 1 to 5000 points, not \"%1\"").arg(value));
+        i.batch = *n;
+    } else {
+        return fail(line, QStringLiteral("unknown key \"%1\" in [influxdb]").arg(key));
+    }
+    return std::nullopt;
+}
+
+std::optional<ConfigError> checkOutputs(const StationConfig &config, int mqttLine, int influxLine)
+{
+    const publish::MqttSettings &m = config.mqtt;
+    if (m.enabled) {
+        if (m.host.isEmpty())
+            return fail(mqttLine, QStringLiteral("[mqtt] needs host"));
+        if (!m.password.isEmpty() && !m.passwordFile.isEmpty())
+            return fail(mqttLine, QStringLiteral("[mqtt] has both password and password_file: keep one"));
+        if ((!m.password.isEmpty() || !m.passwordFile.isEmpty()) && m.username.isEmpty())
+            return fail(mqttLine, QStringLiteral("[mqtt] has a password but no username"));
+        if (!m.certFile.isEmpty() != !m.keyFile.isEmpty())
+            return fail(mqttLine, QStringLiteral("[mqtt] cert_file and key_file go together"));
+        if (!m.certFile.isEmpty() && m.caFile.isEmpty())
+            return fail(mqttLine, QStringLiteral("[mqtt] a client certificate needs ca_file (TLS)"));
+    }
+    const publish::InfluxSettings &i = config.influx;
+    if (i.enabled) {
+        const bool v1 = !i.database.isEmpty();
+        const bool v2 = !i.bucket.isEmpty() || !i.org.isEmpty() || !i.token.isEmpty() || !i.tokenFile.isEmpty();
+        if (v1 == v2)
+            return fail(influxLine, QStringLiteral("[influxdb] needs either database (1.x) or org, bucket and token (2.x)"));
+        if (v2 && (i.bucket.isEmpty() || i.org.isEmpty() || (i.token.isEmpty() == i.tokenFile.isEmpty())))
+            return fail(influxLine, QStringLiteral("[influxdb] 2.x needs org, bucket and one of token or token_file"));
+        if (!i.password.isEmpty() && !i.passwordFile.isEmpty())
+            return fail(influxLine, QStringLiteral("[influxdb] has both password and password_file: keep one"));
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+QStringList configWarnings(const StationConfig &config)
+{
+    QStringList out;
+    struct stat st{};
+    if (config.holdsSecret && ::stat(QFile::encodeName(config.path).constData(), &st) == 0 && (st.st_mode & S_IROTH))
+        out << QStringLiteral("%1 holds a password or token and every user can read it: "
+                              "chmod o-r it, or give password_file / token_file instead").arg(config.path);
+    return out;
+}
+
+namespace {
+
 QString listenText(const StationConfig &config)
 {
     const QString host = config.listenAddress.protocol() == QAbstractSocket::IPv6Protocol
@@ -218,7 +387,8 @@ QString listenText(const StationConfig &config)
 
 std::optional<ConfigError> parseStationConfig(const QByteArray &text, StationConfig &config)
 {
-    enum class In { Nothing, Station, Meter } in = In::Nothing;
+    enum class In { Nothing, Station, Meter, Mqtt, Influx } in = In::Nothing;
+    int mqttLine = 0, influxLine = 0;
     std::map<QString, int> sectionsSeen;
     QSet<QString> keysSeen;
     const QList<QByteArray> lines = text.split('\n');
@@ -244,6 +414,14 @@ std::optional<ConfigError> parseStationConfig(const QByteArray &text, StationCon
                 in = In::Station;
                 if (config.listenLine == 0)
                     config.listenLine = lineNo;
+            } else if (section == QLatin1String("mqtt")) {
+                in = In::Mqtt;
+                mqttLine = lineNo;
+                config.mqtt.enabled = true;
+            } else if (section == QLatin1String("influxdb")) {
+                in = In::Influx;
+                influxLine = lineNo;
+                config.influx.enabled = true;
             } else if (section.startsWith(QLatin1String("meter"))) {
                 in = In::Meter;
                 MeterConfig meter;
@@ -256,7 +434,7 @@ std::optional<ConfigError> parseStationConfig(const QByteArray &text, StationCon
                 meter.name = goodName(name) ? name : goodName(section) ? section : QString();
                 config.meters.append(meter);
             } else {
-                return fail(lineNo, QStringLiteral("unknown section [%1]: use [station], or [meter...] for a meter").arg(section));
+                return fail(lineNo, QStringLiteral("unknown section [%1]: use [station], [mqtt], [influxdb], or [meter...] for a meter").arg(section));
             }
             continue;
         }
@@ -271,10 +449,14 @@ std::optional<ConfigError> parseStationConfig(const QByteArray &text, StationCon
             return fail(lineNo, QStringLiteral("key \"%1\" given twice in this section").arg(key));
         keysSeen.insert(key);
         const auto error = in == In::Station ? setStationKey(config, key, value, lineNo)
-                                             : setMeterKey(config.meters.last(), key, value, lineNo);
+                           : in == In::Mqtt  ? setMqttKey(config, key, value, lineNo)
+                           : in == In::Influx ? setInfluxKey(config, key, value, lineNo)
+                                              : setMeterKey(config.meters.last(), key, value, lineNo);
         if (error)
             return error;
     }
+    if (auto error = checkOutputs(config, mqttLine, influxLine))
+        return error;
     if (config.meters.isEmpty())
         return fail(1, QStringLiteral("no meter: add a [meter...] section with its device"));
     std::map<QString, int> names;

@@ -3,6 +3,8 @@
 // meter in an INI file, read strictly, every mistake reported with its line.
 #pragma once
 
+#include "publish/PublishSettings.h"
+
 #include <QByteArray>
 #include <QHostAddress>
 #include <QList>
@@ -54,6 +56,12 @@ struct StationConfig {
     int listenLine = 0; // where the listen address was given, else the [station] header (0: neither)
     QString onAlarm;    // the command, split into words without a shell
     QList<MeterConfig> meters;
+    publish::MqttSettings mqtt;     // [mqtt]: on when the section is there
+    publish::InfluxSettings influx; // [influxdb]: on when the section is there
+    bool holdsSecret = false;       // a password or token is written in the file itself
+    // Where the outputs keep their delivered places (never a meter's folder:
+    // a meter's name cannot start with '.').
+    QString cursorFolder() const { return dataFolder + QStringLiteral("/.cursors"); }
 };
 
 struct ConfigError {
@@ -79,6 +87,10 @@ std::optional<ConfigError> checkStationConfig(const StationConfig &config, bool 
 // Whether two meter sections ask for the same meter run the same way (their
 // place in the file aside).
 bool sameMeter(const MeterConfig &a, const MeterConfig &b);
+
+// Lines for the log about a configuration that works but should not stay so
+// (a password in a file every user can read).
+QStringList configWarnings(const StationConfig &config);
 
 // Reads and checks the file at `path`; an error message "path:LINE: ..." or
 // empty. `checkSystem` false leaves out checkStationConfig; `checkListen`

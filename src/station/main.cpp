@@ -81,6 +81,8 @@ int main(int argc, char *argv[])
         printLine(stderr, error);
         return kExitConfig;
     }
+    for (const QString &warning : configWarnings(config))
+        printLine(stderr, QStringLiteral("warning: %1").arg(warning));
     if (checkOnly) {
         printLine(stdout, QStringLiteral("%1: OK, %2 meter(s), data in %3, metrics on %4:%5")
                               .arg(configPath)

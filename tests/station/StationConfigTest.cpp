@@ -74,6 +74,44 @@ TEST(StationConfig, readsEveryKeyOfAGoodFile)
     EXPECT_EQ(c.meters[1].staleSeconds(), 15); // 5 x 2 s is raised to the floor
 }
 
+TEST(StationConfig, readsTheOutputsAndWarnsOfAPasswordEveryUserCanRead)
+{
+    StationConfig c;
+    ASSERT_FALSE(parse("[station]\ntime_zone = Europe/Berlin\n[meter]\ndevice = /dev/ttyUSB0\n"
+                       "[mqtt]\nhost = broker.lan\nprotocol = 5\nusername = st\npassword = \"s;cret\"\n"
+                       "ca_file = /etc/ssl/ca.crt\ndiscovery = no\nkeepalive = 30\nprefix = home/climate\n"
+                       "[influxdb]\nurl = http://127.0.0.1:8086\norg = o\nbucket = b\ntoken_file = /etc/vandrel/token\nbatch = 200\n",
+                       c));
+    EXPECT_TRUE(c.mqtt.enabled);
+    EXPECT_EQ(c.mqtt.host, QStringLiteral("broker.lan"));
+    EXPECT_EQ(c.mqtt.protocol, 5);
+    EXPECT_EQ(c.mqtt.password, QStringLiteral("s;cret"));
+    EXPECT_EQ(c.mqtt.effectivePort(), 8883); // TLS
+    EXPECT_FALSE(c.mqtt.discovery);
+    EXPECT_EQ(c.mqtt.keepAlive, 30);
+    EXPECT_EQ(c.mqtt.prefix, QStringLiteral("home/climate"));
+    EXPECT_TRUE(c.influx.enabled);
+    EXPECT_TRUE(c.influx.version2());
+    EXPECT_EQ(c.influx.tokenFile, QStringLiteral("/etc/vandrel/token"));
+    EXPECT_EQ(c.influx.batch, 200);
+    EXPECT_EQ(c.influx.timeZone, QStringLiteral("Europe/Berlin"));
+    EXPECT_TRUE(c.holdsSecret);
+
+    QTemporaryDir dir;
+    c.path = dir.filePath(QStringLiteral("station.conf"));
+    QFile file(c.path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    ASSERT_TRUE(file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther));
+    ASSERT_EQ(configWarnings(c).size(), 1);
+    EXPECT_TRUE(configWarnings(c).first().contains(QStringLiteral("password_file")));
+    ASSERT_TRUE(file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup));
+    EXPECT_TRUE(configWarnings(c).isEmpty());
+    c.holdsSecret = false; // a password from its own file
+    ASSERT_TRUE(file.setPermissions(QFileDevice::ReadOwner | QFileDevice::ReadOther));
+    EXPECT_TRUE(configWarnings(c).isEmpty());
+}
+
 TEST(StationConfig, defaultsListenOnLoopbackOnly)
 {
     StationConfig c;
@@ -141,6 +179,22 @@ INSTANTIATE_TEST_SUITE_P(
         BadConfig{"relative data folder", "[station]\ndata=data\n[meter]\ndevice=/dev/ttyS0\n", 2, "absolute folder"},
         BadConfig{"alarm command without a path", "[station]\non_alarm=notify-send hi\n[meter]\ndevice=/dev/ttyS0\n", 2, "absolute path"},
         BadConfig{"no meter", "[station]\n", 1, "no meter"},
+        BadConfig{"unknown time zone", "[station]\ntime_zone=Mars/Olympus\n[meter]\ndevice=/dev/ttyS0\n", 2, "unknown time zone"},
+        BadConfig{"mqtt without host", "[meter]\ndevice=/dev/ttyS0\n[mqtt]\nport=1883\n", 3, "[mqtt] needs host"},
+        BadConfig{"mqtt unknown key", "[meter]\ndevice=/dev/ttyS0\n[mqtt]\nhost=h\nqos=2\n", 5, "unknown key \"qos\" in [mqtt]"},
+        BadConfig{"mqtt port zero", "[meter]\ndevice=/dev/ttyS0\n[mqtt]\nhost=h\nport=0\n", 5, "port must be from 1 to 65535"},
+        BadConfig{"mqtt wildcard prefix", "[meter]\ndevice=/dev/ttyS0\n[mqtt]\nhost=h\nprefix=a/#\n", 5, "bad prefix"},
+        BadConfig{"mqtt protocol 4", "[meter]\ndevice=/dev/ttyS0\n[mqtt]\nhost=h\nprotocol=4\n", 5, "protocol must be 3.1.1 or 5"},
+        BadConfig{"mqtt two passwords", "[meter]\ndevice=/dev/ttyS0\n[mqtt]\nhost=h\nusername=u\npassword=p\npassword_file=/p\n", 3, "keep one"},
+        BadConfig{"mqtt password without user", "[meter]\ndevice=/dev/ttyS0\n[mqtt]\nhost=h\npassword=p\n", 3, "no username"},
+        BadConfig{"mqtt relative ca", "[meter]\ndevice=/dev/ttyS0\n[mqtt]\nhost=h\nca_file=ca.crt\n", 5, "absolute path"},
+        BadConfig{"mqtt cert without key", "[meter]\ndevice=/dev/ttyS0\n[mqtt]\nhost=h\nca_file=/c\ncert_file=/x\n", 3, "go together"},
+        BadConfig{"mqtt keepalive 1", "[meter]\ndevice=/dev/ttyS0\n[mqtt]\nhost=h\nkeepalive=1\n", 5, "keepalive must be"},
+        BadConfig{"influx bad url", "[meter]\ndevice=/dev/ttyS0\n[influxdb]\nurl=ftp://h\ndatabase=d\n", 4, "bad url"},
+        BadConfig{"influx neither version", "[meter]\ndevice=/dev/ttyS0\n[influxdb]\nurl=http://h:8086\n", 3, "needs either database"},
+        BadConfig{"influx both versions", "[meter]\ndevice=/dev/ttyS0\n[influxdb]\ndatabase=d\nbucket=b\n", 3, "needs either database"},
+        BadConfig{"influx 2 without token", "[meter]\ndevice=/dev/ttyS0\n[influxdb]\norg=o\nbucket=b\n", 3, "one of token or token_file"},
+        BadConfig{"influx batch above 5000", "[meter]\ndevice=/dev/ttyS0\n[influxdb]\ndatabase=d\nbatch=5001\n", 5, "from 1 to 5000"},
         BadConfig{"NUL byte", "[meter]\ndevice=/dev/ttyS0\0\n"sv, 2, "NUL"}),
     [](const testing::TestParamInfo<BadConfig> &info) {
         std::string name;

@@ -1,0 +1,72 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// A row of a record file read back for an output, and what an output knows
+// of the meter it comes from.
+#pragma once
+
+#include <QDate>
+#include <QList>
+#include <QLocale>
+#include <QPair>
+#include <QString>
+#include <QTime>
+
+#include <array>
+#include <functional>
+#include <optional>
+#include <string_view>
+
+namespace vandrel::publish {
+
+// One sample as a row holds it. The time is the meter's clock reading, which
+// carries no time zone.
+struct RecordSample {
+    QDate date;
+    QTime time;
+    std::array<std::optional<double>, 4> values{}; // humidity, T1, T2, dew point; none: no such channel or overloaded
+    QString unit;                                  // of the temperatures: "C" or "F" as the meter shows it
+};
+
+// The names the outputs give the four channels.
+inline constexpr std::array<const char *, 4> kChannelNames{"humidity", "t1", "t2", "dewpoint"};
+
+// Reads a row as the station writes it (date, time, humidity, "%RH", T1, unit,
+// T2, unit, dew point; without its line end), with the date and decimal
+// separator of `locale`. None for a line that is no such row (a row cut short
+// by a kill and ended later, a heading).
+std::optional<RecordSample> parseRecordRow(std::string_view line, const QLocale &locale = QLocale());
+
+// parseRecordRow for many rows of one file: the rows of a day share their
+// date text, which is read once.
+class RecordRowReader {
+public:
+    explicit RecordRowReader(QLocale locale = QLocale()) : locale_(std::move(locale)) {}
+    std::optional<RecordSample> read(std::string_view line);
+
+private:
+    QLocale locale_;
+    std::string lastDateText_;
+    QDate lastDate_;
+};
+
+// "2026-12-08T10:00:00": ISO 8601 without a zone.
+QString isoTime(const RecordSample &sample);
+
+// What an output publishes about a meter besides its rows, as things stand.
+struct MeterFacts {
+    QString name, site;
+    QString model;               // "580D"; empty until the meter has been identified
+    std::array<bool, 4> channels{true, true, false, false}; // which of the four the meter has
+    QString unit;                // of the temperatures, once read
+    // Every alarm of the meter and whether it is raised, in a fixed order:
+    // "humidity_high", "t1_low", ..., "stale", "storage".
+    QList<QPair<QString, bool>> alarms;
+};
+
+// A meter an output delivers: its record folder and its current facts.
+struct MeterSource {
+    QString name;
+    QString recordFolder;
+    std::function<MeterFacts()> facts;
+};
+
+} // namespace vandrel::publish
