@@ -12,7 +12,7 @@ packages=(
   fonts-dejavu-core xdg-utils xvfb xauth poppler-utils imagemagick
   clang libclang-rt-14-dev
   dpkg-dev file lintian desktop-file-utils appstream strace librsvg2-bin
-  prometheus
+  prometheus libsystemd-dev
 )
 
 missing=()

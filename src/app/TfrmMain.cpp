@@ -12,6 +12,7 @@
 #include "realtime/GraphExport.h"
 #include "realtime/GraphScale.h"
 #include "realtime/OutputToGraph.h"
+#include "realtime/Printing.h"
 #include "realtime/RateEditor.h"
 #include "realtime/TableGraphLink.h"
 #include "realtime/TableFileDialogs.h"
@@ -531,8 +532,15 @@ void TfrmMain::SpeedButton1Click()
 
 void TfrmMain::ExportGraphClick()
 {
-    if (MeterChart *chart = activeChart())
-        ExportGraphWithDialog(this, chart, activeChild()->windowTitle(), &lastFolder_);
+    MeterChart *chart = activeChart();
+    if (!chart)
+        return;
+    // The data-logger window knows its meter; a graph window says itself.
+    if (TfrmDataLogger *logger = dataLoggerOf(activeChild()))
+        chart->setPageHeading(graphPageHeading(logger->windowTitle(), chart->shownDataSpan(), logger->model().MeterModel));
+    else
+        chart->setPageHeading(graphPageHeadingOf(activeChild(), *chart));
+    ExportGraphWithDialog(this, chart, activeChild()->windowTitle(), &lastFolder_);
 }
 
 void TfrmMain::Content1Click()

@@ -10,6 +10,8 @@
 #include <QWidget>
 
 #include <array>
+#include <optional>
+#include <utility>
 #include <cstdint>
 #include <vector>
 
@@ -116,6 +118,7 @@ public:
     void ShowMarker(bool show);
     double MarkerX() const { return markerX_; }
     QString MarkerText() const { return markerText_; }
+    BgrColor MarkerColor() const { return markerColour_; }
     bool MarkerShown() const { return markerShown_; }
 
     // The built-in menu (Undo Zoom) on the right mouse button. It has no print entry:
@@ -125,12 +128,21 @@ public:
     // Shows data changes: rebuilds the drawn curves from the points and redraws.
     void Refresh();
 
+    // A line printed above the chart on paper and in pictures (what the graph
+    // shows, over which days, from which meter); the screen never shows it.
+    void setPageHeading(const QString &text) { pageHeading_ = text; }
+    QString pageHeading() const { return pageHeading_; }
+    // The first and last time of the points drawn in the shown time range, or
+    // nothing when no point is drawn there.
+    std::optional<std::pair<double, double>> shownDataSpan() const;
+
     // Prints without asking, fitted to the printer's page in its orientation;
     // sets the printer to screen resolution (still vector output) so text and
     // lines keep their proportions.
     bool printTo(QPrinter &printer);
     // Draws the chart as it looks, without the mouse cursor, on `painter` as if it
-    // were `size` pixels large; the screen copy is laid out again afterwards.
+    // were `size` pixels large, with the page heading and dated time labels; the
+    // screen copy is laid out again afterwards.
     void paintTo(QCPPainter &painter, QSize size);
 
     // The drawing engine, for tests and benchmarks that look inside.
@@ -225,6 +237,7 @@ private:
     bool zoomed_ = false;
 
     QString mainTitle_;
+    QString pageHeading_;
     QString subTitle_;
     QString xLabel_;
     bool dottedGrid_ = true;

@@ -8,6 +8,8 @@
 #include "realtime/TfrmGraph.h"
 #include "realtime/PrinterSetupDialog.h"
 #include "realtime/TfrmList.h"
+#include "platform/DayCount.h"
+#include "realtime/TableRow.h"
 
 #include <QApplication>
 #include <QFile>
@@ -34,6 +36,9 @@ constexpr int kStyledSeries = 4;
 constexpr BgrColor kBlack = 0x000000;
 constexpr BgrColor kWhite = 0xFFFFFF;
 constexpr BgrColor kGrey = 0x808080;
+// The marker on paper: a dark red that reads on white (the screen's lime does
+// not) and stays apart from the black curves.
+constexpr BgrColor kPaperMarker = 0x0000B0;
 
 // The chart's screen look while it prints black on white: saved on
 // construction, put back on destruction whatever happened in between.
@@ -48,12 +53,12 @@ private:
     MeterChart &chart_;
     std::array<BgrColor, kStyledSeries> series_{};
     std::array<int, kStyledSeries> lineTypes_{};
-    BgrColor back_, fore_, desk_, text_;
+    BgrColor back_, fore_, desk_, text_, marker_;
 };
 
 BlackOnWhiteLook::BlackOnWhiteLook(MeterChart &chart)
     : chart_(chart), back_(chart.GetGraphBackColor()), fore_(chart.GetGraphForeColor()),
-      desk_(chart.GetDeskColor()), text_(chart.GetTextColor())
+      desk_(chart.GetDeskColor()), text_(chart.GetTextColor()), marker_(chart.MarkerColor())
 {
     // All four series, even on a two-series chart: the same set-up styles them all.
     for (int s = 0; s < kStyledSeries; ++s) {
@@ -65,6 +70,7 @@ BlackOnWhiteLook::BlackOnWhiteLook(MeterChart &chart)
     chart.SetGraphForeColor(kGrey);
     chart.SetDeskColor(kWhite);
     chart.SetTextColor(kBlack);
+    chart.SetMarker(chart.MarkerX(), chart.MarkerText(), kPaperMarker);
     // In black alone the curves are told apart by their lines: T1 dotted, T2 dashed.
     chart.SetLineType(1, 2);
     chart.SetLineType(2, 1);
@@ -80,6 +86,7 @@ BlackOnWhiteLook::~BlackOnWhiteLook()
     chart_.SetGraphForeColor(fore_);
     chart_.SetDeskColor(desk_);
     chart_.SetTextColor(text_);
+    chart_.SetMarker(chart_.MarkerX(), chart_.MarkerText(), marker_);
 }
 
 QFont tableFont()
@@ -144,11 +151,14 @@ bool PrintDialogs::askPrinterSetup(QPrinter &printer)
     return dialog.exec() == QDialog::Accepted;
 }
 
-bool PrintDialogs::printChart(MeterChart &chart, QPrinter &printer)
+bool PrintDialogs::askPrintGraph(QPrinter &printer)
 {
     QPrintDialog dialog(&printer, parent_);
-    if (dialog.exec() != QDialog::Accepted)
-        return false;
+    return dialog.exec() == QDialog::Accepted;
+}
+
+bool PrintDialogs::printChart(MeterChart &chart, QPrinter &printer)
+{
     return chart.printTo(printer);
 }
 
@@ -238,6 +248,40 @@ Printout printoutOf(QWidget *activeChild)
     return {};
 }
 
+QString graphPageHeading(const QString &caption, const std::optional<std::pair<double, double>> &span, int model)
+{
+    QStringList parts;
+    if (!caption.isEmpty())
+        parts << caption;
+    if (span) {
+        const QDateTime from = fromDays(span->first);
+        const QDateTime to = fromDays(span->second);
+        const QString first = tableDate(from.date(), QLocale::c()) + QLatin1Char(' ') + tableTime(from.time());
+        const QString last = from.date() == to.date()
+                                 ? tableTime(to.time())
+                                 : tableDate(to.date(), QLocale::c()) + QLatin1Char(' ') + tableTime(to.time());
+        parts << first + QStringLiteral(" to ") + last;
+    }
+    if (model != 0)
+        parts << QStringLiteral("Meter %1").arg(model);
+    return parts.join(QStringLiteral("   \u2014   "));
+}
+
+QString graphPageHeadingOf(QWidget *activeChild, const MeterChart &chart)
+{
+    int model = 0;
+    QString caption;
+    if (auto *frame = qobject_cast<QMdiSubWindow *>(activeChild)) {
+        caption = frame->windowTitle();
+        activeChild = frame->widget();
+    }
+    if (activeChild && caption.isEmpty())
+        caption = activeChild->windowTitle();
+    if (auto *graph = qobject_cast<TfrmGraph *>(activeChild))
+        model = graph->meterModel;
+    return graphPageHeading(caption, chart.shownDataSpan(), model);
+}
+
 PrintService::PrintService(QWidget *dialogParent)
     : PrintService(std::make_unique<PrintDialogs>(dialogParent))
 {
@@ -279,6 +323,8 @@ bool PrintService::PrintStringGrid(const StringGrid &grid)
 bool PrintService::PrintChart(MeterChart &chart)
 {
     const ChartPrinterScope scope(printer_, !layoutChosen_);
+    if (!ui_->askPrintGraph(printer_))
+        return false;
     return vandrel::PrintChart(chart, [this](MeterChart &c) { return ui_->printChart(c, printer_); });
 }
 
@@ -287,8 +333,10 @@ bool PrintService::printActiveChild(QWidget *activeChild)
     const Printout printout = printoutOf(activeChild);
     if (printout.grid)
         return PrintStringGrid(*printout.grid);
-    if (printout.chart)
+    if (printout.chart) {
+        printout.chart->setPageHeading(graphPageHeadingOf(activeChild, *printout.chart));
         return PrintChart(*printout.chart);
+    }
     return false;
 }
 

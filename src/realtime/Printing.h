@@ -9,6 +9,8 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
+#include <utility>
 
 class QProgressDialog;
 class QWidget;
@@ -26,8 +28,16 @@ public:
     virtual bool askPrint(QPrinter &printer) = 0;
     // The printer set-up dialog on `printer`; true = accepted.
     virtual bool askPrinterSetup(QPrinter &printer) = 0;
-    // The chart's print dialog on `printer`, then the chart printed on it
-    // as the printer's page layout says; true when it printed.
+    // The print dialog before a graph printout, on `printer`; true = Print.
+    // It is asked before the chart takes its paper colours, so the graph on
+    // the screen keeps its own while the dialog is open.
+    virtual bool askPrintGraph(QPrinter &printer)
+    {
+        (void)printer;
+        return true;
+    }
+    // The chart printed on `printer` as the printer's page layout says; true
+    // when it printed.
     virtual bool printChart(MeterChart &chart, QPrinter &printer) = 0;
     // The window that owns the table printout's progress window.
     virtual QWidget *dialogParent() const { return nullptr; }
@@ -39,6 +49,7 @@ public:
     explicit PrintDialogs(QWidget *parent) : parent_(parent) {}
     bool askPrint(QPrinter &printer) override;
     bool askPrinterSetup(QPrinter &printer) override;
+    bool askPrintGraph(QPrinter &printer) override;
     bool printChart(MeterChart &chart, QPrinter &printer) override;
     QWidget *dialogParent() const override { return parent_; }
 
@@ -91,6 +102,13 @@ struct Printout {
     MeterChart *chart = nullptr;
 };
 Printout printoutOf(QWidget *activeChild);
+
+// The line above a printed or exported graph: the window's caption, the
+// first and last time drawn with their dates (the second date only when it
+// differs) and the meter model where one is known (0: none).
+QString graphPageHeading(const QString &caption, const std::optional<std::pair<double, double>> &span, int model);
+// That line for the chart of a child window (or its sub-window frame).
+QString graphPageHeadingOf(QWidget *activeChild, const MeterChart &chart);
 
 // Owned by the main window: the printer that the set-up dialog chooses and
 // the table printout uses, and the commands that use it.

@@ -36,7 +36,9 @@ TfrmGraph *RealTimeController::createGraph(const QRect &bounds)
     auto *g = new TfrmGraph;
     graph_ = g;
     const double now = toDays(QDateTime::currentDateTime());
-    SetupMeterGraph(*g->Chart1, kRealTimePoints, now + run_.GraphSpan, now, link_.identity().MeterModel);
+    SetupMeterGraph(*g->Chart1, kRealTimePoints, now + run_.GraphSpan, now, link_.identity().MeterModel,
+                    link_.identity().ModelSuffix);
+    g->meterModel = link_.identity().MeterModel;
     g->Chart1->SetContextMenu(false);
     g->showIn(area_, QString::fromLatin1(TfrmGraph::kRealTimeCaption), bounds);
     return g;
@@ -71,7 +73,8 @@ void RealTimeController::applyModel(int model)
     if (graph_ && run_.NextPointIndex == 0) {
         MeterChart &chart = *graph_->Chart1;
         chart.SetWorkingAxis(0);
-        SetupMeterGraph(chart, kRealTimePoints, chart.GetXMax(), chart.GetXMin(), model);
+        SetupMeterGraph(chart, kRealTimePoints, chart.GetXMax(), chart.GetXMin(), model, link_.identity().ModelSuffix);
+        graph_->meterModel = model;
     }
 }
 
@@ -318,7 +321,8 @@ void RealTimeController::replayGraph(const JournalContents &contents)
 {
     MeterChart &chart = *graph_->Chart1;
     const double first = contents.samples.constFirst().time;
-    SetupMeterGraph(chart, kRealTimePoints, first + run_.GraphSpan, first, contents.header.model);
+    SetupMeterGraph(chart, kRealTimePoints, first + run_.GraphSpan, first, contents.header.model, contents.header.suffix);
+    graph_->meterModel = contents.header.model;
     ClearGraph(chart, first, run_.GraphSpan);
     run_.NextPointIndex = 0;
     MeterReading reading;

@@ -39,6 +39,8 @@ struct Script {
     std::function<void(QPrinter &)> setupChoice;
     int printAsked = 0;
     int setupAsked = 0;
+    // Called while the graph's print dialog is open.
+    std::function<void()> whileGraphDialogOpen;
     std::vector<MeterChart *> chartsPrinted;
 };
 
@@ -56,6 +58,12 @@ public:
     {
         ++s_.setupAsked;
         s_.setupChoice(printer);
+        return true;
+    }
+    bool askPrintGraph(QPrinter &) override
+    {
+        if (s_.whileGraphDialogOpen)
+            s_.whileGraphDialogOpen();
         return true;
     }
     bool printChart(MeterChart &chart, QPrinter &printer) override
@@ -451,4 +459,86 @@ TEST(PrinterSetupDialog, OkAppliesTheChosenPaperAndOrientationCancelLeavesThePri
         EXPECT_EQ(printer.pageLayout().orientation(), c.expectedOrientation);
         EXPECT_EQ(printer.outputFormat(), QPrinter::PdfFormat);
     }
+}
+
+TEST_F(PrintServiceTest, GraphKeepsItsScreenColoursWhileThePrintDialogIsOpen)
+{
+    TfrmGraph graph;
+    setUpChart(*graph.Chart1);
+    graph.Chart1->SetMarker(45000.5, QStringLiteral("12:00:00"), 0x00FF00);
+    const ChartLook screen = lookOf(*graph.Chart1);
+    std::optional<ChartLook> duringDialog;
+    BgrColor markerDuringDialog = 0;
+    script.whileGraphDialogOpen = [&] {
+        duringDialog = lookOf(*graph.Chart1);
+        markerDuringDialog = graph.Chart1->MarkerColor();
+    };
+    BgrColor markerOnPaper = 0x00FF00;
+    script.chartToFile = dir.filePath(QStringLiteral("graph.pdf"));
+    ASSERT_TRUE(service.printActiveChild(&graph));
+    ASSERT_TRUE(duringDialog.has_value());
+    EXPECT_EQ(*duringDialog, screen);
+    EXPECT_EQ(markerDuringDialog, 0x00FF00u);
+    // On paper the lime marker, unreadable on white, takes another colour.
+    EXPECT_TRUE(PrintChart(*graph.Chart1, [&](MeterChart &c) {
+        markerOnPaper = c.MarkerColor();
+        return true;
+    }));
+    EXPECT_NE(markerOnPaper, 0x00FF00u);
+    EXPECT_EQ(graph.Chart1->MarkerColor(), 0x00FF00u);
+}
+
+TEST(GraphPageHeading, NamesTheCaptionTheSpanWithItsDatesAndTheMeter)
+{
+    const double day = 46357.0; // 1 December 2026
+    struct Case {
+        const char *caption;
+        std::optional<std::pair<double, double>> span;
+        int model;
+        const char *expected;
+    };
+    const Case cases[] = {
+        {"Real Time Graph", std::pair{day + 0.25, day + 0.5}, 580,
+         "Real Time Graph   \u2014   1 Dec 2026 06:00:00 to 12:00:00   \u2014   Meter 580"},
+        {"Graph of run.csv", std::pair{day + 0.75, day + 2.25}, 0,
+         "Graph of run.csv   \u2014   1 Dec 2026 18:00:00 to 3 Dec 2026 06:00:00"},
+        {"DataLogger", std::nullopt, 560, "DataLogger   \u2014   Meter 560"},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(graphPageHeading(QString::fromUtf8(c.caption), c.span, c.model), QString::fromUtf8(c.expected));
+}
+
+TEST(PrintChart, PrintedPageCarriesItsHeadingAndDatesOnTheTimeAxis)
+{
+    const QString tool = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
+    if (tool.isEmpty())
+        GTEST_SKIP() << "pdftotext is not installed; page texts not checked";
+    QTemporaryDir dir;
+    TfrmGraph graph;
+    graph.meterModel = 520;
+    graph.setWindowTitle(QStringLiteral("Graph of run.csv"));
+    // Two hours on one day: the screen's labels would be times only.
+    SetupMeterGraph(*graph.Chart1, 10, 46357.5 + 2.0 / 24, 46357.5, 520);
+    for (int p = 0; p < 10; ++p) {
+        graph.Chart1->SetX(0, p, 46357.5 + p / 120.0);
+        graph.Chart1->SetY(0, p, 40.0 + p);
+        graph.Chart1->SetX(1, p, 46357.5 + p / 120.0);
+        graph.Chart1->SetY(1, p, 20.0 - p);
+    }
+    graph.Chart1->Refresh();
+    graph.Chart1->setPageHeading(graphPageHeadingOf(&graph, *graph.Chart1));
+    QPrinter printer;
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setPageOrientation(QPageLayout::Landscape);
+    printer.setOutputFileName(dir.filePath(QStringLiteral("graph.pdf")));
+    ASSERT_TRUE(PrintChart(*graph.Chart1, [&](MeterChart &c) { return c.printTo(printer); }));
+    const auto pages = pdfPages(printer.outputFileName());
+    ASSERT_TRUE(pages.has_value());
+    ASSERT_EQ(pages->size(), 1);
+    const QString page = pages->front();
+    EXPECT_TRUE(page.contains(QStringLiteral("Graph of run.csv"))) << page.toStdString();
+    EXPECT_TRUE(page.contains(QStringLiteral("1 Dec 2026 12:00:00 to 13:48:00"))) << page.toStdString();
+    EXPECT_TRUE(page.contains(QStringLiteral("Meter 520"))) << page.toStdString();
+    // The time labels carry the date too: more than the heading's one date.
+    EXPECT_GE(page.count(QStringLiteral("1 Dec 2026")), 3) << page.toStdString();
 }
