@@ -279,7 +279,7 @@ TfrmGraph *OutputToGraph(QMdiArea &area, TfrmList &table, OutputGraphUi &ui, con
     const bool four = secondUnit.contains(QLatin1Char('F')) || secondUnit.contains(QLatin1Char('C'));
 
     QPointer<TfrmGraph> graph = new TfrmGraph;
-    graph->showIn(area, table.windowTitle());
+    graph->showIn(area, TfrmGraph::captionFor(table.windowTitle()));
     const auto start = rowTime(grid, 1, locale, ui);
     const auto end = start ? rowTime(grid, rows, locale, ui) : std::nullopt;
     if (!start || !end)

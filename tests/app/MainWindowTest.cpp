@@ -364,7 +364,7 @@ TEST(MainWindowGraph, OutputToGraphFromAnOpenedTableAndTheCommandsThatFollowTheA
     ASSERT_NE(graphWindow, tableWindow);
     auto *graph = qobject_cast<TfrmGraph *>(graphWindow->widget());
     ASSERT_NE(graph, nullptr);
-    EXPECT_EQ(graphWindow->windowTitle(), file); // linked to its table by the caption
+    EXPECT_EQ(graphWindow->windowTitle(), "Graph of " + file); // its own caption, naming its table
     EXPECT_EQ(graph->Chart1->SeriesCount(), 4);  // "C" in the second unit column
     EXPECT_EQ(graph->Chart1->PointCount(), 3);
     EXPECT_NEAR(graph->Chart1->GetY(0, 2), 45.6, 1e-4);

@@ -36,7 +36,7 @@ struct Linked {
             for (int c = 0; c < cells.size(); ++c)
                 table->Grid1->setCells(c, r, cells[c]);
         }
-        graph->showIn(area, caption);
+        graph->showIn(area, TfrmGraph::captionFor(caption));
         SetupMeterGraph(*graph->Chart1, kRows, 46000 + kRows, 46000, twoTemperatures ? 580 : 520);
         for (int p = 0; p < kRows; ++p)
             graph->Chart1->SetX(0, p, 46000 + p);
