@@ -191,6 +191,14 @@ void prepareRangeDialog(TfrmScope &scope, int lastRow)
         w->show();
     scope.edtSelFrom->setText(QStringLiteral("1"));
     scope.edtSelTo->setText(QString::number(lastRow));
+    // The row numbers count only for "Select": with "All" they cannot be edited.
+    const auto follow = [&scope] {
+        for (QWidget *w : {static_cast<QWidget *>(scope.Label1), static_cast<QWidget *>(scope.edtSelFrom),
+                           static_cast<QWidget *>(scope.Label2), static_cast<QWidget *>(scope.edtSelTo)})
+            w->setEnabled(scope.radNo->isChecked());
+    };
+    QObject::connect(scope.radNo, &QRadioButton::toggled, &scope, follow);
+    follow();
 }
 
 std::optional<RangeChoice> TableFileDialogs::askRange(int lastRow)
