@@ -2,6 +2,7 @@
 // Main window: construction, start-up, settings, model set-up and the
 // commands of the shell. The meter link itself lives in MeterLink.
 #include "app/TfrmMain.h"
+#include "platform/MessageBoxes.h"
 
 #include "app/ProgramFiles.h"
 #include "app/TfrmAbout.h"
@@ -338,8 +339,7 @@ bool TfrmMain::askRestore(const QString &question)
 {
     if (options_.askRestore)
         return options_.askRestore(question);
-    return QMessageBox::question(this, QStringLiteral("Confirm"), question, QMessageBox::Yes | QMessageBox::No) ==
-           QMessageBox::Yes;
+    return askQuestionBox(this, question, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
 void TfrmMain::tell(const QString &message)
@@ -347,7 +347,7 @@ void TfrmMain::tell(const QString &message)
     if (options_.tell)
         options_.tell(message);
     else
-        QMessageBox::warning(this, QApplication::applicationDisplayName(), message);
+        showMessageBox(this, MessageKind::Warning, message);
 }
 
 // Work a program that did not close normally left behind: a run's rows and a

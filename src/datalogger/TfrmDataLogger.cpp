@@ -2,6 +2,7 @@
 // The data-logger window's controls and handlers; the filling itself lives in
 // DataLoggerFill so that it can be checked without a window.
 #include "datalogger/TfrmDataLogger.h"
+#include "platform/MessageBoxes.h"
 
 #include "datalogger/DataLoggerCommand.h"
 #include "datalogger/LoadData.h"
@@ -120,8 +121,7 @@ TfrmDataLogger::TfrmDataLogger(DataLoggerState &state, const LoggerModel &model,
 
     decodeProgress = [this](int samples) { return openDecodeProgress(this, samples); };
     askSave = [this] {
-        return QMessageBox::question(this, QApplication::applicationName(), kSaveLoggerQuestion,
-                                     QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        return askQuestionBox(this, kSaveLoggerQuestion, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
     };
     saveCommand = [this] {
         TableFileDialogs dialogs(this);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The panel's side of the link.
 #include "panel/PanelController.h"
+#include "platform/MessageBoxes.h"
 
 #include "panel/LcdPaint.h"
 #include "panel/PanelScale.h"
@@ -26,8 +27,7 @@ PanelController::PanelController(MeterLink &link, QObject *parent) : QObject(par
             panel_->setNoLinkVisible(visible);
     });
     showMessage_ = [](const QString &text) {
-        QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Vandrel"), text, QMessageBox::Ok);
-        box.exec();
+        showMessageBox(nullptr, MessageKind::Information, text);
     };
 }
 

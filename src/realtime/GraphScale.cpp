@@ -2,6 +2,7 @@
 // Hand-set graph scales: the bounds rule, the scale dialog and its flow, and
 // Undo Zoom.
 #include "realtime/GraphScale.h"
+#include "platform/MessageBoxes.h"
 
 #include "platform/MeterChart.h"
 #include "platform/NumberText.h"
@@ -102,8 +103,8 @@ std::optional<ScaleEntry> GraphScaleDialog::askScale(const ScaleEntry &current)
 
 void GraphScaleDialog::showMessage(const QString &text)
 {
-    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationDisplayName(), text, QMessageBox::Ok, parent_);
-    box.exec();
+    // Each of these messages says why something could not be done.
+    showMessageBox(parent_, MessageKind::Warning, text);
 }
 
 bool editScale(MeterChart *chart, int axis, GraphScaleUi &ui, const QLocale &locale)

@@ -2,6 +2,7 @@
 // Graphs drawn from table windows: cell values, row times, the row loop and
 // the temperature axis fitted to what the table holds.
 #include "realtime/OutputToGraph.h"
+#include "platform/MessageBoxes.h"
 
 #include "platform/MeterChart.h"
 #include "platform/StringGrid.h"
@@ -238,8 +239,8 @@ std::optional<double> rowTime(const StringGrid &grid, int row, const QLocale &lo
 
 void OutputGraphDialogs::showMessage(const QString &text)
 {
-    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationDisplayName(), text, QMessageBox::Ok, parent_);
-    box.exec();
+    // Each of these messages says why something could not be done.
+    showMessageBox(parent_, MessageKind::Warning, text);
 }
 
 std::unique_ptr<GraphingProgress> OutputGraphDialogs::showProgress(int maximum)

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Real-time run commands and the sampling step.
 #include "realtime/RealTimeController.h"
+#include "platform/MessageBoxes.h"
 
 #include "meter/ModelTraits.h"
 #include "realtime/GraphSetup.h"
@@ -23,8 +24,7 @@ RealTimeController::RealTimeController(MeterLink &link, QMdiArea &area, QObject 
     : QObject(parent), link_(link), area_(area)
 {
     ask_ = [](const QString &question) {
-        return QMessageBox::question(nullptr, QStringLiteral("Confirm"), question,
-                                     QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        return askQuestionBox(nullptr, question, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
     };
     countTicks(link_, run_, this);
     connect(&link_, &MeterLink::frameTick, this, &RealTimeController::sampleTick);

@@ -2,6 +2,7 @@
 // The save and open flows of table files, their dialogs, and the row-by-row
 // file work between a grid and a device.
 #include "realtime/TableFileDialogs.h"
+#include "platform/MessageBoxes.h"
 
 #include "platform/SafeSaveFile.h"
 #include "platform/StringGrid.h"
@@ -212,8 +213,8 @@ std::optional<RangeChoice> TableFileDialogs::askRange(int lastRow)
 
 void TableFileDialogs::showMessage(const QString &text)
 {
-    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationDisplayName(), text, QMessageBox::Ok, parent_);
-    box.exec();
+    // Each of these messages says why something could not be done.
+    showMessageBox(parent_, MessageKind::Warning, text);
 }
 
 std::unique_ptr<TableFileProgress> TableFileDialogs::showProgress(Work work, int maximum)
