@@ -10,9 +10,14 @@
 #include "realtime/TfrmList.h"
 #include "platform/DayCount.h"
 #include "realtime/TableRow.h"
+#include "realtime/TableFileDialogs.h"
+#include "platform/MessageBoxes.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
 #include <QFontDatabase>
 #include <QMdiSubWindow>
 #include <QPainter>
@@ -139,10 +144,32 @@ private:
 
 } // namespace
 
-bool PrintDialogs::askPrint(QPrinter &printer)
+bool PrintDialogs::runPrintDialog(QPrinter &printer)
 {
     QPrintDialog dialog(&printer, parent_);
-    return dialog.exec() == QDialog::Accepted;
+    // Printing to a file starts in the folder used last, as Open and Save do,
+    // not wherever the program happened to be started.
+    if (auto *file = dialog.findChild<QLineEdit *>(QStringLiteral("filename"))) {
+        const QString name = QFileInfo(file->text()).fileName();
+        const QDir folder(fileDialogStartFolder(lastFolder_ ? *lastFolder_ : QString()));
+        file->setText(folder.filePath(name.isEmpty() ? QStringLiteral("print.pdf") : name));
+    }
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    if (lastFolder_ && printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty())
+        *lastFolder_ = QFileInfo(printer.outputFileName()).absolutePath();
+    return true;
+}
+
+bool PrintDialogs::askPrint(QPrinter &printer)
+{
+    return runPrintDialog(printer);
+}
+
+bool PrintDialogs::askLongPrintout(int pages)
+{
+    return askQuestionBox(parent_, PrintLongPrintoutQuestion(pages), QMessageBox::Yes | QMessageBox::No) ==
+           QMessageBox::Yes;
 }
 
 bool PrintDialogs::askPrinterSetup(QPrinter &printer)
@@ -153,8 +180,7 @@ bool PrintDialogs::askPrinterSetup(QPrinter &printer)
 
 bool PrintDialogs::askPrintGraph(QPrinter &printer)
 {
-    QPrintDialog dialog(&printer, parent_);
-    return dialog.exec() == QDialog::Accepted;
+    return runPrintDialog(printer);
 }
 
 bool PrintDialogs::printChart(MeterChart &chart, QPrinter &printer)
@@ -164,8 +190,15 @@ bool PrintDialogs::printChart(MeterChart &chart, QPrinter &printer)
 
 PrintCells gridPrintCells(const StringGrid &grid)
 {
-    return {grid.RowCount(), grid.ColCount(),
-            [&grid](int col, int row) { return grid.Cells(col, row); }};
+    // The caption the user knows the table by: its sub-window's, else its window's.
+    QString title = grid.window()->windowTitle();
+    for (const QWidget *w = grid.parentWidget(); w; w = w->parentWidget()) {
+        if (auto *frame = qobject_cast<const QMdiSubWindow *>(w)) {
+            title = frame->windowTitle();
+            break;
+        }
+    }
+    return {grid.RowCount(), grid.ColCount(), [&grid](int col, int row) { return grid.Cells(col, row); }, title};
 }
 
 PrintOutcome printTableLines(QPrinter &printer, const PrintCells &cells, const PrintPageHook &beforePage)
@@ -181,6 +214,7 @@ PrintOutcome printTableLines(QPrinter &printer, const PrintCells &cells, const P
     int page = 0;
     bool pagesOk = true;
     bool cancelled = false;
+    const QRect titleLine(kPrintLeftX, kPrintTitleY, printer.width() - 2 * kPrintLeftX, kPrintLineHeight);
     ForEachPrintLine(cells, pageHeight, [&](const PrintLine &line) {
         if (line.page != page) {
             if (beforePage && !beforePage(line.page, pages)) {
@@ -190,6 +224,11 @@ PrintOutcome printTableLines(QPrinter &printer, const PrintCells &cells, const P
             if (page != 0)
                 pagesOk = printer.newPage();
             page = line.page;
+            // Pages come apart: each one says what it is and where it belongs.
+            if (pagesOk) {
+                painter.drawText(titleLine, Qt::AlignLeft | Qt::AlignTop, cells.title);
+                painter.drawText(titleLine, Qt::AlignRight | Qt::AlignTop, PrintPageNumberText(page, pages));
+            }
         }
         if (pagesOk)
             painter.drawText(QPoint(kPrintLeftX, line.y + ascent), line.text);
@@ -282,8 +321,8 @@ QString graphPageHeadingOf(QWidget *activeChild, const MeterChart &chart)
     return graphPageHeading(caption, chart.shownDataSpan(), model);
 }
 
-PrintService::PrintService(QWidget *dialogParent)
-    : PrintService(std::make_unique<PrintDialogs>(dialogParent))
+PrintService::PrintService(QWidget *dialogParent, QString *lastFolder)
+    : PrintService(std::make_unique<PrintDialogs>(dialogParent, lastFolder))
 {
 }
 
@@ -312,7 +351,11 @@ bool PrintService::PrintStringGrid(const StringGrid &grid)
     const QPointer<const StringGrid> alive(&grid);
     const PrintCells all = gridPrintCells(grid);
     const PrintCells cells{all.rowCount, all.colCount,
-                           [&alive, &all](int col, int row) { return alive ? all.cell(col, row) : QString(); }};
+                           [&alive, &all](int col, int row) { return alive ? all.cell(col, row) : QString(); },
+                           all.title};
+    const int pages = PrintPageCount(cells.rowCount, printer_.height());
+    if (pages > kPrintPagesWithoutAsking && !ui_->askLongPrintout(pages))
+        return false;
     PrintProgressWindow progress(ui_->dialogParent());
     const PrintOutcome outcome = printTableLines(printer_, cells, [&](int page, int pages) {
         return progress.pageStarting(page, pages) && alive;

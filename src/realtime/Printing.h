@@ -28,6 +28,13 @@ public:
     virtual bool askPrint(QPrinter &printer) = 0;
     // The printer set-up dialog on `printer`; true = accepted.
     virtual bool askPrinterSetup(QPrinter &printer) = 0;
+    // Asked before a table printout of more than 500 pages, saying how many;
+    // true = print them.
+    virtual bool askLongPrintout(int pages)
+    {
+        (void)pages;
+        return true;
+    }
     // The print dialog before a graph printout, on `printer`; true = Print.
     // It is asked before the chart takes its paper colours, so the graph on
     // the screen keeps its own while the dialog is open.
@@ -46,18 +53,25 @@ public:
 // The real dialogs, parented to the main window.
 class PrintDialogs : public PrintUi {
 public:
-    explicit PrintDialogs(QWidget *parent) : parent_(parent) {}
+    // `lastFolder` (may be null): where printing to a file starts, and then
+    // the folder printed to.
+    explicit PrintDialogs(QWidget *parent, QString *lastFolder = nullptr) : parent_(parent), lastFolder_(lastFolder) {}
     bool askPrint(QPrinter &printer) override;
     bool askPrinterSetup(QPrinter &printer) override;
+    bool askLongPrintout(int pages) override;
     bool askPrintGraph(QPrinter &printer) override;
     bool printChart(MeterChart &chart, QPrinter &printer) override;
     QWidget *dialogParent() const override { return parent_; }
 
 private:
+    bool runPrintDialog(QPrinter &printer);
+
     QWidget *parent_;
+    QString *lastFolder_;
 };
 
-// The cells of a grid as a table printout reads them.
+// The cells of a grid as a table printout reads them, titled with the
+// caption of the window the grid is in.
 PrintCells gridPrintCells(const StringGrid &grid);
 
 enum class PrintOutcome { Printed, Cancelled, Failed };
@@ -114,7 +128,7 @@ QString graphPageHeadingOf(QWidget *activeChild, const MeterChart &chart);
 // the table printout uses, and the commands that use it.
 class PrintService {
 public:
-    explicit PrintService(QWidget *dialogParent);
+    explicit PrintService(QWidget *dialogParent, QString *lastFolder = nullptr);
     explicit PrintService(std::unique_ptr<PrintUi> ui);
     PrintService(const PrintService &) = delete;
     PrintService &operator=(const PrintService &) = delete;
@@ -125,9 +139,10 @@ public:
     // The printer set-up dialog and nothing else; true when accepted.
     // From then on graphs print in the orientation chosen there too.
     bool printerSetup();
-    // Asks with the print dialog, then prints every row of the grid with a
-    // progress window. False when cancelled in either (nothing reaches the
-    // printer where it can be stopped) or the printer could not be opened.
+    // Asks with the print dialog (and, past 500 pages, whether to print them
+    // all), then prints every row of the grid with a progress window. False
+    // when cancelled in any (nothing reaches the printer where it can be
+    // stopped) or the printer could not be opened.
     bool PrintStringGrid(const StringGrid &grid);
     // The chart in black on white through its print dialog, on the chosen
     // printer; landscape until a page set-up has been chosen.

@@ -10,7 +10,10 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFile>
+#include <QDialog>
+#include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QProcess>
 #include <QProgressDialog>
@@ -41,6 +44,8 @@ struct Script {
     int setupAsked = 0;
     // Called while the graph's print dialog is open.
     std::function<void()> whileGraphDialogOpen;
+    bool longAnswer = true; // the answer to a printout of very many pages
+    int longAsked = 0;      // the page count it was asked with
     std::vector<MeterChart *> chartsPrinted;
 };
 
@@ -59,6 +64,11 @@ public:
         ++s_.setupAsked;
         s_.setupChoice(printer);
         return true;
+    }
+    bool askLongPrintout(int pages) override
+    {
+        s_.longAsked = pages;
+        return s_.longAnswer;
     }
     bool askPrintGraph(QPrinter &) override
     {
@@ -154,20 +164,53 @@ protected:
 
 TEST_F(PrintServiceTest, TableOfSixtyOneRowsPrintsRowSixtyAloneOnPageTwo)
 {
-    fillTable(*table.Grid1, 61);
-    ASSERT_TRUE(service.printActiveChild(&table));
+    QMdiArea area;
+    auto *framed = new TfrmList;
+    fillTable(*framed->Grid1, 61);
+    framed->showIn(area, QStringLiteral("greenhouse.csv"));
+    ASSERT_TRUE(service.printActiveChild(framed));
     EXPECT_EQ(script.printAsked, 1);
     EXPECT_EQ(pdfPageCount(script.printToFile), 2);
     const auto pages = pdfPages(script.printToFile);
     if (!pages)
         GTEST_SKIP() << "pdftotext is not installed; page texts not checked";
     ASSERT_EQ(pages->size(), 2);
-    EXPECT_TRUE(pages->at(0).contains(QRegularExpression(QStringLiteral("NO +HUMIDITY"))));
+    EXPECT_TRUE(pages->at(0).contains(QRegularExpression(QStringLiteral("NO +DATE +TIME +HUMIDITY +UNIT"))));
     EXPECT_TRUE(pages->at(0).contains(QStringLiteral("row059")));
     EXPECT_FALSE(pages->at(0).contains(QStringLiteral("row060")));
-    EXPECT_TRUE(pages->at(1).trimmed().contains(
-        QRegularExpression(QStringLiteral("^row060 +45\\.6$"))))
-        << pages->at(1).toStdString();
+    // Every page: the window's caption and its number at the top, then the
+    // heading row, then its rows.
+    const QStringList second = pages->at(1).trimmed().split(QLatin1Char('\n'));
+    ASSERT_EQ(second.size(), 3) << pages->at(1).toStdString();
+    EXPECT_TRUE(second[0].contains(QRegularExpression(QStringLiteral("^greenhouse\\.csv +page 2 of 2$"))))
+        << second[0].toStdString();
+    EXPECT_TRUE(second[1].contains(QRegularExpression(QStringLiteral("^NO +DATE +TIME +HUMIDITY +UNIT")))) << second[1].toStdString();
+    EXPECT_TRUE(second[2].contains(QRegularExpression(QStringLiteral("^row060 +45\\.6$")))) << second[2].toStdString();
+    EXPECT_TRUE(pages->at(0).contains(QRegularExpression(QStringLiteral("greenhouse\\.csv +page 1 of 2"))));
+}
+
+TEST_F(PrintServiceTest, PrintoutsOfMoreThanFiveHundredPagesAskFirstSayingHowMany)
+{
+    // Pages one line high past the heading: each row is a page of its own.
+    service.printer().setPageSize(QPageSize(QSizeF(4, 0.5), QPageSize::Inch));
+    ASSERT_EQ(PrintLinesPerPage(service.printer().height()), 2);
+    struct Case {
+        int rows;
+        bool answer;
+        int asked;    // the page count asked about; 0: not asked
+        bool printed;
+    };
+    const Case cases[] = {{12, false, 0, true}, {502, false, 501, false}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.rows);
+        fillTable(*table.Grid1, c.rows);
+        script.longAnswer = c.answer;
+        script.longAsked = 0;
+        script.printToFile = dir.filePath(QStringLiteral("long%1.pdf").arg(c.rows));
+        EXPECT_EQ(service.PrintStringGrid(*table.Grid1), c.printed);
+        EXPECT_EQ(script.longAsked, c.asked);
+        EXPECT_EQ(QFile::exists(script.printToFile), c.printed);
+    }
 }
 
 TEST_F(PrintServiceTest, CancelledPrintDialogPrintsNothing)
@@ -541,4 +584,23 @@ TEST(PrintChart, PrintedPageCarriesItsHeadingAndDatesOnTheTimeAxis)
     EXPECT_TRUE(page.contains(QStringLiteral("Meter 520"))) << page.toStdString();
     // The time labels carry the date too: more than the heading's one date.
     EXPECT_GE(page.count(QStringLiteral("1 Dec 2026")), 3) << page.toStdString();
+}
+
+TEST(PrintDialogs, PrintingToAFileStartsInTheFolderUsedLast)
+{
+    QTemporaryDir dir;
+    QString lastFolder = dir.path();
+    PrintDialogs dialogs(nullptr, &lastFolder);
+    QPrinter printer;
+    QString offered;
+    QTimer::singleShot(0, [&] {
+        QWidget *dialog = QApplication::activeModalWidget();
+        ASSERT_NE(dialog, nullptr);
+        if (auto *file = dialog->findChild<QLineEdit *>(QStringLiteral("filename")))
+            offered = file->text();
+        qobject_cast<QDialog *>(dialog)->reject();
+    });
+    EXPECT_FALSE(dialogs.askPrint(printer));
+    EXPECT_EQ(QFileInfo(offered).absolutePath(), dir.path()) << offered.toStdString();
+    EXPECT_EQ(lastFolder, dir.path()); // a cancelled dialog changes nothing
 }
