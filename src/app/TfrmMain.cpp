@@ -81,7 +81,7 @@ TfrmMain::TfrmMain(const MainOptions &options, QWidget *parent) : QMainWindow(pa
     realTime_ = std::make_unique<RealTimeController>(*link_, *mdi_);
     realTime_->setSaveTable([this] { return SaveTable(); });
     tableFileUi_ = [this] { return std::make_unique<TableFileDialogs>(this, &lastFolder_); };
-    print_ = std::make_unique<PrintService>(this);
+    print_ = std::make_unique<PrintService>(this, &lastFolder_);
     connect(mdi_, &QMdiArea::subWindowActivated, this, &TfrmMain::childActivated);
 
     buildActions();
@@ -594,6 +594,40 @@ void TfrmMain::Cascade1Click()
     }
     if (!windows.isEmpty())
         mdi_->setActiveSubWindow(windows.last());
+}
+
+void TfrmMain::mnuPanelSizeClick(int percent)
+{
+    QWidget *panel = panelController_->panel() ? panelController_->panel()->parentWidget() : nullptr;
+    const QRect before = panel ? panel->geometry() : QRect();
+    panelController_->setPanelPercent(percent);
+    if (!panel || panel->geometry() == before)
+        return;
+    // A larger panel would cover the graph's axes and the table's first
+    // columns: the windows beside it move over, and back when it shrinks.
+    for (QMdiSubWindow *w : mdi_->subWindowList()) {
+        if (w != panel && !w->isHidden() && !w->isMinimized() && !w->isMaximized())
+            w->setGeometry(besidePanel(w->geometry(), before, panel->geometry()));
+    }
+}
+
+// Tiles the open child windows over the workspace; however many there are,
+// each stays wholly in view.
+void TfrmMain::Title1Click()
+{
+    QList<QMdiSubWindow *> windows;
+    QList<QSize> minimums;
+    for (QMdiSubWindow *w : mdi_->subWindowList(QMdiArea::CreationOrder)) {
+        if (w->isHidden() || w->isMinimized())
+            continue;
+        if (w->isMaximized())
+            w->showNormal();
+        windows.append(w);
+        minimums.append(w->minimumSize() == w->maximumSize() ? w->size() : w->minimumSizeHint().expandedTo(w->minimumSize()));
+    }
+    const QList<QRect> places = tileLayout(minimums, mdi_->viewport()->size());
+    for (qsizetype i = 0; i < places.size(); ++i)
+        windows.at(i)->setGeometry(places.at(i));
 }
 
 void TfrmMain::closeEvent(QCloseEvent *event)
