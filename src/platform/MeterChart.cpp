@@ -528,6 +528,18 @@ bool MeterChart::printTo(QPrinter &printer)
     return painter.end();
 }
 
+QString fittedHeading(const QString &text, const QFontMetrics &metrics, int width)
+{
+    if (metrics.horizontalAdvance(text) <= width)
+        return text;
+    // Its parts one under the other; a part still too long loses its middle
+    // (a folder path keeps its file name).
+    QStringList lines = text.split(kHeadingSeparator);
+    for (QString &line : lines)
+        line = metrics.elidedText(line, Qt::ElideMiddle, width);
+    return lines.join(QLatin1Char('\n'));
+}
+
 std::optional<std::pair<double, double>> MeterChart::shownDataSpan() const
 {
     if (panes_.empty() || data_.seriesCount() == 0)
@@ -557,7 +569,9 @@ void MeterChart::paintTo(QCPPainter &painter, QSize size)
     QCPLayoutGrid *layout = plot_->plotLayout();
     QCPTextElement *heading = nullptr;
     if (!pageHeading_.isEmpty()) {
-        heading = new QCPTextElement(plot_, pageHeading_, QFont(font().family(), 10, QFont::Bold));
+        const QFont headingFont(font().family(), 10, QFont::Bold);
+        heading = new QCPTextElement(plot_, fittedHeading(pageHeading_, QFontMetrics(headingFont), size.width() - 8),
+                                     headingFont);
         heading->setTextColor(BgrToQColor(textColour_));
         heading->setMargins(QMargins(4, 4, 4, 2));
         layout->insertRow(0);

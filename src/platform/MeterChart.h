@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <vector>
 
+class QFontMetrics;
 class QMouseEvent;
 class QPrinter;
 
@@ -22,6 +23,13 @@ namespace vandrel {
 
 class ChartTicker;
 class ValueTicker;
+
+// The parts of a page heading are joined by this; a heading too wide for its
+// page puts each part on a line of its own.
+inline const QString kHeadingSeparator = QStringLiteral("   \u2014   ");
+// `text` as it fits `width` pixels: whole, else a part per line, each cut in
+// its middle where still too long.
+QString fittedHeading(const QString &text, const QFontMetrics &metrics, int width);
 
 // Colours are 0x00BBGGRR values throughout the program.
 using BgrColor = std::uint32_t;

@@ -303,7 +303,7 @@ QString graphPageHeading(const QString &caption, const std::optional<std::pair<d
     }
     if (model != 0)
         parts << QStringLiteral("Meter %1").arg(model);
-    return parts.join(QStringLiteral("   \u2014   "));
+    return parts.join(kHeadingSeparator);
 }
 
 QString graphPageHeadingOf(QWidget *activeChild, const MeterChart &chart)
