@@ -67,6 +67,7 @@ TfrmMain::TfrmMain(const MainOptions &options, QWidget *parent) : QMainWindow(pa
 
     link_ = std::make_unique<MeterLink>(Comm1, reading_, identity_);
     panelController_ = std::make_unique<PanelController>(*link_);
+    panelController_->setMessageSink([this](const QString &text) { showMessageBox(this, MessageKind::Information, text); });
     Comm1.setOnHandlerException([](const std::exception &e) {
         // A fault in our own handler, not a port failure: say so rather than hide it.
         qWarning("Unexpected error while reading the meter: %s", e.what());

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The panel's side of the link.
 #include "panel/PanelController.h"
-#include "platform/MessageBoxes.h"
 
 #include "panel/LcdPaint.h"
 #include "panel/PanelScale.h"
@@ -26,8 +25,11 @@ PanelController::PanelController(MeterLink &link, QObject *parent) : QObject(par
         if (panel_)
             panel_->setNoLinkVisible(visible);
     });
+    // The program's own message boxes are the application's: it hands them
+    // in with setMessageSink. A controller without one shows a plain box.
     showMessage_ = [](const QString &text) {
-        showMessageBox(nullptr, MessageKind::Information, text);
+        QMessageBox box(QMessageBox::Information, QStringLiteral("Vandrel"), text, QMessageBox::Ok);
+        box.exec();
     };
 }
 
