@@ -79,10 +79,6 @@ const Extreme &extremeOf(const DecodedSet &decoded, int tag);
 // table runs over more than one day) and the row's values.
 QString markerText(const StringGrid &grid1, int row, const LoggerModel &model);
 
-} // namespace vandrel
-
-namespace vandrel {
-
 // The WCAG contrast ratio of two colours, 1 (none) to 21 (black on white);
 // text wants at least 4.5.
 double contrastRatio(const QColor &a, const QColor &b);
