@@ -9,7 +9,7 @@ packages=(
   qt6-base-dev qt6-serialport-dev qt6-svg-dev libqt6svg6 qt6-qpa-plugins libgl-dev
   libqcustomplot-dev libqcustomplot2.1-qt6
   googletest libgtest-dev libbenchmark-dev
-  fonts-dejavu-core xdg-utils xvfb xauth poppler-utils imagemagick
+  fonts-dejavu-core xdg-utils xvfb xauth poppler-utils imagemagick xdotool matchbox-window-manager
   clang libclang-rt-14-dev
   dpkg-dev file lintian desktop-file-utils appstream strace librsvg2-bin
   prometheus libsystemd-dev systemd

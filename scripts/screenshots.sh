@@ -1,18 +1,21 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Makes the pictures in docs/screenshots by driving the program with its
-# simulated meter on a virtual screen: a real-time run, an opened table file
-# drawn as a graph, and the data-logger window after a download.
+# simulated meter on a virtual screen: a real-time run (also on a small
+# 1024x600 screen), an opened table file drawn as a graph, that graph printed
+# to a PDF file and exported as a picture, and the data-logger window after a
+# download.
 # Usage: scripts/screenshots.sh [BUILD_DIR] [OUT_DIR]
-# (needs xvfb, xdotool, imagemagick and matchbox-window-manager, which maximises
-# the main window as a desktop does)
+# (needs xvfb, xdotool, imagemagick, poppler-utils and matchbox-window-manager,
+# which maximises the main window as a desktop does)
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:-$here/build-asan}" && pwd)
 out=$(mkdir -p "${2:-$here/docs/screenshots}" && cd "${2:-$here/docs/screenshots}" && pwd)
 
 if [ -z "${VANDREL_SHOTS_INNER:-}" ]; then
-  VANDREL_SHOTS_INNER=1 exec xvfb-run -a -s "-screen 0 1280x960x24" "$0" "$build" "$out"
+  VANDREL_SHOTS_INNER=small xvfb-run -a -s "-screen 0 1024x600x24" "$0" "$build" "$out"
+  VANDREL_SHOTS_INNER=large exec xvfb-run -a -s "-screen 0 1280x960x24" "$0" "$build" "$out"
 fi
 
 work=$(mktemp -d)
@@ -58,6 +61,15 @@ press() { xdotool windowfocus --sync "$win"; xdotool key --clearmodifiers "$@"; 
 shoot() { sleep "$2"; import -window "$win" "$out/$1"; echo "wrote $out/$1"; }
 output_to_graph() { xdotool mousemove --sync 188 37 click 1; }   # the toolbar's graph button
 
+# 0. On a small screen (a netbook's 1024x600): the same run, laid out to fit.
+if [ "$VANDREL_SHOTS_INNER" = small ]; then
+  start_app small
+  press F9
+  shoot main-window-1024x600.png 40
+  stop_app
+  exit 0
+fi
+
 # 1. A run at the default two-second rate: panel, live graph and table.
 start_app run
 press F9
@@ -76,6 +88,33 @@ sleep 4
 output_to_graph
 xdotool mousemove 640 940   # off the toolbar, so no button shows as hovered
 shoot table-file-graph.png 5
+
+# 2a. That graph printed: the print dialog's file printer writes a PDF into
+# the folder used last (the table file's), whose page becomes a picture.
+press ctrl+p
+sleep 3
+xdotool key Return
+pdf=
+for _ in $(seq 1 30); do
+  pdf=$(ls -t "$work"/*.pdf 2>/dev/null | head -1 || true)
+  [ -n "$pdf" ] && [ -s "$pdf" ] && break
+  sleep 1
+done
+sleep 2
+pdftoppm -png -r 50 -singlefile "$pdf" "$out/printed-graph"
+echo "wrote $out/printed-graph.png"
+
+# 2b. And exported as a picture, as printed (black on white).
+press alt+f
+xdotool key e
+sleep 3
+xdotool key ctrl+a
+xdotool type --delay 20 "$work/exported-graph.png"
+xdotool key Return
+for _ in $(seq 1 30); do [ -s "$work/exported-graph.png" ] && break; sleep 1; done
+sleep 1
+convert "$work/exported-graph.png" -resize 50% "$out/exported-graph.png"
+echo "wrote $out/exported-graph.png"
 stop_app
 
 # 3. The simulated meter's logger memory, downloaded: the progress window comes

@@ -50,11 +50,12 @@ QString keyLabel(int model, PanelKey key)
 
 } // namespace
 
-QImage MeterBodyPainter::paint() const
+QImage MeterBodyPainter::paint(int scale) const
 {
-    QImage image(BackgroundWidth, BackgroundHeight, QImage::Format_RGB32);
+    QImage image(BackgroundWidth * scale, BackgroundHeight * scale, QImage::Format_RGB32);
     image.fill(Outside);
     QPainter p(&image);
+    p.scale(scale, scale);
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);
     paintCase(p);

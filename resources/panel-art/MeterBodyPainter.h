@@ -13,8 +13,9 @@ class MeterBodyPainter {
 public:
     explicit MeterBodyPainter(int model) : model_(model) {}
 
-    // The 120 x 355 picture in picture coordinates (the panel shows it at 4, -1).
-    QImage paint() const;
+    // The 120 x 355 picture in picture coordinates (the panel shows it at 4, -1),
+    // drawn `scale` times as large for the larger panel sizes.
+    QImage paint(int scale = 1) const;
 
 private:
     void paintCase(QPainter &p) const;

@@ -29,6 +29,12 @@ int writeBodies(const QString &dir)
             QTextStream(stderr) << "cannot write " << file << '\n';
             return 1;
         }
+        // The same drawing twice as large, for the larger panel sizes.
+        const QString large = QDir(dir).filePath(QStringLiteral("PANEL%1@2x.png").arg(model));
+        if (!MeterBodyPainter(model).paint(2).save(large, "PNG")) {
+            QTextStream(stderr) << "cannot write " << large << '\n';
+            return 1;
+        }
     }
     return 0;
 }

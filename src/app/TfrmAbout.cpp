@@ -10,6 +10,10 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include <QFontMetrics>
+
+#include <algorithm>
+
 namespace vandrel {
 
 TfrmAbout::TfrmAbout(QWidget *parent) : QDialog(parent)
@@ -45,8 +49,15 @@ TfrmAbout::TfrmAbout(QWidget *parent) : QDialog(parent)
     grid->addWidget(Label2, 1, 2);
     grid->setColumnStretch(3, 1);
     grid->addWidget(buttons, 2, 0, 1, 4);
-    setMinimumSize(383, 117);
-    setFixedSize(sizeHint().expandedTo(QSize(383, 117)));
+    // The window's title is long: wide enough for it to show whole in a title
+    // bar (its font is often bold), beside the icon and the title bar's buttons.
+    QFont titleBar = font();
+    titleBar.setBold(true);
+    constexpr int titleBarExtras = 140;
+    const int titleWidth = QFontMetrics(titleBar).horizontalAdvance(windowTitle()) + titleBarExtras;
+    const QSize least(std::max(383, titleWidth), 117);
+    setMinimumSize(least);
+    setFixedSize(sizeHint().expandedTo(least));
 }
 
 QString TfrmAbout::versionText() const

@@ -2,6 +2,7 @@
 // Main window: construction, start-up, settings, model set-up and the
 // commands of the shell. The meter link itself lives in MeterLink.
 #include "app/TfrmMain.h"
+#include "platform/MessageBoxes.h"
 
 #include "app/InsightActions.h"
 #include "app/ProgramFiles.h"
@@ -13,6 +14,7 @@
 #include "realtime/GraphExport.h"
 #include "realtime/GraphScale.h"
 #include "realtime/OutputToGraph.h"
+#include "realtime/Printing.h"
 #include "realtime/RateEditor.h"
 #include "realtime/TableGraphLink.h"
 #include "realtime/TableFileDialogs.h"
@@ -68,6 +70,7 @@ TfrmMain::TfrmMain(const MainOptions &options, QWidget *parent) : QMainWindow(pa
 
     link_ = std::make_unique<MeterLink>(Comm1, reading_, identity_);
     panelController_ = std::make_unique<PanelController>(*link_);
+    panelController_->setMessageSink([this](const QString &text) { showMessageBox(this, MessageKind::Information, text); });
     Comm1.setOnHandlerException([](const std::exception &e) {
         // A fault in our own handler, not a port failure: say so rather than hide it.
         qWarning("Unexpected error while reading the meter: %s", e.what());
@@ -82,7 +85,7 @@ TfrmMain::TfrmMain(const MainOptions &options, QWidget *parent) : QMainWindow(pa
     realTime_ = std::make_unique<RealTimeController>(*link_, *mdi_);
     realTime_->setSaveTable([this] { return SaveTable(); });
     tableFileUi_ = [this] { return std::make_unique<TableFileDialogs>(this, &lastFolder_); };
-    print_ = std::make_unique<PrintService>(this);
+    print_ = std::make_unique<PrintService>(this, &lastFolder_);
     connect(mdi_, &QMdiArea::subWindowActivated, this, &TfrmMain::childActivated);
     InsightParts insight;
     insight.window = this;
@@ -393,8 +396,7 @@ bool TfrmMain::askRestore(const QString &question)
 {
     if (options_.askRestore)
         return options_.askRestore(question);
-    return QMessageBox::question(this, QStringLiteral("Confirm"), question, QMessageBox::Yes | QMessageBox::No) ==
-           QMessageBox::Yes;
+    return askQuestionBox(this, question, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
 void TfrmMain::tell(const QString &message)
@@ -402,7 +404,7 @@ void TfrmMain::tell(const QString &message)
     if (options_.tell)
         options_.tell(message);
     else
-        QMessageBox::warning(this, QApplication::applicationDisplayName(), message);
+        showMessageBox(this, MessageKind::Warning, message);
 }
 
 // Work a program that did not close normally left behind: a run's rows and a
@@ -588,8 +590,15 @@ void TfrmMain::SpeedButton1Click()
 
 void TfrmMain::ExportGraphClick()
 {
-    if (MeterChart *chart = activeChart())
-        ExportGraphWithDialog(this, chart, activeChild()->windowTitle(), &lastFolder_);
+    MeterChart *chart = activeChart();
+    if (!chart)
+        return;
+    // The data-logger window knows its meter; a graph window says itself.
+    if (TfrmDataLogger *logger = dataLoggerOf(activeChild()))
+        chart->setPageHeading(graphPageHeading(logger->windowTitle(), chart->shownDataSpan(), logger->model().MeterModel));
+    else
+        chart->setPageHeading(graphPageHeadingOf(activeChild(), *chart));
+    ExportGraphWithDialog(this, chart, activeChild()->windowTitle(), &lastFolder_);
 }
 
 void TfrmMain::Content1Click()
@@ -605,44 +614,6 @@ void TfrmMain::AboutVandrel1Click()
 {
     TfrmAbout about(this);
     about.exec();
-}
-
-// Lines the minimised child windows up along the bottom of the client area.
-void TfrmMain::ArrangeIcons1Click()
-{
-    int x = 0;
-    for (QMdiSubWindow *w : mdi_->subWindowList()) {
-        if (!w->isMinimized())
-            continue;
-        w->move(x, mdi_->viewport()->height() - w->height());
-        x += w->width();
-    }
-}
-
-// Steps the open child windows down from the top left, each keeping its size
-// as far as it fits (a graph squeezed to its title bar is of no use).
-void TfrmMain::Cascade1Click()
-{
-    QList<QMdiSubWindow *> windows;
-    QList<QSize> sizes, minimums;
-    for (QMdiSubWindow *w : mdi_->subWindowList(QMdiArea::StackingOrder)) {
-        if (w->isHidden() || w->isMinimized())
-            continue;
-        if (w->isMaximized())
-            w->showNormal();
-        windows.append(w);
-        sizes.append(w->size());
-        // A window of fixed size (the panel) keeps it.
-        minimums.append(w->minimumSize() == w->maximumSize() ? w->size() : kUsableWindowSize);
-    }
-    const int step = style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, mdi_) + 4;
-    const QList<QRect> places = cascadeLayout(sizes, minimums, mdi_->viewport()->size(), step);
-    for (qsizetype i = 0; i < windows.size(); ++i) {
-        windows.at(i)->setGeometry(places.at(i));
-        windows.at(i)->raise();
-    }
-    if (!windows.isEmpty())
-        mdi_->setActiveSubWindow(windows.last());
 }
 
 void TfrmMain::closeEvent(QCloseEvent *event)

@@ -118,6 +118,9 @@ private:
     void AboutVandrel1Click();
     void ArrangeIcons1Click();
     void Cascade1Click();
+    void Title1Click();
+    // View › Panel size: the panel at `percent`, the windows beside it making room.
+    void mnuPanelSizeClick(int percent);
     void fillWindowMenu();
     void mnuPanelClick();
     void Publishing1Click();

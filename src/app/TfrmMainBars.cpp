@@ -91,7 +91,7 @@ void TfrmMain::buildActions()
         QAction *a = makeAction(QStringLiteral("mnuPanelSize%1").arg(percent), QStringLiteral("%1 %").arg(percent));
         a->setCheckable(true);
         sizes->addAction(a);
-        connect(a, &QAction::triggered, this, [this, percent] { panelController_->setPanelPercent(percent); });
+        connect(a, &QAction::triggered, this, [this, percent] { mnuPanelSizeClick(percent); });
     }
     connect(makeAction(QStringLiteral("RealTimeGraph1"), QStringLiteral("&Real-Time Graph")), &QAction::triggered,
             this, &TfrmMain::RealTimeGraph1Click);
@@ -112,8 +112,8 @@ void TfrmMain::buildActions()
                        QStringLiteral("Zoom out the graph")),
             &QAction::triggered, this, &TfrmMain::SpeedButton1Click);
 
-    connect(makeAction(QStringLiteral("Title1"), QStringLiteral("&Tile")), &QAction::triggered, mdi_,
-            &QMdiArea::tileSubWindows);
+    connect(makeAction(QStringLiteral("Title1"), QStringLiteral("&Tile")), &QAction::triggered, this,
+            &TfrmMain::Title1Click);
     connect(makeAction(QStringLiteral("Cascade1"), QStringLiteral("&Cascade")), &QAction::triggered, this,
             &TfrmMain::Cascade1Click);
     connect(makeAction(QStringLiteral("ArrangeIcons1"), QStringLiteral("&ArrangeIcons")), &QAction::triggered, this,

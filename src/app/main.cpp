@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Program entry: options, the simulated meter for --demo, the main window.
 #include "app/AppVersion.h"
+#include "platform/MessageBoxes.h"
 #include "app/CommandLine.h"
 #include "app/DemoMeter.h"
 #include "app/TfrmMain.h"
@@ -27,7 +28,7 @@ public:
             return QApplication::notify(receiver, event);
         } catch (const vandrel::EAbort &) {
         } catch (const std::exception &e) {
-            QMessageBox::critical(activeWindow(), QStringLiteral("Vandrel"), QString::fromLocal8Bit(e.what()));
+            vandrel::showMessageBox(activeWindow(), vandrel::MessageKind::Error, QString::fromLocal8Bit(e.what()));
         }
         return false;
     }
@@ -62,7 +63,7 @@ int main(int argc, char *argv[])
         QString error;
         const QString device = demo.start(cmd.demoModel, cmd.demoSuffix, error);
         if (device.isEmpty())
-            QMessageBox::warning(nullptr, QStringLiteral("Vandrel"), error);
+            vandrel::showMessageBox(nullptr, vandrel::MessageKind::Warning, error);
         else
             options.preferredPorts << device;
     }

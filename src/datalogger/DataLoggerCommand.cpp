@@ -2,6 +2,7 @@
 // The data-logger menu command, its progress window over the small dialog, and
 // the choice and saving of the data-logger table.
 #include "datalogger/DataLoggerCommand.h"
+#include "platform/MessageBoxes.h"
 
 #include "datalogger/KeptMemory.h"
 #include "datalogger/LoadData.h"
@@ -121,7 +122,8 @@ void ScopeDownloadView::busyCursor(bool busy)
 
 void ScopeDownloadView::message(const QString &text)
 {
-    QMessageBox::information(parent_, QApplication::applicationName(), text);
+    // Every message of a download says why it could not be done.
+    showMessageBox(parent_, MessageKind::Warning, text);
 }
 
 namespace {

@@ -15,6 +15,7 @@
 #include <QHeaderView>
 
 #include <algorithm>
+#include <cmath>
 #include <array>
 #include <span>
 #include <stdexcept>
@@ -152,7 +153,8 @@ namespace vandrel {
 void plotSamples(MeterChart &chart, const DataSet &set, const DecodedSet &decoded, const LoggerModel &model)
 {
     const int n = static_cast<int>(decoded.Samples.size());
-    SetupMeterGraph(chart, n, addSeconds(set.StartTime, qint64(n) * set.Interval), set.StartTime, model.MeterModel);
+    SetupMeterGraph(chart, n, addSeconds(set.StartTime, qint64(n) * set.Interval), set.StartTime, model.MeterModel,
+                    model.layout().dewPoint ? kDewPointSuffix : '\0');
     ShowTemperatureUnit(chart, QString(QLatin1Char(set.Unit == 'F' ? 'F' : 'C')));
     const int series = chart.SeriesCount();
     for (int i = 0; i < n; ++i) {
@@ -212,9 +214,19 @@ std::array<int, 8> extremeRows(const DecodedSet &decoded, const LoggerModel &mod
     return rows;
 }
 
-QString extremeText(const Extreme &e)
+QString extremeText(const Extreme &e, bool withDate)
 {
-    return tableTime(fromDays(e.Time).time()) + QLatin1Char('\t') + formatFixed(e.Value, 1);
+    const QDateTime at = fromDays(e.Time);
+    // Day and month only: the panel is narrow, and the set list gives the year.
+    const QString date = withDate ? QLocale::c().toString(at.date(), QStringLiteral("d MMM ")) : QString();
+    return date + tableTime(at.time()) + QLatin1Char('\t') + formatFixed(e.Value, 1);
+}
+
+bool spansDays(const DecodedSet &decoded)
+{
+    if (decoded.Samples.isEmpty())
+        return false;
+    return fromDays(decoded.Samples.constFirst().Time).date() != fromDays(decoded.Samples.constLast().Time).date();
 }
 
 std::optional<QString> extremePanelText(const DecodedSet &decoded, const LoggerModel &model, int tag)
@@ -222,12 +234,24 @@ std::optional<QString> extremePanelText(const DecodedSet &decoded, const LoggerM
     if (!extremesShown(decoded, model, tag))
         return std::nullopt;
     const Extreme &e = extremeOf(decoded, tag);
-    return e.found() ? extremeText(e) : QString();
+    return e.found() ? extremeText(e, spansDays(decoded)) : QString();
 }
 
 QString markerText(const StringGrid &grid1, int row, const LoggerModel &model)
 {
-    return markerLabel([&](TableColumn c) { return grid1.Cells(c, row); }, model.layout());
+    const bool overDays = grid1.Cells(ColDate, 1) != grid1.Cells(ColDate, grid1.RowCount() - 1);
+    return markerLabel([&](TableColumn c) { return grid1.Cells(c, row); }, model.layout(), overDays);
+}
+
+double contrastRatio(const QColor &a, const QColor &b)
+{
+    const auto luminance = [](const QColor &c) {
+        const auto channel = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+        return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
+    };
+    const double la = luminance(a);
+    const double lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
 
 } // namespace vandrel

@@ -7,6 +7,7 @@
 #include "datalogger/LoggerTable.h"
 
 #include <QLocale>
+#include <QColor>
 #include <QString>
 
 #include <array>
@@ -58,18 +59,28 @@ AxisRange temperatureAxisFor(const DecodedSet &decoded);
 enum ExtremeTag { RhMax = 1, RhMin, T1Max, T1Min, T2Max, T2Min, DpMax, DpMin };
 // The table row of each extreme (index tag - 1); 1 where the set has none.
 std::array<int, 8> extremeRows(const DecodedSet &decoded, const LoggerModel &model);
-// "hh:nn:ss", a tab, the value with one decimal.
-QString extremeText(const Extreme &e);
+// "hh:nn:ss", a tab, the value with one decimal; `withDate` puts the day and
+// month first ("16 Jun 02:00:00").
+QString extremeText(const Extreme &e, bool withDate = false);
+// Whether a set's samples fall on more than one day, so that a time alone
+// does not say which sample it is.
+bool spansDays(const DecodedSet &decoded);
 // Whether the panels of a quantity are written for this set (else they keep
 // what they showed).
 bool extremesShown(const DecodedSet &decoded, const LoggerModel &model, int tag);
 // What panel `tag` shows for this set: nothing to write when its quantity has
 // no values (the panel keeps its text), an empty text for an extreme that no
-// sample reached, else the extreme's time and value.
+// sample reached, else the extreme's time (and date, for a set over more than
+// one day) and value.
 std::optional<QString> extremePanelText(const DecodedSet &decoded, const LoggerModel &model, int tag);
 const Extreme &extremeOf(const DecodedSet &decoded, int tag);
 
-// The marker's label for table row `row`: its time and the row's values.
+// The marker's label for table row `row`: its time (with its date where the
+// table runs over more than one day) and the row's values.
 QString markerText(const StringGrid &grid1, int row, const LoggerModel &model);
+
+// The WCAG contrast ratio of two colours, 1 (none) to 21 (black on white);
+// text wants at least 4.5.
+double contrastRatio(const QColor &a, const QColor &b);
 
 } // namespace vandrel

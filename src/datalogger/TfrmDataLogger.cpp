@@ -2,6 +2,7 @@
 // The data-logger window's controls and handlers; the filling itself lives in
 // DataLoggerFill so that it can be checked without a window.
 #include "datalogger/TfrmDataLogger.h"
+#include "platform/MessageBoxes.h"
 
 #include "datalogger/DataLoggerCommand.h"
 #include "datalogger/LoadData.h"
@@ -120,8 +121,7 @@ TfrmDataLogger::TfrmDataLogger(DataLoggerState &state, const LoggerModel &model,
 
     decodeProgress = [this](int samples) { return openDecodeProgress(this, samples); };
     askSave = [this] {
-        return QMessageBox::question(this, QApplication::applicationName(), kSaveLoggerQuestion,
-                                     QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        return askQuestionBox(this, kSaveLoggerQuestion, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
     };
     saveCommand = [this] {
         TableFileDialogs dialogs(this);
@@ -195,12 +195,14 @@ QWidget *TfrmDataLogger::buildExtremesBlock()
     for (int i = 0; i < 8; ++i) {
         const PanelLook &look = kPanels[i];
         const QString style = QStringLiteral("color: %1; font-weight: bold; font-size: 12px;").arg(look.colour);
+        // The captions stand on the values' black strip: the curve colours on
+        // the window's light grey would hardly read.
         auto *caption = new QLabel(QString::fromLatin1(look.caption), panel4);
-        caption->setStyleSheet(style);
+        caption->setStyleSheet(style + QStringLiteral(" background: black; padding: 0 4px;"));
         auto *value = new QLabel(panel4);
         value->setObjectName(QString::fromLatin1(look.name));
         value->setProperty("tag", i + 1);
-        value->setFixedWidth(168);
+        value->setMinimumWidth(168);
         value->setStyleSheet(style + QStringLiteral(" background: black;"));
         value->installEventFilter(this);
         auto *unit = new QLabel(i < 2 ? QStringLiteral("%RH") : QStringLiteral("\u00b0C"), value);
@@ -222,7 +224,7 @@ void TfrmDataLogger::applyModel(const LoggerModel &model)
 {
     model_ = model;
     setupSampleGrid(*Grid1, model);
-    SetupMeterGraph(*Chart1, 4, 0.0, 0.0, model.MeterModel);
+    SetupMeterGraph(*Chart1, 4, 0.0, 0.0, model.MeterModel, model.layout().dewPoint ? kDewPointSuffix : '\0');
     // A logging meter of one temperature names it plainly and has no T2 panels.
     const ModelTraits &traits = modelTraits(model.MeterModel);
     const bool oneTemperature = traits.canLog && !traits.logsT2();
@@ -231,6 +233,11 @@ void TfrmDataLogger::applyModel(const LoggerModel &model)
     for (int tag : {T2Max, T2Min}) {
         captions[tag - 1]->setVisible(!oneTemperature);
         valuePanels[tag - 1]->setVisible(!oneTemperature);
+    }
+    // Nor are there dew-point panels for a meter that computes none.
+    for (int tag : {DpMax, DpMin}) {
+        captions[tag - 1]->setVisible(model.layout().dewPoint);
+        valuePanels[tag - 1]->setVisible(model.layout().dewPoint);
     }
 }
 

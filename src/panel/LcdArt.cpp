@@ -5,12 +5,14 @@
 
 #include "panel/LcdState.h"
 #include "panel/PanelLayout.h"
+#include "panel/PanelScale.h"
 #include "panel/PixelFont.h"
 
 #include <QPainter>
 #include <QPainterPath>
 #include <QPolygonF>
 
+#include <algorithm>
 #include <cmath>
 
 namespace vandrel {
@@ -127,10 +129,12 @@ QImage transparentImage(int w, int h)
 // Unlit segments stay faintly visible, as on a real liquid crystal.
 constexpr int GhostAlpha = 16;
 
-QImage drawGlyph(const DigitShape &shape, int w, int h, unsigned segments)
+QImage drawGlyph(const DigitShape &shape, int w, int h, unsigned segments, int percent)
 {
-    QImage image = transparentImage(w, h);
+    const QSize size = scaledSize(QSize(w, h), percent);
+    QImage image = transparentImage(size.width(), size.height());
     QPainter p(&image);
+    p.scale(double(size.width()) / w, double(size.height()) / h);
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(Qt::NoPen);
     QColor ghost = LcdArt::segmentColor();
@@ -250,23 +254,38 @@ QImage drawIcon(int bit)
     }
 }
 
+// An icon drawn pixel by pixel, at a larger size: each pixel doubled (as
+// often as it takes), then brought down to the size asked for. Doubling keeps
+// the pixel art's edges; only the last step, if any, is smoothed.
+QImage largerIcon(const QImage &icon, int percent)
+{
+    if (percent <= 100 || icon.isNull())
+        return icon;
+    QImage large = icon;
+    for (int factor = 1; factor * 100 < percent; factor *= 2)
+        large = large.scaled(large.size() * 2, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    const QSize wanted = scaledSize(icon.size(), percent);
+    return large.size() == wanted ? large : large.scaled(wanted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
 } // namespace
 
 const LcdArt &LcdArt::instance()
 {
-    static const LcdArt art;
+    static const LcdArt art(100);
     return art;
 }
 
-LcdArt::LcdArt()
+LcdArt::LcdArt(int percent)
 {
+    percent = std::max(percent, 100);
     for (int code = 0; code < glyph::Count; ++code) {
         const auto i = static_cast<std::size_t>(code);
-        main_[i] = drawGlyph(MainShape, 14, 24, MainSegments[i]);
-        small_[i] = drawGlyph(SmallShape, 8, 14, smallSegments(code));
+        main_[i] = drawGlyph(MainShape, 14, 24, MainSegments[i], percent);
+        small_[i] = drawGlyph(SmallShape, 8, 14, smallSegments(code), percent);
     }
     for (int bit = FirstIconBit; bit <= LastIconBit; ++bit)
-        icons_[static_cast<std::size_t>(bit)] = drawIcon(bit);
+        icons_[static_cast<std::size_t>(bit)] = largerIcon(drawIcon(bit), percent);
 }
 
 const QImage &LcdArt::glyph(GlyphSet set, int code) const

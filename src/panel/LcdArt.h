@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The LCD's own pictures: the two seven-segment glyph sets ("LCDM0".."LCDM15",
-// "LCDS0".."LCDS15") and the icons, drawn once in code and kept for the whole run.
+// "LCDS0".."LCDS15") and the icons, drawn in code at the size they are shown.
 #pragma once
 
 #include <QColor>
@@ -18,6 +18,10 @@ public:
     // The pictures, drawn on first use. Plain images (no pixmaps), so they can
     // outlive the application object without harm.
     static const LcdArt &instance();
+    // The pictures drawn for a panel shown `percent` as large (at least 100):
+    // the glyphs from their shapes, the pixel-drawn icons from their pixels
+    // doubled, never a smoothly stretched small picture.
+    explicit LcdArt(int percent);
 
     // code 0..15; anything else gives the blank glyph.
     const QImage &glyph(GlyphSet set, int code) const;
@@ -32,7 +36,6 @@ public:
     static QColor segmentColor();
 
 private:
-    LcdArt();
 
     std::array<QImage, 16> main_;
     std::array<QImage, 16> small_;

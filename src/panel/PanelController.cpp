@@ -25,8 +25,10 @@ PanelController::PanelController(MeterLink &link, QObject *parent) : QObject(par
         if (panel_)
             panel_->setNoLinkVisible(visible);
     });
+    // The program's own message boxes are the application's: it hands them
+    // in with setMessageSink. A controller without one shows a plain box.
     showMessage_ = [](const QString &text) {
-        QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Vandrel"), text, QMessageBox::Ok);
+        QMessageBox box(QMessageBox::Information, QStringLiteral("Vandrel"), text, QMessageBox::Ok);
         box.exec();
     };
 }

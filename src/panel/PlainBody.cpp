@@ -25,11 +25,12 @@ QRectF pictureRect(const PanelElement &e)
 
 } // namespace
 
-QImage plainBodyPicture()
+QImage plainBodyPicture(int scale)
 {
-    QImage image(BackgroundWidth, BackgroundHeight, QImage::Format_RGB32);
+    QImage image(BackgroundWidth * scale, BackgroundHeight * scale, QImage::Format_RGB32);
     image.fill(Outside);
     QPainter p(&image);
+    p.scale(scale, scale);
     p.setRenderHint(QPainter::Antialiasing);
 
     const QRectF glass(3, 37, 115, 90);

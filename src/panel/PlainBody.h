@@ -8,6 +8,6 @@
 namespace vandrel {
 
 // 120 x 355, in the body picture's own coordinates.
-QImage plainBodyPicture();
+QImage plainBodyPicture(int scale = 1);
 
 } // namespace vandrel

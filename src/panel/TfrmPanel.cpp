@@ -16,9 +16,12 @@
 #include <QGraphicsOpacityEffect>
 #include <QLabel>
 #include <QMdiArea>
+#include <QDir>
+#include <QFileInfo>
 #include <QMdiSubWindow>
 
 #include <algorithm>
+#include <cmath>
 
 namespace vandrel {
 
@@ -35,12 +38,12 @@ QLabel *placeLabel(QWidget *parent, const PanelElement &e)
     return label;
 }
 
-QPixmap scaledPixmap(const QImage &image, int percent)
+// A picture drawn for `ratio` device pixels per pixel, shown at its size in pixels.
+QPixmap shownPixmap(const QImage &image, qreal ratio)
 {
-    if (percent == 100 || image.isNull())
-        return QPixmap::fromImage(image);
-    return QPixmap::fromImage(image.scaled(scaledSize(image.size(), percent), Qt::IgnoreAspectRatio,
-                                           Qt::SmoothTransformation));
+    QPixmap pixmap = QPixmap::fromImage(image);
+    pixmap.setDevicePixelRatio(ratio);
+    return pixmap;
 }
 
 // The colour around the body picture; the picture's own corners use it too.
@@ -58,6 +61,7 @@ TfrmPanel::TfrmPanel(LcdState &state, QWidget *parent)
     setAutoFillBackground(true);
 
     body_ = plainBodyPicture();
+    bodyLarge_ = plainBodyPicture(2);
     createElements();
     applyScale();
     FormShow();
@@ -103,6 +107,8 @@ void TfrmPanel::createElements()
             &TfrmPanel::label1Clicked);
 }
 
+TfrmPanel::~TfrmPanel() = default;
+
 void TfrmPanel::setScale(int percent)
 {
     percent_ = panelPercentOrDefault(percent);
@@ -116,15 +122,22 @@ void TfrmPanel::setScale(int percent)
 }
 
 // Every element where the layout puts it at the current size, with its
-// picture scaled smoothly; the digits show what was drawn last.
+// picture drawn for that size (and the screen's pixel ratio); the digits show
+// what was drawn last.
 void TfrmPanel::applyScale()
 {
     setFixedSize(scaledSize(QSize(PanelClientWidth, PanelClientHeight), percent_));
-    const LcdArt &art = LcdArt::instance();
+    const qreal ratio = devicePixelRatioF();
+    const int drawn = static_cast<int>(std::lround(percent_ * ratio));
+    if (!art_ || artPercent_ != drawn) {
+        art_ = std::make_unique<LcdArt>(drawn);
+        artPercent_ = drawn;
+    }
+    const LcdArt &art = *art_;
     for (int code = 0; code < glyph::Count; ++code) {
         const auto i = static_cast<std::size_t>(code);
-        mainPixmaps_[i] = scaledPixmap(art.glyph(GlyphSet::Main, code), percent_);
-        smallPixmaps_[i] = scaledPixmap(art.glyph(GlyphSet::Small, code), percent_);
+        mainPixmaps_[i] = shownPixmap(art.glyph(GlyphSet::Main, code), ratio);
+        smallPixmaps_[i] = shownPixmap(art.glyph(GlyphSet::Small, code), ratio);
     }
     for (int i = 0; i < GlyphPositionCount; ++i) {
         const auto at = static_cast<std::size_t>(i);
@@ -135,7 +148,7 @@ void TfrmPanel::applyScale()
     for (int bit = FirstIconBit; bit <= LastIconBit; ++bit) {
         const auto at = static_cast<std::size_t>(bit);
         icons_[at]->setGeometry(scaledRect(IconElements[at], percent_));
-        icons_[at]->setPixmap(scaledPixmap(art.icon(bit), percent_));
+        icons_[at]->setPixmap(shownPixmap(art.icon(bit), ratio));
     }
     lblnolink->setGeometry(scaledRect(NoLinkElement, percent_));
     QFont font = lblnolink->font();
@@ -152,9 +165,15 @@ void TfrmPanel::showBody()
     const PanelElement at{"Image1", BackgroundElement.left, BackgroundElement.top, body_.width(), body_.height()};
     const QRect place = scaledRect(at, percent_);
     Image1->setGeometry(place);
-    Image1->setPixmap(percent_ == 100 ? QPixmap::fromImage(body_)
-                                      : QPixmap::fromImage(body_.scaled(place.size(), Qt::IgnoreAspectRatio,
-                                                                        Qt::SmoothTransformation)));
+    // Larger sizes come from the picture drawn twice as large, brought down
+    // where needed; only a picture that has none is enlarged.
+    const qreal ratio = devicePixelRatioF();
+    const QSize device = (QSizeF(place.size()) * ratio).toSize();
+    const QImage &source = device.width() > body_.width() && !bodyLarge_.isNull() ? bodyLarge_ : body_;
+    Image1->setPixmap(shownPixmap(source.size() == device ? source
+                                                          : source.scaled(device, Qt::IgnoreAspectRatio,
+                                                                          Qt::SmoothTransformation),
+                                  ratio));
 }
 
 QMdiSubWindow *TfrmPanel::showIn(QMdiArea &area)
@@ -226,6 +245,16 @@ bool TfrmPanel::setBackground(const QString &file)
     // keys nobody can find: the plain glass and key outlines stand in. The
     // picture sets the size of its element, like the body it shows.
     body_ = loaded ? picture : plainBodyPicture();
+    // Beside a body picture, the same drawn twice as large ("PANEL580@2x.png").
+    bodyLarge_ = QImage();
+    if (loaded) {
+        const QFileInfo info(file);
+        bodyLarge_.load(info.dir().filePath(info.completeBaseName() + QStringLiteral("@2x.png")));
+        if (!bodyLarge_.isNull() && bodyLarge_.size() != body_.size() * 2)
+            bodyLarge_ = QImage(); // not the same picture drawn larger
+    } else {
+        bodyLarge_ = plainBodyPicture(2);
+    }
     showBody();
     return loaded;
 }

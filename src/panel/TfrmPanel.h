@@ -11,12 +11,15 @@
 #include <QWidget>
 
 #include <array>
+#include <memory>
 
 class QLabel;
 class QMdiArea;
 class QMdiSubWindow;
 
 namespace vandrel {
+
+class LcdArt;
 
 class PanelKeyArea;
 
@@ -26,6 +29,7 @@ public:
     // `state` must outlive the window. Creating the window resets the state's
     // drawn part and paints it blank, as a newly shown panel.
     explicit TfrmPanel(LcdState &state, QWidget *parent = nullptr);
+    ~TfrmPanel() override;
 
     // Puts the panel into `area` as its child window "Panel": fixed size, a
     // system menu and a minimise button only, deleted when closed, placed at
@@ -83,7 +87,12 @@ private:
     std::array<PanelKeyArea *, 6> keys_{};
     std::array<QPixmap, 16> mainPixmaps_;
     std::array<QPixmap, 16> smallPixmaps_;
-    QImage body_; // at 100 %
+    QImage body_;      // at 100 %
+    QImage bodyLarge_; // the same drawn twice as large; null for a picture without one
+    // The LCD pictures drawn for the size shown (the panel's size times the
+    // screen's pixel ratio), and that size.
+    std::unique_ptr<LcdArt> art_;
+    int artPercent_ = 0;
     int percent_ = 100;
     int lastTouchCount_ = 0;
 };

@@ -87,7 +87,9 @@ void MeterChart::onMouseRelease(QMouseEvent *event)
         return;
     int series = 0;
     int point = 0;
-    if (hitPoint(event->pos(), series, point))
+    // The exact position: on a scaled desktop a pixel of the screen is a
+    // fraction of one of ours, and the nearest point is found to that.
+    if (hitPoint(event->position(), series, point))
         emit pointClicked(false, series, point);
     emit clicked();
 }
@@ -100,7 +102,7 @@ void MeterChart::onMouseDoubleClick(QMouseEvent *event)
     afterDoubleClick_ = true;
     int series = 0;
     int point = 0;
-    if (hitPoint(event->pos(), series, point))
+    if (hitPoint(event->position(), series, point))
         emit pointClicked(true, series, point);
 }
 

@@ -44,11 +44,11 @@ constexpr std::array<Rung, 34> Ladder = {{
     Months(600, 18262), Months(1200, 36524), Months(2400, 73048), Months(6000, 182621),
 }};
 
-TimeLabelKind kindFor(double step, double span)
+TimeLabelKind kindFor(double step, double span, bool dated)
 {
     if (step >= Day)
         return TimeLabelKind::Date;
-    return span > Day ? TimeLabelKind::DateAndTime : TimeLabelKind::Time;
+    return span > Day || dated ? TimeLabelKind::DateAndTime : TimeLabelKind::Time;
 }
 
 double widthOf(TimeLabelKind kind, const TimeLabelRoom &room)
@@ -66,16 +66,16 @@ double widthOf(TimeLabelKind kind, const TimeLabelRoom &room)
 
 } // namespace
 
-TimeAxisStep timeAxisStep(double spanSeconds, double axisPixels, const TimeLabelRoom &room)
+TimeAxisStep timeAxisStep(double spanSeconds, double axisPixels, const TimeLabelRoom &room, bool dated)
 {
     const double span = std::max(spanSeconds, 1e-9);
     for (const Rung &rung : Ladder) {
-        const TimeLabelKind kind = kindFor(rung.step, span);
+        const TimeLabelKind kind = kindFor(rung.step, span, dated);
         if (axisPixels * rung.shortest / span >= widthOf(kind, room) + room.gap)
             return {rung.step, kind};
     }
     // No step fits (an axis narrower than one label): at most one label shows.
-    return {Ladder.back().step, kindFor(Ladder.back().step, span)};
+    return {Ladder.back().step, kindFor(Ladder.back().step, span, dated)};
 }
 
 ChartTicker::ChartTicker()
@@ -133,7 +133,7 @@ void ChartTicker::generate(const QCPRange &range, const QLocale &locale, QChar f
                            QVector<QString> *tickLabels)
 {
     const QCPRange seconds(daysToSeconds(range.lower), daysToSeconds(range.upper));
-    step_ = timeAxisStep(seconds.size(), axisPixels_, labelRoom(locale));
+    step_ = timeAxisStep(seconds.size(), axisPixels_, labelRoom(locale), dated_);
     const QString date = locale.dateFormat(QLocale::ShortFormat);
     const QString time = QStringLiteral("hh:mm:ss");
     switch (step_.kind) {

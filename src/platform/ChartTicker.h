@@ -27,8 +27,9 @@ struct TimeAxisStep {
 // whose labels, each as wide as `room` says, fit side by side with `room.gap` between
 // them on an axis `axisPixels` long showing `spanSeconds`. Months count as 28 days,
 // the shortest they get. Past a day the label shows the date, over spans of more than
-// a day with finer steps the date above the time.
-TimeAxisStep timeAxisStep(double spanSeconds, double axisPixels, const TimeLabelRoom &room);
+// a day with finer steps the date above the time; `dated` puts the date above
+// the time at every step (a page read away from the screen).
+TimeAxisStep timeAxisStep(double spanSeconds, double axisPixels, const TimeLabelRoom &room, bool dated = false);
 
 // The title of a value axis as it fits along a pane `room` pixels high: the whole
 // title when it fits, else the unit it names in brackets ("HUMIDITY (%RH)" gives
@@ -52,6 +53,8 @@ public:
     void setAxisPixels(double pixels) { axisPixels_ = pixels; }
     double axisPixels() const { return axisPixels_; }
     void setLabelFont(const QFont &font) { labelFont_ = font; }
+    // Every label carries its date, not only those of spans over a day.
+    void setDatedLabels(bool dated) { dated_ = dated; }
 
     void generate(const QCPRange &range, const QLocale &locale, QChar formatChar, int precision,
                   QVector<double> &ticks, QVector<double> *subTicks,
@@ -67,6 +70,7 @@ private:
     const TimeLabelRoom &labelRoom(const QLocale &locale);
 
     double axisPixels_ = 600.0;
+    bool dated_ = false;
     QFont labelFont_;
     TimeAxisStep step_;
     // The widths measured last, and the font and locale they were measured for.

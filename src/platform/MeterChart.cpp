@@ -122,6 +122,12 @@ MeterChart::MeterChart(QWidget *parent)
     legendRow_->addElement(0, 1, legend_);
     legendRow_->addElement(0, 2, new QCPLayoutElement(plot_));
     legendRow_->setColumnStretchFactor(1, 0.001);
+    // The legend's frame is drawn on its outer edge: at the very bottom of a
+    // page or picture its lower line would fall outside and be lost.
+    legendRow_->setMinimumMargins(QMargins(0, 2, 0, 4));
+    // Vector output places text by the screen's measures; the wider gap keeps
+    // a legend's names off their line samples there too.
+    legend_->setIconTextPadding(10);
     title_ = new QCPTextElement(plot_, QString(), QFont(font().family(), 11, QFont::Bold));
     subTitleElement_ = new QCPTextElement(plot_, QString(), QFont(font().family(), 9));
     marginGroup_ = new QCPMarginGroup(plot_);
@@ -546,11 +552,63 @@ bool MeterChart::printTo(QPrinter &printer)
     return painter.end();
 }
 
+QString fittedHeading(const QString &text, const QFontMetrics &metrics, int width)
+{
+    if (metrics.horizontalAdvance(text) <= width)
+        return text;
+    // Its parts one under the other; a part still too long loses its middle
+    // (a folder path keeps its file name).
+    QStringList lines = text.split(kHeadingSeparator);
+    for (QString &line : lines)
+        line = metrics.elidedText(line, Qt::ElideMiddle, width);
+    return lines.join(QLatin1Char('\n'));
+}
+
+std::optional<std::pair<double, double>> MeterChart::shownDataSpan() const
+{
+    if (panes_.empty() || data_.seriesCount() == 0)
+        return std::nullopt;
+    const QCPRange shown = panes_.front().rect->axis(QCPAxis::atBottom)->range();
+    std::optional<std::pair<double, double>> span;
+    for (int s = 0; s < data_.seriesCount(); ++s) {
+        const double *xs = data_.xs(s);
+        const float *ys = data_.ys(s);
+        for (int p = 0; p < data_.pointCount(); ++p) {
+            if (data_.isNullValue(ys[p]) || !shown.contains(xs[p]))
+                continue;
+            if (!span)
+                span = std::pair{xs[p], xs[p]};
+            span->first = std::min(span->first, xs[p]);
+            span->second = std::max(span->second, xs[p]);
+        }
+    }
+    return span;
+}
+
 void MeterChart::paintTo(QCPPainter &painter, QSize size)
 {
     const bool cursorShown = cursorLayer_->visible();
     cursorLayer_->setVisible(false);
+    // A page is read away from the program: it says what it shows and when.
+    QCPLayoutGrid *layout = plot_->plotLayout();
+    QCPTextElement *heading = nullptr;
+    if (!pageHeading_.isEmpty()) {
+        const QFont headingFont(font().family(), 10, QFont::Bold);
+        heading = new QCPTextElement(plot_, fittedHeading(pageHeading_, QFontMetrics(headingFont), size.width() - 8),
+                                     headingFont);
+        heading->setTextColor(BgrToQColor(textColour_));
+        heading->setMargins(QMargins(4, 4, 4, 2));
+        layout->insertRow(0);
+        layout->addElement(0, 0, heading);
+        layout->setRowStretchFactor(0, 0.001);
+    }
+    ticker_->setDatedLabels(true);
     plot_->toPainter(&painter, size.width(), size.height());
+    ticker_->setDatedLabels(false);
+    if (heading) {
+        layout->remove(heading);
+        layout->simplify();
+    }
     cursorLayer_->setVisible(cursorShown);
     // Drawing at another size laid the chart out for that size.
     plot_->replot();

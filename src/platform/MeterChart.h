@@ -10,9 +10,12 @@
 #include <QWidget>
 
 #include <array>
+#include <optional>
+#include <utility>
 #include <cstdint>
 #include <vector>
 
+class QFontMetrics;
 class QMouseEvent;
 class QPrinter;
 
@@ -20,6 +23,13 @@ namespace vandrel {
 
 class ChartTicker;
 class ValueTicker;
+
+// The parts of a page heading are joined by this; a heading too wide for its
+// page puts each part on a line of its own.
+inline const QString kHeadingSeparator = QStringLiteral("   \u2014   ");
+// `text` as it fits `width` pixels: whole, else a part per line, each cut in
+// its middle where still too long.
+QString fittedHeading(const QString &text, const QFontMetrics &metrics, int width);
 
 // Colours are 0x00BBGGRR values throughout the program.
 using BgrColor = std::uint32_t;
@@ -123,6 +133,7 @@ public:
     void ShowMarker(bool show);
     double MarkerX() const { return markerX_; }
     QString MarkerText() const { return markerText_; }
+    BgrColor MarkerColor() const { return markerColour_; }
     bool MarkerShown() const { return markerShown_; }
 
     // The built-in menu (Undo Zoom) on the right mouse button. It has no print entry:
@@ -132,12 +143,21 @@ public:
     // Shows data changes: rebuilds the drawn curves from the points and redraws.
     void Refresh();
 
+    // A line printed above the chart on paper and in pictures (what the graph
+    // shows, over which days, from which meter); the screen never shows it.
+    void setPageHeading(const QString &text) { pageHeading_ = text; }
+    QString pageHeading() const { return pageHeading_; }
+    // The first and last time of the points drawn in the shown time range, or
+    // nothing when no point is drawn there.
+    std::optional<std::pair<double, double>> shownDataSpan() const;
+
     // Prints without asking, fitted to the printer's page in its orientation;
     // sets the printer to screen resolution (still vector output) so text and
     // lines keep their proportions.
     bool printTo(QPrinter &printer);
     // Draws the chart as it looks, without the mouse cursor, on `painter` as if it
-    // were `size` pixels large; the screen copy is laid out again afterwards.
+    // were `size` pixels large, with the page heading and dated time labels; the
+    // screen copy is laid out again afterwards.
     void paintTo(QCPPainter &painter, QSize size);
 
     // The drawing engine, for tests and benchmarks that look inside.
@@ -236,6 +256,7 @@ private:
     bool zoomed_ = false;
 
     QString mainTitle_;
+    QString pageHeading_;
     QString subTitle_;
     QString xLabel_;
     bool dottedGrid_ = true;

@@ -7,7 +7,9 @@
 
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QHelpEvent>
 #include <QScrollBar>
+#include <QToolTip>
 
 namespace vandrel {
 
@@ -24,7 +26,7 @@ StringGrid::StringGrid(QWidget *parent) : QTableView(parent), model_(new StringG
     setSelectionMode(ContiguousSelection);
     setSelectionBehavior(SelectItems);
     setWordWrap(false);
-    setTextElideMode(Qt::ElideNone);
+    setTextElideMode(Qt::ElideRight);
     setCornerButtonEnabled(false);
     // One scroll step per row keeps TopRow equal to the scroll position,
     // and fixed row heights spare the view from measuring rows.
@@ -40,6 +42,8 @@ StringGrid::StringGrid(QWidget *parent) : QTableView(parent), model_(new StringG
     h->setMinimumSectionSize(1);
     h->setDefaultSectionSize(defaultColWidth_);
     h->setSectionResizeMode(QHeaderView::Interactive);
+    h->setTextElideMode(Qt::ElideRight);
+    h->viewport()->installEventFilter(this);
     setDefaultRowHeight(24);
     setColCount(5);
     setRowCount(5);
@@ -47,6 +51,43 @@ StringGrid::StringGrid(QWidget *parent) : QTableView(parent), model_(new StringG
 }
 
 StringGrid::~StringGrid() = default;
+
+QString StringGrid::cutOffText(int col, int row) const
+{
+    // The style's margins on either side of a cell's or heading's text.
+    constexpr int margins = 8;
+    const QString text = Cells(col, row);
+    const QFontMetrics metrics = row == 0 ? horizontalHeader()->fontMetrics() : fontMetrics();
+    return metrics.horizontalAdvance(text) + margins > columnWidth(col) ? text : QString();
+}
+
+bool StringGrid::viewportEvent(QEvent *event)
+{
+    if (event->type() == QEvent::ToolTip) {
+        auto *help = static_cast<QHelpEvent *>(event);
+        const QModelIndex index = indexAt(help->pos());
+        const QString text = index.isValid() ? cutOffText(index.column(), index.row() + 1) : QString();
+        if (!text.isEmpty()) {
+            QToolTip::showText(help->globalPos(), text, viewport());
+            return true;
+        }
+    }
+    return QTableView::viewportEvent(event);
+}
+
+bool StringGrid::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == horizontalHeader()->viewport() && event->type() == QEvent::ToolTip) {
+        auto *help = static_cast<QHelpEvent *>(event);
+        const int col = horizontalHeader()->logicalIndexAt(help->pos());
+        const QString text = col >= 0 ? cutOffText(col, 0) : QString();
+        if (!text.isEmpty()) {
+            QToolTip::showText(help->globalPos(), text, horizontalHeader()->viewport());
+            return true;
+        }
+    }
+    return QTableView::eventFilter(watched, event);
+}
 
 QString StringGrid::Cells(int col, int row) const
 {

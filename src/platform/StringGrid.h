@@ -84,9 +84,16 @@ signals:
 protected:
     using QTableView::setSelection;
     void keyPressEvent(QKeyEvent *event) override;
+    // A cell or heading too narrow for its text shows it cut with an
+    // ellipsis, and whole in a tool tip.
+    bool viewportEvent(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void emitClick(const QModelIndex &index);
+    // The whole text of a cut-off cell (row 0: the heading) at a column, or
+    // an empty text where it shows whole.
+    QString cutOffText(int col, int row) const;
 
     StringGridModel *model_;
     int defaultColWidth_ = 64;

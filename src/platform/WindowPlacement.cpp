@@ -3,6 +3,7 @@
 #include "platform/WindowPlacement.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace vandrel {
 
@@ -50,6 +51,47 @@ QList<QRect> cascadeLayout(const QList<QSize> &sizes, const QList<QSize> &minimu
         corner += step;
     }
     return out;
+}
+
+QList<QRect> tileLayout(const QList<QSize> &minimums, const QSize &workspace)
+{
+    QList<QRect> places;
+    const int n = static_cast<int>(minimums.size());
+    if (n == 0 || workspace.isEmpty())
+        return places;
+    const int cols = static_cast<int>(std::ceil(std::sqrt(static_cast<double>(n))));
+    const int rows = (n + cols - 1) / cols;
+    for (int i = 0; i < n; ++i) {
+        const int col = i % cols;
+        const int row = i / cols;
+        // Cell edges by proportion, so the cells together cover the workspace exactly.
+        const int left = workspace.width() * col / cols;
+        const int top = workspace.height() * row / rows;
+        const QSize cell(workspace.width() * (col + 1) / cols - left, workspace.height() * (row + 1) / rows - top);
+        const QSize size = cell.expandedTo(minimums.at(i));
+        places.append(QRect(QPoint(std::max(0, std::min(left, workspace.width() - size.width())),
+                                   std::max(0, std::min(top, workspace.height() - size.height()))),
+                            size));
+    }
+    return places;
+}
+
+QRect besidePanel(const QRect &window, const QRect &oldPanel, const QRect &newPanel, int minimum)
+{
+    const int oldEdge = oldPanel.right() + 1;
+    const int newEdge = newPanel.right() + 1;
+    // Below both panels a window is not beside it.
+    if (window.top() > std::max(oldPanel.bottom(), newPanel.bottom()))
+        return window;
+    const bool against = std::abs(window.left() - oldEdge) <= 1;
+    const bool covered = window.left() >= oldEdge && window.left() < newEdge;
+    if (!against && !covered)
+        return window;
+    QRect moved = window;
+    moved.setLeft(newEdge);
+    // Narrowed no further than usable (a window already narrower keeps its width).
+    moved.setWidth(std::max(moved.width(), std::min(minimum, window.width())));
+    return moved;
 }
 
 } // namespace vandrel

@@ -26,4 +26,17 @@ QRect fitInside(const QRect &window, const QSize &workspace, const QSize &minimu
 QList<QRect> cascadeLayout(const QList<QSize> &sizes, const QList<QSize> &minimums, const QSize &workspace,
                            int step);
 
+// Tile: the windows in a grid of about as many columns as rows that fills the
+// workspace, window i (in the order given) in cell i, row by row. A window
+// whose `minimum` is larger than its cell keeps that size and is moved in
+// from the workspace's right and bottom edges instead, so every window stays
+// wholly in view (overlapping a neighbour rather than lying off-screen).
+QList<QRect> tileLayout(const QList<QSize> &minimums, const QSize &workspace);
+
+// A window beside the panel when the panel changes size from `oldPanel` to
+// `newPanel`: one that stood against the panel's right edge or now lies under
+// the panel moves its left edge to the new one, keeping its right edge, but
+// never narrower than `minimum` wide. Any other window stays where it is.
+QRect besidePanel(const QRect &window, const QRect &oldPanel, const QRect &newPanel, int minimum = kUsableWindowSize.width());
+
 } // namespace vandrel

@@ -2,6 +2,7 @@
 // Export Graph: a chart drawn into a PNG, SVG or PDF file through a save file,
 // so a failed export never leaves a half-written file in place of a good one.
 #include "realtime/GraphExport.h"
+#include "platform/MessageBoxes.h"
 
 #include "realtime/TableFileDialogs.h"
 
@@ -168,8 +169,7 @@ bool ExportGraphWithDialog(QWidget *parent, MeterChart *chart, const QString &na
     const QString error = exportGraph(*chart, choice->path, choice->look);
     if (error.isEmpty())
         return true;
-    QMessageBox::warning(parent, QApplication::applicationDisplayName(),
-                         QStringLiteral("The graph was not exported to %1.\n%2").arg(choice->path, error));
+    showMessageBox(parent, MessageKind::Error, QStringLiteral("The graph was not exported to %1.\n%2").arg(choice->path, error));
     return false;
 }
 

@@ -2,6 +2,7 @@
 // Hand-set graph scales: the bounds rule, the scale dialog and its flow, and
 // Undo Zoom.
 #include "realtime/GraphScale.h"
+#include "platform/MessageBoxes.h"
 
 #include "platform/MeterChart.h"
 #include "platform/NumberText.h"
@@ -81,6 +82,9 @@ void prepareScaleDialog(TfrmScope &scope, const ScaleEntry &current)
                        static_cast<QWidget *>(scope.edtSelTo), static_cast<QWidget *>(scope.BitBtn1),
                        static_cast<QWidget *>(scope.BitBtn2)})
         w->show();
+    scope.GroupBox1->setTitle(current.axis);
+    scope.Label1->setText(QStringLiteral("Ma&ximum"));
+    scope.Label2->setText(QStringLiteral("Mi&nimum"));
     scope.edtSelFrom->setText(current.maxText);
     scope.edtSelTo->setText(current.minText);
 }
@@ -89,17 +93,18 @@ std::optional<ScaleEntry> GraphScaleDialog::askScale(const ScaleEntry &current)
 {
     TfrmScope scope(parent_);
     prepareScaleDialog(scope, current);
+    scope.adjustSize();
     if (const QScreen *screen = parent_ ? parent_->screen() : QGuiApplication::primaryScreen())
         scope.move(screen->availableGeometry().center() - scope.rect().center());
     if (scope.exec() != TfrmScope::mrOk)
         return std::nullopt;
-    return ScaleEntry{scope.edtSelFrom->text(), scope.edtSelTo->text()};
+    return ScaleEntry{scope.edtSelFrom->text(), scope.edtSelTo->text(), current.axis};
 }
 
 void GraphScaleDialog::showMessage(const QString &text)
 {
-    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationDisplayName(), text, QMessageBox::Ok, parent_);
-    box.exec();
+    // Each of these messages says why something could not be done.
+    showMessageBox(parent_, MessageKind::Warning, text);
 }
 
 bool editScale(MeterChart *chart, int axis, GraphScaleUi &ui, const QLocale &locale)
@@ -108,7 +113,7 @@ bool editScale(MeterChart *chart, int axis, GraphScaleUi &ui, const QLocale &loc
         return false;
     const QPointer<MeterChart> alive = chart;
     chart->SetWorkingAxis(axis);
-    const auto entry = ui.askScale({scaleBoxText(chart->GetYMax()), scaleBoxText(chart->GetYMin())});
+    const auto entry = ui.askScale({scaleBoxText(chart->GetYMax()), scaleBoxText(chart->GetYMin()), chart->GetYLabel()});
     if (!entry)
         return false;
     const auto enteredMax = boxNumber(entry->maxText, locale, ui);

@@ -41,10 +41,12 @@ std::optional<float> scaleNumber(const QString &text, const QLocale &locale = QL
 // What a box shows for a limit: the whole number toward zero, in decimal.
 QString scaleBoxText(double limit);
 
-// The texts of the scale dialog's two boxes.
+// The texts of the scale dialog's two boxes, and (shown only) the title of
+// the axis they set, with its unit.
 struct ScaleEntry {
     QString maxText;
     QString minText;
+    QString axis;
 };
 
 // What setting a scale asks of the user.
@@ -69,8 +71,9 @@ private:
     QWidget *parent_;
 };
 
-// Makes `scope` the scale dialog: its caption, the two boxes with `current`
-// and the OK and Cancel buttons shown, the radio buttons hidden.
+// Makes `scope` the scale dialog: its caption, the axis's title over the two
+// boxes, "Maximum" and "Minimum" with `current`, and the OK and Cancel buttons
+// shown, the radio buttons hidden.
 void prepareScaleDialog(TfrmScope &scope, const ScaleEntry &current);
 
 // Lets the user set axis `axis` (kHumidityAxis or kTemperatureAxis) of

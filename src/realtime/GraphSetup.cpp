@@ -30,9 +30,13 @@ void widenForT2(MeterChart &chart, double graphT2, bool t2Over)
 
 } // namespace
 
-void SetupMeterGraph(MeterChart &chart, int points, double maxX, double minX, int model)
+void SetupMeterGraph(MeterChart &chart, int points, double maxX, double minX, int model, char suffix)
 {
     SetupMeterGraphSeries(chart, points, maxX, minX, modelTraits(model).seriesCount());
+    // A meter without the dew-point variant draws no dew-point curve, so the
+    // legend does not offer one.
+    if (chart.SeriesCount() == 4 && !isDewPointVariant(suffix))
+        chart.SetSeriesLabel(3, QString());
 }
 
 void SetupMeterGraphSeries(MeterChart &chart, int points, double maxX, double minX, int seriesCount)
@@ -45,8 +49,9 @@ void SetupMeterGraphSeries(MeterChart &chart, int points, double maxX, double mi
     chart.SetSubTitle(QString());
     chart.SetXLabel(QStringLiteral("Time"));
     chart.SetNullY(kNullY);
-    const QString labels[] = {QStringLiteral("%RH"), QStringLiteral("T1"), QStringLiteral("T2"),
-                              QStringLiteral("Dewpoint")};
+    // One temperature is "T", as its min/max captions and marker name it.
+    const QString labels[] = {QStringLiteral("%RH"), four ? QStringLiteral("T1") : QStringLiteral("T"),
+                              QStringLiteral("T2"), QStringLiteral("Dewpoint")};
     const BgrColor colours[] = {kYellow, kFuchsia, kAqua, kDewPointBlue};
     for (int s = 0; s < 4; ++s) {
         chart.SetSeriesLabel(s, labels[s]);

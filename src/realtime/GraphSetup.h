@@ -4,6 +4,7 @@
 #pragma once
 
 #include "meter/MeterReading.h"
+#include "meter/ModelTraits.h"
 #include "platform/MeterChart.h"
 
 namespace vandrel {
@@ -14,8 +15,11 @@ constexpr int kShiftPoints = 100;
 
 // Prepares `chart` for a meter graph: points per series, 4 series for models
 // with two temperatures (else 2), humidity pane above temperature pane, the
-// look and the fixed ranges (the X range only when minX is not 0).
-void SetupMeterGraph(MeterChart &chart, int points, double maxX, double minX, int model);
+// look and the fixed ranges (the X range only when minX is not 0). The legend
+// names only what the meter measures: no "Dewpoint" without the dew-point
+// variant's `suffix`.
+void SetupMeterGraph(MeterChart &chart, int points, double maxX, double minX, int model,
+                     char suffix = kDewPointSuffix);
 // The same for a graph of `seriesCount` curves (4 or 2) that no model decides,
 // such as one drawn from a table file.
 void SetupMeterGraphSeries(MeterChart &chart, int points, double maxX, double minX, int seriesCount);

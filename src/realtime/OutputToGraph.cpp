@@ -2,6 +2,7 @@
 // Graphs drawn from table windows: cell values, row times, the row loop and
 // the temperature axis fitted to what the table holds.
 #include "realtime/OutputToGraph.h"
+#include "platform/MessageBoxes.h"
 
 #include "platform/MeterChart.h"
 #include "platform/StringGrid.h"
@@ -238,8 +239,8 @@ std::optional<double> rowTime(const StringGrid &grid, int row, const QLocale &lo
 
 void OutputGraphDialogs::showMessage(const QString &text)
 {
-    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationDisplayName(), text, QMessageBox::Ok, parent_);
-    box.exec();
+    // Each of these messages says why something could not be done.
+    showMessageBox(parent_, MessageKind::Warning, text);
 }
 
 std::unique_ptr<GraphingProgress> OutputGraphDialogs::showProgress(int maximum)
@@ -279,7 +280,7 @@ TfrmGraph *OutputToGraph(QMdiArea &area, TfrmList &table, OutputGraphUi &ui, con
     const bool four = secondUnit.contains(QLatin1Char('F')) || secondUnit.contains(QLatin1Char('C'));
 
     QPointer<TfrmGraph> graph = new TfrmGraph;
-    graph->showIn(area, table.windowTitle());
+    graph->showIn(area, TfrmGraph::captionFor(table.windowTitle()));
     const auto start = rowTime(grid, 1, locale, ui);
     const auto end = start ? rowTime(grid, rows, locale, ui) : std::nullopt;
     if (!start || !end)

@@ -19,12 +19,38 @@ int PrintLinesPerPage(int pageHeight)
     return std::max(fitting, 1);
 }
 
+namespace {
+
+// The table rows on each page after the heading row, or 0 where the heading
+// is not repeated: a page of one line would hold nothing else.
+int rowsUnderHeading(int perPage)
+{
+    return perPage >= 2 ? perPage - 1 : 0;
+}
+
+} // namespace
+
 int PrintPageCount(int rowCount, int pageHeight)
 {
     if (rowCount <= 0)
         return 0;
     const int perPage = PrintLinesPerPage(pageHeight);
-    return static_cast<int>((static_cast<qint64>(rowCount) + perPage - 1) / perPage);
+    const int under = rowsUnderHeading(perPage);
+    if (under == 0)
+        return static_cast<int>((static_cast<qint64>(rowCount) + perPage - 1) / perPage);
+    if (rowCount == 1)
+        return 1;
+    return static_cast<int>((static_cast<qint64>(rowCount) - 1 + under - 1) / under);
+}
+
+QString PrintPageNumberText(int page, int pages)
+{
+    return QStringLiteral("page %1 of %2").arg(page).arg(pages);
+}
+
+QString PrintLongPrintoutQuestion(int pages)
+{
+    return QStringLiteral("This printout takes %1 pages.\nPrint all of them ?").arg(pages);
 }
 
 QString PrintProgressText(int page, int pages)
@@ -49,13 +75,27 @@ void ForEachPrintLine(const PrintCells &cells, int pageHeight,
                       const std::function<bool(const PrintLine &)> &onLine)
 {
     const int perPage = PrintLinesPerPage(pageHeight);
+    const int under = rowsUnderHeading(perPage);
     const QLatin1String stop(kPrintStopText);
+    QString heading;
     for (int row = 0; row < cells.rowCount; ++row) {
-        PrintLine line{row / perPage + 1, (row % perPage) * kPrintLineHeight + kPrintTopY,
-                       PrintRowText(cells, row)};
-        if (line.text.contains(stop, Qt::CaseSensitive))
+        const QString text = PrintRowText(cells, row);
+        if (text.contains(stop, Qt::CaseSensitive))
             return;
-        if (!onLine(line))
+        if (row == 0)
+            heading = text;
+        // Page 1 holds the heading and the first rows; every later page the
+        // heading again, then the next rows, so a page read alone still says
+        // what each column holds.
+        int page = row / perPage + 1;
+        int slot = row % perPage;
+        if (under > 0 && row > 0) {
+            page = (row - 1) / under + 1;
+            slot = (row - 1) % under + 1;
+            if (page > 1 && slot == 1 && !onLine({page, kPrintTopY, heading, true}))
+                return;
+        }
+        if (!onLine({page, slot * kPrintLineHeight + kPrintTopY, text}))
             return;
     }
 }

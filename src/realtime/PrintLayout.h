@@ -25,15 +25,26 @@ struct PrintCells {
     int rowCount = 0;
     int colCount = 0;
     std::function<QString(int col, int row)> cell;
+    // Printed at the top of every page (the table window's caption).
+    QString title;
 };
 
-// One printed line. `page` counts from 1; `y` is the top of the line in device units.
+// One printed line. `page` counts from 1; `y` is the top of the line in
+// device units. `repeatedHeading`: the heading row again at the top of a
+// page after the first.
 struct PrintLine {
     int page = 1;
     int y = kPrintTopY;
     QString text;
+    bool repeatedHeading = false;
     bool operator==(const PrintLine &) const = default;
 };
+
+// Above the lines, in the top margin of every page: the table's title and
+// the page number.
+inline constexpr int kPrintTitleY = 0;
+// A printout of more pages than this is asked about before it starts.
+inline constexpr int kPrintPagesWithoutAsking = 500;
 
 // Lines on one page of `pageHeight` device units: the whole lines that fit
 // below the top margin, rounded down to a multiple of 10 for even pages;
@@ -41,18 +52,25 @@ struct PrintLine {
 int PrintLinesPerPage(int pageHeight);
 
 // The pages a printout of `rowCount` rows fills (fewer when an "empty" row
-// ends it early): what its progress window counts towards.
+// ends it early): what its progress window counts towards. Every page after
+// the first begins with the heading row again (unless a page has room for
+// one line only), so it holds one table row less.
 int PrintPageCount(int rowCount, int pageHeight);
 
 // The progress window's line while `page` of `pages` is being printed.
 QString PrintProgressText(int page, int pages);
+// The page number printed at the top right of every page.
+QString PrintPageNumberText(int page, int pages);
+// The question asked before a printout of more than 500 pages.
+QString PrintLongPrintoutQuestion(int pages);
 
 // The printed text of one row: each cell padded with spaces to 12 characters.
 QString PrintRowText(const PrintCells &cells, int row);
 
-// Calls `onLine` for each printed line in order, rows 0.. until the first line
-// that contains "empty" (not printed) or the end of the table. `onLine` returns
-// false to stop early.
+// Calls `onLine` for each printed line in order, rows 0.. (the heading row
+// again first on every later page) until the first line that contains
+// "empty" (not printed) or the end of the table. `onLine` returns false to
+// stop early.
 void ForEachPrintLine(const PrintCells &cells, int pageHeight,
                       const std::function<bool(const PrintLine &)> &onLine);
 

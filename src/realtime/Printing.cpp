@@ -8,9 +8,16 @@
 #include "realtime/TfrmGraph.h"
 #include "realtime/PrinterSetupDialog.h"
 #include "realtime/TfrmList.h"
+#include "platform/DayCount.h"
+#include "realtime/TableRow.h"
+#include "realtime/TableFileDialogs.h"
+#include "platform/MessageBoxes.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
 #include <QFontDatabase>
 #include <QMdiSubWindow>
 #include <QPainter>
@@ -34,6 +41,9 @@ constexpr int kStyledSeries = 4;
 constexpr BgrColor kBlack = 0x000000;
 constexpr BgrColor kWhite = 0xFFFFFF;
 constexpr BgrColor kGrey = 0x808080;
+// The marker on paper: a dark red that reads on white (the screen's lime does
+// not) and stays apart from the black curves.
+constexpr BgrColor kPaperMarker = 0x0000B0;
 
 // The chart's screen look while it prints black on white: saved on
 // construction, put back on destruction whatever happened in between.
@@ -48,12 +58,12 @@ private:
     MeterChart &chart_;
     std::array<BgrColor, kStyledSeries> series_{};
     std::array<int, kStyledSeries> lineTypes_{};
-    BgrColor back_, fore_, desk_, text_;
+    BgrColor back_, fore_, desk_, text_, marker_;
 };
 
 BlackOnWhiteLook::BlackOnWhiteLook(MeterChart &chart)
     : chart_(chart), back_(chart.GetGraphBackColor()), fore_(chart.GetGraphForeColor()),
-      desk_(chart.GetDeskColor()), text_(chart.GetTextColor())
+      desk_(chart.GetDeskColor()), text_(chart.GetTextColor()), marker_(chart.MarkerColor())
 {
     // All four series, even on a two-series chart: the same set-up styles them all.
     for (int s = 0; s < kStyledSeries; ++s) {
@@ -65,6 +75,7 @@ BlackOnWhiteLook::BlackOnWhiteLook(MeterChart &chart)
     chart.SetGraphForeColor(kGrey);
     chart.SetDeskColor(kWhite);
     chart.SetTextColor(kBlack);
+    chart.SetMarker(chart.MarkerX(), chart.MarkerText(), kPaperMarker);
     // In black alone the curves are told apart by their lines: T1 dotted, T2 dashed.
     chart.SetLineType(1, 2);
     chart.SetLineType(2, 1);
@@ -80,6 +91,7 @@ BlackOnWhiteLook::~BlackOnWhiteLook()
     chart_.SetGraphForeColor(fore_);
     chart_.SetDeskColor(desk_);
     chart_.SetTextColor(text_);
+    chart_.SetMarker(chart_.MarkerX(), chart_.MarkerText(), marker_);
 }
 
 QFont tableFont()
@@ -132,10 +144,32 @@ private:
 
 } // namespace
 
-bool PrintDialogs::askPrint(QPrinter &printer)
+bool PrintDialogs::runPrintDialog(QPrinter &printer)
 {
     QPrintDialog dialog(&printer, parent_);
-    return dialog.exec() == QDialog::Accepted;
+    // Printing to a file starts in the folder used last, as Open and Save do,
+    // not wherever the program happened to be started.
+    if (auto *file = dialog.findChild<QLineEdit *>(QStringLiteral("filename"))) {
+        const QString name = QFileInfo(file->text()).fileName();
+        const QDir folder(fileDialogStartFolder(lastFolder_ ? *lastFolder_ : QString()));
+        file->setText(folder.filePath(name.isEmpty() ? QStringLiteral("print.pdf") : name));
+    }
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    if (lastFolder_ && printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty())
+        *lastFolder_ = QFileInfo(printer.outputFileName()).absolutePath();
+    return true;
+}
+
+bool PrintDialogs::askPrint(QPrinter &printer)
+{
+    return runPrintDialog(printer);
+}
+
+bool PrintDialogs::askLongPrintout(int pages)
+{
+    return askQuestionBox(parent_, PrintLongPrintoutQuestion(pages), QMessageBox::Yes | QMessageBox::No) ==
+           QMessageBox::Yes;
 }
 
 bool PrintDialogs::askPrinterSetup(QPrinter &printer)
@@ -144,18 +178,27 @@ bool PrintDialogs::askPrinterSetup(QPrinter &printer)
     return dialog.exec() == QDialog::Accepted;
 }
 
+bool PrintDialogs::askPrintGraph(QPrinter &printer)
+{
+    return runPrintDialog(printer);
+}
+
 bool PrintDialogs::printChart(MeterChart &chart, QPrinter &printer)
 {
-    QPrintDialog dialog(&printer, parent_);
-    if (dialog.exec() != QDialog::Accepted)
-        return false;
     return chart.printTo(printer);
 }
 
 PrintCells gridPrintCells(const StringGrid &grid)
 {
-    return {grid.RowCount(), grid.ColCount(),
-            [&grid](int col, int row) { return grid.Cells(col, row); }};
+    // The caption the user knows the table by: its sub-window's, else its window's.
+    QString title = grid.window()->windowTitle();
+    for (const QWidget *w = grid.parentWidget(); w; w = w->parentWidget()) {
+        if (auto *frame = qobject_cast<const QMdiSubWindow *>(w)) {
+            title = frame->windowTitle();
+            break;
+        }
+    }
+    return {grid.RowCount(), grid.ColCount(), [&grid](int col, int row) { return grid.Cells(col, row); }, title};
 }
 
 PrintOutcome printTableLines(QPrinter &printer, const PrintCells &cells, const PrintPageHook &beforePage)
@@ -171,6 +214,7 @@ PrintOutcome printTableLines(QPrinter &printer, const PrintCells &cells, const P
     int page = 0;
     bool pagesOk = true;
     bool cancelled = false;
+    const QRect titleLine(kPrintLeftX, kPrintTitleY, printer.width() - 2 * kPrintLeftX, kPrintLineHeight);
     ForEachPrintLine(cells, pageHeight, [&](const PrintLine &line) {
         if (line.page != page) {
             if (beforePage && !beforePage(line.page, pages)) {
@@ -180,6 +224,11 @@ PrintOutcome printTableLines(QPrinter &printer, const PrintCells &cells, const P
             if (page != 0)
                 pagesOk = printer.newPage();
             page = line.page;
+            // Pages come apart: each one says what it is and where it belongs.
+            if (pagesOk) {
+                painter.drawText(titleLine, Qt::AlignLeft | Qt::AlignTop, cells.title);
+                painter.drawText(titleLine, Qt::AlignRight | Qt::AlignTop, PrintPageNumberText(page, pages));
+            }
         }
         if (pagesOk)
             painter.drawText(QPoint(kPrintLeftX, line.y + ascent), line.text);
@@ -238,8 +287,42 @@ Printout printoutOf(QWidget *activeChild)
     return {};
 }
 
-PrintService::PrintService(QWidget *dialogParent)
-    : PrintService(std::make_unique<PrintDialogs>(dialogParent))
+QString graphPageHeading(const QString &caption, const std::optional<std::pair<double, double>> &span, int model)
+{
+    QStringList parts;
+    if (!caption.isEmpty())
+        parts << caption;
+    if (span) {
+        const QDateTime from = fromDays(span->first);
+        const QDateTime to = fromDays(span->second);
+        const QString first = tableDate(from.date(), QLocale::c()) + QLatin1Char(' ') + tableTime(from.time());
+        const QString last = from.date() == to.date()
+                                 ? tableTime(to.time())
+                                 : tableDate(to.date(), QLocale::c()) + QLatin1Char(' ') + tableTime(to.time());
+        parts << first + QStringLiteral(" to ") + last;
+    }
+    if (model != 0)
+        parts << QStringLiteral("Meter %1").arg(model);
+    return parts.join(kHeadingSeparator);
+}
+
+QString graphPageHeadingOf(QWidget *activeChild, const MeterChart &chart)
+{
+    int model = 0;
+    QString caption;
+    if (auto *frame = qobject_cast<QMdiSubWindow *>(activeChild)) {
+        caption = frame->windowTitle();
+        activeChild = frame->widget();
+    }
+    if (activeChild && caption.isEmpty())
+        caption = activeChild->windowTitle();
+    if (auto *graph = qobject_cast<TfrmGraph *>(activeChild))
+        model = graph->meterModel;
+    return graphPageHeading(caption, chart.shownDataSpan(), model);
+}
+
+PrintService::PrintService(QWidget *dialogParent, QString *lastFolder)
+    : PrintService(std::make_unique<PrintDialogs>(dialogParent, lastFolder))
 {
 }
 
@@ -268,7 +351,11 @@ bool PrintService::PrintStringGrid(const StringGrid &grid)
     const QPointer<const StringGrid> alive(&grid);
     const PrintCells all = gridPrintCells(grid);
     const PrintCells cells{all.rowCount, all.colCount,
-                           [&alive, &all](int col, int row) { return alive ? all.cell(col, row) : QString(); }};
+                           [&alive, &all](int col, int row) { return alive ? all.cell(col, row) : QString(); },
+                           all.title};
+    const int pages = PrintPageCount(cells.rowCount, printer_.height());
+    if (pages > kPrintPagesWithoutAsking && !ui_->askLongPrintout(pages))
+        return false;
     PrintProgressWindow progress(ui_->dialogParent());
     const PrintOutcome outcome = printTableLines(printer_, cells, [&](int page, int pages) {
         return progress.pageStarting(page, pages) && alive;
@@ -279,6 +366,8 @@ bool PrintService::PrintStringGrid(const StringGrid &grid)
 bool PrintService::PrintChart(MeterChart &chart)
 {
     const ChartPrinterScope scope(printer_, !layoutChosen_);
+    if (!ui_->askPrintGraph(printer_))
+        return false;
     return vandrel::PrintChart(chart, [this](MeterChart &c) { return ui_->printChart(c, printer_); });
 }
 
@@ -287,8 +376,10 @@ bool PrintService::printActiveChild(QWidget *activeChild)
     const Printout printout = printoutOf(activeChild);
     if (printout.grid)
         return PrintStringGrid(*printout.grid);
-    if (printout.chart)
+    if (printout.chart) {
+        printout.chart->setPageHeading(graphPageHeadingOf(activeChild, *printout.chart));
         return PrintChart(*printout.chart);
+    }
     return false;
 }
 

@@ -9,6 +9,8 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
+#include <utility>
 
 class QProgressDialog;
 class QWidget;
@@ -26,8 +28,23 @@ public:
     virtual bool askPrint(QPrinter &printer) = 0;
     // The printer set-up dialog on `printer`; true = accepted.
     virtual bool askPrinterSetup(QPrinter &printer) = 0;
-    // The chart's print dialog on `printer`, then the chart printed on it
-    // as the printer's page layout says; true when it printed.
+    // Asked before a table printout of more than 500 pages, saying how many;
+    // true = print them.
+    virtual bool askLongPrintout(int pages)
+    {
+        (void)pages;
+        return true;
+    }
+    // The print dialog before a graph printout, on `printer`; true = Print.
+    // It is asked before the chart takes its paper colours, so the graph on
+    // the screen keeps its own while the dialog is open.
+    virtual bool askPrintGraph(QPrinter &printer)
+    {
+        (void)printer;
+        return true;
+    }
+    // The chart printed on `printer` as the printer's page layout says; true
+    // when it printed.
     virtual bool printChart(MeterChart &chart, QPrinter &printer) = 0;
     // The window that owns the table printout's progress window.
     virtual QWidget *dialogParent() const { return nullptr; }
@@ -36,17 +53,25 @@ public:
 // The real dialogs, parented to the main window.
 class PrintDialogs : public PrintUi {
 public:
-    explicit PrintDialogs(QWidget *parent) : parent_(parent) {}
+    // `lastFolder` (may be null): where printing to a file starts, and then
+    // the folder printed to.
+    explicit PrintDialogs(QWidget *parent, QString *lastFolder = nullptr) : parent_(parent), lastFolder_(lastFolder) {}
     bool askPrint(QPrinter &printer) override;
     bool askPrinterSetup(QPrinter &printer) override;
+    bool askLongPrintout(int pages) override;
+    bool askPrintGraph(QPrinter &printer) override;
     bool printChart(MeterChart &chart, QPrinter &printer) override;
     QWidget *dialogParent() const override { return parent_; }
 
 private:
+    bool runPrintDialog(QPrinter &printer);
+
     QWidget *parent_;
+    QString *lastFolder_;
 };
 
-// The cells of a grid as a table printout reads them.
+// The cells of a grid as a table printout reads them, titled with the
+// caption of the window the grid is in.
 PrintCells gridPrintCells(const StringGrid &grid);
 
 enum class PrintOutcome { Printed, Cancelled, Failed };
@@ -92,11 +117,18 @@ struct Printout {
 };
 Printout printoutOf(QWidget *activeChild);
 
+// The line above a printed or exported graph: the window's caption, the
+// first and last time drawn with their dates (the second date only when it
+// differs) and the meter model where one is known (0: none).
+QString graphPageHeading(const QString &caption, const std::optional<std::pair<double, double>> &span, int model);
+// That line for the chart of a child window (or its sub-window frame).
+QString graphPageHeadingOf(QWidget *activeChild, const MeterChart &chart);
+
 // Owned by the main window: the printer that the set-up dialog chooses and
 // the table printout uses, and the commands that use it.
 class PrintService {
 public:
-    explicit PrintService(QWidget *dialogParent);
+    explicit PrintService(QWidget *dialogParent, QString *lastFolder = nullptr);
     explicit PrintService(std::unique_ptr<PrintUi> ui);
     PrintService(const PrintService &) = delete;
     PrintService &operator=(const PrintService &) = delete;
@@ -107,9 +139,10 @@ public:
     // The printer set-up dialog and nothing else; true when accepted.
     // From then on graphs print in the orientation chosen there too.
     bool printerSetup();
-    // Asks with the print dialog, then prints every row of the grid with a
-    // progress window. False when cancelled in either (nothing reaches the
-    // printer where it can be stopped) or the printer could not be opened.
+    // Asks with the print dialog (and, past 500 pages, whether to print them
+    // all), then prints every row of the grid with a progress window. False
+    // when cancelled in any (nothing reaches the printer where it can be
+    // stopped) or the printer could not be opened.
     bool PrintStringGrid(const StringGrid &grid);
     // The chart in black on white through its print dialog, on the chosen
     // printer; landscape until a page set-up has been chosen.

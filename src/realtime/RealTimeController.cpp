@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Real-time run commands and the sampling step.
 #include "realtime/RealTimeController.h"
+#include "platform/MessageBoxes.h"
 
 #include "meter/ModelTraits.h"
 #include "realtime/GraphSetup.h"
@@ -23,8 +24,7 @@ RealTimeController::RealTimeController(MeterLink &link, QMdiArea &area, QObject 
     : QObject(parent), link_(link), area_(area)
 {
     ask_ = [](const QString &question) {
-        return QMessageBox::question(nullptr, QStringLiteral("Confirm"), question,
-                                     QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        return askQuestionBox(nullptr, question, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
     };
     countTicks(link_, run_, this);
     connect(&link_, &MeterLink::frameTick, this, &RealTimeController::sampleTick);
@@ -36,7 +36,9 @@ TfrmGraph *RealTimeController::createGraph(const QRect &bounds)
     auto *g = new TfrmGraph;
     graph_ = g;
     const double now = toDays(QDateTime::currentDateTime());
-    SetupMeterGraph(*g->Chart1, kRealTimePoints, now + run_.GraphSpan, now, link_.identity().MeterModel);
+    SetupMeterGraph(*g->Chart1, kRealTimePoints, now + run_.GraphSpan, now, link_.identity().MeterModel,
+                    link_.identity().ModelSuffix);
+    g->meterModel = link_.identity().MeterModel;
     g->Chart1->SetContextMenu(false);
     g->showIn(area_, QString::fromLatin1(TfrmGraph::kRealTimeCaption), bounds);
     return g;
@@ -71,7 +73,8 @@ void RealTimeController::applyModel(int model)
     if (graph_ && run_.NextPointIndex == 0) {
         MeterChart &chart = *graph_->Chart1;
         chart.SetWorkingAxis(0);
-        SetupMeterGraph(chart, kRealTimePoints, chart.GetXMax(), chart.GetXMin(), model);
+        SetupMeterGraph(chart, kRealTimePoints, chart.GetXMax(), chart.GetXMin(), model, link_.identity().ModelSuffix);
+        graph_->meterModel = model;
     }
 }
 
@@ -319,7 +322,8 @@ void RealTimeController::replayGraph(const JournalContents &contents)
 {
     MeterChart &chart = *graph_->Chart1;
     const double first = contents.samples.constFirst().time;
-    SetupMeterGraph(chart, kRealTimePoints, first + run_.GraphSpan, first, contents.header.model);
+    SetupMeterGraph(chart, kRealTimePoints, first + run_.GraphSpan, first, contents.header.model, contents.header.suffix);
+    graph_->meterModel = contents.header.model;
     ClearGraph(chart, first, run_.GraphSpan);
     run_.NextPointIndex = 0;
     MeterReading reading;

@@ -47,8 +47,10 @@ StartupLayout startupLayout(int panelWidth, int clientWidth, int clientHeight, i
     int graphHeight = tall ? 400 : 227;
     int tableHeight = tall ? 300 : 221;
     const int wanted = graphHeight + tableHeight;
-    // A client area not laid out yet (0 high) keeps the sizes as they are.
-    if (clientHeight > 0 && wanted > clientHeight) {
+    // A client area not laid out yet (0 high) keeps the sizes as they are;
+    // any other is filled, the two sharing what is short or spare alike, so
+    // a tall screen shows no empty band under the table.
+    if (clientHeight > 0 && wanted != clientHeight) {
         graphHeight = graphHeight * clientHeight / wanted;
         tableHeight = clientHeight - graphHeight;
     }

@@ -54,9 +54,9 @@ double graphSpanFor(int sampleRate);
 
 // Where start-up puts the real-time windows: right of the panel, the graph on
 // top (400 high on screens taller than 600, else 227) and the table below it
-// (300, else 221), as wide as the rest of the client area. When the two do not
-// fit the client area's height both give up height in proportion, so the
-// table's bottom rows (the newest samples) are never cut off.
+// (300, else 221), as wide as the rest of the client area. The two fill the
+// client area's height, in that proportion: a shorter one never cuts off the
+// table's bottom rows (the newest samples), a taller one leaves no empty band.
 struct StartupLayout {
     QRect graph, table;
 };

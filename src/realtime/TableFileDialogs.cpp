@@ -2,6 +2,7 @@
 // The save and open flows of table files, their dialogs, and the row-by-row
 // file work between a grid and a device.
 #include "realtime/TableFileDialogs.h"
+#include "platform/MessageBoxes.h"
 
 #include "platform/SafeSaveFile.h"
 #include "platform/StringGrid.h"
@@ -191,6 +192,14 @@ void prepareRangeDialog(TfrmScope &scope, int lastRow)
         w->show();
     scope.edtSelFrom->setText(QStringLiteral("1"));
     scope.edtSelTo->setText(QString::number(lastRow));
+    // The row numbers count only for "Select": with "All" they cannot be edited.
+    const auto follow = [&scope] {
+        for (QWidget *w : {static_cast<QWidget *>(scope.Label1), static_cast<QWidget *>(scope.edtSelFrom),
+                           static_cast<QWidget *>(scope.Label2), static_cast<QWidget *>(scope.edtSelTo)})
+            w->setEnabled(scope.radNo->isChecked());
+    };
+    QObject::connect(scope.radNo, &QRadioButton::toggled, &scope, follow);
+    follow();
 }
 
 std::optional<RangeChoice> TableFileDialogs::askRange(int lastRow)
@@ -204,8 +213,8 @@ std::optional<RangeChoice> TableFileDialogs::askRange(int lastRow)
 
 void TableFileDialogs::showMessage(const QString &text)
 {
-    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationDisplayName(), text, QMessageBox::Ok, parent_);
-    box.exec();
+    // Each of these messages says why something could not be done.
+    showMessageBox(parent_, MessageKind::Warning, text);
 }
 
 std::unique_ptr<TableFileProgress> TableFileDialogs::showProgress(Work work, int maximum)

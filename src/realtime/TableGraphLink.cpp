@@ -34,7 +34,7 @@ void moveMarkerToRow(QMdiArea &area, TfrmList &table, const TfrmList *realTimeTa
 {
     if (&table == realTimeTable || !isActive(area, table))
         return;
-    TfrmGraph *graph = firstWithCaption<TfrmGraph>(area, table.windowTitle());
+    TfrmGraph *graph = firstWithCaption<TfrmGraph>(area, TfrmGraph::captionFor(table.windowTitle()));
     if (!graph)
         return;
     SyncMarker(*graph->Chart1, *table.Grid1, table.Grid1->Selection().Top, modelSuffix);
@@ -44,9 +44,10 @@ void selectRowOfPoint(QMdiArea &area, TfrmGraph &graph, int pointIndex, const Tf
                       char modelSuffix)
 {
     if (&graph == realTimeGraph || !isActive(area, graph) ||
-        graph.windowTitle() == QLatin1String(TfrmList::kRealTimeCaption))
+        graph.windowTitle() == TfrmGraph::captionFor(QLatin1String(TfrmList::kRealTimeCaption)))
         return;
-    TfrmList *table = firstWithCaption<TfrmList>(area, graph.windowTitle());
+    const QString tableCaption = TfrmGraph::tableCaptionOf(graph.windowTitle());
+    TfrmList *table = tableCaption.isEmpty() ? nullptr : firstWithCaption<TfrmList>(area, tableCaption);
     if (!table)
         return;
     StringGrid &grid = *table->Grid1;

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// A table window and the graph drawn from it are linked by equal captions: a
+// A table window and the graph drawn from it (captioned "Graph of" and the
+// table's caption) are linked by their captions: a
 // click on a row moves the graph's marker, a click on a point selects its row.
 #pragma once
 
@@ -11,10 +12,10 @@ class TfrmGraph;
 class TfrmList;
 
 // A click in table `table` (not the real-time table): the first graph window
-// with the same caption gets its marker at the selection's top row.
+// of that table gets its marker at the selection's top row.
 void moveMarkerToRow(QMdiArea &area, TfrmList &table, const TfrmList *realTimeTable, char modelSuffix);
 // A click on point `pointIndex` of `graph` (not the real-time graph): the first
-// table window with the same caption selects and shows that point's row, and
+// table window it was drawn from selects and shows that point's row, and
 // the graph's marker moves there.
 void selectRowOfPoint(QMdiArea &area, TfrmGraph &graph, int pointIndex, const TfrmGraph *realTimeGraph,
                       char modelSuffix);

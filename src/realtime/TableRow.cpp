@@ -133,9 +133,10 @@ void layOutTableRow(QStringList &cells, int row, const QString &date, const QStr
         cells[ColDewPoint] = texts.dewPoint;
 }
 
-QString markerLabel(const std::function<QString(TableColumn)> &cell, TableLayout layout)
+QString markerLabel(const std::function<QString(TableColumn)> &cell, TableLayout layout, bool withDate)
 {
-    QString text = cell(ColTime) + QStringLiteral(" RH:") + cell(ColHumidity);
+    QString text = (withDate ? cell(ColDate) + QLatin1Char(' ') : QString()) + cell(ColTime) + QStringLiteral(" RH:") +
+                   cell(ColHumidity);
     if (!layout.twoTemperatures)
         return text + QStringLiteral(" T:") + cell(ColT1);
     text += QStringLiteral(" T1:") + cell(ColT1) + QStringLiteral(" T2:") + cell(ColT2);

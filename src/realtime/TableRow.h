@@ -58,8 +58,9 @@ void layOutTableRow(QStringList &cells, int row, const QString &date, const QStr
 
 // The label of the graph marker that points at a table row, from the row's
 // cells: the time, then " RH:" " T1:" " T2:" and, where `layout` has it,
-// " DP:", or " RH:" " T:" for one temperature.
-QString markerLabel(const std::function<QString(TableColumn)> &cell, TableLayout layout);
+// " DP:", or " RH:" " T:" for one temperature. `withDate` puts the row's date
+// first, for tables whose rows span more than one day.
+QString markerLabel(const std::function<QString(TableColumn)> &cell, TableLayout layout, bool withDate = false);
 
 // Headings of columns 0..9 for a model (column 9 only where the model has one;
 // other codes give the headings of columns 0 to 4 only).

@@ -17,6 +17,20 @@ TfrmGraph::TfrmGraph(QWidget *parent) : MdiChild(parent)
     layout->addWidget(Chart1);
 }
 
+namespace {
+const QString kGraphOf = QStringLiteral("Graph of ");
+}
+
+QString TfrmGraph::captionFor(const QString &tableCaption)
+{
+    return kGraphOf + tableCaption;
+}
+
+QString TfrmGraph::tableCaptionOf(const QString &graphCaption)
+{
+    return graphCaption.startsWith(kGraphOf) ? graphCaption.mid(kGraphOf.size()) : QString();
+}
+
 QMdiSubWindow *TfrmGraph::showIn(QMdiArea &area, const QString &caption, const QRect &bounds)
 {
     QMdiSubWindow *w = MdiChild::showIn(area, caption, bounds, QSize(532, 421));

@@ -19,6 +19,15 @@ public:
     explicit TfrmGraph(QWidget *parent = nullptr);
 
     MeterChart *Chart1 = nullptr;
+    // The meter model the graph was drawn from, 0 where none is known (a
+    // graph of a table file); printouts name it.
+    int meterModel = 0;
+
+    // The caption of a graph drawn from a table: its own, so the two windows
+    // are told apart, and still naming the table it belongs to.
+    static QString captionFor(const QString &tableCaption);
+    // The table caption a graph caption was made from, or an empty text.
+    static QString tableCaptionOf(const QString &graphCaption);
 
     // Puts the window into `area` with `caption` (deleted when closed) and shows it.
     QMdiSubWindow *showIn(QMdiArea &area, const QString &caption, const QRect &bounds = {});

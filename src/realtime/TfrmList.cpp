@@ -7,9 +7,12 @@
 
 #include <QCloseEvent>
 #include <QGuiApplication>
+#include <QHeaderView>
 #include <QMdiSubWindow>
 #include <QScreen>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace vandrel {
 
@@ -54,12 +57,35 @@ void TfrmList::closeEvent(QCloseEvent *event)
     event->accept();
 }
 
+namespace {
+
+// Keeps the design width but widens a column to its heading and to the
+// widest text it can hold: a million rows' numbers, the user's longest date,
+// a value with its sign, so no cell is cut short.
+void fitColumnsToTheirTexts(StringGrid &grid)
+{
+    constexpr int padding = 12;
+    const QFontMetrics cells = grid.fontMetrics();
+    const QFontMetrics headings = grid.horizontalHeader()->fontMetrics();
+    const QString widest[] = {QStringLiteral("0000000"), tableDate(QDate(2028, 12, 28)), QStringLiteral("00:00:00"),
+                              QStringLiteral("-000.0"), QStringLiteral("%RH"), QStringLiteral("-0000.0"),
+                              QStringLiteral("C"), QStringLiteral("-0000.0"), QStringLiteral("C"),
+                              QStringLiteral("-0000.0")};
+    for (int c = ColNumber; c <= ColDewPoint && c < grid.ColCount(); ++c) {
+        const int needed = std::max(cells.horizontalAdvance(widest[c]), headings.horizontalAdvance(grid.Cells(c, 0)));
+        grid.setColWidths(c, std::max(grid.ColWidths(c), needed + padding));
+    }
+}
+
+} // namespace
+
 void ApplyTableColumnWidths(StringGrid &grid)
 {
     const double factors[] = {0.8, 1.4, 1.3, 1.0, 0.6, 1.0, 0.8, 0.9, 0.8};
     const int base = grid.DefaultColWidth();
     for (int c = ColNumber; c < ColDewPoint; ++c)
         grid.setColWidths(c, static_cast<int>(base * factors[c]));
+    fitColumnsToTheirTexts(grid);
 }
 
 void ApplyTableHeadings(StringGrid &grid, int model)
@@ -67,6 +93,7 @@ void ApplyTableHeadings(StringGrid &grid, int model)
     const QStringList h = modelHeadings(model);
     for (int i = 0; i < h.size(); ++i)
         grid.setCells(ColT1 + i, 0, h.at(i));
+    fitColumnsToTheirTexts(grid);
 }
 
 void AppendTableRow(StringGrid &grid, const QDateTime &timestamp, const MeterReading &reading,
@@ -102,7 +129,9 @@ void SyncMarker(MeterChart &chart, const StringGrid &grid, int row, char modelSu
     // The table may come from a file of any meter: its row says whether it
     // holds two temperatures; the dew point follows the connected meter.
     const TableLayout layout{!grid.Cells(ColT2, row).isEmpty(), isDewPointVariant(modelSuffix)};
-    const QString text = markerLabel([&](TableColumn c) { return grid.Cells(c, row); }, layout);
+    // Where the table's rows run over more than one day, a time alone could be any of them.
+    const bool spansDays = grid.Cells(ColDate, 1) != grid.Cells(ColDate, grid.RowCount() - 1);
+    const QString text = markerLabel([&](TableColumn c) { return grid.Cells(c, row); }, layout, spansDays);
     try {
         chart.SetMarker(chart.GetX(0, row - 1), text, 0x00FF00);
     } catch (const std::exception &) {

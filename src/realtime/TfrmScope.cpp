@@ -1,76 +1,72 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The shared small dialog: fixed layout, hidden controls, button results and
+// The shared small dialog: layouts around its hidden controls, button results and
 // the close refusal during a download.
 #include "realtime/TfrmScope.h"
 
 #include <QCloseEvent>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QVBoxLayout>
 
-#include <algorithm>
-#include <initializer_list>
 
 namespace vandrel {
 
 namespace {
 
 template <typename W>
-W *hidden(W *w, const char *name, int left, int top, int width = -1, int height = -1)
+W *hidden(W *w, const char *name)
 {
     w->setObjectName(QLatin1String(name));
-    if (width < 0)
-        w->move(left, top);
-    else
-        w->setGeometry(left, top, width, height);
     w->hide();
     return w;
 }
 
-template <typename W>
-W *sized(W *w, const char *name, int left, int top)
-{
-    w->adjustSize();
-    return hidden(w, name, left, top, w->width(), w->height());
-}
-
-// Places one row's controls left to right: each keeps its place unless the one
-// before it reaches that far, then it follows with a small gap. The places
-// suit a small font; with a larger one the texts must not run under the boxes.
-void flowRow(std::initializer_list<QWidget *> controls)
-{
-    constexpr int gap = 4;
-    int next = 0;
-    for (QWidget *w : controls) {
-        w->move(std::max(w->x(), next), w->y());
-        next = w->x() + w->width() + gap;
-    }
-}
-
 } // namespace
 
+// Every use shows a few of the controls; the layouts close up around the
+// hidden ones, so each use gets a dialog just as large as what it shows,
+// with the window's margins around it whatever the font.
 TfrmScope::TfrmScope(QWidget *parent, std::function<bool()> downloadInProgress)
     : QDialog(parent), downloadInProgress_(std::move(downloadInProgress))
 {
     setWindowTitle(QStringLiteral("Print Range"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowStaysOnTopHint |
                    Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-    setFixedSize(337, 134);
 
     buildRangeBox();
-    BitBtn1 = hidden(new QPushButton(QStringLiteral("OK"), this), "BitBtn1", 248, 16, 73, 25);
-    BitBtn2 = hidden(new QPushButton(QStringLiteral("Cancel"), this), "BitBtn2", 248, 48, 73, 25);
-    Progress1 = hidden(new QProgressBar(this), "Progress1", 0, 77, 321, 17);
+    BitBtn1 = hidden(new QPushButton(QStringLiteral("OK"), this), "BitBtn1");
+    BitBtn2 = hidden(new QPushButton(QStringLiteral("Cancel"), this), "BitBtn2");
+    Progress1 = hidden(new QProgressBar(this), "Progress1");
     Progress1->setRange(0, 100);
     Progress1->setValue(0);
     Progress1->setTextVisible(false);
-    SText1 = sized(new QLabel(QStringLiteral("bytes received"), this), "SText1", 17, 16);
-    SText2 = sized(new QLabel(QStringLiteral("total bytes"), this), "SText2", 16, 43);
-    lblBytesReceived = hidden(new QLabel(this), "lblBytesReceived", 113, 14, 88, 19);
-    lblTotalBytes = hidden(new QLabel(this), "lblTotalBytes", 114, 43, 88, 19);
+    Progress1->setMinimumWidth(300);
+    SText1 = hidden(new QLabel(QStringLiteral("bytes received"), this), "SText1");
+    SText2 = hidden(new QLabel(QStringLiteral("total bytes"), this), "SText2");
+    lblBytesReceived = hidden(new QLabel(this), "lblBytesReceived");
+    lblTotalBytes = hidden(new QLabel(this), "lblTotalBytes");
+
+    auto *texts = new QGridLayout;
+    texts->addWidget(SText1, 0, 0);
+    texts->addWidget(lblBytesReceived, 0, 1);
+    texts->addWidget(SText2, 1, 0);
+    texts->addWidget(lblTotalBytes, 1, 1);
+    texts->setColumnStretch(2, 1);
+    auto *buttons = new QVBoxLayout;
+    buttons->addWidget(BitBtn1);
+    buttons->addWidget(BitBtn2);
+    buttons->addStretch(1);
+    auto *layout = new QGridLayout(this);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    layout->addWidget(GroupBox1, 0, 0);
+    layout->addLayout(buttons, 0, 1);
+    layout->addLayout(texts, 1, 0, 1, 2);
+    layout->addWidget(Progress1, 2, 0, 1, 2);
 
     connect(BitBtn1, &QPushButton::clicked, this, [this] { buttonPressed(mrOk); });
     connect(BitBtn2, &QPushButton::clicked, this, [this] { buttonPressed(mrCancel); });
@@ -78,22 +74,26 @@ TfrmScope::TfrmScope(QWidget *parent, std::function<bool()> downloadInProgress)
 
 void TfrmScope::buildRangeBox()
 {
-    GroupBox1 = hidden(new QGroupBox(this), "GroupBox1", 4, 10, 238, 62);
-    radAll = sized(new QRadioButton(QStringLiteral("&All"), GroupBox1), "radAll", 13, 8);
+    GroupBox1 = hidden(new QGroupBox(this), "GroupBox1");
+    radAll = hidden(new QRadioButton(QStringLiteral("&All"), GroupBox1), "radAll");
     radAll->setChecked(true);
-    radNo = sized(new QRadioButton(QStringLiteral("&Select"), GroupBox1), "radNo", 13, 32);
-    Label1 = sized(new QLabel(QStringLiteral("&from"), GroupBox1), "Label1", 78, 35);
-    edtSelFrom = new QLineEdit(GroupBox1);
-    hidden(edtSelFrom, "edtSelFrom", 105, 30, 49, edtSelFrom->sizeHint().height());
-    Label2 = sized(new QLabel(QStringLiteral("&to"), GroupBox1), "Label2", 158, 36);
-    edtSelTo = new QLineEdit(GroupBox1);
-    hidden(edtSelTo, "edtSelTo", 174, 30, 56, edtSelTo->sizeHint().height());
+    radNo = hidden(new QRadioButton(QStringLiteral("&Select"), GroupBox1), "radNo");
+    Label1 = hidden(new QLabel(QStringLiteral("&from"), GroupBox1), "Label1");
+    edtSelFrom = hidden(new QLineEdit(GroupBox1), "edtSelFrom");
+    Label2 = hidden(new QLabel(QStringLiteral("&to"), GroupBox1), "Label2");
+    edtSelTo = hidden(new QLineEdit(GroupBox1), "edtSelTo");
+    // Room for a row number of seven digits.
+    for (QLineEdit *box : {edtSelFrom, edtSelTo})
+        box->setMinimumWidth(box->fontMetrics().horizontalAdvance(QStringLiteral("00000000")) + 12);
     Label1->setBuddy(edtSelFrom);
     Label2->setBuddy(edtSelTo);
-    // With a buddy the '&' only marks the shortcut: sized for the text shown.
-    Label1->adjustSize();
-    Label2->adjustSize();
-    flowRow({radNo, Label1, edtSelFrom, Label2, edtSelTo});
+    auto *grid = new QGridLayout(GroupBox1);
+    grid->addWidget(radAll, 0, 0);
+    grid->addWidget(radNo, 1, 0);
+    grid->addWidget(Label1, 1, 1);
+    grid->addWidget(edtSelFrom, 1, 2);
+    grid->addWidget(Label2, 1, 3);
+    grid->addWidget(edtSelTo, 1, 4);
 }
 
 int TfrmScope::exec()

@@ -180,9 +180,15 @@ TEST(MainWindowStartup, RealTimeWindowsAreLaidOutRightOfThePanel)
     ASSERT_NE(table, nullptr);
     const QRect panel = window.panelController().panel()->parentWidget()->frameGeometry();
     const bool tall = window.screen()->geometry().height() > 600;
-    EXPECT_EQ(graph->subWindow()->geometry(), QRect(panel.width(), 0, graph->subWindow()->width(), tall ? 400 : 227));
-    EXPECT_EQ(table->subWindow()->geometry().topLeft(), QPoint(panel.width(), tall ? 400 : 227));
-    EXPECT_EQ(table->subWindow()->height(), tall ? 300 : 221);
+    // Graph over table, right of the panel, together filling the client
+    // area's height as the screen's design sizes share it (400:300, else 227:221).
+    const int client = window.mdiArea()->viewport()->height();
+    const QRect g = graph->subWindow()->geometry();
+    const QRect t = table->subWindow()->geometry();
+    EXPECT_EQ(g.topLeft(), QPoint(panel.width(), 0));
+    EXPECT_EQ(t.topLeft(), QPoint(panel.width(), g.height()));
+    EXPECT_EQ(g.height() + t.height(), client);
+    EXPECT_NEAR(double(g.height()) / client, tall ? 400.0 / 700 : 227.0 / 448, 0.01);
     EXPECT_EQ(graph->windowTitle(), "Real Time Graph");
     EXPECT_EQ(table->windowTitle(), "Real Time Table");
     EXPECT_FALSE(table->Grid1->RowSelect());
@@ -368,7 +374,7 @@ TEST(MainWindowGraph, OutputToGraphFromAnOpenedTableAndTheCommandsThatFollowTheA
     ASSERT_NE(graphWindow, tableWindow);
     auto *graph = qobject_cast<TfrmGraph *>(graphWindow->widget());
     ASSERT_NE(graph, nullptr);
-    EXPECT_EQ(graphWindow->windowTitle(), file); // linked to its table by the caption
+    EXPECT_EQ(graphWindow->windowTitle(), "Graph of " + file); // its own caption, naming its table
     EXPECT_EQ(graph->Chart1->SeriesCount(), 4);  // "C" in the second unit column
     EXPECT_EQ(graph->Chart1->PointCount(), 3);
     EXPECT_NEAR(graph->Chart1->GetY(0, 2), 45.6, 1e-4);

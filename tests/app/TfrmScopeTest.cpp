@@ -77,9 +77,10 @@ TfrmScope *shownScope()
     return nullptr;
 }
 
+// With "All" chosen the row boxes are disabled, so Tab passes them by.
 std::vector<QWidget *> rangeBoxThenButtons(TfrmScope &s)
 {
-    return {s.radAll, s.edtSelFrom, s.edtSelTo, s.BitBtn1, s.BitBtn2};
+    return {s.radAll, s.BitBtn1, s.BitBtn2};
 }
 
 std::vector<QWidget *> boxesThenButtons(TfrmScope &s)
@@ -110,7 +111,7 @@ const ScopeUse kUses[] = {
     {"ScaleDialog",
      [](std::shared_ptr<void> &keep) {
          auto s = std::make_shared<TfrmScope>();
-         prepareScaleDialog(*s, {"-500", "3000"});
+         prepareScaleDialog(*s, {"-500", "3000", "TEMPERATURE (\u00b0F)"});
          s->show();
          keep = s;
          return s.get();
@@ -292,4 +293,17 @@ TEST(TfrmScope, EscapeCancelsAModalDialog)
     TfrmScope s;
     QTimer::singleShot(0, &s, [&s] { QTest::keyClick(&s, Qt::Key_Escape); });
     EXPECT_EQ(s.exec(), TfrmScope::mrCancel);
+}
+
+TEST(RangeDialog, RowBoxesCanBeEditedOnlyWhileSelectIsChosen)
+{
+    TfrmScope s;
+    prepareRangeDialog(s, 250);
+    s.show();
+    for (bool select : {false, true, false}) {
+        (select ? s.radNo : s.radAll)->click();
+        for (QWidget *w : {static_cast<QWidget *>(s.edtSelFrom), static_cast<QWidget *>(s.edtSelTo),
+                           static_cast<QWidget *>(s.Label1), static_cast<QWidget *>(s.Label2)})
+            EXPECT_EQ(w->isEnabled(), select) << w->objectName().toStdString() << " select " << select;
+    }
 }

@@ -18,6 +18,7 @@
 #include <QApplication>
 #include <QFontMetrics>
 #include <QHeaderView>
+#include <QImage>
 #include <QLabel>
 #include <QMdiArea>
 #include <QProgressBar>
@@ -505,3 +506,112 @@ INSTANTIATE_TEST_SUITE_P(
         FarDewPointCase{"NoneUsable",
                         {value(0.0) + value(20.0) + value(20.0), value(0.0) + value(21.0) + value(20.0)}, 0, 0}),
     [](const auto &info) { return std::string(info.param.name); });
+
+TEST(ContrastRatio, FollowsTheLuminanceFormula)
+{
+    struct Case {
+        QColor a, b;
+        double ratio;
+    };
+    const Case cases[] = {
+        {Qt::black, Qt::white, 21.0},
+        {Qt::white, Qt::white, 1.0},
+        {QColor(0xff, 0xff, 0x00), QColor(0xc0, 0xc0, 0xc0), 1.69},
+        {QColor(0x00, 0xff, 0xff), QColor(0xc0, 0xc0, 0xc0), 1.45},
+        {QColor(0x80, 0x80, 0x80), Qt::white, 3.95},
+    };
+    for (const Case &c : cases) {
+        EXPECT_NEAR(contrastRatio(c.a, c.b), c.ratio, 0.01) << c.a.name().toStdString();
+        EXPECT_NEAR(contrastRatio(c.b, c.a), c.ratio, 0.01);
+    }
+}
+
+TEST(DataLoggerWindow, MinMaxCaptionsReadAtLeastFourAndAHalfToOne)
+{
+    DataLoggerState state;
+    ASSERT_EQ(buildTable(state.Table, 580, {twoTemperatureSet()}), kSetTableAccepted);
+    Shown s(state, {580, 'D'});
+    s.w->showDataSets();
+    for (QLabel *caption : s.w->captions) {
+        SCOPED_TRACE(caption->text().toStdString());
+        ASSERT_TRUE(caption->isVisible());
+        // What the user sees: the caption's own pixels, its corner the
+        // background and its most contrasting pixel the text.
+        const QImage image = caption->grab().toImage();
+        const QColor back = image.pixelColor(1, 1);
+        double best = 1.0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                best = std::max(best, contrastRatio(back, image.pixelColor(x, y)));
+        EXPECT_GE(best, 4.5);
+    }
+}
+
+TEST(DataLoggerWindow, OnlyWhatTheMeterMeasuresIsNamedAndOneTemperatureHasOneName)
+{
+    struct Case {
+        int model;
+        char suffix;
+        bool dewPoint;
+        const char *temperature; // the legend's name of T1
+        const char *caption;     // its min/max caption
+    };
+    const Case cases[] = {
+        {560, 0, false, "T", "T MAX"},
+        {560, 'D', false, "T", "T MAX"},
+        {580, 0, false, "T1", "T1 MAX"},
+        {580, 'D', true, "T1", "T1 MAX"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.model * 10 + (c.suffix != 0));
+        DataLoggerState state;
+        const QByteArray set = c.model == 560 ? workedExampleSet() : twoTemperatureSet();
+        ASSERT_EQ(buildTable(state.Table, c.model, {set}), kSetTableAccepted);
+        Shown s(state, {c.model, c.suffix});
+        s.w->showDataSets();
+        MeterChart &g = *s.w->Chart1;
+        QStringList legend;
+        for (int i = 0; i < g.customPlot()->legend->itemCount(); ++i) {
+            if (auto *item = qobject_cast<QCPPlottableLegendItem *>(g.customPlot()->legend->item(i)))
+                legend << item->plottable()->name();
+        }
+        EXPECT_EQ(legend.contains("Dewpoint"), c.dewPoint) << legend.join(',').toStdString();
+        EXPECT_TRUE(legend.contains(QString::fromLatin1(c.temperature))) << legend.join(',').toStdString();
+        EXPECT_EQ(s.w->captions[T1Max - 1]->text(), c.caption);
+        // The marker names T1 as the legend and the captions do.
+        EXPECT_TRUE(g.MarkerText().contains(QStringLiteral(" %1:").arg(QString::fromLatin1(c.temperature))))
+            << g.MarkerText().toStdString();
+        for (int tag : {DpMax, DpMin}) {
+            EXPECT_EQ(s.w->captions[tag - 1]->isVisible(), c.dewPoint);
+            EXPECT_EQ(s.w->valuePanels[tag - 1]->isVisible(), c.dewPoint);
+        }
+    }
+}
+
+TEST(DataLoggerWindow, ASetOverMidnightDatesItsExtremesAndMarker)
+{
+    struct Case {
+        QDateTime start;
+        const char *rhMax;
+        const char *marker;
+    };
+    // RH 40.0, 60.0, 50.0 one hour apart.
+    const Case cases[] = {
+        {QDateTime(QDate(2009, 6, 15), QTime(23, 0, 0)), "16 Jun 00:00:00\t60.0", " 23:00:00 RH:40.0 T:20.0"},
+        {QDateTime(QDate(2009, 6, 15), QTime(20, 0, 0)), "21:00:00\t60.0", "20:00:00 RH:40.0 T:20.0"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.rhMax);
+        DataLoggerState state;
+        const QByteArray set = record(c.start, 3600, 0,
+                                      {value(40.0) + value(20.0), value(60.0) + value(21.0), value(50.0) + value(22.0)});
+        ASSERT_EQ(buildTable(state.Table, 560, {set}), kSetTableAccepted);
+        Shown s(state, {560, 0});
+        s.w->showDataSets();
+        EXPECT_EQ(s.panel(RhMax), c.rhMax);
+        const QString marker = s.w->Chart1->MarkerText();
+        const bool dated = QString::fromLatin1(c.marker).startsWith(QLatin1Char(' '));
+        EXPECT_TRUE(marker.endsWith(QString::fromLatin1(c.marker).trimmed())) << marker.toStdString();
+        EXPECT_EQ(marker.startsWith(tableDate(QDate(2009, 6, 15)) + QLatin1Char(' ')), dated) << marker.toStdString();
+    }
+}

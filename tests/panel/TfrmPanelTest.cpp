@@ -5,6 +5,7 @@
 #include "panel/PanelKeys.h"
 #include "panel/PanelLayout.h"
 #include "panel/PanelScale.h"
+#include "panel/PlainBody.h"
 #include "panel/TfrmPanel.h"
 
 #include <QApplication>
@@ -212,15 +213,61 @@ TEST(TfrmPanel, scalesWithItsKeysAndFitsItsWindow)
         EXPECT_EQ(image1->pixmap().size(), scaledRect(BackgroundElement, percent).size()) << percent;
         const auto *digit = qobject_cast<QLabel *>(element(*panel, "MainD2"));
         EXPECT_EQ(digit->pixmap().size(), scaledSize(QSize(14, 24), percent)) << percent;
-        // 45.6: the second digit shows the 4 drawn before the size changed.
-        const QImage four = LcdArt::instance().glyph(GlyphSet::Main, 4);
-        const QImage expected = percent == 100 ? four
-                                               : four.scaled(scaledSize(four.size(), percent), Qt::IgnoreAspectRatio,
-                                                             Qt::SmoothTransformation);
+        // 45.6: the second digit shows the 4 drawn before the size changed,
+        // drawn again for the new size.
+        const QImage expected = LcdArt(percent).glyph(GlyphSet::Main, 4);
         EXPECT_EQ(digit->pixmap().toImage().convertToFormat(expected.format()), expected) << percent;
     }
     panel->setScale(175);
     EXPECT_EQ(panel->scalePercent(), 100);
+}
+
+TEST(TfrmPanel, largerSizesAreDrawnForTheirSizeNotStretched)
+{
+    const LcdArt one(100);
+    const LcdArt two(200);
+    // Pixel-drawn icons: every pixel doubled exactly.
+    for (int bit = FirstIconBit; bit <= LastIconBit; ++bit) {
+        const QImage small = one.icon(bit);
+        const QImage large = two.icon(bit);
+        ASSERT_EQ(large.size(), small.size() * 2) << bit;
+        int differing = 0;
+        for (int y = 0; y < large.height(); ++y)
+            for (int x = 0; x < large.width(); ++x)
+                differing += large.pixel(x, y) != small.pixel(x / 2, y / 2);
+        EXPECT_EQ(differing, 0) << "icon " << bit;
+    }
+    // Glyphs drawn from their shapes keep sharp edges: far fewer half-covered
+    // pixels than the small glyph stretched.
+    const auto partial = [](const QImage &image) {
+        int n = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) {
+                const int a = qAlpha(image.pixel(x, y));
+                n += a > 40 && a < 215;
+            }
+        return n;
+    };
+    for (int code : {1, 4, 8}) {
+        const QImage drawn = two.glyph(GlyphSet::Main, code);
+        const QImage small = one.glyph(GlyphSet::Main, code);
+        const QImage stretched = small.scaled(small.size() * 2, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        ASSERT_EQ(drawn.size(), stretched.size());
+        EXPECT_LT(partial(drawn) * 2, partial(stretched)) << code;
+    }
+    // The body without a picture is drawn twice as large, not enlarged.
+    LcdState state;
+    TfrmPanel panel(state);
+    panel.setScale(200);
+    const auto *image1 = qobject_cast<QLabel *>(element(panel, "Image1"));
+    const QImage body = plainBodyPicture(2);
+    ASSERT_EQ(image1->pixmap().size(), body.size());
+    EXPECT_EQ(image1->pixmap().toImage().convertToFormat(body.format()), body);
+    // Nor is a body picture that has its larger drawing beside it.
+    ASSERT_TRUE(panel.setBackground(QStringLiteral(VANDREL_PANEL_PICTURES "/PANEL580.BMP")));
+    const QImage large(QStringLiteral(VANDREL_PANEL_PICTURES "/PANEL580@2x.png"));
+    ASSERT_FALSE(large.isNull());
+    EXPECT_EQ(image1->pixmap().toImage().convertToFormat(large.format()), large);
 }
 
 TEST(TfrmPanel, noLinkLabelShowsAndHides)

@@ -198,3 +198,29 @@ TEST(ChartAxisLabels, UseAsciiDigitsAndMinusInEveryLanguage)
     }
     QLocale::setDefault(before);
 }
+
+TEST(PageHeading, FitsItsPageWholeOrAPartALine)
+{
+    const QFontMetrics metrics(QFont(QStringLiteral("DejaVu Sans"), 10, QFont::Bold));
+    const QString caption = QStringLiteral("Graph of /home/user/Documents/greenhouse/november.csv");
+    const QString span = QStringLiteral("30 Nov 2026 22:00:00 to 1 Dec 2026 02:55:00");
+    const QString text = caption + kHeadingSeparator + span + kHeadingSeparator + QStringLiteral("Meter 580");
+    const int whole = metrics.horizontalAdvance(text);
+    const int longest = metrics.horizontalAdvance(caption);
+    struct Case {
+        int width;
+        int lines;
+    };
+    const Case cases[] = {{whole + 10, 1}, {whole - 10, 3}, {longest + 5, 3}, {longest / 2, 3}};
+    for (const Case &c : cases) {
+        const QStringList lines = fittedHeading(text, metrics, c.width).split(QLatin1Char('\n'));
+        EXPECT_EQ(lines.size(), c.lines) << c.width;
+        for (const QString &line : lines)
+            EXPECT_LE(metrics.horizontalAdvance(line), c.width) << line.toStdString();
+        // A part cut short keeps both its ends.
+        if (c.lines > 1) {
+            EXPECT_TRUE(lines.front().startsWith(QStringLiteral("Graph")) && lines.front().endsWith(QStringLiteral("csv")))
+                << lines.front().toStdString();
+        }
+    }
+}

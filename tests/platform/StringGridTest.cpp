@@ -5,7 +5,10 @@
 #include "platform/StringGridStore.h"
 #include "platform/StringGridModel.h"
 
+#include <QApplication>
 #include <QHeaderView>
+#include <QHelpEvent>
+#include <QToolTip>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -250,4 +253,40 @@ TEST(StringGrid, ColumnWidthsRowHeightAndHeadingColour)
     EXPECT_EQ(g.FixedColor(), QColor(Qt::white));
     EXPECT_EQ(g.model()->headerData(0, Qt::Horizontal, Qt::BackgroundRole).value<QBrush>().color(),
               QColor(Qt::white));
+}
+
+TEST(StringGrid, ACutOffCellOrHeadingShowsItsWholeTextAsAToolTip)
+{
+    StringGrid grid;
+    grid.resize(400, 200);
+    grid.setColCount(2);
+    grid.setRowCount(2);
+    grid.setColWidths(0, 30);
+    grid.setColWidths(1, 200);
+    grid.setCells(0, 0, QStringLiteral("Temperature"));
+    grid.setCells(1, 0, QStringLiteral("UNIT"));
+    grid.setCells(0, 1, QStringLiteral("1000000"));
+    grid.setCells(1, 1, QStringLiteral("C"));
+    grid.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&grid));
+    EXPECT_EQ(grid.textElideMode(), Qt::ElideRight);
+    struct Case {
+        QWidget *area;
+        QPoint at;
+        QString tip; // empty: the text shows whole, no tip
+    };
+    QHeaderView *header = grid.horizontalHeader();
+    const int cellY = grid.visualRect(grid.model()->index(0, 0)).center().y();
+    // Texts that show whole first: a tip once shown fades out only slowly.
+    const Case cases[] = {
+        {grid.viewport(), QPoint(60, cellY), QString()},
+        {header->viewport(), QPoint(60, header->height() / 2), QString()},
+        {grid.viewport(), QPoint(15, cellY), QStringLiteral("1000000")},
+        {header->viewport(), QPoint(15, header->height() / 2), QStringLiteral("Temperature")},
+    };
+    for (const Case &c : cases) {
+        QHelpEvent help(QEvent::ToolTip, c.at, c.area->mapToGlobal(c.at));
+        QApplication::sendEvent(c.area, &help);
+        EXPECT_EQ(QToolTip::isVisible() ? QToolTip::text() : QString(), c.tip) << c.at.x();
+    }
 }

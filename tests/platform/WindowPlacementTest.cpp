@@ -3,6 +3,8 @@
 // never leaves a window smaller than it can be used at.
 #include "platform/WindowPlacement.h"
 
+#include <QRegion>
+
 #include <gtest/gtest.h>
 
 using namespace vandrel;
@@ -80,3 +82,57 @@ TEST(CascadeLayout, StepsDownWithoutMakingWindowsUnusable)
 }
 
 } // namespace
+
+TEST(TileLayout, EveryWindowStaysWhollyInViewHoweverManyThereAre)
+{
+    struct Case {
+        int windows;
+        QSize workspace;
+        QSize minimum;
+    };
+    const Case cases[] = {
+        {1, {1024, 500}, {100, 80}},  {2, {1024, 500}, {100, 80}},  {5, {1024, 500}, {100, 80}},
+        {12, {1024, 500}, {100, 80}}, {12, {800, 300}, {320, 200}}, {30, {1366, 640}, {200, 150}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.windows);
+        const QList<QRect> places = tileLayout(QList<QSize>(c.windows, c.minimum), c.workspace);
+        ASSERT_EQ(places.size(), c.windows);
+        const QRect workspace(QPoint(0, 0), c.workspace);
+        QRegion covered;
+        for (const QRect &r : places) {
+            EXPECT_TRUE(workspace.contains(r)) << r.x() << ',' << r.y() << ' ' << r.width() << 'x' << r.height();
+            EXPECT_GE(r.width(), c.minimum.width());
+            EXPECT_GE(r.height(), c.minimum.height());
+            covered += r;
+        }
+        // Nothing of the workspace is left empty where the windows could have been.
+        EXPECT_EQ(covered.boundingRect(), workspace);
+    }
+    // The windows share the workspace without overlapping when their cells are large enough.
+    const QList<QRect> four = tileLayout(QList<QSize>(4, QSize(100, 80)), QSize(1000, 600));
+    EXPECT_EQ(four, (QList<QRect>{QRect(0, 0, 500, 300), QRect(500, 0, 500, 300), QRect(0, 300, 500, 300),
+                                  QRect(500, 300, 500, 300)}));
+}
+
+TEST(BesidePanel, WindowsAgainstOrUnderThePanelMakeRoomAndTakeItBack)
+{
+    const QRect small(0, 0, 130, 380);  // the panel's window at 100 %
+    const QRect large(0, 0, 258, 740);  // at 200 %
+    struct Case {
+        QRect window;
+        QRect from, to;
+        QRect expected;
+    };
+    const Case cases[] = {
+        {QRect(130, 0, 870, 400), small, large, QRect(258, 0, 742, 400)},   // the graph beside it
+        {QRect(130, 400, 870, 300), small, large, QRect(258, 400, 742, 300)}, // the table under the graph
+        {QRect(258, 0, 742, 400), large, small, QRect(130, 0, 870, 400)},   // back again
+        {QRect(200, 50, 400, 300), small, large, QRect(258, 50, 342, 300)}, // partly under it
+        {QRect(130, 0, 380, 300), small, large, QRect(258, 0, 320, 300)},   // kept usable
+        {QRect(600, 0, 300, 300), small, large, QRect(600, 0, 300, 300)},   // not beside it
+        {QRect(130, 760, 500, 200), small, large, QRect(130, 760, 500, 200)}, // below it
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(besidePanel(c.window, c.from, c.to), c.expected) << c.window.x() << ',' << c.window.y();
+}

@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -42,7 +43,7 @@ struct Graph {
     Graph() { SetupMeterGraph(chart, 10, 46001, 46000, 520); }
     bool enter(int axis, const QString &max, const QString &min)
     {
-        ui.answer = ScaleEntry{max, min};
+        ui.answer = ScaleEntry{max, min, {}};
         return editScale(&chart, axis, ui, kUs);
     }
     ScaleBounds axis(int a) { return chart.SetWorkingAxis(a), ScaleBounds{float(chart.GetYMax()), float(chart.GetYMin())}; }
@@ -174,6 +175,11 @@ TEST(GraphScaleDialog, ShowsTheBoxesWithoutTheRadioButtonsAndAppliesOk)
         EXPECT_TRUE(scope->GroupBox1->isVisible());
         EXPECT_FALSE(scope->radAll->isVisible());
         EXPECT_FALSE(scope->radNo->isVisible());
+        // The dialog names the axis it sets and what each box is.
+        EXPECT_EQ(scope->GroupBox1->title(), chart.GetYLabel());
+        EXPECT_TRUE(scope->GroupBox1->title().startsWith("TEMPERATURE"));
+        EXPECT_EQ(scope->Label1->text(), "Ma&ximum");
+        EXPECT_EQ(scope->Label2->text(), "Mi&nimum");
         EXPECT_EQ(scope->edtSelFrom->text(), "140");
         EXPECT_EQ(scope->edtSelTo->text(), "-20");
         scope->edtSelFrom->setText("90");

@@ -114,7 +114,7 @@ TEST(OutputToGraph, SeriesByTheSecondUnitColumnAndOnePointPerRow)
     ASSERT_NE(g, nullptr);
     EXPECT_EQ(g->Chart1->SeriesCount(), 2);
     EXPECT_EQ(g->Chart1->PointCount(), 3);
-    EXPECT_EQ(g->subWindow()->windowTitle(), "/tmp/run.csv");
+    EXPECT_EQ(g->subWindow()->windowTitle(), "Graph of /tmp/run.csv");
 
     for (const char *unit : {"C", "F"}) {
         Table four({{"45.6", "%RH", "21.3", unit, "19.8", unit}, kTwo});

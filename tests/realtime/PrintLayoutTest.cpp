@@ -23,7 +23,8 @@ struct FakeTable {
         return {rows, cols, [this](int col, int row) {
                     const auto it = cells.find({col, row});
                     return it == cells.end() ? QString() : it->second;
-                }};
+                },
+                QString()};
     }
 };
 
@@ -59,8 +60,9 @@ TEST(PrintPageCount, CountsThePagesTheRowsFill)
         int rows, height, pages;
     };
     const Case cases[] = {
-        {0, 6600, 0}, {1, 6600, 1}, {60, 6600, 1}, {61, 6600, 2}, {200000, 6600, 3334},
-        {5, 350, 3}, {3, 0, 3}, {-1, 6600, 0},
+        // Later pages hold the heading row again and 59 rows under it.
+        {0, 6600, 0}, {1, 6600, 1}, {60, 6600, 1}, {61, 6600, 2}, {119, 6600, 2}, {120, 6600, 3},
+        {200000, 6600, 3390}, {5, 350, 4}, {3, 0, 3}, {-1, 6600, 0},
     };
     for (const Case &c : cases) {
         EXPECT_EQ(PrintPageCount(c.rows, c.height), c.pages) << c.rows << " rows, height " << c.height;
@@ -86,24 +88,48 @@ TEST(PrintRowText, PadsEveryCellToTwelveAndKeepsLongerCellsWhole)
 TEST(LayoutPrintLines, SixtyOneRowsOnLetterPagesBreakAfterRowFiftyNine)
 {
     const std::vector<PrintLine> lines = LayoutPrintLines(numberedTable(61).printCells(), 6600);
-    ASSERT_EQ(lines.size(), 61u);
+    ASSERT_EQ(lines.size(), 62u);
     for (int r = 0; r < 60; ++r) {
         EXPECT_EQ(lines[r].page, 1) << r;
         EXPECT_EQ(lines[r].y, 100 + r * 100) << r;
         EXPECT_TRUE(lines[r].text.startsWith(QStringLiteral("r%1 ").arg(r))) << r;
     }
-    EXPECT_EQ(lines[60], (PrintLine{2, 100, QStringLiteral("r60") + spaces(9) + spaces(12)}));
+    EXPECT_EQ(lines[60], (PrintLine{2, 100, QStringLiteral("r0") + spaces(10) + spaces(12), true}));
+    EXPECT_EQ(lines[61], (PrintLine{2, 200, QStringLiteral("r60") + spaces(9) + spaces(12)}));
 }
 
-TEST(LayoutPrintLines, EveryPageStartsAtTheTopAgain)
+TEST(LayoutPrintLines, EveryLaterPageStartsWithTheHeadingRowAgain)
 {
-    const std::vector<PrintLine> lines = LayoutPrintLines(numberedTable(125).printCells(), 6600);
-    ASSERT_EQ(lines.size(), 125u);
-    EXPECT_EQ(lines[119].page, 2);
-    EXPECT_EQ(lines[119].y, 6000);
-    EXPECT_EQ(lines[120].page, 3);
-    EXPECT_EQ(lines[120].y, 100);
-    EXPECT_EQ(lines[124].y, 500);
+    struct Case {
+        int rows, height;
+        // Per page: the first table row under its heading and the last one.
+        std::vector<std::pair<int, int>> pages;
+    };
+    const Case cases[] = {
+        {125, 6600, {{1, 59}, {60, 118}, {119, 124}}},
+        {5, 350, {{1, 1}, {2, 2}, {3, 3}, {4, 4}}},
+        {130, 1100, {{1, 9}, {10, 18}, {19, 27}, {28, 36}, {37, 45}, {46, 54}, {55, 63}, {64, 72}, {73, 81},
+                     {82, 90}, {91, 99}, {100, 108}, {109, 117}, {118, 126}, {127, 129}}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.rows);
+        const std::vector<PrintLine> lines = LayoutPrintLines(numberedTable(c.rows).printCells(), c.height);
+        ASSERT_EQ(lines.size(), static_cast<std::size_t>(c.rows) + c.pages.size() - 1);
+        std::size_t i = 0;
+        for (std::size_t p = 0; p < c.pages.size(); ++p) {
+            const int page = static_cast<int>(p) + 1;
+            // The heading first, at the top: row 0 itself on page 1, a repeat after.
+            EXPECT_EQ(lines[i], (PrintLine{page, 100, QStringLiteral("r0") + spaces(10) + spaces(12), page > 1}));
+            ++i;
+            for (int r = c.pages[p].first; r <= c.pages[p].second; ++r, ++i) {
+                ASSERT_LT(i, lines.size());
+                EXPECT_EQ(lines[i].page, page) << r;
+                EXPECT_EQ(lines[i].y, 100 + (r - c.pages[p].first + 1) * 100) << r;
+                EXPECT_TRUE(lines[i].text.startsWith(QStringLiteral("r%1 ").arg(r))) << r;
+            }
+        }
+        EXPECT_EQ(PrintPageCount(c.rows, c.height), static_cast<int>(c.pages.size()));
+    }
 }
 
 TEST(LayoutPrintLines, StopsAtTheFirstRowContainingEmpty)
@@ -123,18 +149,17 @@ TEST(LayoutPrintLines, StopsAtTheFirstRowContainingEmpty)
 
 TEST(LayoutPrintLines, ShortPagesStillPrintEveryRowOnThePage)
 {
-    // 350 units: two whole lines below the top margin.
-    const std::vector<PrintLine> lines = LayoutPrintLines(numberedTable(5).printCells(), 350);
-    ASSERT_EQ(lines.size(), 5u);
-    const int pages[] = {1, 1, 2, 2, 3};
-    const int ys[] = {100, 200, 100, 200, 100};
-    for (int r = 0; r < 5; ++r) {
-        EXPECT_EQ(lines[r].page, pages[r]) << r;
-        EXPECT_EQ(lines[r].y, ys[r]) << r;
-    }
-    // A page with no room at all: one row per page rather than none.
+    // A page with no room at all: one row per page rather than none, and no
+    // heading repeated where it would be all a page holds.
     const std::vector<PrintLine> tiny = LayoutPrintLines(numberedTable(3).printCells(), 0);
     ASSERT_EQ(tiny.size(), 3u);
     EXPECT_EQ(tiny[2].page, 3);
     EXPECT_EQ(tiny[2].y, 100);
+    EXPECT_FALSE(tiny[2].repeatedHeading);
+}
+
+TEST(PrintPageTexts, NumberThePageAndAskWithTheCount)
+{
+    EXPECT_EQ(PrintPageNumberText(2, 11), "page 2 of 11");
+    EXPECT_TRUE(PrintLongPrintoutQuestion(3390).contains(QStringLiteral("3390 pages")));
 }

@@ -10,7 +10,10 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFile>
+#include <QDialog>
+#include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QProcess>
 #include <QProgressDialog>
@@ -39,6 +42,10 @@ struct Script {
     std::function<void(QPrinter &)> setupChoice;
     int printAsked = 0;
     int setupAsked = 0;
+    // Called while the graph's print dialog is open.
+    std::function<void()> whileGraphDialogOpen;
+    bool longAnswer = true; // the answer to a printout of very many pages
+    int longAsked = 0;      // the page count it was asked with
     std::vector<MeterChart *> chartsPrinted;
 };
 
@@ -56,6 +63,17 @@ public:
     {
         ++s_.setupAsked;
         s_.setupChoice(printer);
+        return true;
+    }
+    bool askLongPrintout(int pages) override
+    {
+        s_.longAsked = pages;
+        return s_.longAnswer;
+    }
+    bool askPrintGraph(QPrinter &) override
+    {
+        if (s_.whileGraphDialogOpen)
+            s_.whileGraphDialogOpen();
         return true;
     }
     bool printChart(MeterChart &chart, QPrinter &printer) override
@@ -146,20 +164,53 @@ protected:
 
 TEST_F(PrintServiceTest, TableOfSixtyOneRowsPrintsRowSixtyAloneOnPageTwo)
 {
-    fillTable(*table.Grid1, 61);
-    ASSERT_TRUE(service.printActiveChild(&table));
+    QMdiArea area;
+    auto *framed = new TfrmList;
+    fillTable(*framed->Grid1, 61);
+    framed->showIn(area, QStringLiteral("greenhouse.csv"));
+    ASSERT_TRUE(service.printActiveChild(framed));
     EXPECT_EQ(script.printAsked, 1);
     EXPECT_EQ(pdfPageCount(script.printToFile), 2);
     const auto pages = pdfPages(script.printToFile);
     if (!pages)
         GTEST_SKIP() << "pdftotext is not installed; page texts not checked";
     ASSERT_EQ(pages->size(), 2);
-    EXPECT_TRUE(pages->at(0).contains(QRegularExpression(QStringLiteral("NO +HUMIDITY"))));
+    EXPECT_TRUE(pages->at(0).contains(QRegularExpression(QStringLiteral("NO +DATE +TIME +HUMIDITY +UNIT"))));
     EXPECT_TRUE(pages->at(0).contains(QStringLiteral("row059")));
     EXPECT_FALSE(pages->at(0).contains(QStringLiteral("row060")));
-    EXPECT_TRUE(pages->at(1).trimmed().contains(
-        QRegularExpression(QStringLiteral("^row060 +45\\.6$"))))
-        << pages->at(1).toStdString();
+    // Every page: the window's caption and its number at the top, then the
+    // heading row, then its rows.
+    const QStringList second = pages->at(1).trimmed().split(QLatin1Char('\n'));
+    ASSERT_EQ(second.size(), 3) << pages->at(1).toStdString();
+    EXPECT_TRUE(second[0].contains(QRegularExpression(QStringLiteral("^greenhouse\\.csv +page 2 of 2$"))))
+        << second[0].toStdString();
+    EXPECT_TRUE(second[1].contains(QRegularExpression(QStringLiteral("^NO +DATE +TIME +HUMIDITY +UNIT")))) << second[1].toStdString();
+    EXPECT_TRUE(second[2].contains(QRegularExpression(QStringLiteral("^row060 +45\\.6$")))) << second[2].toStdString();
+    EXPECT_TRUE(pages->at(0).contains(QRegularExpression(QStringLiteral("greenhouse\\.csv +page 1 of 2"))));
+}
+
+TEST_F(PrintServiceTest, PrintoutsOfMoreThanFiveHundredPagesAskFirstSayingHowMany)
+{
+    // Pages one line high past the heading: each row is a page of its own.
+    service.printer().setPageSize(QPageSize(QSizeF(4, 0.5), QPageSize::Inch));
+    ASSERT_EQ(PrintLinesPerPage(service.printer().height()), 2);
+    struct Case {
+        int rows;
+        bool answer;
+        int asked;    // the page count asked about; 0: not asked
+        bool printed;
+    };
+    const Case cases[] = {{12, false, 0, true}, {502, false, 501, false}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.rows);
+        fillTable(*table.Grid1, c.rows);
+        script.longAnswer = c.answer;
+        script.longAsked = 0;
+        script.printToFile = dir.filePath(QStringLiteral("long%1.pdf").arg(c.rows));
+        EXPECT_EQ(service.PrintStringGrid(*table.Grid1), c.printed);
+        EXPECT_EQ(script.longAsked, c.asked);
+        EXPECT_EQ(QFile::exists(script.printToFile), c.printed);
+    }
 }
 
 TEST_F(PrintServiceTest, CancelledPrintDialogPrintsNothing)
@@ -451,4 +502,105 @@ TEST(PrinterSetupDialog, OkAppliesTheChosenPaperAndOrientationCancelLeavesThePri
         EXPECT_EQ(printer.pageLayout().orientation(), c.expectedOrientation);
         EXPECT_EQ(printer.outputFormat(), QPrinter::PdfFormat);
     }
+}
+
+TEST_F(PrintServiceTest, GraphKeepsItsScreenColoursWhileThePrintDialogIsOpen)
+{
+    TfrmGraph graph;
+    setUpChart(*graph.Chart1);
+    graph.Chart1->SetMarker(45000.5, QStringLiteral("12:00:00"), 0x00FF00);
+    const ChartLook screen = lookOf(*graph.Chart1);
+    std::optional<ChartLook> duringDialog;
+    BgrColor markerDuringDialog = 0;
+    script.whileGraphDialogOpen = [&] {
+        duringDialog = lookOf(*graph.Chart1);
+        markerDuringDialog = graph.Chart1->MarkerColor();
+    };
+    BgrColor markerOnPaper = 0x00FF00;
+    script.chartToFile = dir.filePath(QStringLiteral("graph.pdf"));
+    ASSERT_TRUE(service.printActiveChild(&graph));
+    ASSERT_TRUE(duringDialog.has_value());
+    EXPECT_EQ(*duringDialog, screen);
+    EXPECT_EQ(markerDuringDialog, 0x00FF00u);
+    // On paper the lime marker, unreadable on white, takes another colour.
+    EXPECT_TRUE(PrintChart(*graph.Chart1, [&](MeterChart &c) {
+        markerOnPaper = c.MarkerColor();
+        return true;
+    }));
+    EXPECT_NE(markerOnPaper, 0x00FF00u);
+    EXPECT_EQ(graph.Chart1->MarkerColor(), 0x00FF00u);
+}
+
+TEST(GraphPageHeading, NamesTheCaptionTheSpanWithItsDatesAndTheMeter)
+{
+    const double day = 46357.0; // 1 December 2026
+    struct Case {
+        const char *caption;
+        std::optional<std::pair<double, double>> span;
+        int model;
+        const char *expected;
+    };
+    const Case cases[] = {
+        {"Real Time Graph", std::pair{day + 0.25, day + 0.5}, 580,
+         "Real Time Graph   \u2014   1 Dec 2026 06:00:00 to 12:00:00   \u2014   Meter 580"},
+        {"Graph of run.csv", std::pair{day + 0.75, day + 2.25}, 0,
+         "Graph of run.csv   \u2014   1 Dec 2026 18:00:00 to 3 Dec 2026 06:00:00"},
+        {"DataLogger", std::nullopt, 560, "DataLogger   \u2014   Meter 560"},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(graphPageHeading(QString::fromUtf8(c.caption), c.span, c.model), QString::fromUtf8(c.expected));
+}
+
+TEST(PrintChart, PrintedPageCarriesItsHeadingAndDatesOnTheTimeAxis)
+{
+    const QString tool = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
+    if (tool.isEmpty())
+        GTEST_SKIP() << "pdftotext is not installed; page texts not checked";
+    QTemporaryDir dir;
+    TfrmGraph graph;
+    graph.meterModel = 520;
+    graph.setWindowTitle(QStringLiteral("Graph of run.csv"));
+    // Two hours on one day: the screen's labels would be times only.
+    SetupMeterGraph(*graph.Chart1, 10, 46357.5 + 2.0 / 24, 46357.5, 520);
+    for (int p = 0; p < 10; ++p) {
+        graph.Chart1->SetX(0, p, 46357.5 + p / 120.0);
+        graph.Chart1->SetY(0, p, 40.0 + p);
+        graph.Chart1->SetX(1, p, 46357.5 + p / 120.0);
+        graph.Chart1->SetY(1, p, 20.0 - p);
+    }
+    graph.Chart1->Refresh();
+    graph.Chart1->setPageHeading(graphPageHeadingOf(&graph, *graph.Chart1));
+    QPrinter printer;
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setPageOrientation(QPageLayout::Landscape);
+    printer.setOutputFileName(dir.filePath(QStringLiteral("graph.pdf")));
+    ASSERT_TRUE(PrintChart(*graph.Chart1, [&](MeterChart &c) { return c.printTo(printer); }));
+    const auto pages = pdfPages(printer.outputFileName());
+    ASSERT_TRUE(pages.has_value());
+    ASSERT_EQ(pages->size(), 1);
+    const QString page = pages->front();
+    EXPECT_TRUE(page.contains(QStringLiteral("Graph of run.csv"))) << page.toStdString();
+    EXPECT_TRUE(page.contains(QStringLiteral("1 Dec 2026 12:00:00 to 13:48:00"))) << page.toStdString();
+    EXPECT_TRUE(page.contains(QStringLiteral("Meter 520"))) << page.toStdString();
+    // The time labels carry the date too: more than the heading's one date.
+    EXPECT_GE(page.count(QStringLiteral("1 Dec 2026")), 3) << page.toStdString();
+}
+
+TEST(PrintDialogs, PrintingToAFileStartsInTheFolderUsedLast)
+{
+    QTemporaryDir dir;
+    QString lastFolder = dir.path();
+    PrintDialogs dialogs(nullptr, &lastFolder);
+    QPrinter printer;
+    QString offered;
+    QTimer::singleShot(0, [&] {
+        QWidget *dialog = QApplication::activeModalWidget();
+        ASSERT_NE(dialog, nullptr);
+        if (auto *file = dialog->findChild<QLineEdit *>(QStringLiteral("filename")))
+            offered = file->text();
+        qobject_cast<QDialog *>(dialog)->reject();
+    });
+    EXPECT_FALSE(dialogs.askPrint(printer));
+    EXPECT_EQ(QFileInfo(offered).absolutePath(), dir.path()) << offered.toStdString();
+    EXPECT_EQ(lastFolder, dir.path()); // a cancelled dialog changes nothing
 }

@@ -82,7 +82,7 @@ TEST(DayCount, AReadingInsideADaylightSavingGapCountsAsShown)
     EXPECT_EQ(fromDays(d).time(), QTime(2, 30));
 }
 
-TEST(StartupLayout, ByScreenHeightAndAlwaysWithinTheClientArea)
+TEST(StartupLayout, ByScreenHeightAndFillingTheClientArea)
 {
     struct Case {
         int clientHeight, screenHeight;
@@ -90,8 +90,10 @@ TEST(StartupLayout, ByScreenHeightAndAlwaysWithinTheClientArea)
     };
     const Case cases[] = {
         {448, 600, QRect(128, 0, 872, 227), QRect(128, 227, 872, 221)},
-        {900, 768, QRect(128, 0, 872, 400), QRect(128, 400, 872, 300)},
         {700, 768, QRect(128, 0, 872, 400), QRect(128, 400, 872, 300)},
+        // 1920x1080: about 990 under the bars, shared in the same proportion.
+        {990, 1080, QRect(128, 0, 872, 565), QRect(128, 565, 872, 425)},
+        {900, 768, QRect(128, 0, 872, 514), QRect(128, 514, 872, 386)},
         // A 768-pixel screen leaves less than 700 under the bars: both give way.
         {630, 768, QRect(128, 0, 872, 360), QRect(128, 360, 872, 270)},
         {400, 600, QRect(128, 0, 872, 202), QRect(128, 202, 872, 198)},

@@ -2,12 +2,15 @@
 // Tables and graphs linked by caption: a row click moves the marker, a point
 // click selects and shows the row; the real-time windows are not linked.
 #include "realtime/GraphSetup.h"
+#include "platform/StringGrid.h"
 #include "realtime/TableGraphLink.h"
+#include "realtime/TableRow.h"
 #include "realtime/TfrmGraph.h"
 #include "realtime/TfrmList.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QHeaderView>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 
@@ -36,7 +39,7 @@ struct Linked {
             for (int c = 0; c < cells.size(); ++c)
                 table->Grid1->setCells(c, r, cells[c]);
         }
-        graph->showIn(area, caption);
+        graph->showIn(area, TfrmGraph::captionFor(caption));
         SetupMeterGraph(*graph->Chart1, kRows, 46000 + kRows, 46000, twoTemperatures ? 580 : 520);
         for (int p = 0; p < kRows; ++p)
             graph->Chart1->SetX(0, p, 46000 + p);
@@ -134,4 +137,26 @@ TEST(LiveTable, FollowsTheNewestRowOnlyWhileAtTheBottom)
     grid.setTopRow(grid.RowCount() - visible); // back at the newest row
     AppendTableRow(grid, now, reading, id);
     EXPECT_EQ(grid.TopRow(), grid.RowCount() - visible);
+}
+
+// Every column of a table is wide enough for its heading and the widest text
+// it holds, for either kind of meter and up to a million rows.
+TEST(TableColumns, FitTheirHeadingsAndLongestTexts)
+{
+    for (int model : {520, 560, 540, 580}) {
+        SCOPED_TRACE(model);
+        TfrmList table;
+        StringGrid &grid = *table.Grid1;
+        ApplyTableHeadings(grid, model);
+        grid.setRowCount(3);
+        const QStringList row{"1000000", tableDate(QDate(2026, 12, 28)), "23:59:59", "100.0", "%RH",
+                              "-1999.9", "C", "-1999.9", "C", "-1999.9"};
+        for (int c = 0; c < row.size(); ++c)
+            grid.setCells(c, 2, row[c]);
+        for (int c = 0; c < row.size() && c < grid.ColCount(); ++c) {
+            const int heading = grid.horizontalHeader()->fontMetrics().horizontalAdvance(grid.Cells(c, 0));
+            const int cell = grid.fontMetrics().horizontalAdvance(row[c]);
+            EXPECT_GE(grid.ColWidths(c), std::max(heading, cell) + 8) << "column " << c << " " << grid.Cells(c, 0).toStdString();
+        }
+    }
 }
