@@ -3,6 +3,7 @@
 // alarm.
 #include "app/InsightActions.h"
 
+#include "platform/MessageBoxes.h"
 #include "app/DesktopNotifier.h"
 #include "app/LimitsDialog.h"
 #include "datalogger/DataLoggerCommand.h"
@@ -27,7 +28,6 @@
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
-#include <QMessageBox>
 #include <QPageLayout>
 #include <QPrinter>
 #include <QPushButton>
@@ -223,8 +223,7 @@ void InsightActions::showStatistics(QWidget *activeChild)
 {
     const std::optional<WindowRecord> w = recordOfWindow(activeChild, parts_.realTime, *parts_.identity, *parts_.area);
     if (!w) {
-        QMessageBox::information(parts_.window, QStringLiteral("Statistics"),
-                                 noRecord(activeChild, QStringLiteral("Statistics")));
+        showMessageBox(parts_.window, MessageKind::Information, noRecord(activeChild, QStringLiteral("Statistics")));
         return;
     }
     ReportInput in = w->input;
@@ -263,8 +262,7 @@ void InsightActions::writeReport(QWidget *activeChild)
 {
     const std::optional<WindowRecord> w = recordOfWindow(activeChild, parts_.realTime, *parts_.identity, *parts_.area);
     if (!w) {
-        QMessageBox::information(parts_.window, QStringLiteral("Report"),
-                                 noRecord(activeChild, QStringLiteral("Report")));
+        showMessageBox(parts_.window, MessageKind::Information, noRecord(activeChild, QStringLiteral("Report")));
         return;
     }
     QString selected;
@@ -285,7 +283,7 @@ void InsightActions::writeReport(QWidget *activeChild)
     const bool ok = csv ? writeReportCsv(path, tables, error)
                         : writeReportPdf(path, in, tables, letter ? ReportPaper::Letter : ReportPaper::A4, error);
     if (!ok)
-        QMessageBox::warning(parts_.window, QStringLiteral("Report"), error);
+        showMessageBox(parts_.window, MessageKind::Error, error);
 }
 
 void InsightActions::reading(const QDateTime &now)

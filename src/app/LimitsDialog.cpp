@@ -2,6 +2,7 @@
 // The limits dialog.
 #include "app/LimitsDialog.h"
 
+#include "platform/MessageBoxes.h"
 #include "insight/LimitSettings.h"
 
 #include <QCheckBox>
@@ -9,7 +10,6 @@
 #include <QDoubleSpinBox>
 #include <QGridLayout>
 #include <QLabel>
-#include <QMessageBox>
 #include <QVBoxLayout>
 
 #include <cmath>
@@ -115,9 +115,8 @@ void LimitsDialog::tryAccept()
     for (const Channel ch : kChannels) {
         const Row &r = rows_[ch];
         if (r.lowOn->isChecked() && r.highOn->isChecked() && r.low->value() >= r.high->value()) {
-            QMessageBox::warning(this, windowTitle(),
-                                 QStringLiteral("The low limit of %1 must lie below its high limit.")
-                                     .arg(channelName(ch)));
+            showMessageBox(this, MessageKind::Warning,
+                           QStringLiteral("The low limit of %1 must lie below its high limit.").arg(channelName(ch)));
             return;
         }
     }

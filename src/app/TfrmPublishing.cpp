@@ -2,6 +2,7 @@
 // The publishing dialog.
 #include "app/TfrmPublishing.h"
 
+#include "platform/MessageBoxes.h"
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -10,7 +11,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
@@ -133,7 +133,7 @@ void TfrmPublishing::accept()
 {
     const QString problem = settings().problem();
     if (!problem.isEmpty()) {
-        QMessageBox::warning(this, windowTitle(), problem);
+        showMessageBox(this, MessageKind::Warning, problem);
         return;
     }
     QDialog::accept();
