@@ -93,7 +93,7 @@ TfrmList *tableOfGraph(QWidget *graph, RealTimeController *realTime, QMdiArea &a
     for (QMdiSubWindow *sub : area.subWindowList()) {
         auto *table = qobject_cast<TfrmList *>(sub->widget());
         if (table && table != (realTime ? realTime->RealTimeTableWindow() : nullptr) &&
-            table->windowTitle() == graph->windowTitle())
+            table->windowTitle() == TfrmGraph::tableCaptionOf(graph->windowTitle()))
             return table;
     }
     return nullptr;
@@ -133,15 +133,18 @@ std::optional<WindowRecord> recordOfWindow(QWidget *child, RealTimeController *r
     const StringGrid *grid = nullptr;
     const MeterChart *chart = nullptr;
     QString source;
+    QString tableTitle;
     bool ofMeter = false;
     if (auto *table = qobject_cast<TfrmList *>(child)) {
         grid = table->Grid1;
+        tableTitle = table->windowTitle();
         ofMeter = realTime && table == realTime->RealTimeTableWindow();
     } else if (auto *graph = qobject_cast<TfrmGraph *>(child)) {
         TfrmList *table = tableOfGraph(graph, realTime, area);
         if (!table)
             return std::nullopt;
         grid = table->Grid1;
+        tableTitle = table->windowTitle();
         chart = graph->Chart1;
         ofMeter = realTime && table == realTime->RealTimeTableWindow();
     } else if (TfrmDataLogger *logger = dataLoggerOf(child)) {
@@ -156,7 +159,7 @@ std::optional<WindowRecord> recordOfWindow(QWidget *child, RealTimeController *r
     out.title = child->windowTitle();
     out.input = recordOfGrid(*grid);
     if (source.isEmpty())
-        source = ofMeter ? QStringLiteral("Real-time run") : QStringLiteral("Table: ") + out.title;
+        source = ofMeter ? QStringLiteral("Real-time run") : QStringLiteral("Table: ") + tableTitle;
     if (chart && chart->IsZoomed()) {
         out.input.record = recordSpan(out.input.record, chart->ShownXMin() * 86400.0, chart->ShownXMax() * 86400.0);
         source += QStringLiteral(" (the zoomed span)");

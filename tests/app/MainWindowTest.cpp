@@ -795,7 +795,7 @@ TEST(MainWindowInsight, AGraphDrawsTheLimitsAndItsZoomedSpanIsWhatTheFiguresCove
     const auto whole = recordOfWindow(graph, &window.realTime(), window.identity(), *window.mdiArea());
     ASSERT_TRUE(whole);
     EXPECT_EQ(whole->input.record.seconds.size(), 30u);
-    EXPECT_EQ(whole->input.header.source, "Table: " + graph->windowTitle());
+    EXPECT_EQ(whole->input.header.source, "Table: " + TfrmGraph::tableCaptionOf(graph->windowTitle()));
 
     chart.resize(900, 600);
     QCoreApplication::processEvents();
@@ -823,5 +823,5 @@ TEST(MainWindowInsight, AGraphDrawsTheLimitsAndItsZoomedSpanIsWhatTheFiguresCove
     // The rows just outside the span are left out, those inside are all there.
     EXPECT_LT(t.front() - 60, chart.ShownXMin() * 86400);
     EXPECT_GT(t.back() + 60, chart.ShownXMax() * 86400);
-    EXPECT_EQ(span->input.header.source, "Table: " + graph->windowTitle() + " (the zoomed span)");
+    EXPECT_EQ(span->input.header.source, "Table: " + TfrmGraph::tableCaptionOf(graph->windowTitle()) + " (the zoomed span)");
 }
