@@ -60,6 +60,7 @@ fi
 run "tablefile/compare.sh" "$here/tablefile/compare.sh" "$build"
 if [ -x "$bin/vandrel-station" ]; then
     run "station/station_load.sh" "$here/station/station_load.sh" "$build"
+    run "station/station_load.sh (MQTT)" "$here/station/station_load.sh" "$build" 8 120 mqtt
 else
     echo "RESULT | station/station_load.sh | not built (bin/vandrel-station) | -" >> "$results"
 fi
