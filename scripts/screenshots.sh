@@ -79,6 +79,10 @@ stop_app
 # 2. A table file opened and drawn as a graph, the empty real-time windows closed.
 start_app file
 press ctrl+w
+# The graph is no longer the active window once the table has gone: a click
+# on its title bar makes it so.
+xdotool mousemove --sync 700 67 click 1
+sleep 1
 press ctrl+w
 press ctrl+o
 sleep 2
