@@ -8,6 +8,7 @@
 
 #include <QCommandLineParser>
 
+#include <cstdio>
 #include <limits>
 
 namespace vandrel::cli {
@@ -284,6 +285,12 @@ CliOptions CliOptions::parse(const QStringList &arguments)
     if (!problem.isEmpty())
         return usageError(problem, info);
     return o;
+}
+
+void printError(const QString &message)
+{
+    std::fprintf(stderr, "vandrel-cli: %s\n", message.toLocal8Bit().constData());
+    std::fflush(stderr);
 }
 
 } // namespace vandrel::cli

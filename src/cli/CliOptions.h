@@ -55,4 +55,7 @@ struct CliOptions {
     static CliOptions parse(const QStringList &arguments);
 };
 
+// One error line on standard error, "vandrel-cli: " first.
+void printError(const QString &message);
+
 } // namespace vandrel::cli

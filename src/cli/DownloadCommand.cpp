@@ -28,12 +28,6 @@ namespace {
 
 constexpr int kRedrawMs = 200;
 
-void printError(const QString &message)
-{
-    std::fprintf(stderr, "vandrel-cli: %s\n", message.toLocal8Bit().constData());
-    std::fflush(stderr);
-}
-
 // Written whole or not at all: a failure leaves any earlier file as it was.
 bool writeWhole(const QString &path, const QByteArray &bytes)
 {

@@ -21,16 +21,6 @@
 
 namespace vandrel::cli {
 
-namespace {
-
-void printError(const QString &message)
-{
-    std::fprintf(stderr, "vandrel-cli: %s\n", message.toLocal8Bit().constData());
-    std::fflush(stderr);
-}
-
-} // namespace
-
 std::string jsonRowLine(const QDateTime &time, const QStringList &cells, const QLocale &locale)
 {
     // A value cell as a JSON number: the table's text with a plain decimal

@@ -13,16 +13,6 @@
 
 namespace vandrel::cli {
 
-namespace {
-
-void printError(const QString &message)
-{
-    std::fprintf(stderr, "vandrel-cli: %s\n", message.toLocal8Bit().constData());
-    std::fflush(stderr);
-}
-
-} // namespace
-
 int runReport(const CliOptions &o)
 {
     RecordFile file = readRecordFile(o.in);

@@ -14,6 +14,24 @@ namespace {
 double toCelsius(double v, char unit) { return unit == 'F' ? (v - 32.0) * 5.0 / 9.0 : v; }
 double fromCelsius(double c, char unit) { return unit == 'F' ? c * 9.0 / 5.0 + 32.0 : c; }
 
+// A usable value `x` at `t`: counted, and the first, last and extremes moved on.
+void takeValue(ChannelStats &s, double x, double t)
+{
+    if (s.count == 0) {
+        s.firstTime = t;
+        s.min = s.max = x;
+        s.minTime = s.maxTime = t;
+    } else if (x < s.min) {
+        s.min = x;
+        s.minTime = t;
+    } else if (x > s.max) {
+        s.max = x;
+        s.maxTime = t;
+    }
+    s.lastTime = t;
+    ++s.count;
+}
+
 // The seconds each row stands for: until the next row, at most twice the
 // usual interval (the median); the last row the usual interval.
 std::vector<double> rowWeights(const std::vector<double> &t)
@@ -63,19 +81,7 @@ ChannelStats channelStats(const Record &r, Channel c, const std::vector<double> 
             continue;
         }
         const double t = r.seconds[i];
-        if (s.count == 0) {
-            s.firstTime = t;
-            s.min = s.max = x;
-            s.minTime = s.maxTime = t;
-        } else if (x < s.min) {
-            s.min = x;
-            s.minTime = t;
-        } else if (x > s.max) {
-            s.max = x;
-            s.maxTime = t;
-        }
-        s.lastTime = t;
-        ++s.count;
+        takeValue(s, x, t);
         sum += x;
         sumSq += x * x;
         switch (watch.feed(x, t)) {
@@ -232,19 +238,7 @@ std::vector<DaySummary> dailySummaries(const Record &r, const StatsOptions &opti
                 watch.gap();
                 continue;
             }
-            if (s.count == 0) {
-                s.firstTime = t;
-                s.min = s.max = x;
-                s.minTime = s.maxTime = t;
-            } else if (x < s.min) {
-                s.min = x;
-                s.minTime = t;
-            } else if (x > s.max) {
-                s.max = x;
-                s.maxTime = t;
-            }
-            s.lastTime = t;
-            ++s.count;
+            takeValue(s, x, t);
             sums[dayOf[i]] += x;
             switch (watch.feed(x, t)) {
             case LimitState::Below: s.secondsBelow += w[i]; break;

@@ -2,6 +2,8 @@
 // Figures as texts.
 #include "insight/StatsText.h"
 
+#include "insight/LimitSettings.h"
+
 #include "platform/DayCount.h"
 #include "platform/NumberText.h"
 #include "realtime/TableFile.h"
@@ -32,18 +34,6 @@ QString unitText(Channel c, char unit)
     if (c == kHumidity)
         return QStringLiteral("%RH");
     return unit == 'F' ? QStringLiteral("°F") : QStringLiteral("°C");
-}
-
-QString shortName(Channel c)
-{
-    switch (c) {
-    case kHumidity: return QStringLiteral("Humidity");
-    case kT1: return QStringLiteral("T1");
-    case kT2: return QStringLiteral("T2");
-    case kDewPoint: return QStringLiteral("Dew point");
-    case kChannelCount: break;
-    }
-    return {};
 }
 
 // A share of the time: "hh:mm:ss (p %)".
@@ -93,7 +83,7 @@ QString recordTimeText(double seconds, const QLocale &locale)
 
 QString channelTitle(Channel channel, char unit)
 {
-    return shortName(channel) + QStringLiteral(" (") + unitText(channel, unit) + QLatin1Char(')');
+    return channelName(channel) + QStringLiteral(" (") + unitText(channel, unit) + QLatin1Char(')');
 }
 
 TextTable headerTable(const RecordHeader &header, const Record &record, int rowsWithoutTime, const QLocale &locale)
@@ -198,7 +188,7 @@ TextTable dailyTable(const Record &record, const std::vector<DaySummary> &days, 
         if (!record.has(c))
             continue;
         shown.push_back(c);
-        const QString name = shortName(c);
+        const QString name = channelName(c);
         t.headings << name + QStringLiteral(" min") << name + QStringLiteral(" max") << name + QStringLiteral(" mean");
         if (options.limits[c].any())
             t.headings << name + QStringLiteral(" outside");
@@ -225,7 +215,7 @@ TextTable crossingsTable(const Record &record, const std::vector<Crossing> &cros
     for (const Crossing &x : crossings) {
         const QString limit = (x.side == LimitSide::High ? QStringLiteral("above ") : QStringLiteral("below ")) +
                               formatFixed(x.limit, 1, locale) + QLatin1Char(' ') + unitText(x.channel, record.unit);
-        t.rows.append({shortName(x.channel), limit, recordTimeText(x.start, locale),
+        t.rows.append({channelName(x.channel), limit, recordTimeText(x.start, locale),
                        x.open ? QStringLiteral("(still beyond at the end)") : recordTimeText(x.end, locale),
                        durationText(x.seconds), number(x.extreme, 1, locale)});
     }
