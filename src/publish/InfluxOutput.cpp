@@ -63,16 +63,7 @@ InfluxOutput::~InfluxOutput()
 
 void InfluxOutput::setMeters(const std::vector<MeterSource> &meters)
 {
-    std::vector<std::unique_ptr<Feed>> next;
-    for (const MeterSource &source : meters) {
-        auto old = std::find_if(feeds_.begin(), feeds_.end(), [&](const std::unique_ptr<Feed> &f) {
-            return f && f->source.name == source.name && f->source.recordFolder == source.recordFolder;
-        });
-        if (old != feeds_.end()) {
-            (*old)->source = source;
-            next.push_back(std::move(*old));
-            continue;
-        }
+    std::vector<std::unique_ptr<Feed>> next = keepFeeds(feeds_, meters, [this](const MeterSource &source) {
         auto feed = std::make_unique<Feed>();
         feed->source = source;
         // A time-series database wants the history: a meter new to it is
@@ -82,8 +73,8 @@ void InfluxOutput::setMeters(const std::vector<MeterSource> &meters)
         const QString note = feed->cursor->load();
         if (!note.isEmpty())
             log_(QStringLiteral("InfluxDB: meter %1: %2").arg(source.name, note));
-        next.push_back(std::move(feed));
-    }
+        return feed;
+    });
     for (auto &old : feeds_)
         if (old) // a meter no longer delivered: its batch goes unconfirmed
             abandon(*old);

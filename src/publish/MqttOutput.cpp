@@ -71,16 +71,7 @@ QString MqttOutput::brokerText() const
 
 void MqttOutput::setMeters(const std::vector<MeterSource> &meters)
 {
-    std::vector<std::unique_ptr<Feed>> next;
-    for (const MeterSource &source : meters) {
-        auto old = std::find_if(feeds_.begin(), feeds_.end(), [&](const std::unique_ptr<Feed> &f) {
-            return f && f->source.name == source.name && f->source.recordFolder == source.recordFolder;
-        });
-        if (old != feeds_.end()) {
-            (*old)->source = source;
-            next.push_back(std::move(*old));
-            continue;
-        }
+    std::vector<std::unique_ptr<Feed>> next = keepFeeds(feeds_, meters, [this](const MeterSource &source) {
         auto feed = std::make_unique<Feed>();
         feed->source = source;
         // Home automation wants the present, not a year of history: a meter
@@ -91,8 +82,8 @@ void MqttOutput::setMeters(const std::vector<MeterSource> &meters)
         const QString note = feed->cursor->load();
         if (!note.isEmpty())
             log_(QStringLiteral("MQTT: meter %1: %2").arg(source.name, note));
-        next.push_back(std::move(feed));
-    }
+        return feed;
+    });
     // Messages of a meter no longer delivered are left to their fate; its
     // place stays on the disk for when it comes back.
     std::erase_if(inflight_, [&](const auto &entry) {

@@ -10,10 +10,13 @@
 #include <QString>
 #include <QTime>
 
+#include <algorithm>
 #include <array>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 namespace vandrel::publish {
 
@@ -68,5 +71,28 @@ struct MeterSource {
     QString recordFolder;
     std::function<MeterFacts()> facts;
 };
+
+// The feeds an output keeps for `sources`: a meter it delivers already keeps
+// its feed, and with it its place and its batch in flight; a new one gets
+// `make(source)`. What is left in `feeds` (not null) are meters no longer
+// delivered.
+template <class Feed, class Make>
+std::vector<std::unique_ptr<Feed>> keepFeeds(std::vector<std::unique_ptr<Feed>> &feeds,
+                                             const std::vector<MeterSource> &sources, Make make)
+{
+    std::vector<std::unique_ptr<Feed>> next;
+    for (const MeterSource &source : sources) {
+        auto old = std::find_if(feeds.begin(), feeds.end(), [&](const std::unique_ptr<Feed> &f) {
+            return f && f->source.name == source.name && f->source.recordFolder == source.recordFolder;
+        });
+        if (old != feeds.end()) {
+            (*old)->source = source;
+            next.push_back(std::move(*old));
+        } else {
+            next.push_back(make(source));
+        }
+    }
+    return next;
+}
 
 } // namespace vandrel::publish

@@ -100,6 +100,7 @@ TEST(DesktopPublishing, sampledRowsReachTheBrokerInOrderThroughTheDisk)
     auto broker = makeBroker(dir.filePath(QStringLiteral("broker")), port);
     ASSERT_TRUE(broker->start()) << broker->output().toStdString();
     Subscriber sub(port, {QStringLiteral("vandrel/office/desk/state")});
+    ASSERT_TRUE(sub.waitSubscribed(port));
     PublishingSettings s = enabled(QStringLiteral("127.0.0.1"));
     s.mqtt.port = port;
     s.site = QStringLiteral("office");

@@ -67,6 +67,7 @@ TEST(MqttOutput, everySampleArrivesInOrderAcrossABrokerKilledAndRestartedMidRun)
     auto broker = makeBroker(dir.filePath(QStringLiteral("broker")), port);
     ASSERT_TRUE(broker->start()) << broker->output().toStdString();
     Subscriber sub(port, {QStringLiteral("vandrel/#"), QStringLiteral("homeassistant/#")});
+    ASSERT_TRUE(sub.waitSubscribed(port));
     // 1500 samples of one meter over midnight, 300 of another, before the output starts.
     writeRows(dir.filePath(QStringLiteral("data/a")), kFirst, 0, 1500);
     writeRows(dir.filePath(QStringLiteral("data/b")), kFirst, 0, 300);

@@ -120,8 +120,27 @@ public:
                          QStringLiteral("checker-%1").arg(quintptr(this)), QStringLiteral("-v")};
         for (const QString &t : topics)
             args << QStringLiteral("-t") << t;
+        args << QStringLiteral("-t") << probeTopic();
         process_.start(QStringLiteral("mosquitto_sub"), args + extra);
         process_.waitForStarted(10000);
+    }
+    // Waits until the broker delivers to this subscriber, so nothing published
+    // from now on can pass it by: a probe goes to a topic of its own until it
+    // comes back. (A subscriber started with a message count must not be asked.)
+    bool waitSubscribed(quint16 port)
+    {
+        const QByteArray topic = probeTopic().toUtf8();
+        return waitUntil(
+            [&] {
+                if (!linesOf(topic).isEmpty())
+                    return true;
+                QProcess::execute(QStringLiteral("mosquitto_pub"),
+                                  {QStringLiteral("-h"), QStringLiteral("127.0.0.1"), QStringLiteral("-p"),
+                                   QString::number(port), QStringLiteral("-t"), probeTopic(), QStringLiteral("-m"),
+                                   QStringLiteral("probe")});
+                return process_.waitForReadyRead(200) && !linesOf(topic).isEmpty();
+            },
+            20000);
     }
     ~Subscriber()
     {
@@ -146,6 +165,8 @@ public:
     }
 
 private:
+    QString probeTopic() const { return QStringLiteral("probe/checker-%1").arg(quintptr(this)); }
+
     QProcess process_;
     QByteArray buffer_;
     QList<QByteArray> lines_;
