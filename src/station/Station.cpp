@@ -174,7 +174,7 @@ void Station::onFound(const QString &device)
     log(QStringLiteral("meter %1 found on %2: recorded as %3").arg(autoConfig_->name, meter.device, meter.name));
     retireFinder();
     meters_.push_back(makeMeter(meter));
-    applyOutputs(true); // its rows are published like any other meter's
+    applyOutputs(); // its rows are published like any other meter's
     startWhenRetired({meters_.back().get()});
 }
 
@@ -241,7 +241,7 @@ bool Station::reload(const StationConfig &next, QString &error)
         config_.listenAddress = previous.listenAddress;
         config_.listenPort = previous.listenPort;
     }
-    applyOutputs(true);
+    applyOutputs();
     log(QStringLiteral("configuration reloaded: %1 meter(s) unchanged, %2 started, %3 stopped")
             .arg(unchanged)
             .arg(fresh.size())
@@ -301,7 +301,7 @@ bool Station::start(QString &error)
             .arg(config_.listenAddress.toString())
             .arg(server_.port()));
     checkTimer_.start();
-    applyOutputs(true);
+    applyOutputs();
     // Each meter starts from the event loop of its own, so a meter whose
     // search waits does not hold back the start of the ones after it.
     for (const auto &m : meters_) {
@@ -358,27 +358,31 @@ std::vector<publish::MeterSource> Station::meterSources()
     return sources;
 }
 
-void Station::applyOutputs(bool start)
+namespace {
+
+// The output for `settings`: kept while they are the same, made anew (the old
+// one stopped) when they changed, none while they are off.
+template <class Output, class Settings>
+void refreshOutput(std::unique_ptr<Output> &output, const Settings &settings, const QString &cursorFolder,
+                   const std::function<void(const QString &)> &log)
 {
-    auto logger = [this](const QString &text) { log(text); };
-    if (mqtt_ && (!config_.mqtt.enabled || mqtt_->settings() != config_.mqtt)) {
-        mqtt_->stop();
-        mqtt_.reset();
+    if (output && (!settings.enabled || output->settings() != settings)) {
+        output->stop();
+        output.reset();
     }
-    if (config_.mqtt.enabled && !mqtt_) {
-        mqtt_ = std::make_unique<publish::MqttOutput>(config_.mqtt, config_.cursorFolder(), logger);
-        if (start)
-            mqtt_->start();
+    if (settings.enabled && !output) {
+        output = std::make_unique<Output>(settings, cursorFolder, log);
+        output->start();
     }
-    if (influx_ && (!config_.influx.enabled || influx_->settings() != config_.influx)) {
-        influx_->stop();
-        influx_.reset();
-    }
-    if (config_.influx.enabled && !influx_) {
-        influx_ = std::make_unique<publish::InfluxOutput>(config_.influx, config_.cursorFolder(), logger);
-        if (start)
-            influx_->start();
-    }
+}
+
+} // namespace
+
+void Station::applyOutputs()
+{
+    const std::function<void(const QString &)> logger = [this](const QString &text) { log(text); };
+    refreshOutput(mqtt_, config_.mqtt, config_.cursorFolder(), logger);
+    refreshOutput(influx_, config_.influx, config_.cursorFolder(), logger);
     if (mqtt_)
         mqtt_->setMeters(meterSources());
     if (influx_)

@@ -80,7 +80,7 @@ private:
     void retireFinder();
     void onFound(const QString &device);
     // Makes, remakes or ends the outputs for `config_`, and gives them the meters.
-    void applyOutputs(bool start);
+    void applyOutputs();
     std::vector<publish::MeterSource> meterSources();
 
     StationConfig config_;
