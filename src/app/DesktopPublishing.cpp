@@ -3,7 +3,7 @@
 #include "app/DesktopPublishing.h"
 
 #include "publish/RecordCursor.h"
-#include "station/MeterStation.h"
+#include "realtime/TableFile.h"
 #include "station/RecordFiles.h"
 
 #include <QDir>
@@ -143,7 +143,7 @@ void DesktopPublisher::record(const QDateTime &now, const QStringList &cells)
     if (!files_ || !output_)
         return;
     // A row that cannot be written waits in memory and goes with the next.
-    if (files_->append(now.date(), station::recordLine(cells, ',')))
+    if (files_->append(now.date(), tableRowLine(cells, ',')))
         output_->wake();
 }
 

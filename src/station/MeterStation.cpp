@@ -14,16 +14,6 @@
 
 namespace vandrel::station {
 
-std::array<std::optional<double>, 4> cellValues(const QStringList &cells, const QLocale &locale)
-{
-    return tableRowValues(cells, locale);
-}
-
-std::string recordLine(const QStringList &cells, char separator)
-{
-    return tableRowLine(cells, separator);
-}
-
 namespace {
 
 SerialLineFactory factoryOf(const MeterParts &parts)
@@ -110,7 +100,7 @@ void MeterStation::onFrameTick(const QDateTime &now)
     const qint64 nowMs = clock_.now();
     lastReadingMs_ = nowMs;
     const QStringList cells = realTimeRowCells(0, now, reading_, identity_);
-    values_ = cellValues(cells);
+    values_ = tableRowValues(cells);
     tempUnit_ = cells.value(6);
     if (auto change = stale_.reading(nowMs))
         emitChange(QStringLiteral("meter"), *change, std::nullopt);
@@ -125,7 +115,7 @@ void MeterStation::onFrameTick(const QDateTime &now)
 
 void MeterStation::record(const QDateTime &now, const QStringList &cells)
 {
-    const bool ok = files_.append(now.date(), recordLine(cells, ','));
+    const bool ok = files_.append(now.date(), tableRowLine(cells, ','));
     if (files_.repairedRows() > repairsReported_) {
         repairsReported_ = files_.repairedRows();
         emit note(QStringLiteral("the last row of %1 was incomplete; it was ended before the new rows")

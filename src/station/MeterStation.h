@@ -108,11 +108,4 @@ private:
     bool everConnected_ = false;
 };
 
-// The four channel values of a row's cells (humidity, T1, T2, dew point),
-// read with the decimal separator of `locale`; none for an empty or
-// overloaded cell.
-std::array<std::optional<double>, 4> cellValues(const QStringList &cells, const QLocale &locale = QLocale());
-// The row as the table file holds it (the cells after the row number).
-std::string recordLine(const QStringList &cells, char separator = ',');
-
 } // namespace vandrel::station

@@ -9,6 +9,7 @@
 #include "FailingDisk.h"
 #include "StationRig.h"
 
+#include "realtime/TableFile.h"
 #include "realtime/TableRow.h"
 
 #include <QDir>
@@ -69,7 +70,7 @@ TEST(MeterStation, eachMeterRecordsOnItsOwnAndAnUnpluggedOneHoldsUpNoOther)
     // Every row holds what the table would show for the reading of its tick.
     QList<QByteArray> expectedA;
     QObject::connect(&a.link(), &MeterLink::frameTick, [&](const QDateTime &now) {
-        expectedA << QByteArray::fromStdString(recordLine(realTimeRowCells(0, now, a.link().reading(), a.link().identity())));
+        expectedA << QByteArray::fromStdString(tableRowLine(realTimeRowCells(0, now, a.link().reading(), a.link().identity()), ','));
     });
     a.start();
     b.start();
