@@ -19,8 +19,20 @@ namespace vandrel {
 
 namespace {
 
-// The cells from the date on.
-enum : std::size_t { kDateCell, kTimeCell, kRhCell, kRhUnitCell, kT1Cell, kUnitCell, kT2Cell, kSecondUnitCell, kDewCell, kCells };
+// The cells from the date on: the table's columns less the row number.
+constexpr std::size_t cellOf(TableColumn column) { return static_cast<std::size_t>(column - ColDate); }
+enum : std::size_t {
+    kDateCell = cellOf(ColDate),
+    kTimeCell = cellOf(ColTime),
+    kRhCell = cellOf(ColHumidity),
+    kRhUnitCell = cellOf(ColHumidityUnit),
+    kT1Cell = cellOf(ColT1),
+    kUnitCell = cellOf(ColUnit),
+    kT2Cell = cellOf(ColT2),
+    kSecondUnitCell = cellOf(ColSecondUnit),
+    kDewCell = cellOf(ColDewPoint),
+    kCells = cellOf(ColDewPoint) + 1,
+};
 
 constexpr double kEmptyCell = std::numeric_limits<double>::quiet_NaN();
 constexpr double kOverloaded = std::numeric_limits<double>::infinity();
