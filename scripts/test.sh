@@ -20,6 +20,6 @@ ctest --test-dir build-asan --output-on-failure --parallel "$jobs"
 
 if [ "${VANDREL_SKIP_TSAN:-0}" != 1 ]; then
   cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANDREL_TSAN=ON > /dev/null
-  cmake --build build-tsan --parallel "$jobs" --target platform_comport_tests realtime_tablefile_tests
+  cmake --build build-tsan --parallel "$jobs" --target platform_comport_tests records_tests
   ctest --test-dir build-tsan --output-on-failure -R '^(ComPort|TableFile\.)'
 fi

@@ -4,7 +4,7 @@
 #include "platform/MeterChart.h"
 #include "platform/StringGrid.h"
 #include "realtime/OutputToGraph.h"
-#include "realtime/TableRow.h"
+#include "records/TableRow.h"
 #include "realtime/TfrmGraph.h"
 #include "realtime/TfrmList.h"
 

@@ -9,7 +9,7 @@
 // Usage: bench_publish [seconds of the live run, default 60]
 #include "publish/InfluxOutput.h"
 #include "publish/MqttOutput.h"
-#include "station/RecordFiles.h"
+#include "records/RecordFiles.h"
 
 #include "Servers.h"
 
@@ -158,12 +158,12 @@ void liveLatency(int seconds)
     output.start();
     waitUntil([&] { return output.connected(); }, 10000);
 
-    std::vector<std::unique_ptr<station::RecordFiles>> files;
+    std::vector<std::unique_ptr<RecordFiles>> files;
     std::map<QString, Clock::time_point> started; // "<meter> <time>" -> start of its recording
     std::vector<std::unique_ptr<QTimer>> timers;
     std::vector<int> counts(kMeters, 0);
     for (int i = 0; i < kMeters; ++i) {
-        files.push_back(std::make_unique<station::RecordFiles>(data + QLatin1Char('/') + meterName(i)));
+        files.push_back(std::make_unique<RecordFiles>(data + QLatin1Char('/') + meterName(i)));
         auto timer = std::make_unique<QTimer>();
         timer->setInterval(1000);
         QObject::connect(timer.get(), &QTimer::timeout, [&, i] {
@@ -279,7 +279,7 @@ void influx()
         own.start();
         qsizetype bytes = 0;
         const MeterFacts facts = sources(data).front().facts();
-        RecordRowReader reader;
+        RecordSampleReader reader;
         for (const RecordRow &row : cursor.next(rows))
             bytes += influxLine(*reader.read(row.line), facts, QTimeZone::utc()).size();
         result("InfluxDB rows read back and written as points (the output's own share)",

@@ -3,8 +3,8 @@
 #include "app/DesktopPublishing.h"
 
 #include "publish/RecordCursor.h"
-#include "realtime/TableFile.h"
-#include "station/RecordFiles.h"
+#include "records/TableFile.h"
+#include "records/RecordFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -117,7 +117,7 @@ void DesktopPublisher::apply(const PublishingSettings &settings, std::function<R
     settings_ = settings;
     if (!settings.enabled || !settings.problem().isEmpty())
         return;
-    files_ = std::make_unique<station::RecordFiles>(recordFolder());
+    files_ = std::make_unique<RecordFiles>(recordFolder());
     publish::MqttSettings mqtt = settings.mqtt;
     mqtt.enabled = true;
     if (mqtt.clientId.isEmpty()) // not the id of a station on the same machine

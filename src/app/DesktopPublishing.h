@@ -19,9 +19,7 @@
 class QSettings;
 
 namespace vandrel {
-namespace station {
 class RecordFiles;
-}
 
 struct PublishingSettings {
     bool enabled = false;
@@ -66,7 +64,7 @@ private:
     std::function<void(const QString &)> log_;
     PublishingSettings settings_;
     std::function<RunFacts()> facts_;
-    std::unique_ptr<station::RecordFiles> files_;
+    std::unique_ptr<RecordFiles> files_;
     std::unique_ptr<publish::MqttOutput> output_;
 };
 

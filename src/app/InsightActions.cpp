@@ -16,7 +16,7 @@
 #include "platform/MeterChart.h"
 #include "platform/StringGrid.h"
 #include "realtime/RealTimeController.h"
-#include "realtime/TableRow.h"
+#include "records/TableRow.h"
 #include "realtime/TfrmGraph.h"
 #include "realtime/TfrmList.h"
 
@@ -42,7 +42,6 @@ namespace vandrel {
 
 namespace {
 
-const Channel kChannels[] = {kHumidity, kT1, kT2, kDewPoint};
 
 QString modelText(const MeterIdentity &id)
 {
@@ -111,16 +110,16 @@ QString noRecord(QWidget *child, const QString &what)
 
 ReportInput recordOfGrid(const StringGrid &grid)
 {
-    RecordRowReader reader;
+    RecordBuilder reader(QLocale(), QStringLiteral("row"));
     std::vector<std::string_view> cells(kTableColumns - 1);
     const int columns = std::min(grid.ColCount(), kTableColumns);
     for (int row = 1; row < grid.RowCount(); ++row) {
         for (int c = 1; c < kTableColumns; ++c)
             cells[static_cast<std::size_t>(c - 1)] = c < columns ? grid.cellUtf8(c, row) : std::string_view();
-        reader.addRow(cells);
+        reader.addRow(cells, row);
     }
     ReportInput in;
-    in.rowsWithoutTime = reader.rowsWithoutTime();
+    in.notes = reader.notes();
     in.record = reader.take();
     return in;
 }
@@ -293,16 +292,20 @@ void InsightActions::reading(const QDateTime &now)
 {
     if (!parts_.reading || !parts_.identity)
         return;
-    const QStringList cells = realTimeRowCells(0, now, *parts_.reading, *parts_.identity);
-    static_assert(kChannelCount == 4);
-    RecordRowReader reader;
+    // The meter's own numbers: a row's texts read back would lose nothing
+    // today, but they are the table's business, not the alarm's.
+    const std::array<Cell, kChannelCount> cells = readingCells(*parts_.reading, *parts_.identity);
     std::array<double, kChannelCount> values{};
-    const int columns[kChannelCount] = {ColHumidity, ColT1, ColT2, ColDewPoint};
-    for (int c = 0; c < kChannelCount; ++c) {
-        const QByteArray utf8 = cells.value(columns[c]).toUtf8();
-        values[static_cast<std::size_t>(c)] = reader.value(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())));
+    for (const Channel c : kChannels) {
+        switch (cells[c].state) {
+        case CellState::Value: values[c] = cells[c].value; break;
+        case CellState::Over: values[c] = std::numeric_limits<double>::infinity(); break;
+        case CellState::Under: values[c] = -std::numeric_limits<double>::infinity(); break;
+        case CellState::Empty:
+        case CellState::Unreadable: values[c] = kNone; break;
+        }
     }
-    const char unit = cells.value(ColUnit).contains(QLatin1Char('F')) ? 'F' : 'C';
+    const char unit = readingUnit(*parts_.reading);
     for (const QString &notice : live_.feed(values, static_cast<double>(now.toMSecsSinceEpoch()) / 1000.0, unit))
         notifier_->notify(QStringLiteral("Limit crossed"), notice);
     showAlarm();

@@ -6,6 +6,7 @@
 #include "insight/LimitSettings.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
 #include <QGridLayout>
@@ -18,7 +19,6 @@ namespace vandrel {
 
 namespace {
 
-const Channel kChannels[] = {kHumidity, kT1, kT2, kDewPoint};
 
 } // namespace
 
@@ -28,7 +28,7 @@ LimitsDialog::LimitsDialog(QWidget *parent, const StatsOptions &options) : QDial
     setWindowTitle(QStringLiteral("Limits"));
     auto *grid = new QGridLayout;
     const QStringList heads{QString(), QStringLiteral("Low"), QString(), QStringLiteral("High"), QString(),
-                            QStringLiteral("Hysteresis"), QStringLiteral("Delay (s)")};
+                            QStringLiteral("Hysteresis"), QStringLiteral("Delay (s)"), QStringLiteral("Unit")};
     for (int c = 0; c < heads.size(); ++c)
         grid->addWidget(new QLabel(heads[c]), 0, c);
     for (const Channel ch : kChannels) {
@@ -52,6 +52,16 @@ LimitsDialog::LimitsDialog(QWidget *parent, const StatsOptions &options) : QDial
         grid->addWidget(r.high, row, 4);
         grid->addWidget(r.hysteresis, row, 5);
         grid->addWidget(r.delay, row, 6);
+        if (isTemperature(ch)) {
+            r.unit = new QComboBox(this);
+            r.unit->setObjectName(QStringLiteral("unit%1").arg(row));
+            r.unit->addItem(unitText(ch, 'C'), QStringLiteral("C"));
+            r.unit->addItem(unitText(ch, 'F'), QStringLiteral("F"));
+            r.unit->setCurrentIndex(l.unit == 'F' ? 1 : 0);
+            grid->addWidget(r.unit, row, 7);
+        } else {
+            grid->addWidget(new QLabel(unitText(ch, 0)), row, 7);
+        }
     }
     marginOn_ = check(QStringLiteral("marginOn"), !std::isnan(options.condensationMargin));
     marginOn_->setText(QStringLiteral("Condensation margin other than 1 °C / 2 °F:"));
@@ -62,7 +72,8 @@ LimitsDialog::LimitsDialog(QWidget *parent, const StatsOptions &options) : QDial
     grid->addWidget(marginOn_, 6, 0, 1, 5);
     grid->addWidget(margin_, 6, 5);
     auto *note = new QLabel(QStringLiteral(
-        "Temperatures in the unit of the table or run. A crossing counts once the value has stayed beyond a "
+        "Temperature limits are in the unit beside them; a meter or table in the other unit is compared with them "
+        "converted. A crossing counts once the value has stayed beyond a "
         "limit for the delay, and ends once it has stayed back inside by the hysteresis for the delay."));
     note->setWordWrap(true);
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
@@ -86,6 +97,8 @@ StatsOptions LimitsDialog::options() const
             l.high = r.high->value();
         l.hysteresis = r.hysteresis->value();
         l.delaySeconds = r.delay->value();
+        if (r.unit)
+            l.unit = r.unit->currentData().toString() == QLatin1String("F") ? 'F' : 'C';
     }
     if (marginOn_->isChecked())
         o.condensationMargin = margin_->value();

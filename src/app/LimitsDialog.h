@@ -11,6 +11,7 @@
 #include <array>
 
 class QCheckBox;
+class QComboBox;
 class QDoubleSpinBox;
 
 namespace vandrel {
@@ -25,6 +26,7 @@ private:
     struct Row {
         QCheckBox *lowOn = nullptr, *highOn = nullptr;
         QDoubleSpinBox *low = nullptr, *high = nullptr, *hysteresis = nullptr, *delay = nullptr;
+        QComboBox *unit = nullptr; // temperatures only
     };
     QCheckBox *check(const QString &name, bool on);
     QDoubleSpinBox *spin(const QString &name, double value, int decimals, double low = -999, double high = 9999);

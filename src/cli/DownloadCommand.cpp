@@ -9,7 +9,7 @@
 #include "datalogger/ComPortDownload.h"
 #include "datalogger/LoadData.h"
 #include "datalogger/LoggerTable.h"
-#include "realtime/TableFile.h"
+#include "records/TableFile.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -6,8 +6,9 @@
 #include "cli/CliOptions.h"
 #include "cli/PortCheck.h"
 #include "cli/StopSignals.h"
-#include "realtime/TableFile.h"
-#include "realtime/TableRow.h"
+#include "records/TableFile.h"
+#include "records/CellReader.h"
+#include "records/TableRow.h"
 
 #include <utility>
 #include <QCoreApplication>
@@ -23,32 +24,17 @@ namespace vandrel::cli {
 
 std::string jsonRowLine(const QDateTime &time, const QStringList &cells, const QLocale &locale)
 {
-    // A value cell as a JSON number: the table's text with a plain decimal
-    // point, or nothing for an empty or overloaded cell.
-    // Table texts hold ASCII digits and minus in every locale; only the
-    // decimal separator is the locale's.
-    const QString separator = locale.decimalPoint();
-    const auto number = [&](qsizetype column) -> QString {
-        QString text = cells.value(column);
-        if (separator != QLatin1String("."))
-            text.replace(separator, QLatin1String("."));
-        bool ok = false;
-        const double value = QLocale::c().toDouble(text, &ok);
-        if (!ok || !std::isfinite(value))
-            return {};
-        const qsizetype point = text.indexOf(QLatin1Char('.'));
-        return QString::number(value, 'f', point < 0 ? 0 : static_cast<int>(text.size() - point - 1));
-    };
+    // A value cell as a JSON number with the decimals its text has, or
+    // nothing for an empty or overloaded cell.
+    const CellReader reader(locale);
     const QDateTime local = time.toOffsetFromUtc(time.offsetFromUtc());
     QString line = QStringLiteral("{\"time\":\"%1\"").arg(local.toString(Qt::ISODate));
-    const struct {
-        const char *name;
-        qsizetype column;
-    } values[] = {{"rh", ColHumidity}, {"t1", ColT1}, {"t2", ColT2}, {"dewpoint", ColDewPoint}};
-    for (const auto &v : values) {
-        const QString n = number(v.column);
-        if (!n.isEmpty())
-            line += QStringLiteral(",\"%1\":%2").arg(QLatin1String(v.name), n);
+    constexpr std::array<int, kChannelCount> columns{ColHumidity, ColT1, ColT2, ColDewPoint};
+    for (const Channel c : kChannels) {
+        const Cell cell = reader.read(cells.value(columns[c]));
+        if (cell.hasValue())
+            line += QStringLiteral(",\"%1\":%2")
+                        .arg(QLatin1String(channelInfo(c).jsonKey), QString::number(cell.value, 'f', cell.decimals));
     }
     const QString unit = cells.value(ColUnit);
     if (unit == QLatin1String("C") || unit == QLatin1String("F"))

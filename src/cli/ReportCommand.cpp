@@ -25,11 +25,15 @@ int runReport(const CliOptions &o)
                        .arg(QDir::toNativeSeparators(o.in)));
         return kExitFailed;
     }
+    // The report is made of what could be read; what could not is said here
+    // as well as in the report, so a script sees it too.
+    if (file.notes.unreadable.count > 0)
+        printError(QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(o.in), file.notes.unreadable.text()));
     ReportInput in;
     in.header.model = QString(); // a table file does not name its meter
     in.header.source = QStringLiteral("File: ") + QFileInfo(o.in).fileName();
     in.record = std::move(file.record);
-    in.rowsWithoutTime = file.rowsWithoutTime;
+    in.notes = file.notes;
     in.options = o.limits;
     const ReportTables tables = reportTables(in);
     QString error;

@@ -8,7 +8,7 @@
 #include "platform/NumberText.h"
 #include "realtime/GraphSetup.h"
 #include "realtime/RealTimeRun.h"
-#include "realtime/TableRow.h"
+#include "records/TableRow.h"
 #include "realtime/TfrmList.h"
 
 #include <QFontMetrics>

@@ -2,8 +2,8 @@
 // Headings, rows and saved lines of the data logger's sample table.
 #include "datalogger/LoggerTable.h"
 
-#include "realtime/TableFile.h"
-#include "realtime/TableRow.h"
+#include "records/TableFile.h"
+#include "records/TableRow.h"
 
 #include <algorithm>
 #include <vector>

@@ -5,7 +5,7 @@
 
 #include "datalogger/LoggerRecords.h"
 #include "meter/ModelTraits.h"
-#include "realtime/TableRow.h"
+#include "records/TableRow.h"
 
 #include <QDate>
 #include <QLocale>

@@ -21,8 +21,6 @@ namespace vandrel {
 StatsOptions loadLimits(QSettings &settings);
 void saveLimits(QSettings &settings, const StatsOptions &options);
 
-// "Humidity", "T1", "T2", "Dew point".
-QString channelName(Channel channel);
 
 // The limits of a live run: each reading goes through the same rule as the
 // statistics, so the alarm shows and clears exactly where the time above and
@@ -34,17 +32,22 @@ public:
     void setOptions(const StatsOptions &options);
     const StatsOptions &options() const { return options_; }
 
-    // One reading at `seconds`; a value of NaN or an infinite one (empty,
-    // overloaded) leaves the alarm as it is. The notices of crossings that
-    // began with it: "Humidity above 65.0 %RH: 66.2 %RH".
+    // One reading at `seconds`, its temperatures in `unit`; limits typed in
+    // the other unit are compared converted. A value of NaN (empty) leaves the
+    // alarm as it is; an infinite one (overloaded) is beyond any limit on its
+    // side. The notices of crossings that began with it:
+    // "Humidity above 65.0 %RH: 66.2 %RH", "T1 above 25.0 °C: 78.1 °F".
     QStringList feed(const std::array<double, kChannelCount> &values, double seconds, char unit = 'C');
     // What is beyond a limit now, for the status bar
-    // ("ALARM: Humidity above 65.0; T1 below 10.0"); empty when nothing is.
+    // ("ALARM: Humidity above 65.0 %RH; T1 below 10.0 °C"); empty when nothing is.
     QString alarmText() const;
     bool alarmed() const { return !alarmText().isEmpty(); }
 
 private:
+    QString limitText(Channel c, LimitSide side) const;
+
     StatsOptions options_;
+    char unit_ = 0; // of the readings fed last
     std::array<LimitWatch, kChannelCount> watches_;
 };
 

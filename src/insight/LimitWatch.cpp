@@ -3,6 +3,8 @@
 // delay again.
 #include "insight/LimitWatch.h"
 
+#include "records/Channel.h"
+
 namespace vandrel {
 
 namespace {
@@ -32,6 +34,22 @@ void LimitWatch::step(Side &side, LimitSide which, bool beyond, bool back, doubl
         latest_ = which;
     out.items[static_cast<std::size_t>(out.count++)] = {which, side.raised,
                                                         which == LimitSide::Low ? *limits_.low : *limits_.high};
+}
+
+Limits limitsInUnit(const Limits &limits, char to)
+{
+    const char from = limits.unit;
+    if (from == to || (from != 'C' && from != 'F') || (to != 'C' && to != 'F'))
+        return limits;
+    Limits out = limits;
+    const auto convert = [&](std::optional<double> v) {
+        return v ? std::optional<double>(convertTemperature(*v, from, to)) : std::nullopt;
+    };
+    out.low = convert(limits.low);
+    out.high = convert(limits.high);
+    out.hysteresis = convertTemperatureDifference(limits.hysteresis, from, to);
+    out.unit = to;
+    return out;
 }
 
 LimitChanges LimitWatch::update(double value, double seconds)

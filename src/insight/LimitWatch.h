@@ -17,11 +17,19 @@ namespace vandrel {
 struct Limits {
     std::optional<double> low;
     std::optional<double> high;
-    double hysteresis = 1.0;  // in the channel's unit
+    double hysteresis = 1.0;  // in the limits' unit
     double delaySeconds = 0.0;
+    // The unit low, high and the hysteresis of a temperature are given in,
+    // 'C' or 'F', whatever the meter shows: 25 °C stays 25 °C when the meter
+    // reads °F. 0: the unit of the readings (humidity).
+    char unit = 0;
     bool any() const { return low.has_value() || high.has_value(); }
     bool operator==(const Limits &) const = default;
 };
+
+// `limits` in the readings' unit `to` ('C' or 'F'); as they are when either
+// unit is not a temperature's.
+Limits limitsInUnit(const Limits &limits, char to);
 
 enum class LimitState { Within, Below, Above };
 enum class LimitSide { Low, High };
@@ -46,6 +54,9 @@ struct LimitChanges {
 class LimitWatch {
 public:
     explicit LimitWatch(Limits limits = {}) : limits_(limits) {}
+    // The same limits in another unit (the readings switched between °C and
+    // °F): what is raised stays raised.
+    void setLimits(const Limits &limits) { limits_ = limits; }
 
     // A value read at `seconds` (a steady count, rising); the changes it
     // brings, clearing first.

@@ -22,7 +22,7 @@ ReportTables reportTables(const ReportInput &in, const QLocale &locale)
     ReportTables t;
     const Record &r = in.record;
     const RecordStats stats = computeStats(r, in.options);
-    t.header = headerTable(in.header, r, in.rowsWithoutTime, locale);
+    t.header = headerTable(in.header, r, in.notes, locale);
     t.header.title = QStringLiteral("Record");
     t.statistics = statisticsTable(r, stats, in.options, locale);
     t.derived = derivedTable(r, stats, in.options, locale);
@@ -64,10 +64,8 @@ bool readLimitsText(const QString &text, StatsOptions &options, QString &error)
     const qsizetype eq = text.indexOf(QLatin1Char('='));
     if (eq < 0)
         return fail(QStringLiteral("write CHANNEL=LOW:HIGH, e.g. rh=40:65 or t1=:25"));
-    const QString name = text.left(eq).trimmed().toLower();
-    const QStringList names{QStringLiteral("rh"), QStringLiteral("t1"), QStringLiteral("t2"), QStringLiteral("dp")};
-    const qsizetype channel = names.indexOf(name);
-    if (channel < 0)
+    const std::optional<Channel> channel = channelFromKey(text.left(eq).trimmed());
+    if (!channel)
         return fail(QStringLiteral("the channel is rh, t1, t2 or dp"));
     const QStringList parts = text.mid(eq + 1).split(QLatin1Char('/'));
     if (parts.size() > 3)
@@ -86,9 +84,26 @@ bool readLimitsText(const QString &text, StatsOptions &options, QString &error)
         out = v;
         return true;
     };
+    // A temperature limit may name its unit: "t1=:25C", "t1=50:77F" (°C when it names none).
+    char unit = 0;
+    const auto limit = [&](QString s, std::optional<double> &out) {
+        s = s.trimmed();
+        if (s.endsWith(QLatin1Char('C'), Qt::CaseInsensitive) || s.endsWith(QLatin1Char('F'), Qt::CaseInsensitive)) {
+            const char u = s.back().toUpper().toLatin1();
+            if ((unit != 0 && unit != u) || !isTemperature(*channel))
+                return false;
+            unit = u;
+            s.chop(1);
+            if (s.endsWith(QChar(0x00B0)))
+                s.chop(1);
+        }
+        return number(s, out);
+    };
     Limits l;
-    if (!number(range[0], l.low) || !number(range[1], l.high))
-        return fail(QStringLiteral("a limit is not a number"));
+    if (!limit(range[0], l.low) || !limit(range[1], l.high))
+        return fail(isTemperature(*channel) ? QStringLiteral("a limit is not a number (a unit C or F may follow it)")
+                                            : QStringLiteral("a limit is not a number"));
+    l.unit = isTemperature(*channel) ? (unit ? unit : 'C') : 0;
     if (!l.any())
         return fail(QStringLiteral("give a low or a high limit"));
     if (l.low && l.high && *l.low >= *l.high)
@@ -102,7 +117,7 @@ bool readLimitsText(const QString &text, StatsOptions &options, QString &error)
         l.hysteresis = *h;
     if (d)
         l.delaySeconds = *d;
-    options.limits[static_cast<std::size_t>(channel)] = l;
+    options.limits[*channel] = l;
     return true;
 }
 

@@ -4,6 +4,7 @@
 // itself; and limits as a command line writes them. QtCore only.
 #pragma once
 
+#include "insight/RecordSources.h"
 #include "insight/StatsText.h"
 #include "platform/SafeSaveFile.h"
 
@@ -14,7 +15,7 @@ namespace vandrel {
 struct ReportInput {
     RecordHeader header;
     Record record;
-    int rowsWithoutTime = 0;
+    ReadNotes notes;
     StatsOptions options;
 };
 
@@ -35,9 +36,10 @@ bool writeReportCsv(const QString &path, const ReportTables &tables, QString &er
 QString reportWriteError(const QString &path, const QString &reason);
 
 // Limits as text, one channel each: "rh=40:65", "t1=:25/0.5/300" (CHANNEL=
-// [LOW]:[HIGH][/HYSTERESIS[/DELAY SECONDS]]), channel rh, t1, t2 or dp, numbers
-// with a decimal point. Sets that channel in `options`; false with `error` set
-// for text that is not one.
+// [LOW]:[HIGH][/HYSTERESIS[/DELAY SECONDS]]), channel rh (or humidity), t1, t2
+// or dp (or dewpoint), numbers with a decimal point. A temperature limit may
+// end in its unit, C or F ("t1=:77F"); without one it is in °C. Sets that
+// channel in `options`; false with `error` set for text that is not one.
 bool readLimitsText(const QString &text, StatsOptions &options, QString &error);
 
 } // namespace vandrel

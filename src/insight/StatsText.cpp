@@ -6,8 +6,8 @@
 
 #include "platform/DayCount.h"
 #include "platform/NumberText.h"
-#include "realtime/TableFile.h"
-#include "realtime/TableRow.h"
+#include "records/TableFile.h"
+#include "records/TableRow.h"
 
 #include <cmath>
 #include <string_view>
@@ -17,8 +17,6 @@ namespace vandrel {
 
 namespace {
 
-const Channel kChannels[] = {kHumidity, kT1, kT2, kDewPoint};
-
 QString number(double v, int decimals, const QLocale &locale)
 {
     return std::isfinite(v) ? formatFixed(v, decimals, locale) : noFigure();
@@ -27,13 +25,6 @@ QString number(double v, int decimals, const QLocale &locale)
 QString timeOrNone(double seconds, const QLocale &locale)
 {
     return std::isfinite(seconds) ? recordTimeText(seconds, locale) : noFigure();
-}
-
-QString unitText(Channel c, char unit)
-{
-    if (c == kHumidity)
-        return QStringLiteral("%RH");
-    return unit == 'F' ? QStringLiteral("°F") : QStringLiteral("°C");
 }
 
 // A share of the time: "hh:mm:ss (p %)".
@@ -54,7 +45,9 @@ QString limitsText(const Limits &l, Channel c, char unit, const QLocale &locale)
         parts << QStringLiteral("low ") + formatFixed(*l.low, 1, locale);
     if (l.high)
         parts << QStringLiteral("high ") + formatFixed(*l.high, 1, locale);
-    return parts.join(QStringLiteral(", ")) + QLatin1Char(' ') + unitText(c, unit) + QStringLiteral(", hysteresis ") +
+    // In the unit they were given in, which may not be the record's.
+    return parts.join(QStringLiteral(", ")) + QLatin1Char(' ') + unitText(c, l.unit ? l.unit : unit) +
+           QStringLiteral(", hysteresis ") +
            formatFixed(l.hysteresis, 1, locale) + QStringLiteral(", delay ") + durationText(l.delaySeconds);
 }
 
@@ -86,7 +79,7 @@ QString channelTitle(Channel channel, char unit)
     return channelName(channel) + QStringLiteral(" (") + unitText(channel, unit) + QLatin1Char(')');
 }
 
-TextTable headerTable(const RecordHeader &header, const Record &record, int rowsWithoutTime, const QLocale &locale)
+TextTable headerTable(const RecordHeader &header, const Record &record, const ReadNotes &notes, const QLocale &locale)
 {
     TextTable t;
     t.headings = {QStringLiteral("Item"), QStringLiteral("Value")};
@@ -99,8 +92,12 @@ TextTable headerTable(const RecordHeader &header, const Record &record, int rows
     const double interval = usualInterval(record);
     t.rows.append({QStringLiteral("Rate"),
                    interval > 0 ? QStringLiteral("a row every ") + durationText(interval) : noFigure()});
-    if (rowsWithoutTime > 0)
-        t.rows.append({QStringLiteral("Rows without a date and time (left out)"), QString::number(rowsWithoutTime)});
+    t.rows.append({QStringLiteral("Temperature unit"), unitText(kT1, record.unit)});
+    if (notes.rowsConverted > 0)
+        t.rows.append({QStringLiteral("Rows converted from %1").arg(unitText(kT1, notes.convertedFrom)),
+                       QString::number(notes.rowsConverted)});
+    if (notes.unreadable.count > 0)
+        t.rows.append({QStringLiteral("Not read (left out)"), notes.unreadable.text(notes.noun)});
     return t;
 }
 

@@ -5,6 +5,7 @@
 // "—" where a channel has no usable value. QtCore only.
 #pragma once
 
+#include "insight/RecordSources.h"
 #include "insight/RecordStats.h"
 
 #include <QList>
@@ -38,9 +39,9 @@ struct RecordHeader {
     QString model;  // the meter model, or "—" when the source does not say
     QString source; // "File: name", "Real-time run", "Data-logger set 3", ...
 };
-// Model, source, span (first and last row), rate (the usual interval) and
-// rows left out, as label/value pairs.
-TextTable headerTable(const RecordHeader &header, const Record &record, int rowsWithoutTime,
+// Model, source, span (first and last row), rate (the usual interval), the
+// unit, and what could not be read or was converted, as label/value pairs.
+TextTable headerTable(const RecordHeader &header, const Record &record, const ReadNotes &notes,
                       const QLocale &locale = QLocale());
 
 // One column per channel of the record, one row per figure.

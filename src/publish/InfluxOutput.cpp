@@ -28,7 +28,7 @@ QByteArray influxLine(const RecordSample &sample, const MeterFacts &meter, const
             continue;
         if (!fields.isEmpty())
             fields += ',';
-        fields += kChannelNames[i];
+        fields += channelKey(kChannels[i]);
         fields += '=';
         fields += QByteArray::number(*sample.values[i], 'g', 10);
     }
@@ -165,7 +165,7 @@ bool InfluxOutput::sendBatch(Feed &feed)
         facts.name = feed.source.name;
     QByteArray body;
     body.reserve(static_cast<qsizetype>(rows.size()) * 100);
-    RecordRowReader reader;
+    RecordSampleReader reader;
     for (const RecordRow &row : rows) {
         const std::optional<RecordSample> sample = reader.read(row.line);
         if (!sample) {

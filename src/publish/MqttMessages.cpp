@@ -74,7 +74,7 @@ QByteArray stateMessage(const RecordSample &sample, const MeterFacts &meter)
     state.insert(QStringLiteral("time"), isoTime(sample));
     for (std::size_t i = 0; i < sample.values.size(); ++i)
         if (sample.values[i])
-            state.insert(QLatin1String(kChannelNames[i]), *sample.values[i]);
+            state.insert(QLatin1String(channelKey(kChannels[i])), *sample.values[i]);
     if (!sample.unit.isEmpty())
         state.insert(QStringLiteral("unit"), sample.unit);
     state.insert(QStringLiteral("alarms"), alarmsObject(meter));
@@ -103,10 +103,10 @@ QList<MqttMessage> discoveryMessages(const MqttSettings &settings, const QString
     };
     static const char *const titles[] = {"Humidity", "Temperature 1", "Temperature 2", "Dew point"};
     QList<MqttMessage> out;
-    for (std::size_t i = 0; i < kChannelNames.size(); ++i) {
+    for (std::size_t i = 0; i < kChannels.size(); ++i) {
         if (!meter.channels[i])
             continue;
-        const QString key = QLatin1String(kChannelNames[i]);
+        const QString key = QLatin1String(channelKey(kChannels[i]));
         const QString id = base + QLatin1Char('_') + key;
         QJsonObject config = common(id, QLatin1String(titles[i]));
         config.insert(QStringLiteral("device_class"), i == 0 ? QStringLiteral("humidity") : QStringLiteral("temperature"));

@@ -347,7 +347,7 @@ void MqttOutput::pump(Feed &feed)
             return;
         feed.batchEnd = rows.back().end;
         feed.batchRows = static_cast<int>(rows.size());
-        RecordRowReader reader;
+        RecordSampleReader reader;
         for (const RecordRow &row : rows) {
             const std::optional<RecordSample> sample = reader.read(row.line);
             if (!sample) {

@@ -3,6 +3,8 @@
 // of the meter it comes from.
 #pragma once
 
+#include "records/RecordRow.h"
+
 #include <QDate>
 #include <QList>
 #include <QLocale>
@@ -29,26 +31,23 @@ struct RecordSample {
     QString unit;                                  // of the temperatures: "C" or "F" as the meter shows it
 };
 
-// The names the outputs give the four channels.
-inline constexpr std::array<const char *, 4> kChannelNames{"humidity", "t1", "t2", "dewpoint"};
-
 // Reads a row as the station writes it (date, time, humidity, "%RH", T1, unit,
 // T2, unit, dew point; without its line end), with the date and decimal
 // separator of `locale`. None for a line that is no such row (a row cut short
-// by a kill and ended later, a heading).
+// by a kill and ended later, a heading). An overloaded or unreadable cell
+// gives no value: an output publishes only what the meter measured.
 std::optional<RecordSample> parseRecordRow(std::string_view line, const QLocale &locale = QLocale());
 
 // parseRecordRow for many rows of one file: the rows of a day share their
 // date text, which is read once.
-class RecordRowReader {
+class RecordSampleReader {
 public:
-    explicit RecordRowReader(QLocale locale = QLocale()) : locale_(std::move(locale)) {}
+    explicit RecordSampleReader(const QLocale &locale = QLocale()) : rows_(locale) {}
     std::optional<RecordSample> read(std::string_view line);
 
 private:
-    QLocale locale_;
-    std::string lastDateText_;
-    QDate lastDate_;
+    RecordRowReader rows_;
+    vandrel::RecordRow row_;
 };
 
 // "2026-12-08T10:00:00": ISO 8601 without a zone.

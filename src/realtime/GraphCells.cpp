@@ -4,11 +4,12 @@
 #include "realtime/GraphCells.h"
 
 #include "realtime/OutputToGraph.h"
-#include "realtime/TableRow.h"
+#include "records/TableRow.h"
 
 #include <QTime>
 
-#include <charconv>
+#include <cfloat>
+#include <cmath>
 
 namespace vandrel {
 
@@ -44,69 +45,16 @@ int directTime(std::string_view t)
 
 } // namespace
 
-GraphCellReader::GraphCellReader(const QLocale &locale) : locale_(locale)
-{
-    // Numbers are read directly only where the locale writes them with ASCII
-    // digits and a one-character decimal point; its group separator never
-    // appears in what is read directly, so grouping cannot change a value.
-    const QString point = locale.decimalPoint();
-    if (locale.zeroDigit() == QLatin1String("0") && point.size() == 1 &&
-        (point[0] == QLatin1Char('.') || point[0] == QLatin1Char(',')))
-        decimalPoint_ = point[0].toLatin1();
-    asciiMinus_ = locale.negativeSign() == QLatin1String("-");
-}
-
-std::optional<double> GraphCellReader::directNumber(std::string_view text) const
-{
-    // [-]digits[<point>digits], no leading zero, at most 15 digits: exactly what
-    // any locale with ASCII digits reads as the same value.
-    constexpr std::size_t MaxDigits = 15;
-    if (decimalPoint_ == 0 || text.empty())
-        return std::nullopt;
-    std::size_t i = 0;
-    if (text[0] == '-') {
-        if (!asciiMinus_)
-            return std::nullopt;
-        i = 1;
-    }
-    const std::size_t intStart = i;
-    while (i < text.size() && isDigit(text[i]))
-        ++i;
-    const std::size_t intDigits = i - intStart;
-    if (intDigits == 0 || (intDigits > 1 && text[intStart] == '0'))
-        return std::nullopt;
-    std::size_t fracDigits = 0;
-    if (i < text.size()) {
-        if (text[i] != decimalPoint_)
-            return std::nullopt;
-        const std::size_t fracStart = ++i;
-        while (i < text.size() && isDigit(text[i]))
-            ++i;
-        fracDigits = i - fracStart;
-        if (fracDigits == 0 || i != text.size())
-            return std::nullopt;
-    }
-    if (intDigits + fracDigits > MaxDigits)
-        return std::nullopt;
-    char buffer[MaxDigits + 3];
-    std::size_t n = 0;
-    for (const char c : text)
-        buffer[n++] = c == decimalPoint_ ? '.' : c;
-    double v = 0;
-    const auto r = std::from_chars(buffer, buffer + n, v);
-    if (r.ec != std::errc() || r.ptr != buffer + n)
-        return std::nullopt;
-    return v;
-}
+GraphCellReader::GraphCellReader(const QLocale &locale) : locale_(locale), cells_(locale) {}
 
 std::optional<double> GraphCellReader::plainNumber(std::string_view text) const
 {
-    if (const auto v = directNumber(text))
-        return *v; // at most 15 digits: finite and far inside single precision
-    // graphCellValue reads the overload marks too; they are not plain numbers.
-    if (text == "OL" || text == "-OL")
+    // The one cell reader every program reads values with; the chart's Y
+    // values are single precision.
+    const std::optional<double> v = cells_.number(text);
+    if (!v || std::abs(*v) > double(FLT_MAX))
         return std::nullopt;
-    return graphCellValue(toQString(text), locale_);
+    return v;
 }
 
 std::optional<double> GraphCellReader::value(std::string_view text)

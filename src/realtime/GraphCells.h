@@ -3,6 +3,8 @@
 // values as graphCellValue and tableDateTime, without a QString per cell.
 #pragma once
 
+#include "records/CellReader.h"
+
 #include <QDate>
 #include <QLocale>
 
@@ -28,11 +30,8 @@ public:
     std::optional<double> dateTime(std::string_view date, std::string_view time);
 
 private:
-    std::optional<double> directNumber(std::string_view text) const;
-
     QLocale locale_;
-    char decimalPoint_ = 0; // 0: the locale's numbers are not read directly
-    bool asciiMinus_ = false;
+    CellReader cells_;
     std::string lastDate_;
     std::optional<qint64> lastDay_; // days since day zero of lastDate_
     bool haveDate_ = false;

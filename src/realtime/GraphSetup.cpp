@@ -163,15 +163,6 @@ QString ShownTemperatureUnit(MeterChart &chart)
     return {};
 }
 
-double convertTemperature(double value, char from, char to)
-{
-    if (from == 'F' && to == 'C')
-        return (value - 32.0) / 1.8;
-    if (from == 'C' && to == 'F')
-        return value * 1.8 + 32.0;
-    return value;
-}
-
 double convertTemperature(double value, const QString &from, const QString &to)
 {
     const auto unit = [](const QString &u) { return u.size() == 1 ? u.front().toLatin1() : '\0'; };

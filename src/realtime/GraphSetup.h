@@ -6,6 +6,7 @@
 #include "meter/MeterReading.h"
 #include "meter/ModelTraits.h"
 #include "platform/MeterChart.h"
+#include "records/Channel.h"
 
 namespace vandrel {
 
@@ -49,7 +50,6 @@ QString ShownTemperatureUnit(MeterChart &chart);
 // A temperature in unit `from` ("C" or "F") given in unit `to`; unchanged when
 // the units agree or either is not one of the two.
 double convertTemperature(double value, const QString &from, const QString &to);
-double convertTemperature(double value, char from, char to);
 
 // Makes every point null again and starts the time window at `now`.
 void ClearGraph(MeterChart &chart, double now, double graphSpan);

@@ -9,10 +9,11 @@
 #include "realtime/GraphCells.h"
 #include "realtime/GraphSetup.h"
 #include "realtime/RealTimeRun.h"
-#include "realtime/TableRow.h"
+#include "records/TableRow.h"
 #include "realtime/TfrmGraph.h"
 #include "realtime/TfrmList.h"
 #include "realtime/TfrmScope.h"
+#include "records/CellReader.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -34,57 +35,13 @@ QString notADateTime(const QString &date, const QString &time)
     return QStringLiteral("'%1' is not a valid date and time").arg(date + QLatin1Char(' ') + time);
 }
 
-// [-]digits[<point>digits] with a point of '.', ',', the Arabic one or the
-// locale's own: a table saved where another sign is the decimal one. Tables
-// never group digits, so one such sign in a number can only be its decimal point.
-std::optional<double> eitherDecimalPoint(const QString &text, const QLocale &locale)
-{
-    const QString own = locale.decimalPoint();
-    QByteArray plain;
-    plain.reserve(text.size());
-    bool point = false, digits = false, digitsAfterPoint = false;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (c >= QLatin1Char('0') && c <= QLatin1Char('9')) {
-            plain.append(c.toLatin1());
-            digits = true;
-            digitsAfterPoint = point;
-        } else if (i == 0 && c == QLatin1Char('-')) {
-            plain.append('-');
-        } else if (!point && digits
-                   && (c == QLatin1Char('.') || c == QLatin1Char(',') || c == QChar(0x066B) || own == c)) {
-            plain.append('.');
-            point = true;
-        } else {
-            return std::nullopt;
-        }
-    }
-    if (!digits || (point && !digitsAfterPoint))
-        return std::nullopt;
-    bool ok = false;
-    const double v = QLocale::c().toDouble(QLatin1String(plain), &ok);
-    return ok ? std::optional<double>(v) : std::nullopt;
-}
-
 // A plain number the chart can hold (its Y values are single precision).
 std::optional<double> plainNumber(const QString &text, const QLocale &locale)
 {
-    // Digit groups are never written, so a group sign is read as no number
-    // by the locale and as a decimal point below: "45,6" from a German table
-    // is 45.6 here too, never 456.
-    QLocale strict = locale;
-    strict.setNumberOptions(locale.numberOptions() | QLocale::RejectGroupSeparator);
-    bool ok = false;
-    double v = strict.toDouble(text, &ok);
-    if (!ok) {
-        const auto other = eitherDecimalPoint(text, locale);
-        if (!other)
-            return std::nullopt;
-        v = *other;
-    }
-    if (!std::isfinite(v) || std::abs(v) > double(FLT_MAX))
+    const Cell cell = CellReader(locale).read(text);
+    if (!cell.hasValue() || std::abs(cell.value) > double(FLT_MAX))
         return std::nullopt;
-    return v;
+    return cell.value;
 }
 
 // A progress window that repaints a few dozen times a second at most: letting

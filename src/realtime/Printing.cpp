@@ -9,7 +9,7 @@
 #include "realtime/PrinterSetupDialog.h"
 #include "realtime/TfrmList.h"
 #include "platform/DayCount.h"
-#include "realtime/TableRow.h"
+#include "records/TableRow.h"
 #include "realtime/TableFileDialogs.h"
 #include "platform/MessageBoxes.h"
 

@@ -5,7 +5,7 @@
 
 #include "meter/ModelTraits.h"
 #include "realtime/GraphSetup.h"
-#include "realtime/TableRow.h"
+#include "records/TableRow.h"
 
 #include <QMdiArea>
 #include <QMdiSubWindow>

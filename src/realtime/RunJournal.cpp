@@ -4,7 +4,7 @@
 #include "realtime/RunJournal.h"
 
 #include "meter/ModelTraits.h"
-#include "realtime/TableRow.h"
+#include "records/TableRow.h"
 
 #include <QDir>
 #include <QFile>

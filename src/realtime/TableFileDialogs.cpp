@@ -6,7 +6,7 @@
 
 #include "platform/SafeSaveFile.h"
 #include "platform/StringGrid.h"
-#include "realtime/TableRow.h"
+#include "records/TableRow.h"
 #include "realtime/TfrmScope.h"
 
 #include <QApplication>

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "platform/SafeSaveFile.h"
-#include "realtime/TableFile.h"
+#include "records/TableFile.h"
 
 #include <QString>
 #include <QStringList>

@@ -3,7 +3,7 @@
 #include "realtime/TfrmList.h"
 
 #include "meter/ModelTraits.h"
-#include "realtime/TableRow.h"
+#include "records/TableRow.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>

@@ -15,25 +15,15 @@ const char *alarmKindKey(AlarmKind kind)
     return "";
 }
 
-namespace {
+AlarmRule::AlarmRule(const Limits &limits) : limits_(limits), watch_(limits) {}
 
-Limits toLimits(const ChannelLimits &l)
-{
-    Limits out;
-    out.low = l.low;
-    out.high = l.high;
-    out.hysteresis = l.hysteresis;
-    out.delaySeconds = l.delaySeconds;
-    return out;
-}
-
-} // namespace
-
-AlarmRule::AlarmRule(const ChannelLimits &limits) : limits_(limits), watch_(toLimits(limits)) {}
-
-std::vector<AlarmChange> AlarmRule::update(std::optional<double> value, qint64 nowMs)
+std::vector<AlarmChange> AlarmRule::update(std::optional<double> value, qint64 nowMs, char unit)
 {
     std::vector<AlarmChange> out;
+    if (unit != readingUnit_ && unit != 0) {
+        readingUnit_ = unit;
+        watch_.setLimits(limitsInUnit(limits_, unit));
+    }
     if (!value) {
         watch_.gap();
         return out;

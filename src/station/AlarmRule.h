@@ -31,18 +31,21 @@ struct AlarmChange {
 // at the limit raises the alarm once and clears it once.
 class AlarmRule {
 public:
-    explicit AlarmRule(const ChannelLimits &limits = {});
-    // A new value at `nowMs`; the changes it brings, in order (a value that
-    // jumps from above the high to below the low limit clears one and raises
-    // the other). A value that is missing (no such channel, overloaded)
-    // leaves the alarms as they are and stops any delay under way.
-    std::vector<AlarmChange> update(std::optional<double> value, qint64 nowMs);
+    explicit AlarmRule(const Limits &limits = {});
+    // A new value at `nowMs` in `unit` ('C' or 'F' for a temperature, as the
+    // meter shows it; limits given in the other unit are compared converted);
+    // the changes it brings, in order (a value that jumps from above the high
+    // to below the low limit clears one and raises the other). A value that is
+    // missing (no such channel, overloaded) leaves the alarms as they are and
+    // stops any delay under way.
+    std::vector<AlarmChange> update(std::optional<double> value, qint64 nowMs, char unit = 0);
     bool lowRaised() const { return watch_.lowRaised(); }
     bool highRaised() const { return watch_.highRaised(); }
-    const ChannelLimits &limits() const { return limits_; }
+    const Limits &limits() const { return limits_; }
 
 private:
-    ChannelLimits limits_;
+    Limits limits_;
+    char readingUnit_ = 0;
     LimitWatch watch_;
 };
 

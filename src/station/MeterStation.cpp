@@ -3,8 +3,8 @@
 #include "station/MeterStation.h"
 
 #include "meter/ComPortLine.h"
-#include "realtime/TableFile.h"
-#include "realtime/TableRow.h"
+#include "records/TableFile.h"
+#include "records/TableRow.h"
 
 #include <QFileInfo>
 
@@ -69,7 +69,7 @@ QString MeterStation::modelText() const
 
 QString MeterStation::unit(Channel channel) const
 {
-    return channel == Channel::Humidity ? QStringLiteral("%RH") : tempUnit_;
+    return channel == kHumidity ? QStringLiteral("%RH") : tempUnit_;
 }
 
 void MeterStation::start()
@@ -99,18 +99,20 @@ void MeterStation::onFrameTick(const QDateTime &now)
 {
     const qint64 nowMs = clock_.now();
     lastReadingMs_ = nowMs;
-    const QStringList cells = realTimeRowCells(0, now, reading_, identity_);
-    values_ = tableRowValues(cells);
-    tempUnit_ = cells.value(6);
+    // The alarms and the metrics take the meter's numbers, not the row's texts.
+    const std::array<Cell, kChannelCount> cells = readingCells(reading_, identity_);
+    const char unit = readingUnit(reading_);
+    tempUnit_ = QString(QLatin1Char(unit));
+    for (const Channel c : kChannels)
+        values_[c] = cells[c].hasValue() ? std::optional<double>(cells[c].value) : std::nullopt;
     if (auto change = stale_.reading(nowMs))
         emitChange(QStringLiteral("meter"), *change, std::nullopt);
     for (const Channel channel : kChannels) {
-        const auto i = static_cast<std::size_t>(channel);
-        for (const AlarmChange &change : rules_[i].update(values_[i], nowMs))
-            emitChange(QLatin1String(channelKey(channel)), change, values_[i]);
+        for (const AlarmChange &change : rules_[channel].update(values_[channel], nowMs, unit))
+            emitChange(QLatin1String(channelKey(channel)), change, values_[channel]);
     }
     if (takeSampleIfDue(run_, run_.TickCounter))
-        record(now, cells);
+        record(now, realTimeRowCells(0, now, reading_, identity_));
 }
 
 void MeterStation::record(const QDateTime &now, const QStringList &cells)

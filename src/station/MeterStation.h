@@ -7,7 +7,7 @@
 #include "meter/MeterLink.h"
 #include "realtime/RealTimeRun.h"
 #include "station/AlarmRule.h"
-#include "station/RecordFiles.h"
+#include "records/RecordFiles.h"
 #include "station/StationConfig.h"
 
 #include <QDateTime>

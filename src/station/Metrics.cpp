@@ -88,7 +88,7 @@ QByteArray metricsText(const std::vector<const MeterStation *> &meters, double u
     for (std::size_t i = 0; i < meters.size(); ++i) {
         const MeterStation &m = *meters[i];
         for (const Channel channel : kChannels) {
-            const ChannelLimits &limits = m.rule(channel).limits();
+            const Limits &limits = m.rule(channel).limits();
             const QByteArray head = "vandrel_alarm{" + labels[i] + ",channel=\"" + channelKey(channel) + "\",alarm=\"";
             if (limits.low)
                 out += head + "low\"} " + (m.rule(channel).lowRaised() ? "1" : "0") + '\n';

@@ -2,7 +2,7 @@
 // The station's wiring.
 #include "station/Station.h"
 
-#include "realtime/TableRow.h"
+#include "records/TableRow.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -50,9 +50,9 @@ publish::MeterFacts meterFacts(MeterStation &meter)
         const TableLayout layout = realTimeTableLayout(id);
         facts.channels = {true, true, layout.twoTemperatures, layout.dewPoint};
     }
-    facts.unit = meter.unit(Channel::T1);
+    facts.unit = meter.unit(kT1);
     for (const Channel channel : kChannels) {
-        const ChannelLimits &limits = meter.config().limits[static_cast<std::size_t>(channel)];
+        const Limits &limits = meter.config().limits[static_cast<std::size_t>(channel)];
         const QString key = QLatin1String(channelKey(channel));
         if (limits.low)
             facts.alarms.append({key + QStringLiteral("_low"), meter.rule(channel).lowRaised()});

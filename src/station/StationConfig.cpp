@@ -22,15 +22,12 @@
 
 namespace vandrel::station {
 
-const char *channelKey(Channel channel)
+std::array<Limits, kChannelCount> MeterConfig::defaultLimits()
 {
-    switch (channel) {
-    case Channel::Humidity: return "humidity";
-    case Channel::T1: return "t1";
-    case Channel::T2: return "t2";
-    case Channel::DewPoint: return "dewpoint";
-    }
-    return "";
+    std::array<Limits, kChannelCount> out{};
+    for (const Channel c : kChannels)
+        out[c].unit = isTemperature(c) ? 'C' : 0;
+    return out;
 }
 
 int MeterConfig::staleSeconds() const
@@ -113,7 +110,14 @@ std::optional<ConfigError> setChannelKey(MeterConfig &meter, const QString &key,
         if (!key.startsWith(prefix))
             continue;
         const QString what = key.mid(prefix.size());
-        ChannelLimits &limits = meter.limits[static_cast<std::size_t>(channel)];
+        Limits &limits = meter.limits[static_cast<std::size_t>(channel)];
+        if (what == QLatin1String("unit") && isTemperature(channel)) {
+            const QString unit = value.toUpper().remove(QChar(0x00B0));
+            if (unit != QLatin1String("C") && unit != QLatin1String("F"))
+                return fail(line, QStringLiteral("%1 must be C or F, not \"%2\"").arg(key, value));
+            limits.unit = unit.front().toLatin1();
+            return std::nullopt;
+        }
         if (what == QLatin1String("delay")) {
             const std::optional<int> delay = wholeNumber(value);
             if (!delay || *delay > 86400)
@@ -204,7 +208,7 @@ std::optional<ConfigError> checkMeter(const MeterConfig &meter)
     if (meter.device.isEmpty())
         return fail(meter.line, QStringLiteral("[%1] has no device").arg(meter.section));
     for (const Channel channel : kChannels) {
-        const ChannelLimits &l = meter.limits[static_cast<std::size_t>(channel)];
+        const Limits &l = meter.limits[static_cast<std::size_t>(channel)];
         if (l.low && l.high && *l.low >= *l.high)
             return fail(meter.line, QStringLiteral("[%1] %2_low (%3) must be below %2_high (%4)")
                                         .arg(meter.section, QLatin1String(channelKey(channel)))

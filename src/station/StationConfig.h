@@ -3,7 +3,9 @@
 // meter in an INI file, read strictly, every mistake reported with its line.
 #pragma once
 
+#include "insight/LimitWatch.h"
 #include "publish/PublishSettings.h"
+#include "records/Channel.h"
 
 #include <QByteArray>
 #include <QHostAddress>
@@ -16,19 +18,6 @@
 
 namespace vandrel::station {
 
-// The channels that can have limits, in the order of the table's columns.
-enum class Channel { Humidity, T1, T2, DewPoint };
-inline constexpr std::array<Channel, 4> kChannels{Channel::Humidity, Channel::T1, Channel::T2, Channel::DewPoint};
-// "humidity", "t1", "t2", "dewpoint": the config keys' and the metrics' word.
-const char *channelKey(Channel channel);
-
-struct ChannelLimits {
-    std::optional<double> low, high;
-    double hysteresis = 1.0;
-    int delaySeconds = 0;
-    bool any() const { return low || high; }
-    bool operator==(const ChannelLimits &) const = default;
-};
 
 struct MeterConfig {
     QString section;  // as written between the brackets
@@ -38,7 +27,9 @@ struct MeterConfig {
     QString name;     // folder and label: letters, digits, '-', '_', '.'
     QString site;
     int rate = 2;     // seconds between samples
-    std::array<ChannelLimits, 4> limits{};
+    // Per channel; a temperature's limits are in °C unless its key _unit says F.
+    std::array<Limits, kChannelCount> limits = defaultLimits();
+    static std::array<Limits, kChannelCount> defaultLimits();
     int staleAfter = 5; // sampling periods without a reading before the stale alarm
     // A meter found by the search of a device = auto section: that section's
     // name (the meter itself has a name and device of its own).

@@ -11,7 +11,7 @@
 #include "datalogger/TfrmDataLogger.h"
 #include "platform/MeterChart.h"
 #include "realtime/TfrmGraph.h"
-#include "realtime/TableRow.h"
+#include "records/TableRow.h"
 
 #include "MainWindowRig.h"
 #include "SimProcess.h"
@@ -423,7 +423,7 @@ TEST(MainWindowDataLogger, DownloadsTheMetersMemoryAndGivesThePortBack)
     ASSERT_TRUE(set);
     EXPECT_EQ(set->input.header.source, "Data-logger set 1");
     EXPECT_EQ(set->input.header.model, "580D");
-    EXPECT_EQ(set->input.rowsWithoutTime, 0);
+    EXPECT_EQ(set->input.notes.unreadable.count, 0);
     EXPECT_EQ(static_cast<int>(set->input.record.seconds.size()), logger->Grid1->RowCount() - 1);
     for (const Channel c : {kHumidity, kT1, kT2, kDewPoint})
         EXPECT_TRUE(set->input.record.has(c)) << c;

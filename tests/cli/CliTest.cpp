@@ -9,7 +9,7 @@
 #include "platform/ComPort.h"
 #include "platform/StringGrid.h"
 #include "realtime/TableFileDialogs.h"
-#include "realtime/TableRow.h"
+#include "records/TableRow.h"
 #include "realtime/TfrmList.h"
 
 #include "CliProcess.h"

@@ -9,7 +9,7 @@
 #include "platform/StringGrid.h"
 #include "realtime/Printing.h"
 #include "realtime/TableFileDialogs.h"
-#include "realtime/TableRow.h"
+#include "records/TableRow.h"
 
 #include <QBuffer>
 #include <QFile>

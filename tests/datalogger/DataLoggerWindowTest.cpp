@@ -10,7 +10,7 @@
 #include "platform/MeterChart.h"
 #include "platform/StringGrid.h"
 #include "realtime/RealTimeRun.h"
-#include "realtime/TableRow.h"
+#include "records/TableRow.h"
 #include "realtime/TfrmScope.h"
 
 #include "ScopedEnvironment.h"

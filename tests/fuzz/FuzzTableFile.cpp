@@ -6,7 +6,7 @@
 #include "FuzzCheck.h"
 
 #include "platform/StringGridStore.h"
-#include "realtime/TableFile.h"
+#include "records/TableFile.h"
 
 #include <QBuffer>
 

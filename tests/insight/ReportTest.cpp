@@ -6,7 +6,7 @@
 #include "insight/ReportPdf.h"
 
 #include "FailingDisk.h"
-#include "realtime/TableRow.h"
+#include "records/TableRow.h"
 
 #include <gtest/gtest.h>
 

@@ -6,8 +6,8 @@
 #include "publish/InfluxOutput.h"
 #include "publish/MqttMessages.h"
 
-#include "realtime/TableFile.h"
-#include "realtime/TableRow.h"
+#include "records/TableFile.h"
+#include "records/TableRow.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>

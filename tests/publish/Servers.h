@@ -4,8 +4,8 @@
 // and rows written as the station writes them.
 #pragma once
 
-#include "realtime/TableFile.h"
-#include "realtime/TableRow.h"
+#include "records/TableFile.h"
+#include "records/TableRow.h"
 
 #include "TestSupport.h"
 

@@ -9,7 +9,7 @@
 #include "realtime/OutputToGraph.h"
 #include "realtime/RealTimeRun.h"
 #include "realtime/TableFileDialogs.h"
-#include "realtime/TableRow.h"
+#include "records/TableRow.h"
 #include "realtime/TfrmGraph.h"
 #include "realtime/TfrmList.h"
 

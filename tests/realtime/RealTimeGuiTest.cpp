@@ -7,7 +7,7 @@
 #include "realtime/GraphSetup.h"
 #include "realtime/RealTimeController.h"
 #include "realtime/TableFileDialogs.h"
-#include "realtime/TableRow.h"
+#include "records/TableRow.h"
 
 #include "LinkRig.h"
 #include "SimProcess.h"

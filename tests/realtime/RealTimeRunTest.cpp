@@ -4,7 +4,7 @@
 // the cells of a real-time row, and date-times in several time zones.
 #include "realtime/OutputToGraph.h"
 #include "realtime/RealTimeRun.h"
-#include "realtime/TableRow.h"
+#include "records/TableRow.h"
 
 #include "ScopedEnvironment.h"
 

@@ -4,7 +4,7 @@
 #include "realtime/GraphSetup.h"
 #include "platform/StringGrid.h"
 #include "realtime/TableGraphLink.h"
-#include "realtime/TableRow.h"
+#include "records/TableRow.h"
 #include "realtime/TfrmGraph.h"
 #include "realtime/TfrmList.h"
 

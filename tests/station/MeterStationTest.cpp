@@ -9,8 +9,8 @@
 #include "FailingDisk.h"
 #include "StationRig.h"
 
-#include "realtime/TableFile.h"
-#include "realtime/TableRow.h"
+#include "records/TableFile.h"
+#include "records/TableRow.h"
 
 #include <QDir>
 #include <QFile>

@@ -6,6 +6,8 @@
 
 #include "meter/MeterIdentity.h"
 #include "meter/MeterReading.h"
+#include "records/CellReader.h"
+#include "records/Channel.h"
 
 #include <QDateTime>
 #include <QLocale>
@@ -81,10 +83,12 @@ QString tableDate(const QDate &date, const QLocale &locale = QLocale());
 QDate readTableDate(const QString &text, const QLocale &locale = QLocale());
 QString tableTime(const QTime &time);
 
-// The four channel values of a row's cells (humidity, T1, T2, dew point; the
-// row number in cell 0), read with the decimal separator of `locale`; none for
-// an empty or overloaded cell.
-std::array<std::optional<double>, 4> tableRowValues(const QStringList &cells, const QLocale &locale = QLocale());
+// The reading's four channels (humidity, T1, T2, dew point) as cells, from the
+// numbers the meter sent rather than from the table's texts: what the table
+// row of this reading would hold. A channel the meter does not have is empty.
+std::array<Cell, kChannelCount> readingCells(const MeterReading &reading, const MeterIdentity &id);
+// 'C' or 'F': the unit the reading's temperatures are in.
+char readingUnit(const MeterReading &reading);
 
 // The ten cells of real-time row `row`.
 QStringList realTimeRowCells(int row, const QDateTime &timestamp, const MeterReading &reading,

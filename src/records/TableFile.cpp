@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Table file lines both ways, block-wise reading, the save range and the
 // headings of an opened table.
-#include "realtime/TableFile.h"
+#include "records/TableFile.h"
 
 #include "meter/ModelTraits.h"
 #include "platform/StringGridStore.h"
@@ -287,9 +287,36 @@ bool splitTableLine(std::string_view line, char sep, int maxCells, std::vector<s
     return terminated;
 }
 
-TableFileReader::TableFileReader(QIODevice &device, char separator)
-    : device_(device), sep_(separator), buf_(new char[ReadBlock])
+TableFileReader::TableFileReader(QIODevice &device, char separator, TableReading reading)
+    : device_(device), sep_(separator), buf_(new char[ReadBlock]), wholeFile_(reading == TableReading::WholeFile)
 {
+}
+
+void TableFileReader::endTable()
+{
+    // Reading a whole file, a line that would end a table is only a line
+    // that cannot be read; the caller counts it and reads on.
+    if (!wholeFile_)
+        done_ = true;
+}
+
+bool TableFileReader::skipRestOfLine()
+{
+    while (skipRest_) {
+        const char *begin = buf_.get() + pos_;
+        const auto *nl = static_cast<const char *>(std::memchr(begin, '\n', end_ - pos_));
+        if (nl) {
+            pos_ += static_cast<std::size_t>(nl - begin) + 1;
+            skipRest_ = false;
+        } else {
+            pos_ = end_;
+            if (eof_ || !fill())
+                return false;
+            if (eof_ && pos_ == end_)
+                return false;
+        }
+    }
+    return true;
 }
 
 QString TableFileReader::errorString() const
@@ -317,6 +344,8 @@ bool TableFileReader::fill()
 
 bool TableFileReader::nextLine(std::string_view &line)
 {
+    if (!skipRestOfLine())
+        return false;
     for (;;) {
         const char *begin = buf_.get() + pos_;
         const auto *nl = static_cast<const char *>(std::memchr(begin, '\n', end_ - pos_));
@@ -330,7 +359,10 @@ bool TableFileReader::nextLine(std::string_view &line)
             const std::string_view rest(begin, end_ - pos_);
             raw = rest.substr(0, characterStart(rest, std::min(rest.size(), LongestLineKept)));
             pos_ += raw.size();
-            if (!eof_)
+            overlong_ = !eof_;
+            if (overlong_ && wholeFile_)
+                skipRest_ = true; // the rest of this line is no row either
+            else if (overlong_)
                 done_ = true; // no line end in sight: far too long to be a row
         } else {
             if (!fill())
@@ -339,6 +371,9 @@ bool TableFileReader::nextLine(std::string_view &line)
         }
         if (!raw.empty() && raw.back() == '\r')
             raw.remove_suffix(1);
+        if (nl)
+            overlong_ = false;
+        ++lineNumber_;
         line = raw;
         return true;
     }
@@ -346,11 +381,11 @@ bool TableFileReader::nextLine(std::string_view &line)
 
 std::string_view TableFileReader::decodeAndCut(std::string_view raw)
 {
-    const std::size_t limit = TableLineMaxChars;
+    const std::size_t limit = wholeFile_ ? raw.size() : std::size_t(TableLineMaxChars);
     const std::size_t ascii = asciiPrefix(raw);
     if (ascii == raw.size() || ascii >= limit) {
         if (raw.size() > limit) {
-            done_ = true;
+            endTable();
             raw = raw.substr(0, limit);
         }
         return raw;
@@ -370,13 +405,13 @@ std::string_view TableFileReader::decodeAndCut(std::string_view raw)
     }
     if (i == raw.size()) {
         if (chars > limit) {
-            done_ = true;
+            endTable();
             raw = raw.substr(0, cutAt);
         }
         return raw;
     }
     if (raw.size() > limit) {
-        done_ = true;
+        endTable();
         raw = raw.substr(0, limit);
     }
     decoded_.clear();
@@ -429,13 +464,13 @@ bool TableFileReader::appendCells(std::string_view line, int maxCells, std::vect
         return true;
     }
     case Plain::Ended:
-        done_ = true;
+        endTable();
         return false;
     case Plain::No:
         break;
     }
     if (!splitTableLine(decodeAndCut(line), sep_, maxCells, cells_, scratch_)) {
-        done_ = true;
+        endTable();
         return false;
     }
     cells.insert(cells.end(), cells_.begin(), cells_.end());

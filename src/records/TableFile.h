@@ -3,7 +3,7 @@
 // a tab or comma, CR LF line ends. Pure: bytes and cell texts, no widgets.
 #pragma once
 
-#include "realtime/TableRow.h"
+#include "records/TableRow.h"
 
 #include <QString>
 #include <QStringList>
@@ -46,13 +46,19 @@ std::string tableRowLine(const QStringList &cells, char sep);
 bool splitTableLine(std::string_view line, char sep, int maxCells, std::vector<std::string_view> &cells,
                     std::string &scratch);
 
+// How far a table file is read. AsOpen: as File › Open reads it, to the first
+// line without a separator, or after a line cut at TableLineMaxChars. WholeFile:
+// every line to the end of the file, none cut; a line that holds no row is
+// only that (the figures of a record count it and read on).
+enum class TableReading { AsOpen, WholeFile };
+
 // Reads the rows of a table file from a device, a block at a time.
 // Text is taken as UTF-8; a line that is not valid UTF-8 is read as Latin-1,
 // the single-byte text older files carry.
 class TableFileReader
 {
 public:
-    TableFileReader(QIODevice &device, char separator);
+    TableFileReader(QIODevice &device, char separator, TableReading reading = TableReading::AsOpen);
 
     // The next row's cells (valid until the next call). False at the end of
     // the table: end of file, a line without separator, after a cut long
@@ -68,8 +74,14 @@ public:
     std::string_view readableFrom(std::string_view line) const;
     bool failed() const { return failed_; }
     QString errorString() const;
+    // The number of the line nextRawLine gave last (from 1), and whether it
+    // had no line end within 64 KiB (only its start was given).
+    long long lineNumber() const { return lineNumber_; }
+    bool lineOverlong() const { return overlong_; }
 
 private:
+    void endTable();
+    bool skipRestOfLine();
     // The next line as it stands in the file, without its line end.
     bool nextLine(std::string_view &line);
     bool fill();
@@ -85,6 +97,10 @@ private:
     bool eof_ = false;
     bool done_ = false;
     bool failed_ = false;
+    bool wholeFile_ = false;
+    bool overlong_ = false;
+    bool skipRest_ = false;
+    long long lineNumber_ = 0;
     std::string decoded_;
     std::string scratch_;
     std::vector<std::string_view> cells_;

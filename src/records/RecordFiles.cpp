@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Writing the record files.
-#include "station/RecordFiles.h"
+#include "records/RecordFiles.h"
 
 #include <QDir>
 
@@ -10,7 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace vandrel::station {
+namespace vandrel {
 
 RecordFiles::RecordFiles(QString folder, DiskCalls calls) : folder_(std::move(folder)), calls_(std::move(calls)) {}
 
@@ -117,4 +117,4 @@ bool RecordFiles::retry()
     return true;
 }
 
-} // namespace vandrel::station
+} // namespace vandrel

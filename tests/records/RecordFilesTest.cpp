@@ -2,7 +2,7 @@
 // The record files: one per day, appended across restarts, a row cut by a
 // kill ended before the next, and a full disk that costs no row and leaves
 // no torn one.
-#include "station/RecordFiles.h"
+#include "records/RecordFiles.h"
 
 #include "FailingDisk.h"
 
@@ -11,7 +11,7 @@
 
 #include <gtest/gtest.h>
 
-using namespace vandrel::station;
+using namespace vandrel;
 using vandrel::test::FailingDisk;
 
 namespace {

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The table file format both ways: separators by name, lines, quoting, the
 // line-length rule, the end of a table, and the save range.
-#include "realtime/TableFile.h"
+#include "records/TableFile.h"
 
 #include "platform/StringGridStore.h"
 

@@ -12,7 +12,7 @@
 
 #include <string>
 
-namespace vandrel::station {
+namespace vandrel {
 
 class RecordFiles {
 public:
@@ -65,4 +65,4 @@ private:
     int repaired_ = 0;
 };
 
-} // namespace vandrel::station
+} // namespace vandrel

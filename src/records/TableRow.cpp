@@ -1,13 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Table rows, headings and marker labels.
-#include "realtime/TableRow.h"
+#include "records/TableRow.h"
 
 #include "meter/ModelTraits.h"
 
 #include <QHash>
 
 #include <algorithm>
-#include <cmath>
 
 namespace vandrel {
 
@@ -145,21 +144,27 @@ QString markerLabel(const std::function<QString(TableColumn)> &cell, TableLayout
     return text;
 }
 
-std::array<std::optional<double>, 4> tableRowValues(const QStringList &cells, const QLocale &locale)
+std::array<Cell, kChannelCount> readingCells(const MeterReading &r, const MeterIdentity &id)
 {
-    std::array<std::optional<double>, 4> out{};
-    const QString separator = locale.decimalPoint();
-    constexpr qsizetype columns[] = {ColHumidity, ColT1, ColT2, ColDewPoint};
-    for (std::size_t i = 0; i < out.size(); ++i) {
-        QString text = cells.value(columns[i]).trimmed();
-        if (separator != QLatin1String("."))
-            text.replace(separator, QLatin1String("."));
-        bool ok = false;
-        const double v = QLocale::c().toDouble(text, &ok);
-        if (ok && std::isfinite(v))
-            out[i] = v;
-    }
+    const auto cell = [](double value, bool over, bool negative, int decimals) {
+        if (over)
+            return Cell{negative ? CellState::Under : CellState::Over};
+        return Cell{CellState::Value, value, decimals};
+    };
+    const TableLayout layout = realTimeTableLayout(id);
+    std::array<Cell, kChannelCount> out{};
+    out[kHumidity] = cell(r.Rh, r.RhOver, r.RhNeg, 1);
+    out[kT1] = cell(r.T1, r.T1Over, r.T1Neg, 1);
+    if (layout.twoTemperatures)
+        out[kT2] = cell(r.T2, r.T2Over, r.T2Neg, r.WideRangeT2 ? 0 : 1);
+    if (layout.dewPoint)
+        out[kDewPoint] = cell(r.DewPoint, r.DewPointOverload, false, 1);
     return out;
+}
+
+char readingUnit(const MeterReading &reading)
+{
+    return reading.TempUnit.contains(QLatin1Char('F')) ? 'F' : 'C';
 }
 
 QStringList realTimeRowCells(int row, const QDateTime &timestamp, const MeterReading &reading,
