@@ -152,11 +152,13 @@ Refusal reportPathsRefusal(const CliOptions &o)
 
 Refusal reportLimitsRefusal(const CliOptions &o, const Record &record)
 {
+    const char *const titles[kChannelCount] = {"humidity", "T1", "T2", "dew point"};
     for (int c = 0; c < kChannelCount; ++c) {
         const auto channel = static_cast<Channel>(c);
         if (o.limits.limits[static_cast<std::size_t>(c)].any() && !record.has(channel))
-            return usage(QStringLiteral("--limits %1: %2 has no %1 values; no report written")
-                             .arg(QLatin1String(limitsChannelName(channel)), native(o.in)));
+            return usage(QStringLiteral("--limits %1: %2 has no %3 values; no report written")
+                             .arg(QLatin1String(limitsChannelName(channel)), native(o.in),
+                                  QLatin1String(titles[c])));
     }
     return {};
 }

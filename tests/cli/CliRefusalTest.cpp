@@ -127,7 +127,7 @@ INSTANTIATE_TEST_SUITE_P(
                     {"report", "--in", "%D/room.txt", "--out", "%D/r.pdf", "--csv", "%D/r.csv", "--limits",
                      "rh=:65", "--limits", "t2=:30"},
                     64,
-                    "--limits t2: %D/room.txt has no t2 values"},
+                    "--limits t2: %D/room.txt has no T2 values; no report written"},
         RefusalCase{"OneSetOverAnExistingFile",
                     {"download", "--port", "%D/none", "--set", "1", "--out", "%D/table.csv"},
                     1,
