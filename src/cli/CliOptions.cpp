@@ -49,7 +49,8 @@ const CommandInfo kCommands[] = {
      "are reported on standard error. Ends cleanly on Ctrl+C or SIGTERM."},
     {Command::Download, "download", "download [--port DEVICE] [--set N] [--tab] [--force] [--raw FILE] --out PATH",
      "Downloads the meter's data-logger memory. With --set N, PATH is the table file of\n"
-     "set N; without it, PATH is a folder that receives every set as set-NN.csv.\n"
+     "set N (an existing one is replaced only with --force); without it, PATH is a\n"
+     "folder that receives every set as set-NN.csv.\n"
      "Ends with status 3 when the memory holds nothing."},
     {Command::Report, "report", "report --in FILE --out REPORT.pdf [--limits CHANNEL=LOW:HIGH]... [--csv FILE] "
      "[--paper a4|letter]",
@@ -147,7 +148,8 @@ QList<QCommandLineOption> optionsFor(Command command)
              << QCommandLineOption(QStringLiteral("tab"),
                                    QStringLiteral("Name the files of every set set-NN.txt, tab-separated."))
              << QCommandLineOption(QStringLiteral("force"),
-                                   QStringLiteral("Replace the set files an earlier download left in the folder."))
+                                   QStringLiteral("Replace the set files an earlier download left in the folder "
+                                                  "or, with --set, the existing FILE."))
              << QCommandLineOption(QStringLiteral("raw"), QStringLiteral("Also keep the memory as received in FILE."),
                                    QStringLiteral("FILE"));
         break;
@@ -170,30 +172,51 @@ QList<QCommandLineOption> optionsFor(Command command)
     return list;
 }
 
+// Each --limits names one channel once: a second one would silently take the
+// place of the first, and the report would show limits the user did not mean.
+QString readLimits(const QStringList &texts, StatsOptions &limits)
+{
+    for (const QString &text : texts) {
+        StatsOptions one;
+        QString error;
+        if (!readLimitsText(text, one, error))
+            return QStringLiteral("--limits ") + error;
+        for (std::size_t c = 0; c < kChannelCount; ++c) {
+            if (!one.limits[c].any())
+                continue;
+            if (limits.limits[c].any())
+                return QStringLiteral("--limits for %1 is given twice; give each channel's limits in one --limits, "
+                                      "e.g. %1=10:25")
+                    .arg(QLatin1String(limitsChannelName(static_cast<Channel>(c))));
+            limits.limits[c] = one.limits[c];
+        }
+    }
+    return {};
+}
+
+QString readReportOptions(const QCommandLineParser &p, CliOptions &o)
+{
+    o.out = p.value(QStringLiteral("out"));
+    if (o.out.isEmpty())
+        return QStringLiteral("--out is required");
+    o.in = p.value(QStringLiteral("in"));
+    if (o.in.isEmpty())
+        return QStringLiteral("--in is required");
+    o.csv = p.value(QStringLiteral("csv"));
+    if (p.isSet(QStringLiteral("csv")) && o.csv.isEmpty())
+        return QStringLiteral("--csv needs a file");
+    const QString paper = p.value(QStringLiteral("paper")).toLower();
+    if (paper != QLatin1String("a4") && paper != QLatin1String("letter"))
+        return QStringLiteral("--paper takes a4 or letter");
+    o.letter = paper == QLatin1String("letter");
+    return readLimits(p.values(QStringLiteral("limits")), o.limits);
+}
+
 // Reads the options of one command into `o`; returns what is wrong, or empty.
 QString readOptions(const QCommandLineParser &p, CliOptions &o)
 {
-    if (o.command == Command::Report) {
-        o.out = p.value(QStringLiteral("out"));
-        if (o.out.isEmpty())
-            return QStringLiteral("--out is required");
-        o.in = p.value(QStringLiteral("in"));
-        if (o.in.isEmpty())
-            return QStringLiteral("--in is required");
-        o.csv = p.value(QStringLiteral("csv"));
-        if (p.isSet(QStringLiteral("csv")) && o.csv.isEmpty())
-            return QStringLiteral("--csv needs a file");
-        const QString paper = p.value(QStringLiteral("paper")).toLower();
-        if (paper != QLatin1String("a4") && paper != QLatin1String("letter"))
-            return QStringLiteral("--paper takes a4 or letter");
-        o.letter = paper == QLatin1String("letter");
-        for (const QString &text : p.values(QStringLiteral("limits"))) {
-            QString error;
-            if (!readLimitsText(text, o.limits, error))
-                return QStringLiteral("--limits ") + error;
-        }
-        return {};
-    }
+    if (o.command == Command::Report)
+        return readReportOptions(p, o);
     o.ports = p.isSet(QStringLiteral("port")) ? p.values(QStringLiteral("port")) : QStringList();
     if (o.command != Command::Ports && o.ports.size() > 1)
         return QStringLiteral("give --port once");
@@ -242,8 +265,6 @@ QString readOptions(const QCommandLineParser &p, CliOptions &o)
         return QStringLiteral("--set takes a set number from 1");
     if (o.set > 0 && o.tab)
         return QStringLiteral("--tab names the files of every set; with --set the file's own name decides");
-    if (o.set > 0 && o.force)
-        return QStringLiteral("--force replaces the set files of a folder; with --set only PATH is written");
     return {};
 }
 
@@ -285,6 +306,13 @@ CliOptions CliOptions::parse(const QStringList &arguments)
     if (!problem.isEmpty())
         return usageError(problem, info);
     return o;
+}
+
+const char *limitsChannelName(Channel channel)
+{
+    // In the order readLimitsText numbers them.
+    static constexpr const char *kNames[kChannelCount] = {"rh", "t1", "t2", "dp"};
+    return kNames[channel];
 }
 
 void printError(const QString &message)

@@ -91,27 +91,17 @@ private:
 
 // Where the files go must exist, and must not mix with another download's
 // sets, before the meter is asked for anything.
-bool prepareOutput(const CliOptions &o, MadeFolders &folders)
+Refusal prepareOutput(const CliOptions &o, MadeFolders &folders)
 {
-    if (o.set == 0 && !o.force) {
-        const QStringList stale = setFilesIn(o.out);
-        if (!stale.isEmpty()) {
-            printError(QStringLiteral("%1 already holds the set files of another download (%2); give --force to "
-                                      "replace them")
-                           .arg(QDir::toNativeSeparators(o.out), stale.join(QStringLiteral(", "))));
-            return false;
-        }
-    }
+    if (const Refusal refusal = downloadOutputRefusal(o))
+        return refusal;
     const QString folder = o.set > 0 ? QFileInfo(o.out).absolutePath() : o.out;
-    if (!folders.make(folder)) {
-        printError(QStringLiteral("cannot create the folder %1").arg(QDir::toNativeSeparators(folder)));
-        return false;
-    }
-    if (!o.raw.isEmpty() && !folders.make(QFileInfo(o.raw).absolutePath())) {
-        printError(QStringLiteral("cannot create the folder of %1").arg(QDir::toNativeSeparators(o.raw)));
-        return false;
-    }
-    return true;
+    if (!folders.make(folder))
+        return {kExitFailed, QStringLiteral("cannot create the folder %1").arg(QDir::toNativeSeparators(folder))};
+    if (!o.raw.isEmpty() && !folders.make(QFileInfo(o.raw).absolutePath()))
+        return {kExitFailed,
+                QStringLiteral("cannot create the folder of %1").arg(QDir::toNativeSeparators(o.raw))};
+    return {};
 }
 
 int stoppedBy(int signalNumber)
@@ -246,7 +236,7 @@ void TerminalDownloadView::message(const QString &text)
 {
     if (silenced_ && silenced_())
         return;
-    printError(text);
+    printError(terminalMessage(text));
 }
 
 void TerminalDownloadView::draw(bool force)
@@ -264,6 +254,76 @@ void TerminalDownloadView::draw(bool force)
     drawnWidth_ = text.size();
     std::fprintf(stderr, "\r%s", padded.toLocal8Bit().constData());
     std::fflush(stderr);
+}
+
+QString downloadFailureText(int code)
+{
+    QString why;
+    switch (code) {
+    case kDownloadNoAnswer:
+        why = QStringLiteral("the meter did not answer the request for its memory");
+        break;
+    case kDownloadEndOutOfRange:
+        why = QStringLiteral("the meter announced a memory end outside its logger memory");
+        break;
+    case kDownloadBrokeOff:
+        why = QStringLiteral("the transfer broke off before the whole memory came in (the line fell silent, or a "
+                             "block kept failing its check)");
+        break;
+    case kDownloadSetCountOutOfRange:
+        why = QStringLiteral("the memory names no set, or more sets than a meter holds");
+        break;
+    case kDownloadMalformedSet:
+        why = QStringLiteral("a set in the memory is malformed and cannot be read");
+        break;
+    default:
+        return {};
+    }
+    return QStringLiteral("download failed (error %1): %2").arg(code).arg(why);
+}
+
+QString terminalMessage(const QString &text)
+{
+    // The window's text of a failed transfer sends the user to a menu and
+    // gives only a number.
+    for (int code = kDownloadNoAnswer; code <= kDownloadMalformedSet; ++code) {
+        if (text == downloadErrorText(code))
+            return downloadFailureText(code);
+    }
+    return text;
+}
+
+Refusal downloadOutputRefusal(const CliOptions &o)
+{
+    const QFileInfo out(o.out);
+    const bool there = out.exists() || out.isSymLink();
+    const QString path = QDir::toNativeSeparators(o.out);
+    // A name like "new.csv" would otherwise become a folder of that name.
+    if (o.set == 0 && (there ? !out.isDir() : isTableFileName(o.out)))
+        return {kExitUsage, QStringLiteral("without --set, --out names the folder that receives every set, not a "
+                                           "file like %1; give --set N to write one set's file")
+                                .arg(path)};
+    if (o.set > 0 && out.isDir())
+        return {kExitUsage, QStringLiteral("%1 is a folder; with --set, --out names the set's table file").arg(path)};
+    if (o.force)
+        return {};
+    // One rule for the file of one set and the set files of a folder: what
+    // is there is replaced only when asked for.
+    if (o.set > 0)
+        return there ? Refusal{kExitFailed, QStringLiteral("%1 already exists; give --force to replace it").arg(path)}
+                     : Refusal{};
+    const QStringList stale = setFilesIn(o.out);
+    if (stale.isEmpty())
+        return {};
+    return {kExitFailed, QStringLiteral("%1 already holds the set files of another download (%2); give --force to "
+                                        "replace them")
+                             .arg(path, stale.join(QStringLiteral(", ")))};
+}
+
+bool isTableFileName(const QString &path)
+{
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    return suffix == QLatin1String("csv") || suffix == QLatin1String("txt") || suffix == QLatin1String("tsv");
 }
 
 QStringList setFilesIn(const QString &folder)
@@ -338,9 +398,10 @@ int runDownload(const CliOptions &options)
 {
     StopSignals stop;
     MadeFolders folders;
-    if (!prepareOutput(options, folders)) {
+    if (const Refusal refusal = prepareOutput(options, folders)) {
+        printError(refusal.message);
         folders.removeEmpty();
-        return kExitFailed;
+        return refusal.status;
     }
     CliLink link(options.ports.value(0));
     int status = 0;

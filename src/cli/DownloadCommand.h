@@ -3,6 +3,7 @@
 // to a terminal line, the sets to table files as the window's Save writes them.
 #pragma once
 
+#include "cli/OutputFiles.h"
 #include "datalogger/DownloadPort.h"
 
 #include <QElapsedTimer>
@@ -18,6 +19,14 @@ struct CliOptions;
 // "12288 of 98304 bytes, 960 bytes/s, 1:29 left"; an empty total is not known
 // yet, a rate of 0 is not known yet, and the time left needs both.
 QString progressText(int bytes, const QString &total, qint64 bytesPerSecond);
+
+// A failed download's result (1 to 5) in words, with its number:
+// "download failed (error 1): the meter did not answer ..."; empty for others.
+QString downloadFailureText(int code);
+
+// A message of the shared download as the terminal gets it: the window's
+// texts that send the user to a menu get the command line's own words.
+QString terminalMessage(const QString &text);
 
 // The download's progress as one line redrawn on standard error (only when
 // that is a terminal), its messages as error lines.
@@ -49,6 +58,14 @@ private:
     QElapsedTimer sinceDrawn_;
     qsizetype drawnWidth_ = 0;
 };
+
+// Why the files of `options` must not be written: a file where every set's
+// folder belongs, a folder where one set's file does (both status 64), or
+// files an earlier download left there, unless --force (status 1).
+Refusal downloadOutputRefusal(const CliOptions &options);
+
+// Whether the name ends like a table file's: .csv, .txt or .tsv.
+bool isTableFileName(const QString &path);
 
 // The names in `folder` of set files a download writes: set-NN.csv and
 // set-NN.txt (two digits or more), sorted.

@@ -43,6 +43,67 @@ std::string jsonRowLine(const QDateTime &time, const QStringList &cells, const Q
     return line.toStdString();
 }
 
+namespace {
+
+// What the rows of `format` are called in a message.
+QString rowsName(RowFormat format)
+{
+    switch (format) {
+    case RowFormat::Csv:
+        return QStringLiteral("comma-separated table rows");
+    case RowFormat::Tsv:
+        return QStringLiteral("tab-separated table rows");
+    case RowFormat::Json:
+        return QStringLiteral("JSON rows");
+    case RowFormat::ByName:
+        break;
+    }
+    return QStringLiteral("rows of another kind");
+}
+
+} // namespace
+
+RowFormat rowFormatOfFile(const QString &path, bool &known)
+{
+    known = false;
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return RowFormat::ByName;
+    QByteArray line = f.readLine(64 * 1024);
+    while (line.endsWith('\n') || line.endsWith('\r'))
+        line.chop(1);
+    if (line.trimmed().isEmpty())
+        return RowFormat::ByName;
+    known = true;
+    // A JSON row is one object; a table row's cells are followed by their
+    // separator, and a tab-separated row may hold decimal commas.
+    if (line.trimmed().startsWith('{'))
+        return RowFormat::Json;
+    if (line.contains('\t'))
+        return RowFormat::Tsv;
+    if (line.contains(','))
+        return RowFormat::Csv;
+    return RowFormat::ByName;
+}
+
+Refusal recordFileRefusal(const QString &path, RowFormat format)
+{
+    bool known = false;
+    const RowFormat held = rowFormatOfFile(path, known);
+    const RowFormat written =
+        format != RowFormat::ByName ? format : tableSeparator(path) == ',' ? RowFormat::Csv : RowFormat::Tsv;
+    if (!known || held == written)
+        return {};
+    const QString advice = held == RowFormat::ByName
+                               ? QStringLiteral("give another --out")
+                               : QStringLiteral("give --format %1 or another --out")
+                                     .arg(held == RowFormat::Json  ? QStringLiteral("json")
+                                          : held == RowFormat::Csv ? QStringLiteral("csv")
+                                                                   : QStringLiteral("tsv"));
+    return {kExitUsage, QStringLiteral("%1 holds %2; %3 would be mixed into it (%4)")
+                            .arg(QDir::toNativeSeparators(path), rowsName(held), rowsName(written), advice)};
+}
+
 bool RowFile::open(const QString &path, RowFormat format, QString &error)
 {
     json_ = format == RowFormat::Json;
@@ -157,6 +218,10 @@ void Recorder::sampleTick(const QDateTime &now)
 int runRecord(const CliOptions &options)
 {
     StopSignals stopSignals;
+    if (const Refusal refusal = recordFileRefusal(options.out, options.format)) {
+        printError(refusal.message);
+        return refusal.status;
+    }
     RowFile file;
     QString error;
     if (!file.open(options.out, options.format, error)) {

@@ -5,6 +5,7 @@
 
 #include "cli/CliLink.h"
 #include "cli/CliOptions.h"
+#include "cli/OutputFiles.h"
 #include "realtime/RealTimeRun.h"
 
 #include <QDateTime>
@@ -23,6 +24,15 @@ namespace vandrel::cli {
 // the table shows, the unit; values the meter does not have, or shows as
 // overloaded, are left out.
 std::string jsonRowLine(const QDateTime &time, const QStringList &cells, const QLocale &locale = QLocale());
+
+// The kind of rows an existing file holds, by its first line: Json, Csv or
+// Tsv, with `known` set; ByName with `known` set for a line of neither kind
+// (not a file of rows), with `known` clear for a missing or empty file.
+RowFormat rowFormatOfFile(const QString &path, bool &known);
+
+// Why rows of `format` must not be appended to `path`: it holds rows of
+// another kind (status 64). A missing or empty file takes any.
+Refusal recordFileRefusal(const QString &path, RowFormat format);
 
 // A file that rows are appended to, each pushed to the system as soon as it
 // is written, so a killed process loses at most the row in hand.

@@ -131,7 +131,7 @@ INSTANTIATE_TEST_SUITE_P(
                     DownloadCase{"StreamEverySet", 560, "CR", '\r', 0, true, "sets", {}, 0, "", true, 3},
                     DownloadCase{"BlocksEverySet", 580, "none", 0, 0, false, "sets", {}, 0, "", true, 3},
                     DownloadCase{"TransferBreaksOff", 580, "none", 0, 0, false, "sets/new", {"--stop-after", "500"}, 1,
-                                 "Error number=3", false, 3},
+                                 "download failed (error 3): the transfer broke off", false, 3},
                     DownloadCase{"NoSuchSet", 580, "D", 'D', 4, false, "fourth.csv", {}, 1, "no set 4", true, 3},
                     DownloadCase{"EmptyMemory", 580, "none", 0, 0, false, "sets/new", {}, 3,
                                  "There was not any data recorded in momery of meter !", false, 0}),

@@ -68,7 +68,8 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"PortsAsJson", {"ports", "--json"}, -1, "duration=0 samples=0 format=0 json=1 force=0"},
         ParseCase{"ForceReplacesSets", {"download", "--force", "--out", "sets"}, -1,
                   "duration=0 samples=0 format=0 json=0 force=1"},
-        ParseCase{"ForceWithOneSet", {"download", "--force", "--set", "2", "--out", "b.csv"}, 64, "--force"},
+        ParseCase{"ForceReplacesOneSetsFile", {"download", "--force", "--set", "2", "--out", "b.csv"}, -1,
+                  "duration=0 samples=0 format=0 json=0 force=1"},
         ParseCase{"ReportWithoutInput", {"report", "--out", "r.pdf"}, 64, "--in is required"},
         ParseCase{"ReportOfAnUnknownChannel", {"report", "--in", "a.txt", "--out", "r.pdf", "--limits", "co2=:800"}, 64,
                   "the channel is rh, t1, t2 or dp"},
@@ -243,4 +244,28 @@ TEST(CliStop, SignalDuringTheTransferSendsQuitAndEndsIt)
     port.write(kRequest);
     EXPECT_TRUE(inner.written.isEmpty());
     EXPECT_EQ(inner.now, 0);
+}
+
+// A failed transfer is said in words with its number, never as the window's
+// advice to click a menu; every other message of the download passes as it is.
+TEST(CliDownloadText, FailuresAreExplainedWithoutTheWindowsMenu)
+{
+    const struct {
+        int code;
+        const char *words;
+    } failures[] = {
+        {kDownloadNoAnswer, "download failed (error 1): the meter did not answer"},
+        {kDownloadEndOutOfRange, "download failed (error 2): the meter announced a memory end outside"},
+        {kDownloadBrokeOff, "download failed (error 3): the transfer broke off"},
+        {kDownloadSetCountOutOfRange, "download failed (error 4): the memory names no set"},
+        {kDownloadMalformedSet, "download failed (error 5): a set in the memory is malformed"},
+    };
+    for (const auto &f : failures) {
+        const QString text = terminalMessage(downloadErrorText(f.code));
+        EXPECT_TRUE(text.startsWith(QLatin1String(f.words))) << text.toStdString();
+        EXPECT_FALSE(text.contains(QLatin1String("click"), Qt::CaseInsensitive)) << text.toStdString();
+        EXPECT_FALSE(text.contains(QLatin1String("menu"), Qt::CaseInsensitive)) << text.toStdString();
+    }
+    for (const QString &kept : {downloadErrorText(kDownloadEmpty), QStringLiteral("No thermometer is connected !")})
+        EXPECT_EQ(terminalMessage(kept), kept);
 }
