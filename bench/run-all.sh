@@ -58,6 +58,11 @@ else
     echo "RESULT | cpu_usage.sh | not built (bin/vandrel) | -" >> "$results"
 fi
 run "tablefile/compare.sh" "$here/tablefile/compare.sh" "$build"
+if [ -x "$bin/vandrel-cli" ]; then
+    run "insight/report_speed.sh" "$here/insight/report_speed.sh" "$build"
+else
+    echo "RESULT | insight/report_speed.sh | not built (bin/vandrel-cli) | -" >> "$results"
+fi
 if [ -x "$bin/vandrel-station" ]; then
     run "station/station_load.sh" "$here/station/station_load.sh" "$build"
     run "station/station_load.sh (MQTT)" "$here/station/station_load.sh" "$build" 8 120 mqtt

@@ -187,7 +187,7 @@ QString readLimits(const QStringList &texts, StatsOptions &limits)
             if (limits.limits[c].any())
                 return QStringLiteral("--limits for %1 is given twice; give each channel's limits in one --limits, "
                                       "e.g. %1=10:25")
-                    .arg(QLatin1String(limitsChannelName(static_cast<Channel>(c))));
+                    .arg(QLatin1String(channelInfo(static_cast<Channel>(c)).shortKey));
             limits.limits[c] = one.limits[c];
         }
     }
@@ -306,13 +306,6 @@ CliOptions CliOptions::parse(const QStringList &arguments)
     if (!problem.isEmpty())
         return usageError(problem, info);
     return o;
-}
-
-const char *limitsChannelName(Channel channel)
-{
-    // In the order readLimitsText numbers them.
-    static constexpr const char *kNames[kChannelCount] = {"rh", "t1", "t2", "dp"};
-    return kNames[channel];
 }
 
 void printError(const QString &message)

@@ -55,8 +55,6 @@ struct CliOptions {
     static CliOptions parse(const QStringList &arguments);
 };
 
-// The name --limits gives a channel: rh, t1, t2 or dp.
-const char *limitsChannelName(Channel channel);
 
 // One error line on standard error, "vandrel-cli: " first.
 void printError(const QString &message);

@@ -157,7 +157,7 @@ Refusal reportLimitsRefusal(const CliOptions &o, const Record &record)
         const auto channel = static_cast<Channel>(c);
         if (o.limits.limits[static_cast<std::size_t>(c)].any() && !record.has(channel))
             return usage(QStringLiteral("--limits %1: %2 has no %3 values; no report written")
-                             .arg(QLatin1String(limitsChannelName(channel)), native(o.in),
+                             .arg(QLatin1String(channelInfo(channel).shortKey), native(o.in),
                                   QLatin1String(titles[c])));
     }
     return {};

@@ -3,6 +3,8 @@
 #include "realtime/TfrmList.h"
 
 #include "meter/ModelTraits.h"
+#include "platform/NumberText.h"
+#include "records/CellReader.h"
 #include "records/TableRow.h"
 
 #include <QCloseEvent>
@@ -131,7 +133,19 @@ void SyncMarker(MeterChart &chart, const StringGrid &grid, int row, char modelSu
     const TableLayout layout{!grid.Cells(ColT2, row).isEmpty(), isDewPointVariant(modelSuffix)};
     // Where the table's rows run over more than one day, a time alone could be any of them.
     const bool spansDays = grid.Cells(ColDate, 1) != grid.Cells(ColDate, grid.RowCount() - 1);
-    const QString text = markerLabel([&](TableColumn c) { return grid.Cells(c, row); }, layout, spansDays);
+    // The graph is in the unit of the table's first row; a row the °C/°F key
+    // switched is labelled in that unit too, as the graph draws it.
+    const auto unitOf = [&](int r) { return grid.Cells(ColUnit, r).contains(QLatin1Char('F')) ? 'F' : 'C'; };
+    const char graphUnit = unitOf(1), rowUnit = unitOf(row);
+    const CellReader reader;
+    const auto cell = [&](TableColumn c) {
+        const QString text = grid.Cells(c, row);
+        if (rowUnit == graphUnit || (c != ColT1 && c != ColT2 && c != ColDewPoint))
+            return text;
+        const Cell value = reader.read(text);
+        return value.hasValue() ? formatFixed(convertTemperature(value.value, rowUnit, graphUnit), 1) : text;
+    };
+    const QString text = markerLabel(cell, layout, spansDays);
     try {
         chart.SetMarker(chart.GetX(0, row - 1), text, 0x00FF00);
     } catch (const std::exception &) {

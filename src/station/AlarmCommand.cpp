@@ -20,6 +20,7 @@ QProcessEnvironment alarmEnvironment(const AlarmEvent &event, const QProcessEnvi
     env.insert(QStringLiteral("VANDREL_VALUE"), event.value ? QString::number(*event.value) : QString());
     env.insert(QStringLiteral("VANDREL_LIMIT"),
                event.change.kind == AlarmKind::Storage ? QString() : QString::number(event.change.limit));
+    env.insert(QStringLiteral("VANDREL_UNIT"), event.unit);
     env.insert(QStringLiteral("VANDREL_TIME"),
                event.time.toOffsetFromUtc(event.time.offsetFromUtc()).toString(Qt::ISODate));
     return env;

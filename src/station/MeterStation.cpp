@@ -109,7 +109,7 @@ void MeterStation::onFrameTick(const QDateTime &now)
         emitChange(QStringLiteral("meter"), *change, std::nullopt);
     for (const Channel channel : kChannels) {
         for (const AlarmChange &change : rules_[channel].update(values_[channel], nowMs, unit))
-            emitChange(QLatin1String(channelKey(channel)), change, values_[channel]);
+            emitChange(QLatin1String(channelKey(channel)), change, values_[channel], unitText(channel, unit));
     }
     if (takeSampleIfDue(run_, run_.TickCounter))
         record(now, realTimeRowCells(0, now, reading_, identity_));
@@ -150,9 +150,10 @@ void MeterStation::setStorageProblem(bool failing)
     emitChange(QStringLiteral("record"), AlarmChange{AlarmKind::Storage, failing, 0.0}, std::nullopt);
 }
 
-void MeterStation::emitChange(const QString &channel, const AlarmChange &change, std::optional<double> value)
+void MeterStation::emitChange(const QString &channel, const AlarmChange &change, std::optional<double> value,
+                              const QString &unit)
 {
-    emit alarmChanged(AlarmEvent{config_.name, config_.site, channel, change, value, QDateTime::currentDateTime()});
+    emit alarmChanged(AlarmEvent{config_.name, config_.site, channel, change, value, unit, QDateTime::currentDateTime()});
 }
 
 } // namespace vandrel::station

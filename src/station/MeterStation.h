@@ -26,6 +26,7 @@ struct AlarmEvent {
     QString channel; // "humidity", "t1", "t2", "dewpoint"; "meter" for stale, "record" for storage
     AlarmChange change;
     std::optional<double> value;
+    QString unit; // of the value and the limit: "%RH", "°C", "°F"; empty for stale and storage
     QDateTime time;
 };
 
@@ -85,7 +86,8 @@ signals:
 private:
     void onFrameTick(const QDateTime &now);
     void record(const QDateTime &now, const QStringList &cells);
-    void emitChange(const QString &channel, const AlarmChange &change, std::optional<double> value);
+    void emitChange(const QString &channel, const AlarmChange &change, std::optional<double> value,
+                    const QString &unit = {});
     void setStorageProblem(bool failing);
 
     MeterConfig config_;

@@ -25,9 +25,10 @@ QString alarmLogText(const AlarmEvent &event)
     case AlarmKind::Low:
     case AlarmKind::High:
         text += QStringLiteral(" %1 %2").arg(event.channel, kind);
+        // Both in the reading's unit: a limit set in the other one is converted.
         if (event.value)
-            text += QStringLiteral(", value %1").arg(*event.value);
-        text += QStringLiteral(", limit %1").arg(event.change.limit);
+            text += QStringLiteral(", value %1%2").arg(*event.value).arg(event.unit.isEmpty() ? QString() : QLatin1Char(' ') + event.unit);
+        text += QStringLiteral(", limit %1%2").arg(event.change.limit).arg(event.unit.isEmpty() ? QString() : QLatin1Char(' ') + event.unit);
         break;
     case AlarmKind::Stale:
         text += QStringLiteral(" stale (no reading for %1 s, or not connected)").arg(event.change.limit);

@@ -153,11 +153,11 @@ TEST(LiveLimits, OneNoticePerCrossingAndTheAlarmWhileBeyond)
     };
     const Step steps[] = {
         {0, {66, 20, kGap, kGap}, {}, ""},
-        {5, {67, 9.5, kGap, kGap}, {"T1 below 10,0 °C: 9,5 °C"}, "ALARM: T1 below 10,0"},
-        {10, {68, 10.2, kGap, kGap}, {"Humidity above 65,0 %RH: 68,0 %RH"}, "ALARM: Humidity above 65,0; T1 below 10,0"},
-        {12, {kGap, 10.5, kGap, kGap}, {}, "ALARM: Humidity above 65,0"},
-        {14, {66, 9.0, kGap, kGap}, {"T1 below 10,0 °C: 9,0 °C"}, "ALARM: Humidity above 65,0; T1 below 10,0"},
-        {16, {60, 31, kGap, kGap}, {"T1 above 30,0 °C: 31,0 °C"}, "ALARM: Humidity above 65,0; T1 above 30,0"},
+        {5, {67, 9.5, kGap, kGap}, {"T1 below 10,0 °C: 9,5 °C"}, "ALARM: T1 below 10,0 °C"},
+        {10, {68, 10.2, kGap, kGap}, {"Humidity above 65,0 %RH: 68,0 %RH"}, "ALARM: Humidity above 65,0 %RH; T1 below 10,0 °C"},
+        {12, {kGap, 10.5, kGap, kGap}, {}, "ALARM: Humidity above 65,0 %RH"},
+        {14, {66, 9.0, kGap, kGap}, {"T1 below 10,0 °C: 9,0 °C"}, "ALARM: Humidity above 65,0 %RH; T1 below 10,0 °C"},
+        {16, {60, 31, kGap, kGap}, {"T1 above 30,0 °C: 31,0 °C"}, "ALARM: Humidity above 65,0 %RH; T1 above 30,0 °C"},
         {26, {60, 29.5, kGap, kGap}, {}, ""},
     };
     LiveLimits live(o);
@@ -165,6 +165,26 @@ TEST(LiveLimits, OneNoticePerCrossingAndTheAlarmWhileBeyond)
         EXPECT_EQ(live.feed(s.values, s.seconds), s.notices) << "at " << s.seconds << " s";
         EXPECT_EQ(live.alarmText().toStdString(), s.alarm.toStdString()) << "at " << s.seconds << " s";
     }
+}
+
+TEST(LiveLimits, ALimitKeepsItsUnitWhenTheMeterShowsTheOther)
+{
+    const test::ScopedDefaultLocale c(QLocale::c());
+    StatsOptions o;
+    o.limits[kT1].high = 25;
+    o.limits[kT1].unit = 'C';
+    o.limits[kT1].hysteresis = 1; // 1.8 °F
+    LiveLimits live(o);
+    const auto t1 = [](double v) { return std::array<double, kChannelCount>{50, v, NAN, NAN}; };
+    EXPECT_TRUE(live.feed(t1(24.9), 0, 'C').isEmpty());
+    EXPECT_TRUE(live.feed(t1(77.0), 1, 'F').isEmpty()) << "77.0 °F is 25 °C: not above";
+    EXPECT_EQ(live.feed(t1(77.9), 2, 'F'), QStringList{"T1 above 25.0 °C: 77.9 °F"});
+    EXPECT_EQ(live.alarmText(), QStringLiteral("ALARM: T1 above 25.0 °C"));
+    EXPECT_TRUE(live.feed(t1(75.4), 3, 'F').isEmpty());
+    EXPECT_EQ(live.alarmText(), QStringLiteral("ALARM: T1 above 25.0 °C")) << "75.4 °F is inside by less than 1.8 °F";
+    live.feed(t1(75.2), 4, 'F');
+    EXPECT_EQ(live.alarmText(), QString());
+    EXPECT_EQ(live.feed(t1(INFINITY), 5, 'F'), QStringList{"T1 above 25.0 °C: OL"}) << "an overload is above";
 }
 
 TEST(LiveLimits, TheSettingsKeepWhatWasSetAndDropLimitsTheWrongWayRound)

@@ -29,7 +29,7 @@ QString script(const QTemporaryDir &dir, const char *name, const QByteArray &bod
 AlarmEvent event()
 {
     return AlarmEvent{QStringLiteral("archive"), QStringLiteral("Room 1"), QStringLiteral("humidity"),
-                      AlarmChange{AlarmKind::High, true, 60.0}, 63.5,
+                      AlarmChange{AlarmKind::High, true, 60.0}, 63.5, QStringLiteral("%RH"),
                       QDateTime(QDate(2026, 12, 7), QTime(13, 5, 0), Qt::OffsetFromUTC, 3600)};
 }
 

@@ -20,7 +20,7 @@ struct Step {
 
 struct AlarmCase {
     const char *why;
-    ChannelLimits limits;
+    Limits limits;
     std::vector<Step> steps;
 };
 
@@ -36,9 +36,9 @@ std::string text(const std::vector<AlarmChange> &changes)
     return out;
 }
 
-ChannelLimits limits(std::optional<double> low, std::optional<double> high, double hysteresis = 1.0, int delay = 0)
+Limits limits(std::optional<double> low, std::optional<double> high, double hysteresis = 1.0, int delay = 0)
 {
-    ChannelLimits l;
+    Limits l;
     l.low = low;
     l.high = high;
     l.hysteresis = hysteresis;
@@ -107,4 +107,18 @@ TEST(StaleRule, raisesAfterTheLimitOrWhenLostAndClearsOnTheNextReading)
     EXPECT_FALSE(stale.check(60000));
     EXPECT_FALSE(stale.lost(61000));
     EXPECT_TRUE(stale.raised());
+}
+
+TEST(AlarmRule, aTemperatureLimitKeepsItsUnitWhateverTheMeterShows)
+{
+    Limits l = limits(std::nullopt, 25.0);
+    l.unit = 'C';
+    AlarmRule rule(l);
+    EXPECT_EQ(text(rule.update(77.0, 0, 'F')), "") << "77.0 °F is 25 °C";
+    const std::vector<AlarmChange> raised = rule.update(77.2, 1000, 'F');
+    EXPECT_EQ(text(raised), "+H");
+    ASSERT_EQ(raised.size(), 1u);
+    EXPECT_DOUBLE_EQ(raised[0].limit, 77.0) << "the limit crossed, in the reading's unit";
+    EXPECT_EQ(text(rule.update(24.5, 2000, 'C')), "") << "back in °C, inside by less than the hysteresis";
+    EXPECT_EQ(text(rule.update(23.9, 3000, 'C')), "-H");
 }

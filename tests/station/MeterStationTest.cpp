@@ -85,7 +85,7 @@ TEST(MeterStation, eachMeterRecordsOnItsOwnAndAnUnpluggedOneHoldsUpNoOther)
     ASSERT_EQ(rows(fileA).size(), expectedA.size());
     for (qsizetype i = 0; i < expectedA.size(); ++i)
         EXPECT_EQ(rows(fileA).at(i) + '\n', expectedA.at(i));
-    EXPECT_TRUE(a.value(Channel::Humidity).has_value());
+    EXPECT_TRUE(a.value(kHumidity).has_value());
 
     // B is pulled out: it is lost and stale at once, while A records every second.
     rig.bus.unplug(QStringLiteral("/dev/fake-b"));
@@ -151,9 +151,9 @@ TEST(MeterStation, aLimitRaisesItsAlarmOnceWithTheFacts)
     ASSERT_EQ(events.size(), 1u);
     EXPECT_EQ(events[0].channel, "humidity");
     EXPECT_EQ(events[0].change, (AlarmChange{AlarmKind::High, true, -1000.0}));
-    EXPECT_EQ(events[0].value, m.value(Channel::Humidity));
+    EXPECT_EQ(events[0].value, m.value(kHumidity));
     EXPECT_EQ(events[0].site, "Room \"A\"");
-    EXPECT_TRUE(m.rule(Channel::Humidity).highRaised());
+    EXPECT_TRUE(m.rule(kHumidity).highRaised());
 }
 
 TEST(Station, aReloadKeepsUnchangedMetersRunningAndReplacesTheOthers)

@@ -60,7 +60,7 @@ TEST(StationConfig, readsEveryKeyOfAGoodFile)
     EXPECT_EQ(a.device, "/dev/serial/by-id/usb-x-if00-port0");
     EXPECT_EQ(a.deviceLine, 8);
     EXPECT_EQ(a.rate, 60);
-    const ChannelLimits &rh = a.limits[0];
+    const Limits &rh = a.limits[0];
     EXPECT_EQ(rh.low, 40.0);
     EXPECT_EQ(rh.high, 55.5);
     EXPECT_EQ(rh.hysteresis, 2.0);
