@@ -231,8 +231,11 @@ TEST(RecordStats, FiguresOneStepFromTheirEdges)
     fahrenheit.values[kDewPoint] = {50.0, 50.0};
     Record atMargin = everyMinute(kT2, {0.1, 5.0});
     atMargin.values[kDewPoint] = {-0.9, -0.9};
-    Record setBack = everyMinute(kT1, {20, 20, 26, 20, 20, 20});
-    setBack.seconds = {0, 60, 120, 60, 120, 180};
+    // The clock goes back two minutes after 180 s; the crossing is raised at
+    // 120 s after a minute's delay, and cleared a minute after the value came
+    // back at 180 s: at the row that reads 120 s again.
+    Record setBack = everyMinute(kT1, {20, 26, 26, 20, 20, 20});
+    setBack.seconds = {0, 60, 120, 180, 60, 120};
     const Case cases[] = {
         // 20 °C stands for 60 + 120 s, 30 °C for 120 s: 25.2987 °C; the rows
         // counted alike would give 24.5990 °C.
@@ -285,15 +288,21 @@ TEST(RecordStats, FiguresOneStepFromTheirEdges)
              return std::vector<double>{s.coveredSeconds, static_cast<double>(s.gapCount)};
          },
          {300, 0}},
-        {"a clock set back: named, no time counted backwards, no crossing ending before it starts", setBack,
-         withLimits(kT1, limits({}, 25, 1, 0)),
+        {"a clock set back: named, no time counted backwards, delays run on, no crossing ends before it starts",
+         setBack, withLimits(kT1, limits({}, 25, 1, 60)),
          [](const Record &r, const StatsOptions &o) {
              const RecordStats s = computeStats(r, o);
              const std::vector<Crossing> x = limitCrossings(r, o);
-             return std::vector<double>{static_cast<double>(s.rowsOutOfOrder), static_cast<double>(s.firstRowOutOfOrder),
-                                        s.coveredSeconds, static_cast<double>(x.size()), x.at(0).start, x.at(0).end};
+             return std::vector<double>{static_cast<double>(s.rowsOutOfOrder),
+                                        static_cast<double>(s.firstRowOutOfOrder),
+                                        s.coveredSeconds,
+                                        static_cast<double>(x.size()),
+                                        x.at(0).start,
+                                        x.at(0).end,
+                                        static_cast<double>(x.at(0).open),
+                                        x.at(0).seconds};
          },
-         {1, 3, 300, 1, 120, 120}},
+         {1, 4, 300, 1, 120, 180, 0, 120}},
     };
     for (const Case &c : cases) {
         const std::vector<double> got = c.figures(c.record, c.options);
