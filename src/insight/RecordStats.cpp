@@ -58,9 +58,6 @@ struct Timeline {
     // The seconds each row stands for: until the next row, but a usual
     // interval before a gap and at the end, nothing before a step back.
     std::vector<double> weights;
-    // A clock that never goes back (the rows' steps forward summed up), for
-    // the delays of the limits: a clock set back must not hold them up.
-    std::vector<double> steady;
 };
 
 Timeline timeline(const std::vector<double> &t)
@@ -68,18 +65,35 @@ Timeline timeline(const std::vector<double> &t)
     Timeline out;
     const size_t n = t.size();
     out.weights.assign(n, 0.0);
-    out.steady.assign(n, 0.0);
     if (n < 2)
         return out;
     out.usual = medianStep(t);
     for (size_t i = 0; i + 1 < n; ++i) {
         const double step = std::max(0.0, t[i + 1] - t[i]);
         out.weights[i] = isGap(step, out.usual) ? out.usual : step;
-        out.steady[i + 1] = out.steady[i] + step;
     }
     out.weights[n - 1] = out.usual;
     return out;
 }
+
+// A clock that never goes back (the rows' steps forward summed up), for the
+// delays of the limits: a clock set back must not hold them up. Advanced
+// once for every row, in order.
+class SteadyClock {
+public:
+    double advance(double t)
+    {
+        if (started_)
+            now_ += std::max(0.0, t - last_);
+        started_ = true;
+        last_ = t;
+        return now_;
+    }
+
+private:
+    bool started_ = false;
+    double last_ = 0, now_ = 0;
+};
 
 // A cell the limits cannot weigh: empty, or overloaded on a side that has no
 // limit (it lies outside the meter's range, not within the limits).
@@ -88,35 +102,57 @@ bool unweighable(double x, const Limits &limits)
     return std::isnan(x) || (std::isinf(x) && !(x > 0 ? limits.high : limits.low));
 }
 
-// Where the time of one cell goes: in alarm (below, within, above), beyond a
-// limit, out of range. `steady` is the never-going-back time, `w` the seconds
-// the row stands for.
-void countTime(ChannelStats &s, LimitWatch &watch, const Limits &limits, double x, double steady, double w)
-{
-    if (std::isnan(x)) {
-        ++s.empty;
-        watch.gap();
-        return;
+// Where the time of each cell of a channel goes: in alarm (below, within,
+// above), beyond a limit, out of range. Fed every row in order.
+class TimeCounter {
+public:
+    explicit TimeCounter(const Limits &limits)
+        : limits_(limits), watch_(limits),
+          highEdge_(limits.high ? *limits.high + kReadingTolerance : std::numeric_limits<double>::infinity()),
+          lowEdge_(limits.low ? *limits.low - kReadingTolerance : -std::numeric_limits<double>::infinity())
+    {
     }
-    s.secondsRead += w;
-    if (std::isinf(x)) {
-        ++s.overloaded;
-        s.secondsOutOfRange += w;
+    // Cell `x` of the row at clock time `t` standing for `w` seconds.
+    void count(ChannelStats &s, double x, double t, double w)
+    {
+        const double steady = clock_.advance(t);
+        if (std::isfinite(x)) [[likely]] {
+            s.secondsRead += w;
+            weigh(s, x, steady, w);
+        } else if (std::isnan(x)) {
+            ++s.empty;
+            watch_.gap();
+        } else {
+            ++s.overloaded;
+            s.secondsRead += w;
+            s.secondsOutOfRange += w;
+            if (unweighable(x, limits_))
+                watch_.gap();
+            else
+                weigh(s, x, steady, w);
+        }
     }
-    if (unweighable(x, limits)) {
-        watch.gap();
-        return;
+
+private:
+    void weigh(ChannelStats &s, double x, double steady, double w)
+    {
+        // The same sums as aboveLimit and belowLimit, the edges worked out once.
+        if (x > highEdge_)
+            s.secondsBeyondHigh += w;
+        if (x < lowEdge_)
+            s.secondsBeyondLow += w;
+        switch (watch_.feed(x, steady)) {
+        case LimitState::Below: s.secondsBelow += w; break;
+        case LimitState::Above: s.secondsAbove += w; break;
+        case LimitState::Within: s.secondsWithin += w; break;
+        }
     }
-    if (limits.high && aboveLimit(x, *limits.high))
-        s.secondsBeyondHigh += w;
-    if (limits.low && belowLimit(x, *limits.low))
-        s.secondsBeyondLow += w;
-    switch (watch.feed(x, steady)) {
-    case LimitState::Below: s.secondsBelow += w; break;
-    case LimitState::Above: s.secondsAbove += w; break;
-    case LimitState::Within: s.secondsWithin += w; break;
-    }
-}
+
+    Limits limits_;
+    LimitWatch watch_;
+    SteadyClock clock_;
+    double highEdge_, lowEdge_;
+};
 
 ChannelStats channelStats(const Record &r, Channel c, const Timeline &tl, const Limits &limits)
 {
@@ -125,7 +161,7 @@ ChannelStats channelStats(const Record &r, Channel c, const Timeline &tl, const 
     s.present = !v.empty();
     if (!s.present)
         return s;
-    LimitWatch watch(limits);
+    TimeCounter counter(limits);
     double sum = 0, sumSq = 0;
     double mktSum = 0, mktWeight = 0;
     // A meter reads in tenths, so the same value comes again and again: its
@@ -136,7 +172,7 @@ ChannelStats channelStats(const Record &r, Channel c, const Timeline &tl, const 
     const size_t n = std::min(v.size(), r.seconds.size());
     for (size_t i = 0; i < n; ++i) {
         const double x = v[i], w = tl.weights[i];
-        countTime(s, watch, limits, x, tl.steady[i], w);
+        counter.count(s, x, r.seconds[i], w);
         if (!std::isfinite(x))
             continue;
         takeValue(s, x, r.seconds[i]);
@@ -235,6 +271,7 @@ void channelCrossings(const Record &r, Channel c, const Timeline &tl, const Limi
 {
     const std::vector<double> &v = r.values[c];
     LimitWatch watch(limits);
+    SteadyClock clock;
     std::optional<Crossing> now;
     const auto beyond = [](const Crossing &x, double value) {
         return x.side == LimitSide::High ? value > x.extreme : value < x.extreme;
@@ -242,13 +279,14 @@ void channelCrossings(const Record &r, Channel c, const Timeline &tl, const Limi
     const size_t n = std::min(v.size(), r.seconds.size());
     for (size_t i = 0; i < n; ++i) {
         const double x = v[i], t = r.seconds[i];
+        const double steady = clock.advance(t);
         if (unweighable(x, limits)) {
             // A raised crossing stays raised over a gap, but the gap's
             // time counts nowhere, as in the time above and below.
             watch.gap();
             continue;
         }
-        for (const LimitChange &change : watch.update(x, tl.steady[i])) {
+        for (const LimitChange &change : watch.update(x, steady)) {
             if (change.raised) {
                 if (now) // both sides raised at once: the first ends where the second starts
                     out.push_back(*now);
@@ -310,13 +348,12 @@ std::vector<DaySummary> dailySummaries(const Record &r, const StatsOptions &opti
         const std::vector<double> &v = r.values[c];
         if (v.empty())
             continue;
-        const Limits &limits = options.limits[c];
-        LimitWatch watch(limits);
+        TimeCounter counter(options.limits[c]);
         std::vector<double> sums(days.size(), 0.0);
         for (size_t i = 0; i < n && i < v.size(); ++i) {
             ChannelStats &s = days[dayOf[i]].channels[c];
             const double x = v[i];
-            countTime(s, watch, limits, x, tl.steady[i], tl.weights[i]);
+            counter.count(s, x, r.seconds[i], tl.weights[i]);
             if (!std::isfinite(x))
                 continue;
             takeValue(s, x, r.seconds[i]);
