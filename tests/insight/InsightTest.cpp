@@ -258,7 +258,7 @@ TEST(RecordStats, FiguresOneStepFromTheirEdges)
          },
          {60, 120}},
         {"time beyond counts the readings past the limit, time in alarm waits and holds",
-         everyMinute(kT1, {29, 31, 31, 30.5, 29.5, 29}), withLimits(kT1, limits({}, 30, 1, 60)),
+         everyMinute(kT1, {29, 31, 31, 30.1, 29.5, 29}), withLimits(kT1, limits({}, 30, 1, 60)),
          [&](const Record &r, const StatsOptions &o) {
              const ChannelStats s = t1(r, o);
              return std::vector<double>{s.secondsBeyondHigh, s.secondsAbove};
