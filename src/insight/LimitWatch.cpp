@@ -57,12 +57,13 @@ LimitChanges LimitWatch::update(double value, double seconds)
     LimitChanges out;
     const auto highSide = [&] {
         if (limits_.high)
-            step(high_, LimitSide::High, value > *limits_.high, value <= *limits_.high - limits_.hysteresis, seconds,
-                 out);
+            step(high_, LimitSide::High, aboveLimit(value, *limits_.high),
+                 !aboveLimit(value, *limits_.high - limits_.hysteresis), seconds, out);
     };
     const auto lowSide = [&] {
         if (limits_.low)
-            step(low_, LimitSide::Low, value < *limits_.low, value >= *limits_.low + limits_.hysteresis, seconds, out);
+            step(low_, LimitSide::Low, belowLimit(value, *limits_.low), !belowLimit(value, *limits_.low + limits_.hysteresis),
+                 seconds, out);
     };
     // Clearing goes first, so a jump across both limits reads in order.
     if (high_.raised) {
@@ -73,9 +74,9 @@ LimitChanges LimitWatch::update(double value, double seconds)
         highSide();
     }
     // With both crossings raised, the one the value now lies beyond counts.
-    if (high_.raised && value > *limits_.high)
+    if (high_.raised && aboveLimit(value, *limits_.high))
         latest_ = LimitSide::High;
-    else if (low_.raised && value < *limits_.low)
+    else if (low_.raised && belowLimit(value, *limits_.low))
         latest_ = LimitSide::Low;
     return out;
 }

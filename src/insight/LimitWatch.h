@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Whether one channel is below, within or above its limits, with the rule
 // every alarm and every statistic uses: a value counts as crossing when it is
-// below the low or above the high limit; it must stay there for the delay
+// below the low or above the high limit by at least a tenth (meters read in
+// tenths, so 25.0 against a high limit of 25 is within and 25.1 above, however
+// the sums of tenths round in binary); it must stay there for the delay
 // before the crossing is raised, and must come back inside by the hysteresis,
 // again for the delay, before it is cleared. So a value that hovers at a
 // limit raises one alarm and clears it once, not a stream of them. The
@@ -13,6 +15,15 @@
 #include <optional>
 
 namespace vandrel {
+
+// Half a tenth: how far apart two of a meter's readings, limits or margins
+// may lie in binary and still be the same tenth.
+constexpr double kReadingTolerance = 0.05;
+
+// Whether `value` lies above (below) `limit` by a tenth or more: a value at
+// the limit, or a rounding error away from it, does not.
+inline bool aboveLimit(double value, double limit) { return value > limit + kReadingTolerance; }
+inline bool belowLimit(double value, double limit) { return value < limit - kReadingTolerance; }
 
 struct Limits {
     std::optional<double> low;
@@ -67,7 +78,9 @@ public:
         update(value, seconds);
         return state();
     }
-    // No value (an empty or overloaded cell, a meter away): a delay under way
+    // An overloaded reading (+/- infinity) may be fed too: it lies beyond any
+    // limit on its side and back inside any limit on the other.
+    // No value (an empty cell, a meter away): a delay under way
     // starts over; a raised crossing stays until values clear it.
     void gap()
     {

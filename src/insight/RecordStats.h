@@ -50,11 +50,23 @@ struct ChannelStats {
     int overloaded = 0; // ... or over the meter's range
     double firstTime = kNone, lastTime = kNone;
     double min = kNone, minTime = kNone, max = kNone, maxTime = kNone;
+    // Of the values, each counted once; NaN for the spread of a single value.
     double mean = kNone, stddev = kNone;
+    // Time in alarm: below, within and above the limits as an alarm sees them,
+    // with the hysteresis and the delay. An overloaded reading ("OL" above,
+    // "-OL" below the range) lies beyond a limit on its side; on a side with
+    // no limit it counts in none of the three, only as out of range.
     double secondsBelow = 0, secondsWithin = 0, secondsAbove = 0;
+    // Time beyond a limit: the readings' own time past the low (high) limit by
+    // a tenth or more, no hysteresis, no delay; overloads on that side included.
+    double secondsBeyondLow = 0, secondsBeyondHigh = 0;
+    // The time of the overloaded readings, either side.
+    double secondsOutOfRange = 0;
+    // The time the channel's readings stand for (values and overloads, not
+    // empty cells): what the shares of time are shares of.
+    double secondsRead = 0;
     double mkt = kNone; // T1 and T2 only
 };
-
 struct RangeStats {
     int count = 0;
     double mean = kNone, min = kNone, max = kNone;
@@ -63,13 +75,19 @@ struct RangeStats {
 struct RecordStats {
     std::array<ChannelStats, kChannelCount> channels;
     // The seconds the record stands for: each row counts until the next one,
-    // the last for a usual interval; an interval much longer than usual is a
-    // gap that no row stands for.
+    // the last for a usual interval; an interval longer than twice the usual
+    // one is a gap: the row before it stands for a usual interval, as the last
+    // row does, and the rest of it for nothing.
     double coveredSeconds = 0;
+    int gapCount = 0;
+    double uncoveredSeconds = 0; // the gaps' time, which no row stands for
+    // Rows whose time lies before the row above them (rows out of order, a
+    // clock set back): they count, but the time going back counts for nothing.
+    int rowsOutOfOrder = 0;
+    int firstRowOutOfOrder = -1; // its index in the record's rows, from 0
     double condensationSeconds = kNone; // on records with T2 and a dew point
     RangeStats vpdKPa;                  // from humidity and T1
 };
-
 // The constants of the mean kinetic temperature: the activation energy most
 // guidance assumes for drug products and the gas constant; their ratio is
 // 10,000 K.
@@ -85,10 +103,20 @@ Record recordSpan(const Record &record, double from, double to);
 // The usual interval between rows (the median), 0 for fewer than two rows.
 double usualInterval(const Record &record);
 
+// A stretch of time no row stands for: from a usual interval after the row
+// before the gap to the row after it.
+struct RecordGap {
+    double start = 0;
+    double seconds = 0;
+};
+// Every gap of the record, in the order of its rows.
+std::vector<RecordGap> recordGaps(const Record &record);
+
 // One stretch of time a channel spent beyond a limit: from the row that raised
-// it to the row that cleared it (open: still raised at the record's end).
-// `seconds` is the time its rows stand for, as the time below and above count
-// it; the extreme is the farthest value beyond the limit.
+// it to the row that cleared it (open: still raised at the record's end), its
+// end never before its start, even where the clock went back. `seconds` is the
+// time its rows stand for, as the time below and above count it; the extreme
+// is the farthest value beyond the limit (infinite for an overload).
 struct Crossing {
     Channel channel = kHumidity;
     LimitSide side = LimitSide::High;
@@ -110,7 +138,8 @@ struct DaySummary {
 };
 std::vector<DaySummary> dailySummaries(const Record &record, const StatsOptions &options = {});
 
-// Saturation vapour pressure over water at `celsius`, kPa (Tetens).
+// Saturation vapour pressure over water at `celsius`, kPa (Tetens:
+// 0.6108 exp(17.27 T / (T + 237.3))).
 double saturationVapourPressureKPa(double celsius);
 
 } // namespace vandrel

@@ -11,6 +11,8 @@ QList<TextTable> ReportTables::all() const
     QList<TextTable> out{header, statistics};
     if (!derived.rows.isEmpty())
         out << derived;
+    if (!gaps.rows.isEmpty())
+        out << gaps;
     if (showDaily)
         out << daily;
     out << crossings;
@@ -24,8 +26,10 @@ ReportTables reportTables(const ReportInput &in, const QLocale &locale)
     const RecordStats stats = computeStats(r, in.options);
     t.header = headerTable(in.header, r, in.notes, locale);
     t.header.title = QStringLiteral("Record");
+    t.header.rows += coverageRows(r, stats, locale);
     t.statistics = statisticsTable(r, stats, in.options, locale);
     t.derived = derivedTable(r, stats, in.options, locale);
+    t.gaps = gapsTable(recordGaps(r), stats, locale);
     t.showDaily = r.seconds.size() > 1 && r.seconds.back() - r.seconds.front() > 86400.0;
     if (t.showDaily)
         t.daily = dailyTable(r, dailySummaries(r, in.options), in.options, locale);

@@ -21,6 +21,8 @@ struct ReportInput {
 
 struct ReportTables {
     TextTable header, statistics, derived, daily, crossings;
+    // The record's gaps, listed only where it has some.
+    TextTable gaps;
     // Daily summaries only for a record longer than a day.
     bool showDaily = false;
     QList<TextTable> all() const;

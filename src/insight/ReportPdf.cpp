@@ -161,16 +161,29 @@ void drawTable(PageFlow &flow, const TextTable &t, int points = 8)
     flow.advance(mm(4));
 }
 
+// A line of small print, wrapped at the page's width.
 void drawNote(PageFlow &flow, const QString &text)
 {
     QPainter &p = flow.painter();
     const QFont f(QStringLiteral("Sans"), 8, -1, true);
     p.setFont(f);
-    const double h = QFontMetricsF(f, p.device()).height() * 1.5;
+    const QFontMetricsF m(f, p.device());
+    const double h = m.boundingRect(QRectF(0, 0, flow.width(), 1e6), Qt::TextWordWrap, text).height() + m.height() * 0.5;
     flow.need(h);
     p.setPen(Qt::black);
-    p.drawText(QRectF(flow.left(), flow.y(), flow.width(), h), Qt::AlignLeft | Qt::AlignVCenter, text);
-    flow.advance(h + mm(2));
+    p.drawText(QRectF(flow.left(), flow.y(), flow.width(), h), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap,
+               text);
+    flow.advance(h + mm(1));
+}
+
+// A table with its notes under it.
+void drawTableAndNotes(PageFlow &flow, const TextTable &t, int points = 8)
+{
+    drawTable(flow, t, points);
+    for (const QString &note : t.notes)
+        drawNote(flow, note);
+    if (!t.notes.isEmpty())
+        flow.advance(mm(2));
 }
 
 // One pane of the graph: the channels' curves, min and max of each pixel
@@ -396,12 +409,16 @@ bool writeReportPdf(const QString &path, const ReportInput &input, const ReportT
         }
         PageFlow flow(writer, painter, input.header.source);
         drawTitle(flow, QStringLiteral("Record report"), 14);
-        drawTable(flow, tables.header);
+        drawTableAndNotes(flow, tables.header);
         drawTitle(flow, tables.statistics.title, 11);
-        drawTable(flow, tables.statistics, 7);
+        drawTableAndNotes(flow, tables.statistics, 7);
         if (!tables.derived.rows.isEmpty()) {
             drawTitle(flow, tables.derived.title, 11);
-            drawTable(flow, tables.derived);
+            drawTableAndNotes(flow, tables.derived);
+        }
+        if (!tables.gaps.rows.isEmpty()) {
+            drawTitle(flow, tables.gaps.title, 11);
+            drawTableAndNotes(flow, tables.gaps);
         }
         const double graphHeight = mm(95);
         flow.need(graphHeight + mm(12)); // the title goes with the graph
@@ -410,13 +427,13 @@ bool writeReportPdf(const QString &path, const ReportInput &input, const ReportT
         flow.advance(graphHeight + mm(4));
         if (tables.showDaily) {
             drawTitle(flow, tables.daily.title, 11);
-            drawTable(flow, tables.daily, 7);
+            drawTableAndNotes(flow, tables.daily, 7);
         }
         drawTitle(flow, tables.crossings.title, 11);
         if (tables.crossings.rows.isEmpty())
             drawNote(flow, QStringLiteral("No limit was crossed."));
         else
-            drawTable(flow, tables.crossings);
+            drawTableAndNotes(flow, tables.crossings);
         if (!painter.end()) {
             error = reportWriteError(path, file.errorString().isEmpty() ? QStringLiteral("The PDF could not be finished.")
                                                                         : file.errorString());

@@ -101,6 +101,46 @@ TextTable headerTable(const RecordHeader &header, const Record &record, const Re
     return t;
 }
 
+namespace {
+
+// The limits and the time each channel spent against them.
+void appendTimeRows(TextTable &t, const std::vector<Channel> &shown, const RecordStats &stats,
+                    const StatsOptions &options, char unit, const QLocale &locale)
+{
+    const auto row = [&](const QString &label, auto &&text) {
+        QStringList r{label};
+        for (const Channel c : shown)
+            r << text(c, stats.channels[c], options.limits[c]);
+        t.rows.append(r);
+    };
+    const auto shareIf = [&](bool shown, double seconds, const ChannelStats &s) {
+        return shown ? share(seconds, s.secondsRead, locale) : noFigure();
+    };
+    row(QStringLiteral("Limits"), [&](Channel c, const ChannelStats &, const Limits &l) {
+        return limitsText(l, c, unit, locale);
+    });
+    row(QStringLiteral("Time below"), [&](Channel, const ChannelStats &s, const Limits &l) {
+        return shareIf(l.low.has_value(), s.secondsBelow, s);
+    });
+    row(QStringLiteral("Time within"), [&](Channel, const ChannelStats &s, const Limits &l) {
+        return shareIf(l.any(), s.secondsWithin, s);
+    });
+    row(QStringLiteral("Time above"), [&](Channel, const ChannelStats &s, const Limits &l) {
+        return shareIf(l.high.has_value(), s.secondsAbove, s);
+    });
+    row(QStringLiteral("Time beyond the low limit"), [&](Channel, const ChannelStats &s, const Limits &l) {
+        return shareIf(l.low.has_value(), s.secondsBeyondLow, s);
+    });
+    row(QStringLiteral("Time beyond the high limit"), [&](Channel, const ChannelStats &s, const Limits &l) {
+        return shareIf(l.high.has_value(), s.secondsBeyondHigh, s);
+    });
+    row(QStringLiteral("Time out of the meter's range"), [&](Channel, const ChannelStats &s, const Limits &) {
+        return share(s.secondsOutOfRange, s.secondsRead, locale);
+    });
+}
+
+} // namespace
+
 TextTable statisticsTable(const Record &record, const RecordStats &stats, const StatsOptions &options,
                           const QLocale &locale)
 {
@@ -120,7 +160,6 @@ TextTable statisticsTable(const Record &record, const RecordStats &stats, const 
             r << text(c, stats.channels[c]);
         t.rows.append(r);
     };
-    const auto counted = [](const ChannelStats &s) { return s.secondsBelow + s.secondsWithin + s.secondsAbove; };
     row(QStringLiteral("Values"), [](Channel, const ChannelStats &s) { return QString::number(s.count); });
     row(QStringLiteral("Empty cells (left out)"), [](Channel, const ChannelStats &s) { return QString::number(s.empty); });
     row(QStringLiteral("Overloaded cells (left out)"),
@@ -133,22 +172,19 @@ TextTable statisticsTable(const Record &record, const RecordStats &stats, const 
     row(QStringLiteral("Maximum at"), [&](Channel, const ChannelStats &s) { return timeOrNone(s.maxTime, locale); });
     row(QStringLiteral("Mean"), [&](Channel, const ChannelStats &s) { return number(s.mean, 1, locale); });
     row(QStringLiteral("Standard deviation"), [&](Channel, const ChannelStats &s) { return number(s.stddev, 2, locale); });
-    row(QStringLiteral("Limits"),
-        [&](Channel c, const ChannelStats &) { return limitsText(options.limits[c], c, record.unit, locale); });
-    row(QStringLiteral("Time below"), [&](Channel c, const ChannelStats &s) {
-        return options.limits[c].low && s.count > 0 ? share(s.secondsBelow, counted(s), locale) : noFigure();
-    });
-    row(QStringLiteral("Time within"), [&](Channel c, const ChannelStats &s) {
-        return options.limits[c].any() && s.count > 0 ? share(s.secondsWithin, counted(s), locale) : noFigure();
-    });
-    row(QStringLiteral("Time above"), [&](Channel c, const ChannelStats &s) {
-        return options.limits[c].high && s.count > 0 ? share(s.secondsAbove, counted(s), locale) : noFigure();
-    });
+    appendTimeRows(t, shown, stats, options, record.unit, locale);
     if (stats.channels[kT1].present || stats.channels[kT2].present) {
         row(QStringLiteral("Mean kinetic temperature"), [&](Channel c, const ChannelStats &s) {
             return c == kT1 || c == kT2 ? number(s.mkt, 1, locale) : QString();
         });
     }
+    t.notes << QStringLiteral("Mean and standard deviation are of the readings, each counted once; the mean kinetic "
+                              "temperature and all times weigh each reading by the time it stands for, until the next "
+                              "reading (a gap longer than twice the usual interval counts for nothing).")
+            << QStringLiteral("Time below, within and above: time in alarm, with the hysteresis and the delay. Time "
+                              "beyond a limit: the readings' own time past it by a tenth or more, without either.")
+            << QStringLiteral("An overloaded reading (OL, -OL) lies beyond any limit on its side; on a side without "
+                              "a limit it counts only as out of the meter's range.");
     return t;
 }
 
@@ -170,6 +206,9 @@ TextTable derivedTable(const Record &record, const RecordStats &stats, const Sta
         t.rows.append({QStringLiteral("Vapour pressure deficit, mean (kPa)"), number(stats.vpdKPa.mean, 2, locale)});
         t.rows.append({QStringLiteral("Vapour pressure deficit, minimum (kPa)"), number(stats.vpdKPa.min, 2, locale)});
         t.rows.append({QStringLiteral("Vapour pressure deficit, maximum (kPa)"), number(stats.vpdKPa.max, 2, locale)});
+        t.notes << QStringLiteral("Vapour pressure deficit: the saturation vapour pressure over water at T1 (Tetens: "
+                                  "0.6108 kPa × exp(17.27 T / (T + 237.3)), T in °C) times (1 − humidity/100); "
+                                  "mean, minimum and maximum of the readings, each counted once.");
     }
     return t;
 }
@@ -203,18 +242,80 @@ TextTable dailyTable(const Record &record, const std::vector<DaySummary> &days, 
     return t;
 }
 
+namespace {
+
+// The farthest value of a crossing; an overload as the meter shows it.
+QString extremeText(double v, const QLocale &locale)
+{
+    if (std::isinf(v))
+        return v > 0 ? QStringLiteral("OL") : QStringLiteral("-OL");
+    return number(v, 1, locale);
+}
+
+// "… and N more THINGS not listed" for a list cut at `listed`.
+void noteLeftOut(TextTable &t, std::size_t total, std::size_t listed, const QString &things)
+{
+    if (total > listed)
+        t.notes << QStringLiteral("… and %1 more %2 not listed").arg(total - listed).arg(things);
+}
+
+} // namespace
+
 TextTable crossingsTable(const Record &record, const std::vector<Crossing> &crossings, const QLocale &locale)
 {
     TextTable t;
     t.title = QStringLiteral("Limit crossings");
     t.headings = {QStringLiteral("Channel"), QStringLiteral("Limit"), QStringLiteral("Start"), QStringLiteral("End"),
                   QStringLiteral("Duration"), QStringLiteral("Extreme")};
-    for (const Crossing &x : crossings) {
+    // A record that hovers at a limit without a hysteresis may cross it
+    // hundreds of thousands of times; a report lists the first ones.
+    const std::size_t listed = std::min(crossings.size(), static_cast<std::size_t>(kListedCrossings));
+    for (std::size_t i = 0; i < listed; ++i) {
+        const Crossing &x = crossings[i];
         const QString limit = (x.side == LimitSide::High ? QStringLiteral("above ") : QStringLiteral("below ")) +
                               formatFixed(x.limit, 1, locale) + QLatin1Char(' ') + unitText(x.channel, record.unit);
         t.rows.append({channelName(x.channel), limit, recordTimeText(x.start, locale),
                        x.open ? QStringLiteral("(still beyond at the end)") : recordTimeText(x.end, locale),
-                       durationText(x.seconds), number(x.extreme, 1, locale)});
+                       durationText(x.seconds), extremeText(x.extreme, locale)});
+    }
+    noteLeftOut(t, crossings.size(), listed, QStringLiteral("crossings"));
+    return t;
+}
+
+QList<QStringList> coverageRows(const Record &record, const RecordStats &stats, const QLocale &locale)
+{
+    QList<QStringList> rows;
+    if (stats.rowsOutOfOrder > 0) {
+        const auto first = static_cast<std::size_t>(stats.firstRowOutOfOrder);
+        rows.append({QStringLiteral("Rows out of time order"),
+                     QStringLiteral("%1, the first row %2 at %3 after %4")
+                         .arg(stats.rowsOutOfOrder)
+                         .arg(stats.firstRowOutOfOrder + 1)
+                         .arg(recordTimeText(record.seconds[first], locale),
+                              recordTimeText(record.seconds[first - 1], locale))});
+    }
+    if (stats.gapCount > 0) {
+        rows.append({QStringLiteral("Time not covered (gaps)"),
+                     QStringLiteral("%1 in %2 gaps longer than twice the usual interval")
+                         .arg(durationText(stats.uncoveredSeconds))
+                         .arg(stats.gapCount)});
+    }
+    return rows;
+}
+
+TextTable gapsTable(const std::vector<RecordGap> &gaps, const RecordStats &stats, const QLocale &locale)
+{
+    TextTable t;
+    t.title = QStringLiteral("Gaps");
+    t.headings = {QStringLiteral("Start"), QStringLiteral("Length")};
+    const std::size_t listed = std::min(gaps.size(), static_cast<std::size_t>(kListedGaps));
+    for (std::size_t i = 0; i < listed; ++i)
+        t.rows.append({recordTimeText(gaps[i].start, locale), durationText(gaps[i].seconds)});
+    noteLeftOut(t, gaps.size(), listed, QStringLiteral("gaps"));
+    if (!gaps.empty()) {
+        t.notes << QStringLiteral("Time not covered: %1. The row before a gap stands for one usual interval; the "
+                                  "rest of the gap counts for nothing.")
+                       .arg(durationText(stats.uncoveredSeconds));
     }
     return t;
 }
@@ -240,6 +341,8 @@ std::string tablesCsv(const QList<TextTable> &tables, char separator)
         line(t.headings);
         for (const QStringList &r : t.rows)
             line(r);
+        for (const QString &note : t.notes)
+            line({note});
     }
     return out;
 }

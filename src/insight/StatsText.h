@@ -24,6 +24,8 @@ struct TextTable {
     QString title;
     QStringList headings;
     QList<QStringList> rows;
+    // Lines under the table: how to read it, and what it leaves out.
+    QStringList notes;
     bool operator==(const TextTable &) const = default;
 };
 
@@ -54,12 +56,22 @@ TextTable derivedTable(const Record &record, const RecordStats &stats, const Sta
 // outside the limits.
 TextTable dailyTable(const Record &record, const std::vector<DaySummary> &days, const StatsOptions &options,
                      const QLocale &locale = QLocale());
-// One row per crossing: channel, limit, start, end, duration and extreme.
+// One row per crossing: channel, limit, start, end, duration and extreme; the
+// first kListedCrossings of them, a note saying how many more there were.
+constexpr int kListedCrossings = 1000;
 TextTable crossingsTable(const Record &record, const std::vector<Crossing> &crossings,
                          const QLocale &locale = QLocale());
+// Rows for the head of a report where the record's time is not whole: the
+// rows out of time order (how many, the first) and the time the gaps leave
+// uncovered. None for a record without either.
+QList<QStringList> coverageRows(const Record &record, const RecordStats &stats, const QLocale &locale = QLocale());
+// One row per gap: start and length; the first kListedGaps of them, a note
+// saying how many more there were and the time all of them leave uncovered.
+constexpr int kListedGaps = 100;
+TextTable gapsTable(const std::vector<RecordGap> &gaps, const RecordStats &stats, const QLocale &locale = QLocale());
 
-// Tables as one CSV text: each table's title, headings and rows, a blank line
-// between tables; cells quoted where they hold the separator.
+// Tables as one CSV text: each table's title, headings, rows and notes, a
+// blank line between tables; cells quoted where they hold the separator.
 std::string tablesCsv(const QList<TextTable> &tables, char separator = ',');
 
 } // namespace vandrel

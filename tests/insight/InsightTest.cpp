@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <vector>
 
@@ -37,6 +38,23 @@ Record everyMinute(Channel c, const std::vector<double> &values, char unit = 'C'
         r.seconds.push_back(60.0 * static_cast<double>(i));
     r.values[c] = values;
     return r;
+}
+
+// The states a watch goes through for (value, seconds) readings; a NaN value
+// is no reading.
+std::vector<LimitState> statesOf(const Limits &l, const std::vector<std::pair<double, double>> &readings)
+{
+    LimitWatch watch(l);
+    std::vector<LimitState> got;
+    for (const auto &[value, seconds] : readings) {
+        if (std::isnan(value)) {
+            watch.gap();
+            got.push_back(watch.state());
+        } else {
+            got.push_back(watch.feed(value, seconds));
+        }
+    }
+    return got;
 }
 
 } // namespace
@@ -71,18 +89,36 @@ TEST(LimitWatch, RaisesAfterTheDelayAndClearsPastTheHysteresis)
         {"a hysteresis wider than the gap between the limits: the later crossing counts", limits(10, 12, 5, 0),
          {{13, 0}, {9, 60}, {13, 120}, {4, 180}}, {S::Above, S::Below, S::Above, S::Below}},
     };
+    for (const Case &c : cases)
+        EXPECT_EQ(statesOf(c.limits, c.readings), c.states) << c.what;
+}
+
+TEST(LimitWatch, ReadingsMeetLimitsAndBandEdgesToTheTenth)
+{
+    using S = LimitState;
+    struct Case {
+        const char *what;
+        Limits limits;
+        std::vector<double> values; // a second apart
+        std::vector<S> states;
+    };
+    const Case cases[] = {
+        {"at the high limit is within, a tenth above is above", limits({}, 25, 1, 0), {25.0, 25.1}, {S::Within, S::Above}},
+        {"at the low limit is within, a tenth below is below", limits(10, {}, 1, 0), {10.0, 9.9}, {S::Within, S::Below}},
+        {"a sum of tenths that lands a hair above the limit is at it", limits({}, 0.3, 1, 0), {0.1 + 0.2, 0.4},
+         {S::Within, S::Above}},
+        {"the high band ends exactly at its edge, not a tenth before", limits({}, 1.2, 1, 0), {1.3, 0.3, 0.2},
+         {S::Above, S::Above, S::Within}},
+        {"the low band ends exactly at its edge, not a tenth before", limits(-0.3, {}, 0.2, 0), {-0.4, -0.2, -0.1},
+         {S::Below, S::Below, S::Within}},
+        {"an overload lies beyond the limit on its side and back inside the other", limits(10, 25, 1, 0),
+         {kOver, -kOver, 20}, {S::Above, S::Below, S::Within}},
+    };
     for (const Case &c : cases) {
-        LimitWatch watch(c.limits);
-        std::vector<S> got;
-        for (const auto &[value, seconds] : c.readings) {
-            if (std::isnan(value)) {
-                watch.gap();
-                got.push_back(watch.state());
-            } else {
-                got.push_back(watch.feed(value, seconds));
-            }
-        }
-        EXPECT_EQ(got, c.states) << c.what;
+        std::vector<std::pair<double, double>> readings;
+        for (const double v : c.values)
+            readings.emplace_back(v, static_cast<double>(readings.size()));
+        EXPECT_EQ(statesOf(c.limits, readings), c.states) << c.what;
     }
 }
 
@@ -155,8 +191,15 @@ TEST(RecordStats, EmptyAndOverloadedCellsAreCountedAndGapsStandForNothing)
     EXPECT_DOUBLE_EQ(t.mean, 20);
     EXPECT_DOUBLE_EQ(t.stddev, 2);
     // The ten minutes between 120 s and 720 s are a gap: the row before it
-    // stands for two usual intervals only.
-    EXPECT_DOUBLE_EQ(s.coveredSeconds, 60 + 60 + 120 + 60 + 60);
+    // stands for one usual interval, as the last row does, the other nine
+    // minutes for nothing.
+    EXPECT_DOUBLE_EQ(s.coveredSeconds, 5 * 60);
+    EXPECT_EQ(s.gapCount, 1);
+    EXPECT_DOUBLE_EQ(s.uncoveredSeconds, 540);
+    const std::vector<RecordGap> gaps = recordGaps(r);
+    ASSERT_EQ(gaps.size(), 1U);
+    EXPECT_DOUBLE_EQ(gaps[0].start, 180);
+    EXPECT_DOUBLE_EQ(gaps[0].seconds, 540);
     // A channel with no usable value has no figures, never made-up ones.
     const ChannelStats &h = s.channels[kHumidity];
     EXPECT_TRUE(h.present);
@@ -164,4 +207,111 @@ TEST(RecordStats, EmptyAndOverloadedCellsAreCountedAndGapsStandForNothing)
     EXPECT_EQ(h.overloaded, 1);
     EXPECT_TRUE(std::isnan(h.min) && std::isnan(h.mean) && std::isnan(h.stddev));
     EXPECT_FALSE(s.channels[kT2].present);
+}
+
+TEST(RecordStats, FiguresOneStepFromTheirEdges)
+{
+    using Figures = std::function<std::vector<double>(const Record &, const StatsOptions &)>;
+    struct Case {
+        const char *what;
+        Record record;
+        StatsOptions options;
+        Figures figures;
+        std::vector<double> expected; // NaN: no figure
+    };
+    const auto t1 = [](const Record &r, const StatsOptions &o) { return computeStats(r, o).channels[kT1]; };
+    const auto withLimits = [](Channel c, const Limits &l) {
+        StatsOptions o;
+        o.limits[c] = l;
+        return o;
+    };
+    Record irregular = everyMinute(kT1, {20, 30, 20});
+    irregular.seconds = {0, 60, 180};
+    Record fahrenheit = everyMinute(kT2, {51.9, 55.0}, 'F');
+    fahrenheit.values[kDewPoint] = {50.0, 50.0};
+    Record atMargin = everyMinute(kT2, {0.1, 5.0});
+    atMargin.values[kDewPoint] = {-0.9, -0.9};
+    // The clock goes back two minutes after 180 s; the crossing is raised at
+    // 120 s after a minute's delay, and cleared a minute after the value came
+    // back at 180 s: at the row that reads 120 s again.
+    Record setBack = everyMinute(kT1, {20, 26, 26, 20, 20, 20});
+    setBack.seconds = {0, 60, 120, 180, 60, 120};
+    const Case cases[] = {
+        // 20 °C stands for 60 + 120 s, 30 °C for 120 s: 25.2987 °C; the rows
+        // counted alike would give 24.5990 °C.
+        {"the mean kinetic temperature weighs each row by its time", irregular, {},
+         [&](const Record &r, const StatsOptions &o) { return std::vector<double>{t1(r, o).mkt}; }, {25.2987}},
+        {"an empty cell restarts a pending delay", everyMinute(kT1, {31, 31, kEmpty, 31, 31, 31}),
+         withLimits(kT1, limits({}, 30, 1, 120)),
+         [&](const Record &r, const StatsOptions &o) { return std::vector<double>{t1(r, o).secondsAbove}; }, {60}},
+        {"a record in °F takes a margin of 2 °F, not 1.8", fahrenheit, {},
+         [](const Record &r, const StatsOptions &o) { return std::vector<double>{computeStats(r, o).condensationSeconds}; },
+         {60}},
+        {"T2 exactly at the dew point plus the margin is at risk", atMargin, {},
+         [](const Record &r, const StatsOptions &o) { return std::vector<double>{computeStats(r, o).condensationSeconds}; },
+         {60}},
+        {"a band ending exactly at a reading ends the time above", everyMinute(kT1, {1.3, 0.2, 0.2}),
+         withLimits(kT1, limits({}, 1.2, 1, 0)),
+         [&](const Record &r, const StatsOptions &o) {
+             const ChannelStats s = t1(r, o);
+             return std::vector<double>{s.secondsAbove, s.secondsWithin};
+         },
+         {60, 120}},
+        {"time beyond counts the readings past the limit, time in alarm waits and holds",
+         everyMinute(kT1, {29, 31, 31, 30.1, 29.5, 29}), withLimits(kT1, limits({}, 30, 1, 60)),
+         [&](const Record &r, const StatsOptions &o) {
+             const ChannelStats s = t1(r, o);
+             return std::vector<double>{s.secondsBeyondHigh, s.secondsAbove};
+         },
+         {180, 240}},
+        {"overloads: beyond a limit on their side, only out of range on a side without one",
+         everyMinute(kT1, {20, kOver, -kOver, 20}), withLimits(kT1, limits(10, {}, 1, 0)),
+         [&](const Record &r, const StatsOptions &o) {
+             const ChannelStats s = t1(r, o);
+             return std::vector<double>{s.secondsWithin,   s.secondsBelow,      s.secondsAbove,
+                                        s.secondsBeyondLow, s.secondsOutOfRange, s.secondsRead};
+         },
+         {120, 60, 0, 60, 120, 240}},
+        {"a single value has no spread", everyMinute(kT1, {21.5}), {},
+         [&](const Record &r, const StatsOptions &o) {
+             const ChannelStats s = t1(r, o);
+             return std::vector<double>{s.mean, s.stddev};
+         },
+         {21.5, kEmpty}},
+        {"an interval of exactly twice the usual one is no gap", [] {
+             Record r = everyMinute(kT1, {20, 20, 20, 20});
+             r.seconds = {0, 60, 120, 240};
+             return r;
+         }(), {},
+         [](const Record &r, const StatsOptions &o) {
+             const RecordStats s = computeStats(r, o);
+             return std::vector<double>{s.coveredSeconds, static_cast<double>(s.gapCount)};
+         },
+         {300, 0}},
+        {"a clock set back: named, no time counted backwards, delays run on, no crossing ends before it starts",
+         setBack, withLimits(kT1, limits({}, 25, 1, 60)),
+         [](const Record &r, const StatsOptions &o) {
+             const RecordStats s = computeStats(r, o);
+             const std::vector<Crossing> x = limitCrossings(r, o);
+             return std::vector<double>{static_cast<double>(s.rowsOutOfOrder),
+                                        static_cast<double>(s.firstRowOutOfOrder),
+                                        s.coveredSeconds,
+                                        static_cast<double>(x.size()),
+                                        x.at(0).start,
+                                        x.at(0).end,
+                                        static_cast<double>(x.at(0).open),
+                                        x.at(0).seconds};
+         },
+         {1, 4, 300, 1, 120, 180, 0, 120}},
+    };
+    for (const Case &c : cases) {
+        const std::vector<double> got = c.figures(c.record, c.options);
+        ASSERT_EQ(got.size(), c.expected.size()) << c.what;
+        for (std::size_t i = 0; i < got.size(); ++i) {
+            if (std::isnan(c.expected[i]))
+                EXPECT_TRUE(std::isnan(got[i])) << c.what << ", figure " << i << ": " << got[i];
+            else
+                EXPECT_NEAR(got[i], c.expected[i], 5e-5) << c.what << ", figure " << i;
+        }
+    }
 }

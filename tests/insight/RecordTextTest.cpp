@@ -110,6 +110,8 @@ TEST(RecordText, TableFilesReadIntoTheFiguresAReportShows)
           {"stats", "Mean", 2, "—"},
           {"stats", "Mean kinetic temperature", 2, "—"},
           {"stats", "Time above", 1, "00:00:04 (100,0 %)"},
+          {"stats", "Time out of the meter's range", 2, "00:00:04 (100,0 %)"},
+          {"stats", "Standard deviation", 1, "0,71"},
           {"derived", "Vapour pressure deficit, mean (kPa)", 1, "—"},
           {"crossings", "Humidity", 5, "67,0"},
           {"crossings", "Humidity", 3, "(still beyond at the end)"}}},
@@ -132,6 +134,38 @@ TEST(RecordText, TableFilesReadIntoTheFiguresAReportShows)
         for (const Expect &e : c.expects)
             EXPECT_EQ(cell(tables.at(e.table), e.row, e.column).toStdString(), e.text.toStdString()) << c.what << ": " << e.table << " " << e.row.toStdString();
     }
+}
+
+TEST(RecordText, LongListsAreCutAndSayHowManyWereLeftOut)
+{
+    // T1 across a high limit of 25 and back every other minute: one crossing
+    // per two rows.
+    Record hovering;
+    hovering.values[kT1] = {};
+    for (int i = 0; i < 2 * (kListedCrossings + 2); ++i) {
+        hovering.seconds.push_back(60.0 * i);
+        hovering.values[kT1].push_back(i % 2 ? 20.0 : 26.0);
+    }
+    StatsOptions o;
+    o.limits[kT1].high = 25;
+    const TextTable crossings = crossingsTable(hovering, limitCrossings(hovering, o), QLocale::c());
+    EXPECT_EQ(crossings.rows.size(), kListedCrossings);
+    EXPECT_EQ(crossings.notes, QStringList{"… and 2 more crossings not listed"});
+
+    // Three rows a minute apart each hour: a gap of 57 minutes after each
+    // three, 102 gaps in all.
+    Record patchy;
+    for (int i = 0; i < 3 * (kListedGaps + 3); ++i)
+        patchy.seconds.push_back(3600.0 * (i / 3) + 60.0 * (i % 3));
+    patchy.values[kT1].assign(patchy.seconds.size(), 20.0);
+    const RecordStats s = computeStats(patchy);
+    const TextTable gaps = gapsTable(recordGaps(patchy), s, QLocale::c());
+    EXPECT_EQ(gaps.rows.size(), kListedGaps);
+    // The first gap starts a usual interval after the third row, at 00:03:00.
+    EXPECT_EQ(gaps.rows.front(), (QStringList{recordTimeText(180, QLocale::c()), "00:57:00"}));
+    ASSERT_EQ(gaps.notes.size(), 2);
+    EXPECT_EQ(gaps.notes[0], "… and 2 more gaps not listed");
+    EXPECT_TRUE(gaps.notes[1].startsWith("Time not covered: 96:54:00.")) << gaps.notes[1].toStdString();
 }
 
 TEST(LiveLimits, OneNoticePerCrossingAndTheAlarmWhileBeyond)

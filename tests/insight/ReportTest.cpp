@@ -21,13 +21,16 @@ using namespace vandrel;
 
 namespace {
 
-// Two days and a bit of readings every 30 minutes; humidity rises past 65 %RH
-// twice, T1 stays under 25 °C but for one reading, one reading overloads.
+// Two days and a bit of readings every 30 minutes, two hours of them missing;
+// humidity rises past 65 %RH twice, T1 stays under 25 °C but for one reading,
+// one reading overloads.
 QByteArray twoDays()
 {
     QByteArray out;
     const QLocale c = QLocale::c();
     for (int i = 0; i < 110; ++i) {
+        if (i >= 60 && i < 64)
+            continue;
         const QDateTime t = QDateTime(QDate(2026, 12, 6), QTime(8, 0)).addSecs(1800LL * i);
         const double rh = i >= 20 && i < 30 ? 70 + (i % 3) : (i >= 70 && i < 74 ? 68 : 50 + (i % 7));
         const double t1 = i == 50 ? 26.5 : 20 + 0.1 * (i % 11);
@@ -82,7 +85,8 @@ TEST(Report, ThePdfAndTheCsvHoldEveryFigureOfTheTables)
     const ReportInput in = input();
     const ReportTables tables = reportTables(in, QLocale::c());
     ASSERT_TRUE(tables.showDaily);
-    ASSERT_EQ(tables.crossings.rows.size(), 3); // humidity twice, T1 once
+    ASSERT_EQ(tables.crossings.rows.size(), 4); // humidity twice, T1 once and once overloaded
+    ASSERT_EQ(tables.gaps.rows.size(), 1);
     QString error;
     const QString pdf = dir.filePath(QStringLiteral("report.pdf"));
     const QString csv = dir.filePath(QStringLiteral("report.csv"));
@@ -106,6 +110,10 @@ TEST(Report, ThePdfAndTheCsvHoldEveryFigureOfTheTables)
                     << "not in the PDF: " << cell.toStdString() << " (" << t.title.toStdString() << ")";
             }
             EXPECT_TRUE(csvText.contains(csvLine(row))) << "not in the CSV: " << csvLine(row).toStdString();
+        }
+        for (const QString &note : t.notes) {
+            EXPECT_TRUE(pdfText.contains(squeezed(note))) << "not in the PDF: " << note.toStdString();
+            EXPECT_TRUE(csvText.contains(csvLine({note}))) << "not in the CSV: " << note.toStdString();
         }
     }
 }
