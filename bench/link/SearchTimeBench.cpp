@@ -3,6 +3,7 @@
 // pseudo-terminals before it; time from the start of the search to the first frame.
 // Usage: bench_search_time [runs]   (default 5)
 #include "meter/MeterLink.h"
+#include "platform/ComPort.h"
 
 #include "SimProcess.h"
 #include "TestSupport.h"

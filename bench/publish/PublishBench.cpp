@@ -280,7 +280,7 @@ void influx()
         qsizetype bytes = 0;
         const MeterFacts facts = sources(data).front().facts();
         RecordSampleReader reader;
-        for (const RecordRow &row : cursor.next(rows))
+        for (const publish::RecordRow &row : cursor.next(rows))
             bytes += influxLine(*reader.read(row.line), facts, QTimeZone::utc()).size();
         result("InfluxDB rows read back and written as points (the output's own share)",
                QStringLiteral("%1 us per point (%2 B)").arg(own.nsecsElapsed() / 1000.0 / rows, 0, 'f', 2).arg(bytes / rows), "-");

@@ -15,6 +15,7 @@
 #include "panel/TfrmPanel.h"
 #include "platform/MeterChart.h"
 #include "platform/StringGrid.h"
+#include "realtime/GraphSetup.h"
 #include "realtime/RealTimeController.h"
 #include "records/TableRow.h"
 #include "realtime/TfrmGraph.h"
@@ -172,8 +173,11 @@ void applyLimitLines(MeterChart &chart, const StatsOptions &options)
 {
     // Set on every channel's series, also those a chart does not have yet: a
     // graph is activated before its series are laid out, and keeps the levels.
+    // Drawn in the unit the graph's temperature axis shows.
+    const QString shown = ShownTemperatureUnit(chart);
+    const char unit = shown.isEmpty() ? 'C' : shown.front().toLatin1();
     for (int s = 0; s < kChannelCount; ++s) {
-        const Limits &l = options.limits[static_cast<std::size_t>(s)];
+        const Limits l = limitsInUnit(options.limits[static_cast<std::size_t>(s)], unit);
         std::vector<double> levels;
         if (l.low)
             levels.push_back(*l.low);
@@ -240,13 +244,25 @@ void InsightActions::showStatistics(QWidget *activeChild)
     for (const QStringList &row : tables.header.rows)
         head << row.join(QStringLiteral(": "));
     layout->addWidget(new QLabel(head.join(QStringLiteral("   "))));
-    layout->addWidget(tableOf(tables.statistics, dialog, QStringLiteral("StatisticsTable")), 3);
-    if (!tables.derived.rows.isEmpty())
-        layout->addWidget(tableOf(tables.derived, dialog, QStringLiteral("DerivedTable")), 1);
-    if (!tables.crossings.rows.isEmpty()) {
-        layout->addWidget(new QLabel(tables.crossings.title));
-        layout->addWidget(tableOf(tables.crossings, dialog, QStringLiteral("CrossingsTable")), 1);
-    }
+    // A table, its title where it needs one, and the notes that say how its
+    // figures were worked out (which times weigh rows, which formula).
+    const auto add = [&](const TextTable &t, const QString &name, int stretch, bool titled) {
+        if (t.rows.isEmpty())
+            return;
+        if (titled)
+            layout->addWidget(new QLabel(t.title));
+        layout->addWidget(tableOf(t, dialog, name), stretch);
+        if (!t.notes.isEmpty()) {
+            auto *notes = new QLabel(t.notes.join(QLatin1Char('\n')));
+            notes->setObjectName(name + QStringLiteral("Notes"));
+            notes->setWordWrap(true);
+            layout->addWidget(notes);
+        }
+    };
+    add(tables.statistics, QStringLiteral("StatisticsTable"), 3, false);
+    add(tables.derived, QStringLiteral("DerivedTable"), 1, false);
+    add(tables.gaps, QStringLiteral("GapsTable"), 1, true);
+    add(tables.crossings, QStringLiteral("CrossingsTable"), 1, true);
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close);
     QPushButton *report = buttons->addButton(QStringLiteral("Report..."), QDialogButtonBox::ActionRole);
     const QPointer<QWidget> child = activeChild;

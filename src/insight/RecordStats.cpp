@@ -120,7 +120,7 @@ public:
             s.secondsRead += w;
             weigh(s, x, steady, w);
         } else if (std::isnan(x)) {
-            ++s.empty;
+            ++(isUnreadable(x) ? s.unreadable : s.empty);
             watch_.gap();
         } else {
             ++s.overloaded;
@@ -320,7 +320,8 @@ std::vector<Crossing> limitCrossings(const Record &r, const StatsOptions &option
     std::vector<Crossing> out;
     const Timeline tl = timeline(r.seconds);
     for (int c = 0; c < kChannelCount; ++c) {
-        const Limits &limits = options.limits[c];
+        // Limits keep the unit they were given in; the record's values are compared with them converted.
+        const Limits limits = limitsInUnit(options.limits[c], r.unit);
         if (!r.values[c].empty() && limits.any())
             channelCrossings(r, static_cast<Channel>(c), tl, limits, out);
     }
@@ -348,7 +349,7 @@ std::vector<DaySummary> dailySummaries(const Record &r, const StatsOptions &opti
         const std::vector<double> &v = r.values[c];
         if (v.empty())
             continue;
-        TimeCounter counter(options.limits[c]);
+        TimeCounter counter(limitsInUnit(options.limits[c], r.unit));
         std::vector<double> sums(days.size(), 0.0);
         for (size_t i = 0; i < n && i < v.size(); ++i) {
             ChannelStats &s = days[dayOf[i]].channels[c];
@@ -376,7 +377,7 @@ RecordStats computeStats(const Record &r, const StatsOptions &options)
         out.coveredSeconds += x;
     coverage(out, r.seconds, tl.usual);
     for (int c = 0; c < kChannelCount; ++c)
-        out.channels[c] = channelStats(r, static_cast<Channel>(c), tl, options.limits[c]);
+        out.channels[c] = channelStats(r, static_cast<Channel>(c), tl, limitsInUnit(options.limits[c], r.unit));
 
     const size_t n = r.seconds.size();
     const std::vector<double> &w = tl.weights;

@@ -47,6 +47,7 @@ struct ChannelStats {
     bool present = false;
     int count = 0;      // values taken in
     int empty = 0;      // cells left out because they were empty
+    int unreadable = 0; // ... or held nothing a meter writes (isUnreadable)
     int overloaded = 0; // ... or over the meter's range
     double firstTime = kNone, lastTime = kNone;
     double min = kNone, minTime = kNone, max = kNone, maxTime = kNone;

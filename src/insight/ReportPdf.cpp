@@ -226,7 +226,7 @@ void drawPane(QPainter &p, const QRectF &plot, const Pane &pane, const Record &r
                 high = std::max(high, v);
             }
         }
-        const Limits &l = options.limits[c];
+        const Limits l = limitsInUnit(options.limits[c], r.unit);
         for (const auto &x : {l.low, l.high}) {
             if (x) {
                 low = std::min(low, *x);
@@ -308,7 +308,7 @@ void drawPane(QPainter &p, const QRectF &plot, const Pane &pane, const Record &r
         p.setPen(QPen(channelColour(c), mm(0.25)));
         p.setBrush(Qt::NoBrush);
         p.drawPath(path);
-        const Limits &l = options.limits[c];
+        const Limits l = limitsInUnit(options.limits[c], r.unit);
         p.setPen(QPen(channelColour(c), mm(0.3), Qt::DashLine));
         for (const auto &limit : {l.low, l.high}) {
             if (limit)

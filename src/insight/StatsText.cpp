@@ -9,6 +9,7 @@
 #include "records/TableFile.h"
 #include "records/TableRow.h"
 
+#include <algorithm>
 #include <cmath>
 #include <string_view>
 #include <vector>
@@ -162,6 +163,9 @@ TextTable statisticsTable(const Record &record, const RecordStats &stats, const 
     };
     row(QStringLiteral("Values"), [](Channel, const ChannelStats &s) { return QString::number(s.count); });
     row(QStringLiteral("Empty cells (left out)"), [](Channel, const ChannelStats &s) { return QString::number(s.empty); });
+    if (std::any_of(shown.begin(), shown.end(), [&](Channel c) { return stats.channels[c].unreadable > 0; }))
+        row(QStringLiteral("Unreadable cells (left out)"),
+            [](Channel, const ChannelStats &s) { return QString::number(s.unreadable); });
     row(QStringLiteral("Overloaded cells (left out)"),
         [](Channel, const ChannelStats &s) { return QString::number(s.overloaded); });
     row(QStringLiteral("First"), [&](Channel, const ChannelStats &s) { return timeOrNone(s.firstTime, locale); });

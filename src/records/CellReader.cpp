@@ -15,15 +15,6 @@ bool isDigit(char c)
     return c >= '0' && c <= '9';
 }
 
-std::string_view trimmed(std::string_view s)
-{
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
-        s.remove_suffix(1);
-    return s;
-}
-
 // [-]digits[<point>digits] with a point of '.', ',', the Arabic one or the
 // locale's own: a table saved where another sign is the decimal one. Tables
 // never group digits, so one such sign in a number can only be its decimal point.
@@ -56,6 +47,15 @@ std::optional<double> eitherDecimalPoint(const QString &text, const QString &own
 }
 
 } // namespace
+
+std::string_view trimmedCell(std::string_view s)
+{
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+        s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
+        s.remove_suffix(1);
+    return s;
+}
 
 int decimalsOf(std::string_view text)
 {
@@ -153,7 +153,7 @@ std::optional<double> CellReader::number(std::string_view text) const
 
 Cell CellReader::read(std::string_view text) const
 {
-    text = trimmed(text);
+    text = trimmedCell(text);
     if (text.empty())
         return {};
     if (text == "OL")

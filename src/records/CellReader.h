@@ -47,6 +47,9 @@ private:
     bool asciiMinus_ = false;
 };
 
+// A cell without the blanks and tabs around it.
+std::string_view trimmedCell(std::string_view text);
+
 // The decimals of a number's text: the digits after its decimal sign.
 int decimalsOf(std::string_view text);
 

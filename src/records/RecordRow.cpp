@@ -12,15 +12,6 @@ namespace vandrel {
 
 namespace {
 
-std::string_view trimmed(std::string_view s)
-{
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
-        s.remove_suffix(1);
-    return s;
-}
-
 QString toQString(std::string_view s)
 {
     return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
@@ -33,7 +24,7 @@ constexpr std::array<std::size_t, kChannelCount> kValueCells{cellOf(ColHumidity)
 
 char unitOf(std::string_view text)
 {
-    text = trimmed(text);
+    text = trimmedCell(text);
     if (text.find('F') != std::string_view::npos)
         return 'F';
     if (text.find('C') != std::string_view::npos)
@@ -53,7 +44,7 @@ bool impossible(Channel channel, double value, char unit)
 
 int secondOfDay(std::string_view s)
 {
-    s = trimmed(s);
+    s = trimmedCell(s);
     if (s.size() != 8 || s[2] != ':' || s[5] != ':')
         return -1;
     const auto two = [&](std::size_t at) -> int {
@@ -70,7 +61,7 @@ RecordRowReader::RecordRowReader(const QLocale &locale) : locale_(locale), cells
 
 RowRead RecordRowReader::read(std::span<const std::string_view> cells, RecordRow &row)
 {
-    const auto cell = [&](std::size_t i) { return i < cells.size() ? trimmed(cells[i]) : std::string_view(); };
+    const auto cell = [&](std::size_t i) { return i < cells.size() ? trimmedCell(cells[i]) : std::string_view(); };
     const std::string_view date = cell(cellOf(ColDate));
     const std::string_view time = cell(cellOf(ColTime));
     if (date.empty() && time.empty())

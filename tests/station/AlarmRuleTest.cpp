@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+using namespace vandrel;
 using namespace vandrel::station;
 
 namespace {

@@ -10,6 +10,7 @@
 
 #include <string_view>
 
+using namespace vandrel;
 using namespace vandrel::station;
 using namespace std::string_view_literals;
 
