@@ -34,8 +34,18 @@ struct Record {
     bool has(Channel c) const { return !values[c].empty(); }
 };
 
+// No limits, a temperature's given in °C (the meters' usual unit) and
+// humidity's in %RH.
+inline std::array<Limits, kChannelCount> noLimits()
+{
+    std::array<Limits, kChannelCount> out{};
+    for (const Channel c : kChannels)
+        out[c].unit = isTemperature(c) ? 'C' : 0;
+    return out;
+}
+
 struct StatsOptions {
-    std::array<Limits, kChannelCount> limits;
+    std::array<Limits, kChannelCount> limits = noLimits();
     // How close T2 may come to the dew point before condensation is a risk;
     // NaN: 1 °C, or 2 °F on a record in Fahrenheit.
     double condensationMargin = std::numeric_limits<double>::quiet_NaN();

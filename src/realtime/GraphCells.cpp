@@ -59,6 +59,7 @@ std::optional<double> GraphCellReader::plainNumber(std::string_view text) const
 
 std::optional<double> GraphCellReader::value(std::string_view text)
 {
+    text = trimmedCell(text);
     if (text == "OL")
         return kOverloadY;
     if (text == "-OL")

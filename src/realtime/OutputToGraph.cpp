@@ -155,7 +155,7 @@ private:
         if (!y)
             return false;
         // Overloads are drawn off the scale, as they are, and must not stretch it.
-        if (text == "OL" || text == "-OL") {
+        if (trimmedCell(text) == "OL" || trimmedCell(text) == "-OL") {
             chart_.SetY(series, row - 1, *y);
             return true;
         }

@@ -144,6 +144,7 @@ std::optional<double> CellReader::localeNumber(const QString &text) const
 
 std::optional<double> CellReader::number(std::string_view text) const
 {
+    text = trimmedCell(text);
     if (const auto v = directNumber(text))
         return v;
     if (text.empty() || text == "OL" || text == "-OL")

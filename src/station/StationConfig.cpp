@@ -22,13 +22,6 @@
 
 namespace vandrel::station {
 
-std::array<Limits, kChannelCount> MeterConfig::defaultLimits()
-{
-    std::array<Limits, kChannelCount> out{};
-    for (const Channel c : kChannels)
-        out[c].unit = isTemperature(c) ? 'C' : 0;
-    return out;
-}
 
 int MeterConfig::staleSeconds() const
 {

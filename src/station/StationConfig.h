@@ -3,7 +3,7 @@
 // meter in an INI file, read strictly, every mistake reported with its line.
 #pragma once
 
-#include "insight/LimitWatch.h"
+#include "insight/RecordStats.h"
 #include "publish/PublishSettings.h"
 #include "records/Channel.h"
 
@@ -28,8 +28,7 @@ struct MeterConfig {
     QString site;
     int rate = 2;     // seconds between samples
     // Per channel; a temperature's limits are in °C unless its key _unit says F.
-    std::array<Limits, kChannelCount> limits = defaultLimits();
-    static std::array<Limits, kChannelCount> defaultLimits();
+    std::array<Limits, kChannelCount> limits = noLimits();
     int staleAfter = 5; // sampling periods without a reading before the stale alarm
     // A meter found by the search of a device = auto section: that section's
     // name (the meter itself has a name and device of its own).

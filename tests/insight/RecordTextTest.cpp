@@ -229,7 +229,8 @@ TEST(LiveLimits, TheSettingsKeepWhatWasSetAndDropLimitsTheWrongWayRound)
     o.limits[kHumidity].high = 65;
     o.limits[kHumidity].hysteresis = 2;
     o.limits[kHumidity].delaySeconds = 600;
-    o.limits[kDewPoint].low = -5.5;
+    o.limits[kDewPoint].low = 22.1;
+    o.limits[kDewPoint].unit = 'F';
     o.condensationMargin = 1.5;
     saveLimits(settings, o);
     StatsOptions back = loadLimits(settings);
