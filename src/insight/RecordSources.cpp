@@ -6,6 +6,7 @@
 
 #include <QFile>
 
+#include <cmath>
 #include <vector>
 
 namespace vandrel {
@@ -57,7 +58,10 @@ void RecordBuilder::addRow(std::span<const std::string_view> cells, long long li
         switch (cell.state) {
         case CellState::Empty: break;
         case CellState::Value:
-            v = convert && isTemperature(c) ? convertTemperature(cell.value, row_.unit, unit_) : cell.value;
+            // Rounded to a millionth: 69.8 °F is 21.0 °C, not a hair below it,
+            // so extremes and limits treat it as the same reading.
+            v = convert && isTemperature(c) ? std::round(convertTemperature(cell.value, row_.unit, unit_) * 1e6) / 1e6
+                                            : cell.value;
             break;
         case CellState::Over: v = std::numeric_limits<double>::infinity(); break;
         case CellState::Under: v = -std::numeric_limits<double>::infinity(); break;

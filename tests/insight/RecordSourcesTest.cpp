@@ -67,7 +67,7 @@ TEST(RecordSources, aRecordIsInTheUnitOfItsFirstRow)
                                  row("10:00:04", "45.0", "-OL", "F") + row("10:00:06", "45.0", "21.0", "C"));
     ASSERT_EQ(file.record.values[kT1].size(), 4u);
     EXPECT_EQ(file.record.unit, 'C');
-    EXPECT_DOUBLE_EQ(file.record.values[kT1][1], 21.0);
+    EXPECT_EQ(file.record.values[kT1][1], 21.0) << "exactly: the same reading as the 21.0 °C rows";
     EXPECT_EQ(file.record.values[kT1][2], -INFINITY) << "an overload stays an overload";
     EXPECT_EQ(file.notes.rowsConverted, 2);
     EXPECT_EQ(file.notes.convertedFrom, 'F');
