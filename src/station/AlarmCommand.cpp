@@ -17,7 +17,7 @@ QProcessEnvironment alarmEnvironment(const AlarmEvent &event, const QProcessEnvi
     env.insert(QStringLiteral("VANDREL_CHANNEL"), event.channel);
     env.insert(QStringLiteral("VANDREL_ALARM"), QLatin1String(alarmKindKey(event.change.kind)));
     env.insert(QStringLiteral("VANDREL_STATE"), event.change.raised ? QStringLiteral("raised") : QStringLiteral("cleared"));
-    env.insert(QStringLiteral("VANDREL_VALUE"), event.value ? QString::number(*event.value) : QString());
+    env.insert(QStringLiteral("VANDREL_VALUE"), event.value ? alarmValueText(*event.value) : QString());
     env.insert(QStringLiteral("VANDREL_LIMIT"),
                event.change.kind == AlarmKind::Storage ? QString() : QString::number(event.change.limit));
     env.insert(QStringLiteral("VANDREL_UNIT"), event.unit);

@@ -2,7 +2,16 @@
 // The alarm rules.
 #include "station/AlarmRule.h"
 
+#include <cmath>
+
 namespace vandrel::station {
+
+QString alarmValueText(double value)
+{
+    if (std::isinf(value))
+        return QString::fromLatin1(value > 0 ? "OL" : "-OL");
+    return QString::number(value);
+}
 
 const char *alarmKindKey(AlarmKind kind)
 {
@@ -24,7 +33,10 @@ std::vector<AlarmChange> AlarmRule::update(std::optional<double> value, qint64 n
         readingUnit_ = unit;
         watch_.setLimits(limitsInUnit(limits_, unit));
     }
-    if (!value) {
+    // An overload lies beyond a limit on its side, as the statistics count it;
+    // on a side without a limit it is no reading the alarms can weigh.
+    const bool weighable = value && (std::isfinite(*value) || (*value > 0 ? limits_.high : limits_.low));
+    if (!weighable) {
         watch_.gap();
         return out;
     }

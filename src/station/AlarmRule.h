@@ -7,6 +7,7 @@
 #include "insight/LimitWatch.h"
 #include "station/StationConfig.h"
 
+#include <QString>
 #include <QtGlobal>
 
 #include <optional>
@@ -17,6 +18,8 @@ namespace vandrel::station {
 // Storage: the meter's rows cannot be written (a full or read-only disk).
 enum class AlarmKind { Low, High, Stale, Storage };
 const char *alarmKindKey(AlarmKind kind); // "low", "high", "stale", "storage"
+// A value as an alarm tells it: the number, or "OL" / "-OL" for an overload.
+QString alarmValueText(double value);
 
 struct AlarmChange {
     AlarmKind kind;
@@ -35,9 +38,10 @@ public:
     // A new value at `nowMs` in `unit` ('C' or 'F' for a temperature, as the
     // meter shows it; limits given in the other unit are compared converted);
     // the changes it brings, in order (a value that jumps from above the high
-    // to below the low limit clears one and raises the other). A value that is
-    // missing (no such channel, overloaded) leaves the alarms as they are and
-    // stops any delay under way.
+    // to below the low limit clears one and raises the other). An overload
+    // (±infinity) is beyond a limit on its side. A value that is missing (no
+    // such channel), or an overload on a side without a limit, leaves the
+    // alarms as they are and stops any delay under way.
     std::vector<AlarmChange> update(std::optional<double> value, qint64 nowMs, char unit = 0);
     bool lowRaised() const { return watch_.lowRaised(); }
     bool highRaised() const { return watch_.highRaised(); }

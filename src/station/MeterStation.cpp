@@ -108,8 +108,13 @@ void MeterStation::onFrameTick(const QDateTime &now)
     if (auto change = stale_.reading(nowMs))
         emitChange(QStringLiteral("meter"), *change, std::nullopt);
     for (const Channel channel : kChannels) {
-        for (const AlarmChange &change : rules_[channel].update(values_[channel], nowMs, unit))
-            emitChange(QLatin1String(channelKey(channel)), change, values_[channel], unitText(channel, unit));
+        const Cell &cell = cells[channel];
+        const std::optional<double> reading =
+            cell.state == CellState::Over    ? std::optional<double>(std::numeric_limits<double>::infinity())
+            : cell.state == CellState::Under ? std::optional<double>(-std::numeric_limits<double>::infinity())
+                                             : values_[channel];
+        for (const AlarmChange &change : rules_[channel].update(reading, nowMs, unit))
+            emitChange(QLatin1String(channelKey(channel)), change, reading, unitText(channel, unit));
     }
     if (takeSampleIfDue(run_, run_.TickCounter))
         record(now, realTimeRowCells(0, now, reading_, identity_));

@@ -25,7 +25,7 @@ struct AlarmEvent {
     QString meter, site;
     QString channel; // "humidity", "t1", "t2", "dewpoint"; "meter" for stale, "record" for storage
     AlarmChange change;
-    std::optional<double> value;
+    std::optional<double> value; // ±infinity: overloaded ("OL", "-OL")
     QString unit; // of the value and the limit: "%RH", "°C", "°F"; empty for stale and storage
     QDateTime time;
 };

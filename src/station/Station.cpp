@@ -5,6 +5,7 @@
 #include "records/TableRow.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 namespace vandrel::station {
@@ -27,7 +28,9 @@ QString alarmLogText(const AlarmEvent &event)
         text += QStringLiteral(" %1 %2").arg(event.channel, kind);
         // Both in the reading's unit: a limit set in the other one is converted.
         if (event.value)
-            text += QStringLiteral(", value %1%2").arg(*event.value).arg(event.unit.isEmpty() ? QString() : QLatin1Char(' ') + event.unit);
+            text += QStringLiteral(", value %1%2")
+                        .arg(alarmValueText(*event.value))
+                        .arg(event.unit.isEmpty() || std::isinf(*event.value) ? QString() : QLatin1Char(' ') + event.unit);
         text += QStringLiteral(", limit %1%2").arg(event.change.limit).arg(event.unit.isEmpty() ? QString() : QLatin1Char(' ') + event.unit);
         break;
     case AlarmKind::Stale:

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -66,6 +67,10 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         AlarmCase{"a value at the high limit is inside; above it raises",
                   limits(std::nullopt, 60), {{0, 60.0, ""}, {1000, 60.1, "+H"}, {2000, 61.0, ""}}},
+        AlarmCase{"an overload is beyond the limit on its side, and nothing on a side without one",
+                  limits(std::nullopt, 25.0, 1.0, 2),
+                  {{0, INFINITY, ""}, {2000, INFINITY, "+H"}, {3000, -INFINITY, ""}, {4000, 20.0, ""},
+                   {5000, -INFINITY, ""}, {6000, 20.0, ""}, {8000, 20.0, "-H"}}},
         AlarmCase{"a value at the low limit is inside; below it raises",
                   limits(40, std::nullopt), {{0, 40.0, ""}, {1000, 39.9, "+L"}, {2000, 30.0, ""}}},
         AlarmCase{"wavering at the high limit raises once and never flaps",
