@@ -11,6 +11,7 @@
 
 #include <cstdint>
 
+using namespace vandrel;
 using namespace vandrel::station;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
@@ -35,9 +36,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         names.insert(m.name);
         FUZZ_CHECK(m.rate >= 0 && m.rate <= kRateMax);
         FUZZ_CHECK(m.staleSeconds() >= 15);
-        for (const ChannelLimits &l : m.limits) {
+        for (const Limits &l : m.limits) {
             FUZZ_CHECK(!(l.low && l.high) || *l.low < *l.high);
-            FUZZ_CHECK(l.hysteresis >= 0 && l.delaySeconds >= 0);
+            FUZZ_CHECK(l.hysteresis >= 0 && l.delaySeconds >= 0 && (l.unit == 0 || l.unit == 'C' || l.unit == 'F'));
         }
     }
     FUZZ_CHECK(autos <= 1);
