@@ -312,15 +312,8 @@ void InsightActions::reading(const QDateTime &now)
     // today, but they are the table's business, not the alarm's.
     const std::array<Cell, kChannelCount> cells = readingCells(*parts_.reading, *parts_.identity);
     std::array<double, kChannelCount> values{};
-    for (const Channel c : kChannels) {
-        switch (cells[c].state) {
-        case CellState::Value: values[c] = cells[c].value; break;
-        case CellState::Over: values[c] = std::numeric_limits<double>::infinity(); break;
-        case CellState::Under: values[c] = -std::numeric_limits<double>::infinity(); break;
-        case CellState::Empty:
-        case CellState::Unreadable: values[c] = kNone; break;
-        }
-    }
+    for (const Channel c : kChannels)
+        values[c] = cellNumber(cells[c]);
     const char unit = readingUnit(*parts_.reading);
     for (const QString &notice : live_.feed(values, static_cast<double>(now.toMSecsSinceEpoch()) / 1000.0, unit))
         notifier_->notify(QStringLiteral("Limit crossed"), notice);

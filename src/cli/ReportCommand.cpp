@@ -152,13 +152,10 @@ Refusal reportPathsRefusal(const CliOptions &o)
 
 Refusal reportLimitsRefusal(const CliOptions &o, const Record &record)
 {
-    const char *const titles[kChannelCount] = {"humidity", "T1", "T2", "dew point"};
-    for (int c = 0; c < kChannelCount; ++c) {
-        const auto channel = static_cast<Channel>(c);
-        if (o.limits.limits[static_cast<std::size_t>(c)].any() && !record.has(channel))
+    for (const Channel channel : kChannels) {
+        if (o.limits.limits[channel].any() && !record.has(channel))
             return usage(QStringLiteral("--limits %1: %2 has no %3 values; no report written")
-                             .arg(QLatin1String(channelInfo(channel).shortKey), native(o.in),
-                                  QLatin1String(titles[c])));
+                             .arg(QLatin1String(channelInfo(channel).shortKey), native(o.in), channelName(channel)));
     }
     return {};
 }
@@ -211,7 +208,7 @@ int runReport(const CliOptions &o)
     // The report is made of what could be read; what could not is said here
     // as well as in the report, so a script sees it too.
     if (file.notes.unreadable.count > 0)
-        printError(QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(o.in), file.notes.unreadable.text()));
+        printError(QStringLiteral("%1: %2").arg(native(o.in), file.notes.unreadable.text()));
     ReportInput in;
     in.header.model = QString(); // a table file does not name its meter
     in.header.source = QStringLiteral("File: ") + QFileInfo(o.in).fileName();

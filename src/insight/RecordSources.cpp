@@ -54,19 +54,11 @@ void RecordBuilder::addRow(std::span<const std::string_view> cells, long long li
     record_.seconds.push_back(row_.seconds);
     for (const Channel c : kChannels) {
         const Cell &cell = row_.cells[c];
-        double v = kNone;
-        switch (cell.state) {
-        case CellState::Empty: break;
-        case CellState::Value:
-            // Rounded to a millionth: 69.8 °F is 21.0 °C, not a hair below it,
-            // so extremes and limits treat it as the same reading.
-            v = convert && isTemperature(c) ? std::round(convertTemperature(cell.value, row_.unit, unit_) * 1e6) / 1e6
-                                            : cell.value;
-            break;
-        case CellState::Over: v = std::numeric_limits<double>::infinity(); break;
-        case CellState::Under: v = -std::numeric_limits<double>::infinity(); break;
-        case CellState::Unreadable: v = unreadableValue(); break;
-        }
+        double v = cellNumber(cell);
+        // Rounded to a millionth: 69.8 °F is 21.0 °C, not a hair below it, so
+        // extremes and limits treat it as the same reading.
+        if (convert && isTemperature(c) && cell.hasValue())
+            v = std::round(convertTemperature(cell.value, row_.unit, unit_) * 1e6) / 1e6;
         if (cell.state != CellState::Empty)
             seen_[c] = true;
         record_.values[c].push_back(v);
@@ -106,8 +98,7 @@ RecordFile readRecordFile(QIODevice &device, char separator, const QLocale &loca
             continue;
         cells.clear();
         if (!reader.appendCells(line, kRecordRowCells, cells)) {
-            rows.addUnreadable(number, separator == '\t' ? QStringLiteral("no tab between its cells")
-                                                         : QStringLiteral("no comma between its cells"));
+            rows.addUnreadable(number, noSeparatorText(separator));
             continue;
         }
         rows.addRow(cells, number);

@@ -11,8 +11,8 @@ namespace vandrel {
 
 namespace {
 
-double toCelsius(double v, char unit) { return unit == 'F' ? (v - 32.0) * 5.0 / 9.0 : v; }
-double fromCelsius(double c, char unit) { return unit == 'F' ? c * 9.0 / 5.0 + 32.0 : c; }
+double toCelsius(double v, char unit) { return convertTemperature(v, unit, 'C'); }
+double fromCelsius(double c, char unit) { return convertTemperature(c, 'C', unit); }
 
 // A usable value `x` at `t`: counted, and the first, last and extremes moved on.
 void takeValue(ChannelStats &s, double x, double t)

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "insight/LimitWatch.h"
+#include "records/CellReader.h"
 #include "records/Channel.h"
 
 #include <array>
@@ -16,10 +17,6 @@
 
 namespace vandrel {
 
-// A cell that held something, but nothing a meter writes: neither a value
-// nor an empty cell. A NaN with its sign set, so it travels with the values.
-inline double unreadableValue() { return std::copysign(std::numeric_limits<double>::quiet_NaN(), -1.0); }
-inline bool isUnreadable(double v) { return std::isnan(v) && std::signbit(v); }
 
 // A record as the statistics read it. A value of NaN is an empty cell, an
 // infinite one an overloaded cell ("OL", "-OL"); a channel the record does

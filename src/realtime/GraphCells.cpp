@@ -4,6 +4,7 @@
 #include "realtime/GraphCells.h"
 
 #include "realtime/OutputToGraph.h"
+#include "records/RecordRow.h"
 #include "records/TableRow.h"
 
 #include <QTime>
@@ -20,27 +21,6 @@ constexpr qint64 kSecondsPerDay = 86400;
 QString toQString(std::string_view text)
 {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-bool isDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
-
-// Seconds of the day of "HH:mm:ss" with two ASCII digits each, or -1.
-int directTime(std::string_view t)
-{
-    if (t.size() != 8 || t[2] != ':' || t[5] != ':')
-        return -1;
-    for (const std::size_t i : {0, 1, 3, 4, 6, 7}) {
-        if (!isDigit(t[i]))
-            return -1;
-    }
-    const auto two = [&](std::size_t i) { return (t[i] - '0') * 10 + (t[i + 1] - '0'); };
-    const int h = two(0), m = two(3), s = two(6);
-    if (h > 23 || m > 59 || s > 59)
-        return -1;
-    return (h * 60 + m) * 60 + s;
 }
 
 } // namespace
@@ -78,7 +58,7 @@ std::optional<double> GraphCellReader::dateTime(std::string_view date, std::stri
     }
     if (!lastDay_)
         return std::nullopt;
-    int seconds = directTime(time);
+    int seconds = secondOfDay(time);
     if (seconds < 0) {
         const QTime t = QTime::fromString(toQString(time), QStringLiteral("HH:mm:ss"));
         if (!t.isValid())

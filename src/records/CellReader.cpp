@@ -57,6 +57,18 @@ std::string_view trimmedCell(std::string_view s)
     return s;
 }
 
+double cellNumber(const Cell &cell)
+{
+    switch (cell.state) {
+    case CellState::Value: return cell.value;
+    case CellState::Over: return std::numeric_limits<double>::infinity();
+    case CellState::Under: return -std::numeric_limits<double>::infinity();
+    case CellState::Unreadable: return unreadableValue();
+    case CellState::Empty: break;
+    }
+    return std::numeric_limits<double>::quiet_NaN();
+}
+
 int decimalsOf(std::string_view text)
 {
     // The digits after the decimal sign, whichever sign a locale writes.

@@ -7,6 +7,7 @@
 #include <QLocale>
 #include <QString>
 
+#include <cmath>
 #include <limits>
 #include <optional>
 #include <string_view>
@@ -46,6 +47,16 @@ private:
     char decimalPoint_ = 0; // 0: the locale's numbers are never read directly
     bool asciiMinus_ = false;
 };
+
+// A cell that held something, but nothing a meter writes: neither a value
+// nor an empty cell. A NaN with its sign set, so it travels with the values.
+inline double unreadableValue() { return std::copysign(std::numeric_limits<double>::quiet_NaN(), -1.0); }
+inline bool isUnreadable(double v) { return std::isnan(v) && std::signbit(v); }
+
+// A cell as one number, as records hold them: its value, +/- infinity for an
+// overload ("OL", "-OL"), NaN for an empty cell and unreadableValue() for an
+// unreadable one.
+double cellNumber(const Cell &cell);
 
 // A cell without the blanks and tabs around it.
 std::string_view trimmedCell(std::string_view text);

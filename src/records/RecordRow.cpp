@@ -42,9 +42,13 @@ bool impossible(Channel channel, double value, char unit)
 
 } // namespace
 
+QString noSeparatorText(char sep)
+{
+    return sep == '\t' ? QStringLiteral("no tab between its cells") : QStringLiteral("no comma between its cells");
+}
+
 int secondOfDay(std::string_view s)
 {
-    s = trimmedCell(s);
     if (s.size() != 8 || s[2] != ':' || s[5] != ':')
         return -1;
     const auto two = [&](std::size_t at) -> int {
@@ -102,7 +106,7 @@ RowRead RecordRowReader::readLine(std::string_view line, char sep, RecordRow &ro
 {
     split_.clear();
     if (!splitTableLine(line, sep, kRecordRowCells, split_, scratch_)) {
-        why_ = sep == '\t' ? QStringLiteral("no tab between its cells") : QStringLiteral("no comma between its cells");
+        why_ = noSeparatorText(sep);
         return RowRead::Unreadable;
     }
     return read(split_, row);

@@ -60,7 +60,11 @@ private:
     std::string scratch_;
 };
 
-// The seconds of the day of "HH:mm:ss", or -1.
+// Why a line that holds no separator is no row: "no comma between its cells".
+QString noSeparatorText(char sep);
+
+// The seconds of the day of "HH:mm:ss" (two ASCII digits each, nothing around
+// them), or -1.
 int secondOfDay(std::string_view text);
 
 } // namespace vandrel

@@ -108,11 +108,8 @@ void MeterStation::onFrameTick(const QDateTime &now)
     if (auto change = stale_.reading(nowMs))
         emitChange(QStringLiteral("meter"), *change, std::nullopt);
     for (const Channel channel : kChannels) {
-        const Cell &cell = cells[channel];
-        const std::optional<double> reading =
-            cell.state == CellState::Over    ? std::optional<double>(std::numeric_limits<double>::infinity())
-            : cell.state == CellState::Under ? std::optional<double>(-std::numeric_limits<double>::infinity())
-                                             : values_[channel];
+        const double number = cellNumber(cells[channel]);
+        const std::optional<double> reading = std::isnan(number) ? std::nullopt : std::optional<double>(number);
         for (const AlarmChange &change : rules_[channel].update(reading, nowMs, unit))
             emitChange(QLatin1String(channelKey(channel)), change, reading, unitText(channel, unit));
     }
